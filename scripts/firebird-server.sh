@@ -1,0 +1,110 @@
+#!/bin/sh
+# Starts, stops or reports the local Firebird 3 server (127.0.0.1:3050) that
+# the database tests and the demo database use. Safe to call repeatedly.
+set -eu
+
+HOST=127.0.0.1
+PORT=3050
+CONF=/etc/firebird/3.0/firebird.conf
+RUN_DIR=/run/firebird3.0
+WAIT_SECONDS=30
+
+port_open() {
+  (exec 3<>"/dev/tcp/$HOST/$PORT") 2>/dev/null
+}
+
+# /dev/tcp needs bash; fall back to it when /bin/sh is dash.
+if [ -z "${BASH_VERSION:-}" ] && command -v bash >/dev/null 2>&1; then
+  exec bash "$0" "$@"
+fi
+
+server_pids() {
+  pgrep -x fbguard || true
+  pgrep -x firebird || true
+}
+
+install_if_missing() {
+  missing=""
+  for pkg in firebird3.0-server firebird3.0-utils firebird-dev; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+      missing="$missing $pkg"
+    fi
+  done
+  if [ -n "$missing" ]; then
+    echo "installing:$missing"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update
+    # shellcheck disable=SC2086
+    apt-get install -y $missing
+  fi
+}
+
+# Loopback only, when the configuration still has the stock (commented) line.
+bind_to_loopback() {
+  if [ -f "$CONF" ] && ! grep -q '^[[:space:]]*RemoteBindAddress' "$CONF"; then
+    printf '\nRemoteBindAddress = localhost\n' >>"$CONF"
+  fi
+}
+
+wait_until() {
+  want=$1
+  i=0
+  while [ "$i" -lt $((WAIT_SECONDS * 10)) ]; do
+    if port_open; then state=open; else state=closed; fi
+    [ "$state" = "$want" ] && return 0
+    sleep 0.1
+    i=$((i + 1))
+  done
+  echo "firebird port $PORT still $state after ${WAIT_SECONDS}s" >&2
+  return 1
+}
+
+start() {
+  install_if_missing
+  bind_to_loopback
+  if port_open; then
+    echo "firebird running"
+    return 0
+  fi
+  if [ -z "$(pgrep -x fbguard || true)" ]; then
+    mkdir -p "$RUN_DIR" && chown firebird:firebird "$RUN_DIR"
+    su -s /bin/sh firebird -c "/usr/sbin/fbguard -daemon -forever"
+  fi
+  wait_until open
+  echo "firebird running"
+}
+
+stop() {
+  # fbguard first, or it would restart the server it watches.
+  for name in fbguard firebird; do
+    pids=$(pgrep -x "$name" || true)
+    [ -n "$pids" ] && kill $pids 2>/dev/null || true
+  done
+  i=0
+  while [ -n "$(server_pids)" ] && [ "$i" -lt $((WAIT_SECONDS * 10)) ]; do
+    sleep 0.1
+    i=$((i + 1))
+  done
+  for pid in $(server_pids); do kill -9 "$pid" 2>/dev/null || true; done
+  wait_until closed
+  echo "firebird stopped"
+}
+
+status() {
+  if port_open; then
+    echo "firebird running"
+  else
+    echo "firebird stopped"
+    return 3
+  fi
+}
+
+case "${1:-}" in
+  start) start ;;
+  stop) stop ;;
+  status) status ;;
+  *)
+    echo "usage: $0 start|stop|status" >&2
+    exit 2
+    ;;
+esac
