@@ -1,0 +1,32 @@
+/* The host's interface of the Kalvor dynamic menu plugin. */
+#ifndef KALVOR_PLUGIN_H
+#define KALVOR_PLUGIN_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Called on the plugin's own thread once per queued command. Buffer belongs
+   to the plugin and is freed when the callback returns: copy what you keep. */
+typedef void (*Callback)(int32_t CommandId, const char* Name, void* Buffer, int32_t Size,
+                         intptr_t UserValue);
+
+/* Creates the session and its worker (reads the ini, connects to the database). */
+void Init_Plugin(char** NameOut, Callback cb, intptr_t UserValue);
+
+/* The plugin name; works without a session. */
+void GetName_Plugin(char** NameOut);
+
+/* Queues a copy of Size bytes of Buffer. 0 queued, 1 no session, 3 refused. */
+int32_t Command_Plugin(int32_t CommandId, void* Buffer, int32_t Size);
+
+/* Finalizes the worker, stops the session thread, drops queued commands. */
+void Finalize_Plugin(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

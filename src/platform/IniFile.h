@@ -1,0 +1,39 @@
+// Ini files: sections in brackets, key=value lines, names matched without regard to case.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+class tIniData;
+
+class tIniError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// An in-memory copy of one ini file.
+class tIniFile {
+ public:
+  // Reads the whole file; raises tIniError when it exists but cannot be read.
+  static std::unique_ptr<tIniFile> Load(const std::string& path);
+
+  ~tIniFile();
+  tIniFile(const tIniFile&) = delete;
+  tIniFile& operator=(const tIniFile&) = delete;
+
+  std::string ReadString(const std::string& section, const std::string& key,
+                         const std::string& fallback) const;
+  bool HasKey(const std::string& section, const std::string& key) const;
+
+  // Writes one key straight to the file on disk, creating the file when missing;
+  // raises tIniError("Unable to write to <path>") on failure.
+  static void WriteString(const std::string& path, const std::string& section,
+                          const std::string& key, const std::string& value);
+
+  static bool FileExists(const std::string& path);
+
+ private:
+  tIniFile();
+  std::unique_ptr<tIniData> Data;
+};

@@ -1,0 +1,10 @@
+// Where this library and the host program live on disk.
+#pragma once
+
+#include <string>
+
+// Full path of the plugin library's own file; empty when the platform cannot tell.
+std::string OwnModuleFilePath();
+
+// Full path of the process's main program; empty when the platform cannot tell.
+std::string HostExecutablePath();

@@ -1,0 +1,15 @@
+// Splitting and rewriting file paths with this platform's delimiter.
+#pragma once
+
+#include <string>
+
+inline constexpr char PathDelimiter = '/';
+
+// Folder part including the last delimiter; empty when there is none.
+std::string ExtractFilePath(const std::string& path);
+
+// The text after the last delimiter.
+std::string ExtractFileName(const std::string& path);
+
+// Replaces the extension of the file-name part by ext, or appends ext when there is none.
+std::string ChangeFileExt(const std::string& path, const std::string& ext);

@@ -1,0 +1,140 @@
+#include "worker/uPlugInWorker.h"
+
+#include <charconv>
+
+#include "log/uLog.h"
+#include "platform/HighResolutionCounter.h"
+#include "platform/ModulePaths.h"
+#include "platform/Paths.h"
+#include "worker/uFormat.h"
+#include "worker/uPlugInConst.h"
+#include "worker/uPlugInDynMenuErrors.h"
+
+namespace {
+const std::string ConfigSection = "Main";
+
+// Windows-1251: "no time mark was taken", "setting the measuring interval failed",
+// "the hardware does not support sufficient measuring precision".
+const char* const CounterFailed =
+    "\xcd\xe5 \xf3\xe4\xe0\xeb\xee\xf1\xfc \xf1\xe4\xe5\xeb\xe0\xf2\xfc \xe7\xe0\xf1\xe5\xf7\xea\xf3 "
+    "\xe2\xf0\xe5\xec\xe5\xed\xe8!";
+const char* const FrequencyFailed =
+    "\xcd\xe5 \xf3\xe4\xe0\xeb\xee\xf1\xfc \xf3\xf1\xf2\xe0\xed\xee\xe2\xe8\xf2\xfc "
+    "\xe8\xed\xf2\xe5\xf0\xe2\xe0\xeb \xe8\xe7\xec\xe5\xf0\xe5\xed\xe8\xe9";
+const char* const PrecisionTooLow =
+    "\xc0\xef\xef\xe0\xf0\xe0\xf2\xf3\xf0\xe0 \xed\xe5 \xef\xee\xe4\xe4\xe5\xf0\xe6\xe8\xe2\xe0\xe5\xf2 "
+    "\xe4\xee\xf1\xf2\xe0\xf2\xee\xf7\xed\xf3\xfe \xf2\xee\xf7\xed\xee\xf1\xf2\xfc "
+    "\xe8\xe7\xec\xe5\xf0\xe5\xed\xe8\xe9";
+
+struct tDefaultKey {
+  const char* Key;
+  const char* Value;
+};
+
+// Written one key at a time, in this order, into a missing configuration file.
+const tDefaultKey DefaultKeys[] = {
+    {"DBName", "127.0.0.1:/var/lib/firebird/3.0/data/vo.fdb"},
+    {"DBUser", "SYSDBA"},
+    {"DBPWD", "orchardly"},
+    {"lc_ctype", "WIN1251"},
+    {"LogLevel", "255"},
+};
+}  // namespace
+
+int32_t ParseLogLevel(const std::string& text) {
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const char* first = text.data() + (hex ? 2 : 0);
+  const char* last = text.data() + text.size();
+  int32_t value = 0;
+  const auto [end, error] = std::from_chars(first, last, value, hex ? 16 : 10);
+  if (error != std::errc() || end != last || first == last) return 1;
+  return value;
+}
+
+tPlugInWorker::tPlugInWorker() { CreateGlobalLog(); }
+
+tPlugInWorker::~tPlugInWorker() {
+  Config.reset();
+  FreeGlobalLog();
+}
+
+void tPlugInWorker::ReadConfig(std::string& ConfigPath) {
+  WriteLog(Format("=====   Initialize Plugin Worker Object (%s)   =====", Name.c_str()));
+  const std::string path = ModulePathWithExt(".ini");
+  ConfigPath = path;
+  if (!tIniFile::FileExists(path)) {
+    Status = Status_Error;
+    WriteLog(Format("Missing config file \"%s\" - Status_Error", path.c_str()));
+    WriteDefaultConfig(path);
+    return;
+  }
+  WriteLog(Format("Reading config file \"%s\"", ExtractFileName(path).c_str()));
+  Status = Status_OK;
+  Config = tIniFile::Load(path);
+  LogLevel = ParseLogLevel(Config->ReadString(ConfigSection, "LogLevel", "1"));
+  WriteLog(Format("Set LogLevel=%d", LogLevel));
+}
+
+void tPlugInWorker::WriteDefaultConfig(const std::string& path) {
+  for (const auto& entry : DefaultKeys) tIniFile::WriteString(path, ConfigSection, entry.Key, entry.Value);
+}
+
+void tPlugInWorker::Initialize() {
+  std::string scratch;
+  ReadConfig(scratch);
+}
+
+void tPlugInWorker::Finalize() {
+  WriteLog(Format("=====   Finalize PlugIn Worker Object(%s)   =====\r\n\r\n", Name.c_str()));
+}
+
+void tPlugInWorker::PlugInCommand(uint8_t*& Buffer, uint32_t) {
+  int32_t resultCode = Result_Success;
+  int32_t outcome = CheckBufferSize(Buffer, EnvelopeSize, &resultCode);
+  if (outcome == 0) outcome = ProcessCommand(EnvelopeCommand(Buffer), Buffer, &resultCode);
+  if (Buffer != nullptr) StoreEnvelopeAnswer(Buffer, outcome, resultCode);
+}
+
+int32_t tPlugInWorker::ProcessCommand(int32_t, uint8_t*&, int32_t* ResultCode) {
+  SetResultCode(ResultCode, Result_Success);
+  return 0;
+}
+
+uint32_t tPlugInWorker::GetTicks() {
+  int64_t counter = 0;
+  if (!ReadHighResolutionCounter(counter)) {
+    WriteLog(CounterFailed);
+    return 0;
+  }
+  int64_t frequency = 0;
+  if (!ReadHighResolutionFrequency(frequency) || frequency <= 0) {
+    WriteLog(FrequencyFailed);
+    frequency = 1;
+  }
+  if (frequency <= 1) {
+    WriteLog(PrecisionTooLow);
+    return 0;
+  }
+  return static_cast<uint32_t>(counter * 1000 / frequency);
+}
+
+void tPlugInWorker::WriteLog(const std::string& Message, const std::string& Extra1,
+                             const std::string& Extra2) {
+  WriteLogAtLevel(LogLevel, Message, Extra1, Extra2);
+}
+
+void tPlugInWorker::WriteLogAtLevel(int32_t Level, const std::string& Message,
+                                    const std::string& Extra1, const std::string& Extra2) {
+  LogWriteTo(Message, "");
+  if (Level > 1)
+    LogWriteTo(Format("%s [%s] - (%s)", Message.c_str(), Extra1.c_str(), Extra2.c_str()), "full");
+}
+
+std::string tPlugInWorker::ModulePathWithExt(const std::string& Ext) {
+  try {
+    const std::string path = OwnModuleFilePath();
+    return path.empty() ? std::string() : ChangeFileExt(path, Ext);
+  } catch (...) {
+    return {};
+  }
+}

@@ -1,0 +1,44 @@
+// The base of the object that answers the host's commands.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/IniFile.h"
+
+class tPlugInWorker {
+ public:
+  tPlugInWorker();
+  virtual ~tPlugInWorker();
+  tPlugInWorker(const tPlugInWorker&) = delete;
+  tPlugInWorker& operator=(const tPlugInWorker&) = delete;
+
+  virtual void ReadConfig(std::string& ConfigPath);
+  virtual void Initialize();
+  virtual void Finalize();
+  // Buffer is a malloc'd block the worker may replace by a larger one.
+  virtual void PlugInCommand(uint8_t*& Buffer, uint32_t SizeWord);
+  virtual int32_t ProcessCommand(int32_t Code, uint8_t*& Buffer, int32_t* ResultCode);
+
+  // Milliseconds of a monotonic counter, low 32 bits; only differences mean anything.
+  uint32_t GetTicks();
+  void WriteLog(const std::string& Message, const std::string& Extra1 = {},
+                const std::string& Extra2 = {});
+  void WriteLogAtLevel(int32_t Level, const std::string& Message, const std::string& Extra1,
+                       const std::string& Extra2);
+
+  static std::string ModulePathWithExt(const std::string& Ext);
+  static std::unique_ptr<tPlugInWorker> CreateWorker();
+
+  int32_t Status = 0;
+  std::string Name = "PlugIn_Worker";
+  std::unique_ptr<tIniFile> Config;
+  int32_t LogLevel = 0;
+
+ private:
+  void WriteDefaultConfig(const std::string& path);
+};
+
+// An absent or unreadable value counts as 1; "0x" introduces hexadecimal.
+int32_t ParseLogLevel(const std::string& text);

@@ -1,0 +1,5 @@
+#include "worker/uPlugInWorker.h"
+
+std::unique_ptr<tPlugInWorker> tPlugInWorker::CreateWorker() {
+  return std::make_unique<tPlugInWorker>();
+}
