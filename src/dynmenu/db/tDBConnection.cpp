@@ -1,0 +1,138 @@
+#include "dynmenu/db/tDBConnection.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "dynmenu/db/tDBQuery.h"
+#include "dynmenu/db/tDBTransaction.h"
+#include "dynmenu/db/tDatabaseParameterBlock.h"
+#include "dynmenu/db/tFbClientApi.h"
+#include "dynmenu/db/tFbStatus.h"
+
+namespace {
+
+constexpr short kInfoBufferSize = 512;
+
+std::vector<std::string>::iterator FindParam(std::vector<std::string>& params,
+                                             const std::string& name) {
+  const std::string prefix = name + "=";
+  return std::find_if(params.begin(), params.end(),
+                      [&](const std::string& line) { return line.starts_with(prefix); });
+}
+
+template <typename T>
+void Erase(std::vector<T*>& list, T* item) {
+  list.erase(std::remove(list.begin(), list.end(), item), list.end());
+}
+
+}  // namespace
+
+tDBConnection::~tDBConnection() {
+  try {
+    Close();
+  } catch (...) {
+    ForceClose();
+  }
+  for (tDBQuery* query : Queries_) query->Connection_ = nullptr;
+  for (tDBTransaction* transaction : Transactions_) transaction->Connection_ = nullptr;
+}
+
+void tDBConnection::SetParam(const std::string& name, const std::string& value) {
+  const auto line = FindParam(Params_, name);
+  if (value.empty()) {
+    if (line != Params_.end()) Params_.erase(line);
+  } else if (line != Params_.end()) {
+    *line = name + "=" + value;
+  } else {
+    Params_.push_back(name + "=" + value);
+  }
+}
+
+void tDBConnection::Open() {
+  if (IsConnected()) return;
+  if (DatabaseName.empty()) throw tDBError("Database name is missing");
+  const std::string block = BuildDatabaseParameterBlock(Params_);
+  tFbStatus status;
+  tFbHandle handle = 0;
+  if (FbClientApi().AttachDatabase(status.Vector(), 0, DatabaseName.c_str(), &handle,
+                                   static_cast<short>(block.size()), block.data())) {
+    throw status.Error();
+  }
+  Attachment_ = handle;
+}
+
+bool tDBConnection::TestConnected() noexcept {
+  if (!IsConnected()) return false;
+  const char items[] = {isc_info_base_level};
+  char answer[kInfoBufferSize];
+  tFbStatus status;
+  if (FbClientApi().DatabaseInfo(status.Vector(), &Attachment_, sizeof items, items, sizeof answer,
+                                 answer)) {
+    ForceClose();
+    return false;
+  }
+  return true;
+}
+
+void tDBConnection::Close() {
+  if (!IsConnected()) return;
+  std::optional<tDBError> failure;
+  for (tDBQuery* query : Queries_) {
+    try {
+      query->Close();
+    } catch (const tDBError& error) {
+      if (!failure) failure = error;
+    }
+  }
+  EndTransactionsQuietly();
+  tFbStatus status;
+  if (FbClientApi().DetachDatabase(status.Vector(), &Attachment_)) {
+    if (!failure) failure = status.Error();
+  } else {
+    Attachment_ = 0;
+  }
+  if (failure) {
+    ForceClose();
+    throw *failure;
+  }
+}
+
+void tDBConnection::ForceClose() noexcept {
+  for (tDBQuery* query : Queries_) query->ReleaseQuietly();
+  EndTransactionsQuietly();
+  if (Attachment_ != 0) {
+    tFbStatus status;
+    FbClientApi().DetachDatabase(status.Vector(), &Attachment_);
+    Attachment_ = 0;
+  }
+}
+
+void tDBConnection::Register(tDBTransaction* transaction) {
+  Transactions_.push_back(transaction);
+}
+
+void tDBConnection::Unregister(tDBTransaction* transaction) {
+  Erase(Transactions_, transaction);
+  if (DefaultTransaction == transaction) DefaultTransaction = nullptr;
+  for (tDBQuery* query : Queries_) {
+    if (query->RunsIn(*transaction)) query->Transaction_ = nullptr;
+  }
+}
+
+void tDBConnection::Register(tDBQuery* query) {
+  Queries_.push_back(query);
+}
+
+void tDBConnection::Unregister(tDBQuery* query) {
+  Erase(Queries_, query);
+}
+
+void tDBConnection::ReleaseQueriesOf(const tDBTransaction& transaction) noexcept {
+  for (tDBQuery* query : Queries_) {
+    if (query->RunsIn(transaction)) query->ReleaseQuietly();
+  }
+}
+
+void tDBConnection::EndTransactionsQuietly() noexcept {
+  for (tDBTransaction* transaction : Transactions_) transaction->EndQuietly();
+}

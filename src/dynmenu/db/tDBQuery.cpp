@@ -1,0 +1,261 @@
+#include "dynmenu/db/tDBQuery.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "dynmenu/db/tDBConnection.h"
+#include "dynmenu/db/tDBTransaction.h"
+#include "dynmenu/db/tFbClientApi.h"
+#include "dynmenu/db/tFbStatus.h"
+#include "dynmenu/db/tSqlDescriptorArea.h"
+
+namespace {
+
+constexpr ISC_STATUS kNoMoreRows = 100;
+constexpr unsigned short kBlobChunkSize = 16384;
+const char kNotOpen[] = "Cannot perform operation -- DB is not open";
+
+bool SameName(const std::string& left, const std::string& right) {
+  return std::equal(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) ==
+           std::tolower(static_cast<unsigned char>(b));
+  });
+}
+
+std::string ColumnName(const XSQLVAR& column) {
+  if (column.aliasname_length > 0) return std::string(column.aliasname, column.aliasname_length);
+  return std::string(column.sqlname, column.sqlname_length);
+}
+
+// Closes an open blob whatever way the reading ends.
+class tBlobHandle {
+ public:
+  ~tBlobHandle() {
+    if (Handle_ != 0) {
+      tFbStatus status;
+      FbClientApi().CloseBlob(status.Vector(), &Handle_);
+    }
+  }
+  tFbHandle* Get() { return &Handle_; }
+
+ private:
+  tFbHandle Handle_ = 0;
+};
+
+}  // namespace
+
+tDBQuery::tDBQuery(tDBConnection& connection)
+    : Connection_(&connection), Transaction_(connection.DefaultTransaction) {
+  Connection_->Register(this);
+}
+
+tDBQuery::~tDBQuery() {
+  ReleaseQuietly();
+  if (Connection_ != nullptr) Connection_->Unregister(this);
+}
+
+std::string tDBQuery::Text() const {
+  std::string text;
+  for (const std::string& line : Lines_) text += line + "\r\n";
+  return text;
+}
+
+void tDBQuery::Open() {
+  if (Active_) Close();
+  if (Connection_ == nullptr || !Connection_->IsConnected()) throw tDBError(kNotOpen);
+  tDBTransaction& transaction = Transaction();
+  if (!transaction.InTransaction()) throw tDBError("Transaction is not active");
+  try {
+    Prepare(transaction);
+    Describe();
+    Execute(transaction, StatementType());
+    Active_ = true;
+    ShowCurrentRow();
+  } catch (...) {
+    ReleaseQuietly();
+    throw;
+  }
+}
+
+void tDBQuery::Close() {
+  Active_ = false;
+  Rows_.clear();
+  Position_ = 0;
+  HasCursor_ = false;
+  ShowCurrentRow();
+  if (Statement_ == 0) return;
+  tFbStatus status;
+  const ISC_STATUS failed =
+      FbClientApi().DsqlFreeStatement(status.Vector(), &Statement_, DSQL_drop);
+  Statement_ = 0;
+  if (failed) throw status.Error();
+}
+
+void tDBQuery::First() {
+  if (!Active_) throw tDBError("Query is not open");
+  Position_ = 0;
+  ShowCurrentRow();
+}
+
+void tDBQuery::Next() {
+  if (!Active_) throw tDBError("Query is not open");
+  if (Eof()) return;
+  ++Position_;
+  if (Position_ == Rows_.size()) FetchRow();
+  ShowCurrentRow();
+}
+
+tDBField& tDBQuery::FieldByName(const std::string& name) {
+  for (const auto& field : Fields_) {
+    if (SameName(field->Name(), name)) return *field;
+  }
+  throw tDBError("Field '" + name + "' not found");
+}
+
+tDBTransaction& tDBQuery::Transaction() {
+  if (Transaction_ == nullptr && Connection_ != nullptr)
+    Transaction_ = Connection_->DefaultTransaction;
+  if (Transaction_ == nullptr) throw tDBError("Transaction is not active");
+  return *Transaction_;
+}
+
+bool tDBQuery::RunsIn(const tDBTransaction& transaction) const {
+  return Transaction_ == &transaction;
+}
+
+void tDBQuery::Prepare(tDBTransaction& transaction) {
+  Fields_.clear();
+  Rows_.clear();
+  Position_ = 0;
+  const tFbClientApi& api = FbClientApi();
+  tFbStatus status;
+  if (api.DsqlAllocateStatement(status.Vector(), Connection_->AttachmentHandle(), &Statement_))
+    throw status.Error();
+  const std::string text = Text();
+  if (api.DsqlPrepare(status.Vector(), transaction.Handle(), &Statement_, 0, text.c_str(),
+                      static_cast<unsigned short>(Connection_->SQLDialect), nullptr))
+    throw status.Error();
+}
+
+void tDBQuery::Describe() {
+  const tFbClientApi& api = FbClientApi();
+  tFbStatus status;
+  Output_ = std::make_unique<tSqlDescriptorArea>(1);
+  if (api.DsqlDescribe(status.Vector(), &Statement_, SQLDA_VERSION1, Output_->Get()))
+    throw status.Error();
+  if (Output_->Overflows()) {
+    Output_ = std::make_unique<tSqlDescriptorArea>(Output_->Count());
+    if (api.DsqlDescribe(status.Vector(), &Statement_, SQLDA_VERSION1, Output_->Get()))
+      throw status.Error();
+  }
+  Output_->BindBuffers();
+  for (int index = 0; index < Output_->Count(); ++index) {
+    const XSQLVAR& column = Output_->Column(index);
+    Fields_.push_back(std::make_unique<tDBField>(tDBColumn{ColumnName(column),
+                                                           static_cast<short>(column.sqltype & ~1),
+                                                           column.sqlscale, column.sqlsubtype}));
+  }
+}
+
+int tDBQuery::StatementType() {
+  const char items[] = {isc_info_sql_stmt_type};
+  char answer[16] = {};
+  tFbStatus status;
+  if (FbClientApi().DsqlSqlInfo(status.Vector(), &Statement_, sizeof items, items, sizeof answer,
+                                answer))
+    throw status.Error();
+  if (answer[0] != isc_info_sql_stmt_type) throw tDBError("Statement type not reported");
+  // Item, two-byte little-endian length, then the value in that many bytes.
+  const int length = static_cast<unsigned char>(answer[1]) | static_cast<unsigned char>(answer[2])
+                                                                 << 8;
+  int type = 0;
+  for (int byte = std::min(length, 4) - 1; byte >= 0; --byte)
+    type = type << 8 | static_cast<unsigned char>(answer[3 + byte]);
+  return type;
+}
+
+void tDBQuery::Execute(tDBTransaction& transaction, int statementType) {
+  const tFbClientApi& api = FbClientApi();
+  tFbStatus status;
+  const bool select = statementType == isc_info_sql_stmt_select ||
+                      statementType == isc_info_sql_stmt_select_for_upd;
+  ISC_STATUS failed = 0;
+  if (statementType == isc_info_sql_stmt_exec_procedure) {
+    XSQLDA* output = Output_->Count() > 0 ? Output_->Get() : nullptr;
+    failed = api.DsqlExecute2(status.Vector(), transaction.Handle(), &Statement_, SQLDA_VERSION1,
+                              nullptr, output);
+  } else {
+    failed = api.DsqlExecute(status.Vector(), transaction.Handle(), &Statement_, SQLDA_VERSION1,
+                             nullptr);
+  }
+  if (failed) throw status.Error();
+  HasCursor_ = select;
+  if (HasCursor_) FetchRow();
+}
+
+bool tDBQuery::FetchRow() {
+  if (!HasCursor_) return false;
+  tFbStatus status;
+  const ISC_STATUS result =
+      FbClientApi().DsqlFetch(status.Vector(), &Statement_, SQLDA_VERSION1, Output_->Get());
+  if (result == kNoMoreRows) {
+    HasCursor_ = false;
+    return false;
+  }
+  if (result) throw status.Error();
+  std::vector<tDBCell> row;
+  row.reserve(Output_->Count());
+  for (int index = 0; index < Output_->Count(); ++index) row.push_back(ReadCell(index));
+  Rows_.push_back(std::move(row));
+  return true;
+}
+
+tDBCell tDBQuery::ReadCell(int index) {
+  const XSQLVAR& column = Output_->Column(index);
+  if ((column.sqltype & 1) && *column.sqlind < 0) return {};
+  switch (column.sqltype & ~1) {
+    case SQL_VARYING: {
+      short length = 0;
+      std::memcpy(&length, column.sqldata, sizeof length);
+      return {false, std::string(column.sqldata + sizeof length, static_cast<size_t>(length))};
+    }
+    case SQL_BLOB:
+      return {false, ReadBlob(column.sqldata)};
+    default:
+      return {false, std::string(column.sqldata, static_cast<size_t>(column.sqllen))};
+  }
+}
+
+std::string tDBQuery::ReadBlob(const void* blobId) {
+  const tFbClientApi& api = FbClientApi();
+  ISC_QUAD id;
+  std::memcpy(&id, blobId, sizeof id);
+  tBlobHandle blob;
+  tFbStatus status;
+  if (api.OpenBlob2(status.Vector(), Connection_->AttachmentHandle(), Transaction().Handle(),
+                    blob.Get(), &id, 0, nullptr))
+    throw status.Error();
+  std::string content;
+  char chunk[kBlobChunkSize];
+  for (;;) {
+    unsigned short length = 0;
+    const ISC_STATUS result =
+        api.GetSegment(status.Vector(), blob.Get(), &length, sizeof chunk, chunk);
+    if (result != 0 && status.Vector()[1] == isc_segstr_eof) break;
+    if (result != 0 && status.Vector()[1] != isc_segment) throw status.Error();
+    content.append(chunk, length);
+  }
+  return content;
+}
+
+void tDBQuery::ShowCurrentRow() {
+  for (size_t index = 0; index < Fields_.size(); ++index)
+    Fields_[index]->SetCurrent(Eof() ? nullptr : &Rows_[Position_][index]);
+}
+
+void tDBQuery::ReleaseQuietly() noexcept {
+  try {
+    Close();
+  } catch (...) {
+  }
+}

@@ -1,0 +1,74 @@
+#include "dynmenu/db/tDBTransaction.h"
+
+#include "dynmenu/db/tDBConnection.h"
+#include "dynmenu/db/tFbClientApi.h"
+#include "dynmenu/db/tFbStatus.h"
+
+namespace {
+
+// One entry of the transaction existence block that isc_start_multiple takes.
+struct tTransactionExistenceBlock {
+  tFbHandle* Database;
+  int ParameterBlockLength;
+  const char* ParameterBlock;
+};
+
+const char kNotOpen[] = "Cannot perform operation -- DB is not open";
+
+}  // namespace
+
+tDBTransaction::tDBTransaction(tDBConnection& connection) : Connection_(&connection) {
+  Connection_->Register(this);
+}
+
+tDBTransaction::~tDBTransaction() {
+  if (Connection_ == nullptr) return;
+  EndQuietly();
+  Connection_->Unregister(this);
+}
+
+void tDBTransaction::StartTransaction() {
+  if (Connection_ == nullptr || !Connection_->IsConnected()) throw tDBError(kNotOpen);
+  if (InTransaction()) throw tDBError("Transaction is active");
+  tTransactionExistenceBlock block{Connection_->AttachmentHandle(), 0, nullptr};
+  tFbStatus status;
+  tFbHandle handle = 0;
+  if (FbClientApi().StartMultiple(status.Vector(), &handle, 1, &block)) throw status.Error();
+  Handle_ = handle;
+}
+
+void tDBTransaction::Commit() {
+  End(tEnd::Commit);
+}
+
+void tDBTransaction::Rollback() {
+  End(tEnd::Rollback);
+}
+
+void tDBTransaction::End(tEnd how) {
+  if (!InTransaction()) throw tDBError("Transaction is not active");
+  Connection_->ReleaseQueriesOf(*this);
+  const tFbClientApi& api = FbClientApi();
+  tFbStatus status;
+  const ISC_STATUS failed = how == tEnd::Commit
+                                ? api.CommitTransaction(status.Vector(), &Handle_)
+                                : api.RollbackTransaction(status.Vector(), &Handle_);
+  if (!failed) {
+    Handle_ = 0;
+    return;
+  }
+  const tDBError error = status.Error();
+  if (tFbStatus::IsNetworkError(error)) Connection_->ForceClose();
+  throw error;
+}
+
+void tDBTransaction::EndQuietly() noexcept {
+  if (!InTransaction()) return;
+  if (Connection_ != nullptr) Connection_->ReleaseQueriesOf(*this);
+  const tFbClientApi& api = FbClientApi();
+  tFbStatus status;
+  if (api.CommitTransaction(status.Vector(), &Handle_)) {
+    api.RollbackTransaction(status.Vector(), &Handle_);
+  }
+  Handle_ = 0;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <ibase.h>
+
+// Every call the layer makes into the client library goes through this table,
+// so tests can put a fault-injecting table in its place.
+struct tFbClientApi {
+  decltype(&isc_attach_database) AttachDatabase;
+  decltype(&isc_detach_database) DetachDatabase;
+  decltype(&isc_database_info) DatabaseInfo;
+  decltype(&isc_start_multiple) StartMultiple;
+  decltype(&isc_commit_transaction) CommitTransaction;
+  decltype(&isc_rollback_transaction) RollbackTransaction;
+  decltype(&isc_dsql_allocate_statement) DsqlAllocateStatement;
+  decltype(&isc_dsql_prepare) DsqlPrepare;
+  decltype(&isc_dsql_describe) DsqlDescribe;
+  decltype(&isc_dsql_sql_info) DsqlSqlInfo;
+  decltype(&isc_dsql_execute) DsqlExecute;
+  decltype(&isc_dsql_execute2) DsqlExecute2;
+  decltype(&isc_dsql_fetch) DsqlFetch;
+  decltype(&isc_dsql_free_statement) DsqlFreeStatement;
+  decltype(&isc_open_blob2) OpenBlob2;
+  decltype(&isc_get_segment) GetSegment;
+  decltype(&isc_close_blob) CloseBlob;
+  decltype(&isc_sqlcode) SqlCode;
+  decltype(&fb_interpret) Interpret;
+};
+
+// The table bound to libfbclient's own functions.
+const tFbClientApi& DefaultFbClientApi();
+
+// The table in use now.
+const tFbClientApi& FbClientApi();
+
+// Puts another table in place for its lifetime and restores the previous one
+// afterwards. Meant for tests; not to be used while another thread runs
+// database calls.
+class tFbClientApiOverride {
+ public:
+  explicit tFbClientApiOverride(const tFbClientApi& api);
+  ~tFbClientApiOverride();
+  tFbClientApiOverride(const tFbClientApiOverride&) = delete;
+  tFbClientApiOverride& operator=(const tFbClientApiOverride&) = delete;
+
+ private:
+  const tFbClientApi* Previous_;
+};
