@@ -109,7 +109,7 @@ void tPlugInSession::RunCommand(tQueueItem& item) {
     Worker->WriteLog("--New Operation was complete started-->");
     uint8_t*& buffer = item.Data.Get();
     Worker->PlugInCommand(buffer, EnvelopeSizeWord(buffer));
-    const uint32_t elapsed = Worker->GetTicks() - started;
+    const uint32_t elapsed = TicksBetween(started, Worker->GetTicks());
     Worker->WriteLog(Format("<--Operation was complete [%u]--", elapsed));
   } catch (const std::exception& error) {
     Worker->WriteLog(

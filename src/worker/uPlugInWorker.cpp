@@ -41,6 +41,8 @@ const tDefaultKey DefaultKeys[] = {
 };
 }  // namespace
 
+uint32_t TicksBetween(uint32_t start, uint32_t stop) { return stop - start; }
+
 int32_t ParseLogLevel(const std::string& text) {
   const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
   const char* first = text.data() + (hex ? 2 : 0);

@@ -40,5 +40,8 @@ class tPlugInWorker {
   void WriteDefaultConfig(const std::string& path);
 };
 
+// Elapsed milliseconds between two GetTicks values, modulo 2^32.
+uint32_t TicksBetween(uint32_t start, uint32_t stop);
+
 // An absent or unreadable value counts as 1; "0x" introduces hexadecimal.
 int32_t ParseLogLevel(const std::string& text);

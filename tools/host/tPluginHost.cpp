@@ -2,9 +2,12 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
+constexpr int32_t EnvelopeLength = 16;
+
 template <typename Entry>
 Entry LookUp(void* library, const char* name) {
   void* address = dlsym(library, name);
@@ -72,9 +75,10 @@ void tPluginHost::CollectAnswer(int32_t commandId, const char* name, void* buffe
   answer.Size = size;
   answer.UserValue = userValue;
   answer.Thread = std::this_thread::get_id();
-  if (buffer != nullptr && size > 0) {
+  // The envelope is always there to read, even when the size word says less.
+  if (buffer != nullptr && size >= 0) {
     const auto* bytes = static_cast<const uint8_t*>(buffer);
-    answer.Buffer.assign(bytes, bytes + size);
+    answer.Buffer.assign(bytes, bytes + std::max<int32_t>(size, EnvelopeLength));
   }
   {
     std::lock_guard<std::mutex> guard(host->AnswersLock);

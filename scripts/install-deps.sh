@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs with apt-get whatever the build, the tests and the demo need and the
+# machine lacks. Safe to run again: installed packages are skipped.
+set -euo pipefail
+
+packages=(
+  g++ cmake make pkg-config
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libsimpleini-dev
+  firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils
+)
+if [[ "${1:-}" == "--server" ]]; then
+  packages+=(firebird3.0-server)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+
+if ((${#missing[@]} > 0)); then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

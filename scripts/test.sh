@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs every test: installs what is missing, starts the loopback Firebird
+# server, builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs
+# all suites, then builds with ThreadSanitizer and runs the session and log
+# suites again. Safe to run twice.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+
+scripts/install-deps.sh --server
+scripts/firebird-server.sh start
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
+export LSAN_OPTIONS="suppressions=$root/tests/sanitizer/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export TSAN_OPTIONS="suppressions=$root/tests/sanitizer/tsan.supp:halt_on_error=1:second_deadlock_stack=1"
+
+jobs=2
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKALVOR_SANITIZE=address >/dev/null
+cmake --build build-asan -j"$jobs"
+(cd build-asan && ctest --output-on-failure --timeout 600)
+
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKALVOR_SANITIZE=thread >/dev/null
+cmake --build build-tsan -j"$jobs" --target Kalvor kalvor_e2e_tests kalvor_unit_tests
+(cd build-tsan && ctest --output-on-failure --timeout 600 -L 'e2e|unit' -R 'Session|Log')

@@ -1,0 +1,257 @@
+// The plugin boundary as a host sees it: the built library loaded with dlopen.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "support/CommandBuffers.h"
+#include "support/LogTail.h"
+#include "support/PluginCopy.h"
+#include "tPluginHost.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+constexpr auto Patience = 10s;
+
+// A command the worker routes nowhere: the envelope alone, with a tag to tell answers apart.
+std::vector<uint8_t> TaggedCommand(uint32_t tag) {
+  auto buffer = MakeCommand(20, 7);
+  PutWord(buffer, 16, tag);
+  return buffer;
+}
+
+class SessionTest : public ::testing::Test {
+ protected:
+  PluginCopy Plugin;
+  std::unique_ptr<tPluginHost> Host = std::make_unique<tPluginHost>(Plugin.LibraryPath());
+};
+}  // namespace
+
+TEST_F(SessionTest, ReportsTheNameWithoutSessionAndRefusesCommandsBeforeInitAndAfterFinalize) {
+  EXPECT_STREQ(Host->GetName(), "DYNAMIC_MENU");
+  auto command = TaggedCommand(1);
+  EXPECT_EQ(Host->Command(1, command), 1);
+  Host->Init();
+  const char* name = Host->GetName();
+  Host->Finalize();
+  EXPECT_EQ(Host->Command(1, command), 1);
+  Host->Finalize();
+  EXPECT_EQ(Host->GetName(), name);
+  EXPECT_FALSE(Host->WaitAnswer(100ms).has_value());
+}
+
+TEST_F(SessionTest, AnswersInQueueOrderOnOneThreadThatIsNotTheCallers) {
+  EXPECT_EQ(Host->Init(), "DYNAMIC_MENU");
+  std::mutex orderLock;
+  uint32_t nextTag = 0;
+  std::vector<std::thread> senders;
+  for (int t = 0; t < 4; ++t)
+    senders.emplace_back([&] {
+      for (int i = 0; i < 50; ++i) {
+        std::lock_guard<std::mutex> guard(orderLock);
+        auto command = TaggedCommand(nextTag);
+        ASSERT_EQ(Host->Command(static_cast<int32_t>(nextTag) + 1000, command), 0);
+        ++nextTag;
+      }
+    });
+  for (auto& sender : senders) sender.join();
+
+  auto answers = Host->WaitAnswers(200, Patience);
+  ASSERT_EQ(answers.size(), 200u);
+  std::set<std::thread::id> threads;
+  for (uint32_t i = 0; i < answers.size(); ++i) {
+    EXPECT_EQ(WordAt(answers[i].Buffer, 16), i);
+    EXPECT_EQ(answers[i].CommandId, static_cast<int32_t>(i) + 1000);
+    EXPECT_EQ(answers[i].Name, "DYNAMIC_MENU");
+    EXPECT_EQ(answers[i].UserValue, reinterpret_cast<intptr_t>(Host.get()));
+    EXPECT_EQ(answers[i].Size, 20);
+    threads.insert(answers[i].Thread);
+  }
+  EXPECT_EQ(threads.size(), 1u);
+  EXPECT_NE(*threads.begin(), std::this_thread::get_id());
+  Host->Finalize();
+}
+
+TEST_F(SessionTest, RefusesBuffersThatCannotBeAnsweredInsideThemselves) {
+  Host->Init();
+  auto command = TaggedCommand(1);
+  EXPECT_EQ(Host->Command(1, nullptr, 20), 3);
+  EXPECT_EQ(Host->Command(1, command.data(), 3), 3);
+  EXPECT_EQ(Host->Command(1, command.data(), -5), 3);
+  EXPECT_EQ(Host->Command(1, command.data(), 19), 3);
+  PutWord(command, 0, 0xFFFFFFFFu);
+  EXPECT_EQ(Host->Command(1, command.data(), 20), 3);
+  EXPECT_FALSE(Host->WaitAnswer(200ms).has_value());
+  Host->Finalize();
+}
+
+TEST_F(SessionTest, ShortEnvelopesAreAnsweredAsTooSmallInsideTheCopy) {
+  Host->Init();
+  auto tiny = MakeCommand(4, 7, 4);
+  auto fifteen = MakeCommand(15, 7, 15);
+  auto sixteen = MakeCommand(16, 7);
+  ASSERT_EQ(Host->Command(1, tiny), 0);
+  ASSERT_EQ(Host->Command(2, fifteen), 0);
+  ASSERT_EQ(Host->Command(3, sixteen), 0);
+  auto answers = Host->WaitAnswers(3, Patience);
+  ASSERT_EQ(answers.size(), 3u);
+  EXPECT_EQ(answers[0].Size, 4);
+  EXPECT_EQ(answers[1].Size, 15);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(WordAt(answers[i].Buffer, 8), 1u);
+    EXPECT_EQ(WordAt(answers[i].Buffer, 12), 2u);
+  }
+  EXPECT_EQ(WordAt(answers[1].Buffer, 4), 7u);
+  // The short buffers are handed back with their own size word; a size of 16 reaches the worker.
+  EXPECT_EQ(answers[2].Size, 16);
+  EXPECT_FALSE(WordAt(answers[2].Buffer, 8) == 1 && WordAt(answers[2].Buffer, 12) == 2);
+  Host->Finalize();
+}
+
+TEST_F(SessionTest, SecondInitKeepsTheFirstCallbackAndName) {
+  char* first = Host->InitWith(&tPluginHost::CollectAnswer, reinterpret_cast<intptr_t>(Host.get()));
+  static std::atomic<int> strayCalls{0};
+  char* second = Host->InitWith(
+      [](int32_t, const char*, void*, int32_t, intptr_t) { strayCalls++; }, 42);
+  EXPECT_EQ(first, second);
+  auto command = TaggedCommand(5);
+  ASSERT_EQ(Host->Command(9, command), 0);
+  auto answer = Host->WaitAnswer(Patience);
+  ASSERT_TRUE(answer.has_value());
+  EXPECT_EQ(answer->UserValue, reinterpret_cast<intptr_t>(Host.get()));
+  EXPECT_EQ(strayCalls.load(), 0);
+  Host->Finalize();
+}
+
+TEST_F(SessionTest, NullCallbackStillRunsCommands) {
+  LogTail log(HostLogsFolder());
+  Host->InitWith(nullptr, 0);
+  auto command = TaggedCommand(1);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(Host->Command(i, command), 0);
+  Host->Finalize();
+  size_t finished = 0;
+  for (const auto& line : log.MainMessages())
+    if (line.rfind("<--Operation was complete [", 0) == 0) ++finished;
+  EXPECT_EQ(finished, 3u);
+}
+
+TEST_F(SessionTest, ThrowingCallbackDoesNotStopLaterAnswers) {
+  static std::atomic<int> calls{0};
+  Host->InitWith(
+      [](int32_t, const char*, void*, int32_t, intptr_t) {
+        if (calls++ == 0) throw std::runtime_error("host failure");
+      },
+      0);
+  auto command = TaggedCommand(1);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(Host->Command(i, command), 0);
+  const auto deadline = std::chrono::steady_clock::now() + Patience;
+  while (calls.load() < 3 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(10ms);
+  EXPECT_EQ(calls.load(), 3);
+  Host->Finalize();
+}
+
+namespace {
+// Holds the session thread inside the first callback until released.
+struct BlockingCallback {
+  static inline std::mutex Lock;
+  static inline std::condition_variable Changed;
+  static inline bool Released = false;
+  static inline int Calls = 0;
+
+  static void Call(int32_t, const char*, void*, int32_t, intptr_t) {
+    std::unique_lock<std::mutex> guard(Lock);
+    ++Calls;
+    Changed.notify_all();
+    Changed.wait(guard, [] { return Released; });
+  }
+};
+}  // namespace
+
+TEST_F(SessionTest, FinalizeFinishesTheCommandInProgressAndDropsTheQueue) {
+  LogTail log(HostLogsFolder());
+  Host->InitWith(&BlockingCallback::Call, 0);
+  auto command = TaggedCommand(1);
+  ASSERT_EQ(Host->Command(0, command), 0);
+  {
+    std::unique_lock<std::mutex> guard(BlockingCallback::Lock);
+    ASSERT_TRUE(BlockingCallback::Changed.wait_for(guard, Patience,
+                                                   [] { return BlockingCallback::Calls == 1; }));
+  }
+  for (int i = 1; i <= 10; ++i) ASSERT_EQ(Host->Command(i, command), 0);
+
+  std::thread finalizer([&] { Host->Finalize(); });
+  // The worker's banner is written before the session is torn down.
+  const auto deadline = std::chrono::steady_clock::now() + Patience;
+  while (log.MainText().find("Finalize PlugIn Worker Object") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(10ms);
+  std::this_thread::sleep_for(200ms);
+  {
+    std::lock_guard<std::mutex> guard(BlockingCallback::Lock);
+    BlockingCallback::Released = true;
+  }
+  BlockingCallback::Changed.notify_all();
+  finalizer.join();
+  EXPECT_EQ(BlockingCallback::Calls, 1);
+}
+
+TEST_F(SessionTest, UnloadingWithoutFinalizeStopsTheSessionWithoutTheWorkersFinalize) {
+  LogTail log(HostLogsFolder());
+  Host->Init();
+  auto command = TaggedCommand(1);
+  for (int i = 0; i < 20; ++i) ASSERT_EQ(Host->Command(i, command), 0);
+  Host->Unload();
+  EXPECT_EQ(log.MainText().find("Finalize PlugIn Worker Object"), std::string::npos);
+  // A fresh load of the same file starts from nothing.
+  tPluginHost again(Plugin.LibraryPath());
+  EXPECT_EQ(again.Command(1, command), 1);
+}
+
+TEST(SessionNames, CopiesUnderAnotherFileNameReportTheirOwnName) {
+  PluginCopy north("Kalvor_North.so");
+  tPluginHost host(north.LibraryPath());
+  EXPECT_EQ(host.Init(), "DYNAMIC_MENU_North");
+  auto command = TaggedCommand(1);
+  ASSERT_EQ(host.Command(1, command), 0);
+  auto answer = host.WaitAnswer(Patience);
+  ASSERT_TRUE(answer.has_value());
+  EXPECT_EQ(answer->Name, "DYNAMIC_MENU_North");
+  host.Finalize();
+}
+
+TEST(SessionNames, FailedInitialisationAnswersAsAbstractPlugIn) {
+  PluginCopy plugin;
+  // A folder where the ini file should be: the default file cannot be written.
+  std::filesystem::create_directory(plugin.IniPath());
+  tPluginHost host(plugin.LibraryPath());
+  EXPECT_EQ(host.Init(), "DYNAMIC_MENU");
+  auto command = TaggedCommand(1);
+  ASSERT_EQ(host.Command(1, command), 0);
+  auto answer = host.WaitAnswer(Patience);
+  ASSERT_TRUE(answer.has_value());
+  EXPECT_EQ(answer->Name, "Abstract PlugIn");
+  host.Finalize();
+}
+
+TEST(SessionConfig, MissingIniIsWrittenWithTheDefaultKeysInOrder) {
+  PluginCopy plugin;
+  tPluginHost host(plugin.LibraryPath());
+  host.Init();
+  host.Finalize();
+  const std::string ini = ReadWholeFile(plugin.IniPath());
+  const char* keys[] = {"[Main]", "DBName", "DBUser = SYSDBA", "DBPWD = orchardly",
+                        "lc_ctype = WIN1251", "LogLevel = 255"};
+  size_t position = 0;
+  for (const char* key : keys) {
+    const size_t found = ini.find(key, position);
+    ASSERT_NE(found, std::string::npos) << key << " in\n" << ini;
+    position = found;
+  }
+}

@@ -1,0 +1,10 @@
+// Building and reading command buffers in tests, independent of the plugin's code.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+std::vector<uint8_t> MakeCommand(uint32_t sizeWord, int32_t command, uint32_t length = 0);
+uint32_t WordAt(const std::vector<uint8_t>& buffer, uint32_t offset);
+int32_t SignedWordAt(const std::vector<uint8_t>& buffer, uint32_t offset);
+void PutWord(std::vector<uint8_t>& buffer, uint32_t offset, uint32_t value);
