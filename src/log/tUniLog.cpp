@@ -1,0 +1,96 @@
+#include "log/tUniLog.h"
+
+#include <utility>
+
+#include "log/uLog.h"
+#include "log/uModule.h"
+
+namespace {
+// The integer the client library's initialisation has always been handed.
+constexpr std::int32_t ClientInitializeValue = 500;
+
+template <typename tEntry>
+tEntry EntryOf(const tDynamicLibrary& library, const char* name) {
+  return reinterpret_cast<tEntry>(GetLibraryProc(library, name));
+}
+}  // namespace
+
+tUniLog::tUniLog(const std::string& Pattern, const std::string& Setting,
+                 const std::string& ClientLibraryName, tLocalClock Clock)
+    : tTimeSeparatedFileLog(Pattern, std::move(Clock)) {
+  if (Setting.empty()) return;
+  try {
+    LoadLogClient(Setting, ClientLibraryName);
+  } catch (...) {
+    // The destructor will not run for a half-built object, so finish the library here.
+    ReleaseClient();
+    throw;
+  }
+}
+
+tUniLog::~tUniLog() {
+  ReleaseClient();
+}
+
+void tUniLog::LoadLogClient(const std::string& Setting, const std::string& ClientLibraryName) {
+  ClientLibrary = LoadLibraryWithFallback(ClientLibraryName);
+  if (!ClientLibrary.IsLoaded()) return;
+  BindEntries();
+  if (ClientMessage == nullptr) {
+    UnloadLibrary(ClientLibrary);
+    return;
+  }
+  // Its answer decides nothing: lines are offered to the library either way.
+  ClientInitialize(Setting.c_str(), ClientInitializeValue);
+}
+
+void tUniLog::BindEntries() {
+  ClientInitialize = EntryOf<tDLLInitialize>(ClientLibrary, "DLL_Initialize");
+  ClientFinalize = EntryOf<tDLLFinalize>(ClientLibrary, "DLL_Finalize");
+  ClientMessage = EntryOf<tDLLMessageToLogServer>(ClientLibrary, "DLL_MessageToLogServer");
+  // All three or none: a library short of one entry is not used at all.
+  if (ClientInitialize == nullptr || ClientFinalize == nullptr || ClientMessage == nullptr) {
+    ClientInitialize = nullptr;
+    ClientFinalize = nullptr;
+    ClientMessage = nullptr;
+  }
+}
+
+void tUniLog::ReleaseClient() noexcept {
+  if (ClientFinalize != nullptr) {
+    try {
+      ClientFinalize();
+    } catch (...) {
+      // Nothing to do about a library that fails to finish; it is unloaded anyway.
+    }
+  }
+  ClientInitialize = nullptr;
+  ClientFinalize = nullptr;
+  ClientMessage = nullptr;
+  UnloadLibrary(ClientLibrary);
+}
+
+bool tUniLog::TakenByClient(bool Stamped, const std::string& Prefix, const std::string& Message) {
+  if (ClientMessage == nullptr) return false;
+  const double time = Stamped ? Now().OleDate() : 0.0;
+  return ClientMessage(time, HostFileName.c_str(), ModuleFileName.c_str(), Prefix.c_str(),
+                       Message.c_str()) != 0;
+}
+
+bool tUniLog::WriteLine(const std::string& Message) {
+  return TakenByClient(true, {}, Message) || tTimeSeparatedFileLog::WriteLine(Message);
+}
+
+bool tUniLog::WriteLineTo(const std::string& Message, const std::string& Prefix) {
+  return TakenByClient(true, Prefix, Message) ||
+         tTimeSeparatedFileLog::WriteLineTo(Message, Prefix);
+}
+
+bool tUniLog::WritePlainLine(const std::string& Message) {
+  return TakenByClient(false, {}, Message) || tTimeSeparatedFileLog::WritePlainLine(Message);
+}
+
+bool tUniLog::WritePlainLineTo(const std::string& Message, const std::string& Prefix) {
+  return TakenByClient(false, Prefix, Message) ||
+         tTimeSeparatedFileLog::WritePlainLineTo(Message, Prefix);
+}

@@ -1,0 +1,43 @@
+// The process's log: each line is offered to the log server's client library
+// first, and only a line the library does not take is written to the hourly file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "log/tTimeSeparatedFileLog.h"
+#include "platform/DynamicLibrary.h"
+
+// The client library's entries; a Boolean result is one byte, nonzero for true.
+using tDLLInitialize = std::uint8_t (*)(const char* Setting, std::int32_t Value);
+using tDLLMessageToLogServer = std::uint8_t (*)(double Time, const char* Host, const char* Module,
+                                                const char* Prefix, const char* Message);
+using tDLLFinalize = void (*)();
+
+inline constexpr const char* LogClientLibraryName = "LogClient.so";
+
+class tUniLog : public tTimeSeparatedFileLog {
+ public:
+  // An empty Setting means no log server: the client library is not even loaded.
+  tUniLog(const std::string& Pattern, const std::string& Setting,
+          const std::string& ClientLibraryName = LogClientLibraryName,
+          tLocalClock Clock = tLocalTime::Now);
+  ~tUniLog() override;
+
+  bool WriteLine(const std::string& Message) override;
+  bool WriteLineTo(const std::string& Message, const std::string& Prefix) override;
+  bool WritePlainLine(const std::string& Message) override;
+  bool WritePlainLineTo(const std::string& Message, const std::string& Prefix) override;
+
+ private:
+  void LoadLogClient(const std::string& Setting, const std::string& ClientLibraryName);
+  void BindEntries();
+  void ReleaseClient() noexcept;
+  // True when the library took the line; always false without a library.
+  bool TakenByClient(bool Stamped, const std::string& Prefix, const std::string& Message);
+
+  tDynamicLibrary ClientLibrary;
+  tDLLInitialize ClientInitialize = nullptr;
+  tDLLFinalize ClientFinalize = nullptr;
+  tDLLMessageToLogServer ClientMessage = nullptr;
+};

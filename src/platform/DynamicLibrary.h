@@ -1,0 +1,27 @@
+// A dynamic library loaded at run time; unloaded when the object goes.
+#pragma once
+
+#include <string>
+
+class tDynamicLibrary {
+ public:
+  tDynamicLibrary() = default;
+  // A name without a folder part goes through the platform's search order,
+  // a name with one is loaded as it is. Empty on failure.
+  static tDynamicLibrary Load(const std::string& name);
+
+  ~tDynamicLibrary();
+  tDynamicLibrary(tDynamicLibrary&& other) noexcept;
+  tDynamicLibrary& operator=(tDynamicLibrary&& other) noexcept;
+  tDynamicLibrary(const tDynamicLibrary&) = delete;
+  tDynamicLibrary& operator=(const tDynamicLibrary&) = delete;
+
+  bool IsLoaded() const { return Handle != nullptr; }
+  // The address of an exported symbol; null when missing or nothing is loaded.
+  void* Symbol(const std::string& name) const;
+  void Unload();
+
+ private:
+  explicit tDynamicLibrary(void* handle) : Handle(handle) {}
+  void* Handle = nullptr;
+};

@@ -1,0 +1,33 @@
+#include "platform/Directories.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+namespace {
+bool IsDirectory(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string WithoutTrailingDelimiters(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+std::string ParentOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return {};
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+}  // namespace
+
+bool ForceDirectories(const std::string& path) {
+  const std::string folder = WithoutTrailingDelimiters(path);
+  if (folder.empty()) return false;
+  if (IsDirectory(folder)) return true;
+  const std::string parent = ParentOf(folder);
+  if (!parent.empty() && !ForceDirectories(parent)) return false;
+  // Another thread or process may have created it in the meantime.
+  return mkdir(folder.c_str(), 0755) == 0 || (errno == EEXIST && IsDirectory(folder));
+}

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+#include "log/tUniLog.h"
+#include "log/uDateTimePattern.h"
+#include "log/uLog.h"
+#include "log/uModule.h"
+#include "platform/ModulePaths.h"
+#include "platform/Paths.h"
+#include "unit/SlashedFolder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+const std::string TakesAll = std::string(KALVOR_LOGCLIENT_DIR) + "/takes_all/LogClient.so";
+
+std::string HostFolder() {
+  return ExtractFilePath(HostExecutablePath());
+}
+
+// A file put beside the test program for one test, removed afterwards.
+class tFileBesideHost {
+ public:
+  tFileBesideHost(const std::string& name) : Path(HostFolder() + name) {}
+  ~tFileBesideHost() { fs::remove(Path); }
+  const std::string Path;
+};
+
+// Where the process log puts a line written now: the hour may turn meanwhile,
+// so both readings of the clock are candidates.
+std::string HourlyFileContent(const tLocalTime& time) {
+  return ReadWholeFile(ExpandDateTimePattern(
+      "\"" + HostFolder() + "Logs/\"YYYY\"_\"MM\"_\"DD\"/\"HH\"_" + ModuleFileName + ".log\"",
+      time));
+}
+
+class GlobalLogTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    FreeGlobalLog();
+    fs::remove_all(HostFolder() + "Logs");
+  }
+};
+
+TEST_F(GlobalLogTest, WritesFailWithoutTheLog) {
+  EXPECT_FALSE(LogWrite("nowhere"));
+  CreateGlobalLog();
+  FreeGlobalLog();
+  EXPECT_EQ(GlobalLog, nullptr);
+  EXPECT_FALSE(LogWrite("nowhere"));
+  EXPECT_FALSE(LogWriteTo("nowhere", "full"));
+}
+
+TEST_F(GlobalLogTest, LogsBesideTheHostProgramPerDayAndHour) {
+  CreateGlobalLog();
+  ASSERT_NE(GlobalLog, nullptr);
+  tUniLog* const first = GlobalLog;
+  CreateGlobalLog();
+  EXPECT_EQ(GlobalLog, first);
+  EXPECT_EQ(HostFileName, ExtractFileName(HostExecutablePath()));
+  EXPECT_EQ(ModuleFileName, ExtractFileName(OwnModuleFilePath()));
+
+  const tLocalTime before = tLocalTime::Now();
+  EXPECT_TRUE(LogWrite("global line"));
+  const tLocalTime after = tLocalTime::Now();
+  const std::string content = HourlyFileContent(before) + HourlyFileContent(after);
+  EXPECT_NE(content.find("global line\r\n"), std::string::npos) << content;
+}
+
+TEST_F(GlobalLogTest, HostIniNamesTheLogServerAndTheClientIsFoundBesideTheHost) {
+  TempFolder recordFolder;
+  const std::string record = Slashed(recordFolder) + "calls.txt";
+  setenv("KALVOR_LOGCLIENT_RECORD", record.c_str(), 1);
+  tFileBesideHost client(LogClientLibraryName);
+  fs::copy_file(TakesAll, client.Path);
+  tFileBesideHost ini(ExtractFileName(ChangeFileExt(HostExecutablePath(), ".ini")));
+  std::ofstream(ini.Path) << "[Main]\nx=1\n[Debug]\n"
+                          << ExtractFileName(OwnModuleFilePath()) << "=server=logs:9000\n";
+
+  CreateGlobalLog();
+  EXPECT_TRUE(LogWriteTo("forwarded", "full"));
+  FreeGlobalLog();
+  unsetenv("KALVOR_LOGCLIENT_RECORD");
+
+  const std::string calls = ReadWholeFile(record);
+  EXPECT_EQ(calls.rfind("init|server=logs:9000|500\n", 0), 0u) << calls;
+  EXPECT_NE(calls.find("|" + HostFileName + "|" + ModuleFileName + "|full|forwarded\n"),
+            std::string::npos)
+      << calls;
+  EXPECT_TRUE(calls.ends_with("finalize\n")) << calls;
+  EXPECT_FALSE(fs::exists(HostFolder() + "Logs"));
+}
+
+TEST_F(GlobalLogTest, ErrorsOfTheLogNeverReachTheCaller) {
+  TempFolder folder;
+  GlobalLog = new tUniLog("\"" + Slashed(folder) + "\"HH\".log\"", "", LogClientLibraryName,
+                          []() -> tLocalTime { throw std::runtime_error("clock"); });
+  EXPECT_FALSE(LogWrite("x"));
+  EXPECT_FALSE(LogWriteTo("x", "full"));
+}
+
+TEST(ModuleFunctions, LoadByPathLookUpEntriesAndUnload) {
+  tDynamicLibrary library = LoadLibraryWithFallback(TakesAll);
+  ASSERT_TRUE(library.IsLoaded());
+  EXPECT_NE(GetLibraryProc(library, "DLL_MessageToLogServer"), nullptr);
+  EXPECT_EQ(GetLibraryProc(library, "DLL_NoSuchEntry"), nullptr);
+  UnloadLibrary(library);
+  EXPECT_FALSE(library.IsLoaded());
+  EXPECT_EQ(GetLibraryProc(library, "DLL_MessageToLogServer"), nullptr);
+}
+
+TEST(ModuleFunctions, BareNameFallsBackToTheHostFolderOnly) {
+  tFileBesideHost copy("KalvorFallbackClient.so");
+  fs::copy_file(TakesAll, copy.Path);
+  EXPECT_TRUE(LoadLibraryWithFallback("KalvorFallbackClient.so").IsLoaded());
+  EXPECT_FALSE(LoadLibraryWithFallback("no_such_folder/KalvorFallbackClient.so").IsLoaded());
+  EXPECT_FALSE(LoadLibraryWithFallback("KalvorNoSuchClient.so").IsLoaded());
+}
+
+TEST(ModuleFunctions, OwnModuleFileNameIsAnExistingFile) {
+  const std::string own = GetOwnModuleFileName();
+  EXPECT_TRUE(fs::is_regular_file(own)) << own;
+}
+}  // namespace

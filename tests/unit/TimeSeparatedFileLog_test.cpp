@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "log/tTimeSeparatedFileLog.h"
+#include "log/uDateTimePattern.h"
+#include "unit/SlashedFolder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+tLocalTime At(int year, int month, int day, int hour, int minute = 0, int second = 0,
+              int millisecond = 0) {
+  tLocalTime time;
+  time.Year = year;
+  time.Month = month;
+  time.Day = day;
+  time.Hour = hour;
+  time.Minute = minute;
+  time.Second = second;
+  time.Millisecond = millisecond;
+  return time;
+}
+
+// The pattern the process log uses, rooted in a given folder.
+std::string HourlyPattern(const std::string& folder) {
+  return "\"" + folder + "Logs/\"YYYY\"_\"MM\"_\"DD\"/\"HH\"_Kalvor.so.log\"";
+}
+
+TEST(DateTimePattern, ExpandsTokensAndCopiesQuotedText) {
+  const tLocalTime time = At(2026, 1, 2, 3);
+  EXPECT_EQ(ExpandDateTimePattern("YYYY-MM-DD HH", time), "2026-01-02 03");
+  EXPECT_EQ(ExpandDateTimePattern("\"YYYY MM\"YYYY", time), "YYYY MM2026");
+  EXPECT_EQ(ExpandDateTimePattern(HourlyPattern("/var/host/"), At(2013, 4, 17, 15)),
+            "/var/host/Logs/2013_04_17/15_Kalvor.so.log");
+  EXPECT_EQ(ExpandDateTimePattern("\"unterminated", time), "unterminated");
+}
+
+TEST(LocalTime, OleDateCountsDaysFromTheEndOf1899) {
+  EXPECT_DOUBLE_EQ(At(1899, 12, 30, 0).OleDate(), 0.0);
+  EXPECT_DOUBLE_EQ(At(1900, 1, 1, 12).OleDate(), 2.5);
+  EXPECT_DOUBLE_EQ(At(2013, 4, 17, 15).OleDate(), 41381.625);
+  EXPECT_DOUBLE_EQ(At(2013, 4, 17, 0, 0, 0, 1).OleDate(), 41381 + 1 / 86400000.0);
+}
+
+class TimeSeparatedFileLogTest : public ::testing::Test {
+ protected:
+  std::string FileAt(const std::string& day, const std::string& name) {
+    return Slashed(Folder) + "Logs/" + day + "/" + name;
+  }
+
+  TempFolder Folder;
+  tLocalTime Now = At(2026, 12, 8, 15, 4, 5, 7);
+  tTimeSeparatedFileLog Log{HourlyPattern(Slashed(Folder)), [this] { return Now; }};
+};
+
+TEST_F(TimeSeparatedFileLogTest, FolderAppearsWithTheFirstLine) {
+  EXPECT_FALSE(fs::exists(Slashed(Folder) + "Logs"));
+  EXPECT_TRUE(Log.WriteLine("first"));
+  EXPECT_EQ(ReadWholeFile(FileAt("2026_12_08", "15_Kalvor.so.log")), "15:04:05.007 first\r\n");
+}
+
+TEST_F(TimeSeparatedFileLogTest, NewFileEveryHourAndNewFolderEveryDay) {
+  EXPECT_TRUE(Log.WritePlainLine("at three"));
+  Now = At(2026, 12, 8, 16);
+  EXPECT_TRUE(Log.WritePlainLine("at four"));
+  Now = At(2026, 12, 9, 0);
+  EXPECT_TRUE(Log.WritePlainLine("past midnight"));
+  EXPECT_EQ(ReadWholeFile(FileAt("2026_12_08", "15_Kalvor.so.log")), "at three\r\n");
+  EXPECT_EQ(ReadWholeFile(FileAt("2026_12_08", "16_Kalvor.so.log")), "at four\r\n");
+  EXPECT_EQ(ReadWholeFile(FileAt("2026_12_09", "00_Kalvor.so.log")), "past midnight\r\n");
+  EXPECT_EQ(Log.GetFileName(), FileAt("2026_12_09", "00_Kalvor.so.log"));
+}
+
+TEST_F(TimeSeparatedFileLogTest, FullCopyLandsBesideTheHourlyFile) {
+  EXPECT_TRUE(Log.WriteLineTo("detail [] - ()", "full"));
+  EXPECT_EQ(ReadWholeFile(FileAt("2026_12_08", "full_15_Kalvor.so.log")),
+            "15:04:05.007 detail [] - ()\r\n");
+  EXPECT_FALSE(fs::exists(FileAt("2026_12_08", "15_Kalvor.so.log")));
+}
+
+TEST(TimeSeparatedFileLog, FolderThatCannotBeMadeLosesTheLineAndCreatesNothing) {
+  TempFolder folder;
+  const std::string blocker = Slashed(folder) + "blocker";
+  std::ofstream(blocker) << "a regular file where a folder should be";
+  tTimeSeparatedFileLog log(HourlyPattern(blocker + "/"));
+  EXPECT_FALSE(log.WriteLine("lost"));
+  EXPECT_FALSE(log.WritePlainLine("lost"));
+  EXPECT_FALSE(log.WriteLineTo("lost", "full"));
+  EXPECT_EQ(log.GetFileName(), "");
+  EXPECT_TRUE(fs::is_regular_file(blocker));
+  EXPECT_EQ(std::distance(fs::directory_iterator(Slashed(folder)), fs::directory_iterator()), 1);
+}
+
+TEST(TimeSeparatedFileLog, PatternWithoutFolderFailsQuietly) {
+  tTimeSeparatedFileLog log("\"kalvor_no_folder_\"HH\".log\"");
+  EXPECT_NO_THROW(EXPECT_FALSE(log.WriteLine("lost")));
+  EXPECT_NO_THROW(EXPECT_FALSE(log.WriteLineTo("lost", "full")));
+  EXPECT_EQ(log.GetFileName(), "");
+  EXPECT_FALSE(fs::exists("full_"));
+}
+}  // namespace
