@@ -12,7 +12,9 @@ namespace {
 // never overlap each other or Command_Plugin, so no lock guards it.
 tPlugInSession* Session = nullptr;
 
-char* PlugInNameCharacters() { return const_cast<char*>(tPlugInSession::PlugInName().c_str()); }
+char* PlugInNameCharacters() {
+  return const_cast<char*>(tPlugInSession::PlugInName().c_str());
+}
 
 void DestroySession() noexcept {
   delete Session;
@@ -31,7 +33,9 @@ KALVOR_EXPORT void Init_Plugin(char** NameOut, Callback cb, intptr_t UserValue) 
   *NameOut = PlugInNameCharacters();
 }
 
-KALVOR_EXPORT void GetName_Plugin(char** NameOut) { *NameOut = PlugInNameCharacters(); }
+KALVOR_EXPORT void GetName_Plugin(char** NameOut) {
+  *NameOut = PlugInNameCharacters();
+}
 
 KALVOR_EXPORT int32_t Command_Plugin(int32_t CommandId, void* Buffer, int32_t Size) {
   if (Session == nullptr) return Command_NoSession;
@@ -46,4 +50,6 @@ KALVOR_EXPORT void Finalize_Plugin(void) {
 
 // Unloaded without Finalize_Plugin: stop the session all the same, without the
 // worker's Finalize.
-void OnLibraryUnload() { DestroySession(); }
+void OnLibraryUnload() {
+  DestroySession();
+}

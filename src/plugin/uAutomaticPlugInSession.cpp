@@ -45,7 +45,9 @@ void tPlugInSession::FinalizeWorker() noexcept {
   }
 }
 
-const std::string& tPlugInSession::PlugInName() { return ::PlugInName(); }
+const std::string& tPlugInSession::PlugInName() {
+  return ::PlugInName();
+}
 
 void tPlugInSession::StartThread() {
   std::lock_guard<std::mutex> guard(StartLock);

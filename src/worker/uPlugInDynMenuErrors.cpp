@@ -16,7 +16,9 @@ void SetResultCode(int32_t* resultCode, int32_t code) {
   if (resultCode != nullptr) *resultCode = code;
 }
 
-uint32_t EnvelopeSizeWord(const uint8_t* buffer) { return ReadLE32(buffer + EnvelopeSizeOffset); }
+uint32_t EnvelopeSizeWord(const uint8_t* buffer) {
+  return ReadLE32(buffer + EnvelopeSizeOffset);
+}
 
 int32_t EnvelopeCommand(const uint8_t* buffer) {
   return static_cast<int32_t>(ReadLE32(buffer + EnvelopeCommandOffset));

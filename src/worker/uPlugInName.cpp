@@ -19,4 +19,6 @@ std::string BuildPlugInName(const std::string& fileName) {
   return BaseName + "_" + fileName.substr(underscore + 1, dot - underscore - 1);
 }
 
-const std::string& PlugInName() { return LoadedPlugInName; }
+const std::string& PlugInName() {
+  return LoadedPlugInName;
+}

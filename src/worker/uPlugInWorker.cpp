@@ -16,13 +16,15 @@ const std::string ConfigSection = "Main";
 // Windows-1251: "no time mark was taken", "setting the measuring interval failed",
 // "the hardware does not support sufficient measuring precision".
 const char* const CounterFailed =
-    "\xcd\xe5 \xf3\xe4\xe0\xeb\xee\xf1\xfc \xf1\xe4\xe5\xeb\xe0\xf2\xfc \xe7\xe0\xf1\xe5\xf7\xea\xf3 "
+    "\xcd\xe5 \xf3\xe4\xe0\xeb\xee\xf1\xfc \xf1\xe4\xe5\xeb\xe0\xf2\xfc "
+    "\xe7\xe0\xf1\xe5\xf7\xea\xf3 "
     "\xe2\xf0\xe5\xec\xe5\xed\xe8!";
 const char* const FrequencyFailed =
     "\xcd\xe5 \xf3\xe4\xe0\xeb\xee\xf1\xfc \xf3\xf1\xf2\xe0\xed\xee\xe2\xe8\xf2\xfc "
     "\xe8\xed\xf2\xe5\xf0\xe2\xe0\xeb \xe8\xe7\xec\xe5\xf0\xe5\xed\xe8\xe9";
 const char* const PrecisionTooLow =
-    "\xc0\xef\xef\xe0\xf0\xe0\xf2\xf3\xf0\xe0 \xed\xe5 \xef\xee\xe4\xe4\xe5\xf0\xe6\xe8\xe2\xe0\xe5\xf2 "
+    "\xc0\xef\xef\xe0\xf0\xe0\xf2\xf3\xf0\xe0 \xed\xe5 "
+    "\xef\xee\xe4\xe4\xe5\xf0\xe6\xe8\xe2\xe0\xe5\xf2 "
     "\xe4\xee\xf1\xf2\xe0\xf2\xee\xf7\xed\xf3\xfe \xf2\xee\xf7\xed\xee\xf1\xf2\xfc "
     "\xe8\xe7\xec\xe5\xf0\xe5\xed\xe8\xe9";
 
@@ -41,7 +43,9 @@ const tDefaultKey DefaultKeys[] = {
 };
 }  // namespace
 
-uint32_t TicksBetween(uint32_t start, uint32_t stop) { return stop - start; }
+uint32_t TicksBetween(uint32_t start, uint32_t stop) {
+  return stop - start;
+}
 
 int32_t ParseLogLevel(const std::string& text) {
   const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
@@ -53,7 +57,9 @@ int32_t ParseLogLevel(const std::string& text) {
   return value;
 }
 
-tPlugInWorker::tPlugInWorker() { CreateGlobalLog(); }
+tPlugInWorker::tPlugInWorker() {
+  CreateGlobalLog();
+}
 
 tPlugInWorker::~tPlugInWorker() {
   Config.reset();
@@ -78,7 +84,8 @@ void tPlugInWorker::ReadConfig(std::string& ConfigPath) {
 }
 
 void tPlugInWorker::WriteDefaultConfig(const std::string& path) {
-  for (const auto& entry : DefaultKeys) tIniFile::WriteString(path, ConfigSection, entry.Key, entry.Value);
+  for (const auto& entry : DefaultKeys)
+    tIniFile::WriteString(path, ConfigSection, entry.Key, entry.Value);
 }
 
 void tPlugInWorker::Initialize() {

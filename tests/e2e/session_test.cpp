@@ -117,8 +117,8 @@ TEST_F(SessionTest, ShortEnvelopesAreAnsweredAsTooSmallInsideTheCopy) {
 TEST_F(SessionTest, SecondInitKeepsTheFirstCallbackAndName) {
   char* first = Host->InitWith(&tPluginHost::CollectAnswer, reinterpret_cast<intptr_t>(Host.get()));
   static std::atomic<int> strayCalls{0};
-  char* second = Host->InitWith(
-      [](int32_t, const char*, void*, int32_t, intptr_t) { strayCalls++; }, 42);
+  char* second =
+      Host->InitWith([](int32_t, const char*, void*, int32_t, intptr_t) { strayCalls++; }, 42);
   EXPECT_EQ(first, second);
   auto command = TaggedCommand(5);
   ASSERT_EQ(Host->Command(9, command), 0);
@@ -246,8 +246,9 @@ TEST(SessionConfig, MissingIniIsWrittenWithTheDefaultKeysInOrder) {
   host.Init();
   host.Finalize();
   const std::string ini = ReadWholeFile(plugin.IniPath());
-  const char* keys[] = {"[Main]", "DBName", "DBUser = SYSDBA", "DBPWD = orchardly",
-                        "lc_ctype = WIN1251", "LogLevel = 255"};
+  const char* keys[] = {
+      "[Main]",        "DBName", "DBUser = SYSDBA", "DBPWD = orchardly", "lc_ctype = WIN1251",
+      "LogLevel = 255"};
   size_t position = 0;
   for (const char* key : keys) {
     const size_t found = ini.find(key, position);

@@ -10,7 +10,8 @@ std::vector<uint8_t> MakeCommand(uint32_t sizeWord, int32_t command, uint32_t le
 }
 
 uint32_t WordAt(const std::vector<uint8_t>& buffer, uint32_t offset) {
-  return static_cast<uint32_t>(buffer.at(offset)) | static_cast<uint32_t>(buffer.at(offset + 1)) << 8 |
+  return static_cast<uint32_t>(buffer.at(offset)) |
+         static_cast<uint32_t>(buffer.at(offset + 1)) << 8 |
          static_cast<uint32_t>(buffer.at(offset + 2)) << 16 |
          static_cast<uint32_t>(buffer.at(offset + 3)) << 24;
 }

@@ -40,11 +40,17 @@ std::string LogTail::NewText(bool wantPrefixed, const std::string& prefix) const
   return text;
 }
 
-std::string LogTail::MainText() const { return NewText(false, ""); }
+std::string LogTail::MainText() const {
+  return NewText(false, "");
+}
 
-std::string LogTail::PrefixedText(const std::string& prefix) const { return NewText(true, prefix); }
+std::string LogTail::PrefixedText(const std::string& prefix) const {
+  return NewText(true, prefix);
+}
 
-std::vector<std::string> LogTail::MainMessages() const { return SplitLogLines(MainText(), true); }
+std::vector<std::string> LogTail::MainMessages() const {
+  return SplitLogLines(MainText(), true);
+}
 
 std::string HostLogsFolder() {
   return (fs::read_symlink("/proc/self/exe").parent_path() / "Logs").string();

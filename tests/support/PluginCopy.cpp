@@ -11,4 +11,6 @@ std::string PluginCopy::IniPath() const {
   return std::filesystem::path(Library).replace_extension(".ini").string();
 }
 
-void PluginCopy::WriteIni(const std::string& content) const { WriteWholeFile(IniPath(), content); }
+void PluginCopy::WriteIni(const std::string& content) const {
+  WriteWholeFile(IniPath(), content);
+}

@@ -9,7 +9,8 @@ TempFolder::TempFolder(const std::string& stem) {
   std::random_device seed;
   std::mt19937_64 random(seed());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    auto candidate = std::filesystem::temp_directory_path() / (stem + "-" + std::to_string(random()));
+    auto candidate =
+        std::filesystem::temp_directory_path() / (stem + "-" + std::to_string(random()));
     if (std::filesystem::create_directory(candidate)) {
       Folder = candidate;
       return;

@@ -33,7 +33,9 @@ tPluginHost::tPluginHost(const std::string& pluginPath) {
   }
 }
 
-tPluginHost::~tPluginHost() { Unload(); }
+tPluginHost::~tPluginHost() {
+  Unload();
+}
 
 void tPluginHost::Unload() {
   if (Library != nullptr) dlclose(Library);
@@ -64,7 +66,9 @@ int32_t tPluginHost::Command(int32_t commandId, const std::vector<uint8_t>& buff
   return Command(commandId, buffer.data(), static_cast<int32_t>(buffer.size()));
 }
 
-void tPluginHost::Finalize() { FinalizeEntry(); }
+void tPluginHost::Finalize() {
+  FinalizeEntry();
+}
 
 void tPluginHost::CollectAnswer(int32_t commandId, const char* name, void* buffer, int32_t size,
                                 intptr_t userValue) {

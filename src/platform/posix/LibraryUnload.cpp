@@ -2,5 +2,7 @@
 
 namespace {
 // Destructor functions run before the library's static objects are destroyed.
-__attribute__((destructor)) void RunLibraryUnload() { OnLibraryUnload(); }
+__attribute__((destructor)) void RunLibraryUnload() {
+  OnLibraryUnload();
+}
 }  // namespace

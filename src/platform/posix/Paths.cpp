@@ -13,6 +13,7 @@ std::string ExtractFileName(const std::string& path) {
 std::string ChangeFileExt(const std::string& path, const std::string& ext) {
   const auto nameStart = path.rfind(PathDelimiter);
   const auto dot = path.rfind('.');
-  const bool hasExt = dot != std::string::npos && (nameStart == std::string::npos || dot > nameStart);
+  const bool hasExt =
+      dot != std::string::npos && (nameStart == std::string::npos || dot > nameStart);
   return (hasExt ? path.substr(0, dot) : path) + ext;
 }

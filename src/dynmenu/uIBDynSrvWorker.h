@@ -1,0 +1,50 @@
+// The menu worker: answers commands 100, 101 and 102 from the menu database.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "dynmenu/db/tDBConnection.h"
+#include "dynmenu/db/tDBQuery.h"
+#include "dynmenu/db/tDBTransaction.h"
+#include "worker/uPlugInWorker.h"
+
+class tIB_DynMenuWorker : public tPlugInWorker {
+ public:
+  tIB_DynMenuWorker();
+  ~tIB_DynMenuWorker() override;
+
+  void ReadConfig(std::string& ConfigPath) override;
+  void Initialize() override;
+  void Finalize() override;
+  int32_t ProcessCommand(int32_t Code, uint8_t*& Buffer, int32_t* ResultCode) override;
+
+  // Runs Query's text with reconnection and up to ten attempts; on success the
+  // query is open on its first row inside a transaction this call started.
+  bool ExecuteQuery(std::string& ErrorText);
+  // Commits an active transaction, then closes an open query.
+  void FinishQuery();
+
+  int32_t GetStartMenuItem(uint8_t*& Buffer, int32_t* ResultCode);
+  int32_t GetMenuItemDesc(uint8_t*& Buffer, int32_t* ResultCode);
+  int32_t PostMenuAction(uint8_t*& Buffer, int32_t* ResultCode);
+
+  // Destroyed in reverse order: query, transaction, connection.
+  std::unique_ptr<tDBConnection> Database;
+  std::unique_ptr<tDBTransaction> Transaction;
+  std::unique_ptr<tDBQuery> Query;
+  int32_t RetryCount = 0;
+
+ private:
+  void ApplySettingsAndConnect();
+  bool RunAttempt(std::string& ErrorText);
+  // Pauses and answers true when the last attempt's error is worth another attempt.
+  bool PauseBeforeRetry();
+  void RollbackLeftover();
+  // Shared by the three handlers: a transaction an earlier command left
+  // active is rolled back with a log line before the handler's own step.
+  void RollbackActiveTransaction();
+
+  std::string LastErrorMessage;
+};
