@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -45,10 +46,15 @@ std::string TimeText(ISC_TIME units) {
   return text;
 }
 
-template <typename T>
-std::string FloatText(T value) {
+// Whole numbers in plain digits (dialect 1 computes in double precision, so
+// large integers arrive as doubles), everything else in its shortest form.
+std::string FloatText(double value) {
+  constexpr double kPlainDigitsLimit = 1e15;
   char text[64];
-  const auto result = std::to_chars(text, text + sizeof text, value);
+  const bool whole = std::trunc(value) == value && std::fabs(value) < kPlainDigitsLimit;
+  const auto result = whole
+                          ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed)
+                          : std::to_chars(text, text + sizeof text, value);
   return std::string(text, result.ptr);
 }
 
@@ -85,6 +91,7 @@ int32_t tDBField::AsInteger() const {
   if (IsNull()) return 0;
   if (IsExactInteger() && Column_.Scale == 0) return CheckedInteger(ExactValue());
   if (Column_.SqlType == SQL_BOOLEAN) return Read<FB_BOOLEAN>(Current_->Bytes) ? 1 : 0;
+  if (IsFloating()) return WholeInteger(FloatingValue());
   return ParseInteger(AsString());
 }
 
@@ -101,10 +108,9 @@ std::string tDBField::AsString() const {
     case SQL_INT64:
       return ExactText();
     case SQL_FLOAT:
-      return FloatText(Read<float>(bytes));
     case SQL_DOUBLE:
     case SQL_D_FLOAT:
-      return FloatText(Read<double>(bytes));
+      return FloatText(FloatingValue());
     case SQL_TYPE_DATE:
       return DateText(Read<ISC_DATE>(bytes));
     case SQL_TYPE_TIME:
@@ -121,6 +127,25 @@ std::string tDBField::AsString() const {
       throw tDBError("Field '" + Column_.Name + "' has a type that cannot be read (" +
                      std::to_string(Column_.SqlType) + ")");
   }
+}
+
+bool tDBField::IsFloating() const {
+  return Column_.SqlType == SQL_FLOAT || Column_.SqlType == SQL_DOUBLE ||
+         Column_.SqlType == SQL_D_FLOAT;
+}
+
+double tDBField::FloatingValue() const {
+  if (Column_.SqlType == SQL_FLOAT) return Read<float>(Current_->Bytes);
+  return Read<double>(Current_->Bytes);
+}
+
+int32_t tDBField::WholeInteger(double value) const {
+  if (std::trunc(value) != value)
+    throw tDBError("Field '" + Column_.Name + "' value " + FloatText(value) + " is not an integer");
+  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
+    throw tDBError("Field '" + Column_.Name + "' value " + FloatText(value) +
+                   " does not fit a 32-bit integer");
+  return static_cast<int32_t>(value);
 }
 
 bool tDBField::IsExactInteger() const {

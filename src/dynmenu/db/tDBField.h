@@ -38,6 +38,9 @@ class tDBField {
   void SetCurrent(const tDBCell* cell) { Current_ = cell; }
 
  private:
+  bool IsFloating() const;
+  double FloatingValue() const;
+  int32_t WholeInteger(double value) const;
   bool IsExactInteger() const;
   int64_t ExactValue() const;
   std::string ExactText() const;

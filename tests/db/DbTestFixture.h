@@ -1,0 +1,38 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "dynmenu/db/tDBConnection.h"
+#include "dynmenu/db/tDBQuery.h"
+#include "dynmenu/db/tDBTransaction.h"
+#include "support/TestDatabase.h"
+
+// A fresh database and the three layer objects wired as the worker wires
+// them: connection, its default transaction, one query.
+class DbTest : public ::testing::Test {
+ protected:
+  DbTest() {
+    Connection.DatabaseName = Database.ConnectionString();
+    Connection.SetParam("user_name", TestDatabase::User());
+    Connection.SetParam("password", TestDatabase::Password());
+    Connection.SetParam("lc_ctype", "WIN1251");
+    Connection.DefaultTransaction = &Transaction;
+    Query = std::make_unique<tDBQuery>(Connection);
+  }
+
+  void OpenSelect(const std::string& procedureCall) {
+    if (!Connection.IsConnected()) Connection.Open();
+    if (!Transaction.InTransaction()) Transaction.StartTransaction();
+    Query->ClearText();
+    Query->AddLine("select *");
+    Query->AddLine("from " + procedureCall);
+    Query->Open();
+  }
+
+  TestDatabase Database;
+  tDBConnection Connection;
+  tDBTransaction Transaction{Connection};
+  std::unique_ptr<tDBQuery> Query;
+};

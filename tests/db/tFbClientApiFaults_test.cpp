@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "DbTestFixture.h"
+#include "dynmenu/db/tDBError.h"
+#include "dynmenu/db/tFbClientApi.h"
+
+namespace {
+
+// Status codes that only the fake interpreter below knows.
+constexpr ISC_STATUS kFirstText = 1001;
+constexpr ISC_STATUS kSecondText = 1002;
+constexpr ISC_STATUS kLineFedText = 1003;
+
+ISC_STATUS FillStatus(ISC_STATUS* status, std::initializer_list<ISC_STATUS> codes) {
+  ISC_STATUS* out = status;
+  for (ISC_STATUS code : codes) {
+    *out++ = isc_arg_gds;
+    *out++ = code;
+  }
+  *out = isc_arg_end;
+  return status[1];
+}
+
+ISC_LONG FakeInterpret(ISC_SCHAR* buffer, unsigned int size, const ISC_STATUS** cursor) {
+  const ISC_STATUS* entry = *cursor;
+  if (entry[0] == isc_arg_end) return 0;
+  const char* text = entry[1] == kFirstText    ? "first text"
+                     : entry[1] == kSecondText ? "second text."
+                                               : "text with its own line end\n";
+  std::snprintf(buffer, size, "%s", text);
+  *cursor = entry + 2;
+  return static_cast<ISC_LONG>(std::strlen(buffer));
+}
+
+ISC_LONG FakeSqlCode(const ISC_STATUS*) {
+  return -1;
+}
+
+ISC_STATUS AttachFailingWithTwoTexts(ISC_STATUS* status, short, const ISC_SCHAR*, isc_db_handle*,
+                                     short, const ISC_SCHAR*) {
+  return FillStatus(status, {kFirstText, kSecondText});
+}
+
+ISC_STATUS AttachFailingWithLineFeed(ISC_STATUS* status, short, const ISC_SCHAR*, isc_db_handle*,
+                                     short, const ISC_SCHAR*) {
+  return FillStatus(status, {kLineFedText, kSecondText});
+}
+
+ISC_STATUS CommitLosingTheNetwork(ISC_STATUS* status, isc_tr_handle*) {
+  return FillStatus(status, {isc_network_error, isc_net_read_err});
+}
+
+ISC_STATUS CommitDeadlocked(ISC_STATUS* status, isc_tr_handle*) {
+  return FillStatus(status, {isc_deadlock, isc_update_conflict});
+}
+
+ISC_STATUS DatabaseInfoFailing(ISC_STATUS* status, isc_db_handle*, short, const ISC_SCHAR*, short,
+                               ISC_SCHAR*) {
+  return FillStatus(status, {isc_network_error});
+}
+
+tFbClientApi FakeMessages(decltype(tFbClientApi::AttachDatabase) attach) {
+  tFbClientApi api = DefaultFbClientApi();
+  api.AttachDatabase = attach;
+  api.Interpret = FakeInterpret;
+  api.SqlCode = FakeSqlCode;
+  return api;
+}
+
+std::string OpenError(tDBConnection& connection) {
+  try {
+    connection.Open();
+  } catch (const tDBError& error) {
+    return error.Message;
+  }
+  return "<no error>";
+}
+
+TEST(tFbStatusText, JoinsTextsWithCrLfAndDropsTheLastFullStop) {
+  tDBConnection connection;
+  connection.DatabaseName = "localhost:/nowhere.fdb";
+  {
+    const tFbClientApi api = FakeMessages(AttachFailingWithTwoTexts);
+    tFbClientApiOverride fake(api);
+    EXPECT_EQ(OpenError(connection), "first text\r\nsecond text");
+  }
+  {
+    const tFbClientApi api = FakeMessages(AttachFailingWithLineFeed);
+    tFbClientApiOverride fake(api);
+    EXPECT_EQ(OpenError(connection), "text with its own line end\nsecond text");
+  }
+  EXPECT_EQ(&FbClientApi(), &DefaultFbClientApi());
+  EXPECT_FALSE(connection.IsConnected());
+}
+
+using tFbClientApiFaultTest = DbTest;
+
+TEST_F(tFbClientApiFaultTest, CommitFailingWithNetworkErrorDropsConnectionAndTransaction) {
+  OpenSelect("MENU_GET_START_ITEM(1)");
+  tFbClientApi api = DefaultFbClientApi();
+  api.CommitTransaction = CommitLosingTheNetwork;
+  tFbClientApiOverride fake(api);
+  try {
+    Transaction.Commit();
+    FAIL() << "commit succeeded";
+  } catch (const tDBError& error) {
+    EXPECT_EQ(error.SqlCode, -902);
+    EXPECT_EQ(error.StatusCode, isc_network_error);
+    EXPECT_NE(error.Message.find("Unable to complete network request"), std::string::npos)
+        << error.Message;
+  }
+  EXPECT_FALSE(Transaction.InTransaction());
+  EXPECT_FALSE(Connection.IsConnected());
+  EXPECT_FALSE(Query->IsActive());
+}
+
+TEST_F(tFbClientApiFaultTest, CommitFailingOtherwiseKeepsTheTransactionActive) {
+  OpenSelect("MENU_GET_START_ITEM(1)");
+  {
+    tFbClientApi api = DefaultFbClientApi();
+    api.CommitTransaction = CommitDeadlocked;
+    tFbClientApiOverride fake(api);
+    try {
+      Transaction.Commit();
+      FAIL() << "commit succeeded";
+    } catch (const tDBError& error) {
+      EXPECT_NE(error.Message.find("deadlock"), std::string::npos) << error.Message;
+    }
+    EXPECT_TRUE(Transaction.InTransaction());
+    EXPECT_TRUE(Connection.IsConnected());
+  }
+  Transaction.Commit();
+  EXPECT_FALSE(Transaction.InTransaction());
+}
+
+TEST_F(tFbClientApiFaultTest, FailedProbeDropsTheAttachmentWithoutRaising) {
+  Connection.Open();
+  Transaction.StartTransaction();
+  tFbClientApi api = DefaultFbClientApi();
+  api.DatabaseInfo = DatabaseInfoFailing;
+  tFbClientApiOverride fake(api);
+  EXPECT_FALSE(Connection.TestConnected());
+  EXPECT_FALSE(Connection.IsConnected());
+  EXPECT_FALSE(Transaction.InTransaction());
+}
+
+}  // namespace
