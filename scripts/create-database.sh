@@ -20,34 +20,53 @@ fi
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 PASSWORD_FILE=/etc/firebird/3.0/SYSDBA.password
-USER=SYSDBA
+DB_USER=SYSDBA
 PASSWORD=
 if [ -r "$PASSWORD_FILE" ]; then
   PASSWORD=$(sed -n 's/^ISC_PASSWORD="\{0,1\}\([^"]*\)"\{0,1\}$/\1/p' "$PASSWORD_FILE")
 fi
 
 case "$DB" in
-  *:*) SERVER=yes; FILE=${DB#*:} ;;
-  *) SERVER=no; FILE=$DB ;;
+  *:*) SERVER=yes; HOST=${DB%%:*}; FILE=${DB#*:} ;;
+  *) SERVER=no; HOST=; FILE=$DB ;;
 esac
 case "$FILE" in
   /*) ;;
-  *) FILE=$(pwd)/$FILE; [ "$SERVER" = no ] && DB=$FILE ;;
+  *)
+    [ "$SERVER" = no ] || { echo "the server path must be absolute: $DB" >&2; exit 2; }
+    FILE=$(pwd)/$FILE
+    DB=$FILE
+    ;;
 esac
+FOLDER=$(dirname "$FILE")
 
 if [ "$SERVER" = yes ]; then
-  # The server process runs as "firebird" and must own the folder and file.
-  mkdir -p "$(dirname "$FILE")"
-  chown firebird:firebird "$(dirname "$FILE")"
-  AUTH="-user $USER -password $PASSWORD"
+  AUTH="-user $DB_USER -password $PASSWORD"
 else
-  mkdir -p "$(dirname "$FILE")"
   # The embedded engine trusts the given user name; no password is checked.
-  AUTH="-user $USER"
+  AUTH="-user $DB_USER"
 fi
 
-# Idempotent: an existing database file is replaced.
-rm -f "$FILE"
+# The server process runs as "firebird" and needs to write the folder. Only a
+# folder this script creates is handed over; an existing one is left as it is.
+if [ "$SERVER" = no ] || [ "$HOST" = localhost ] || [ "$HOST" = 127.0.0.1 ]; then
+  if [ ! -d "$FOLDER" ]; then
+    mkdir -p "$FOLDER"
+    [ "$SERVER" = no ] || chown firebird:firebird "$FOLDER"
+  elif [ "$SERVER" = yes ] && ! su -s /bin/sh firebird -c "test -w '$FOLDER'"; then
+    echo "the firebird user cannot write $FOLDER (chown firebird:firebird it)" >&2
+    exit 1
+  fi
+fi
+
+# Idempotent: an existing database is dropped first (through the server for a
+# server path, so that nothing is deleted on the wrong machine).
+if [ "$SERVER" = yes ]; then
+  # shellcheck disable=SC2086
+  echo "DROP DATABASE;" | isql-fb -q $AUTH "$DB" >/dev/null 2>&1 || true
+else
+  rm -f "$FILE"
+fi
 
 isql() {
   # shellcheck disable=SC2086
@@ -55,9 +74,9 @@ isql() {
 }
 
 if [ "$SERVER" = yes ]; then
-  CREATE="CREATE DATABASE '$DB' USER '$USER' PASSWORD '$PASSWORD' DEFAULT CHARACTER SET WIN1251;"
+  CREATE="CREATE DATABASE '$DB' USER '$DB_USER' PASSWORD '$PASSWORD' DEFAULT CHARACTER SET WIN1251;"
 else
-  CREATE="CREATE DATABASE '$DB' USER '$USER' DEFAULT CHARACTER SET WIN1251;"
+  CREATE="CREATE DATABASE '$DB' USER '$DB_USER' DEFAULT CHARACTER SET WIN1251;"
 fi
 echo "$CREATE" | isql-fb -q -bail -sqldialect 1
 
