@@ -1,0 +1,233 @@
+// Command 101: the description of one menu item, its parameters and its
+// connection rows, answered in a new buffer of exactly the answer's length.
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+
+#include "dynmenu/uHandlerSupport.h"
+#include "dynmenu/uIBDynSrvWorker.h"
+#include "dynmenu/uPlugInDynMenuTypes.h"
+#include "worker/uFormat.h"
+#include "worker/uPlugInDynMenuErrors.h"
+
+namespace {
+constexpr const char* ExceptionLine =
+    "Exception while processing cmdDynMenu_GetItemDesc Msg=\"%s\"";
+
+enum class tItemStep { Found, NotFound, QueryFailed };
+
+struct tFreeBlock {
+  void operator()(uint8_t* block) const { std::free(block); }
+};
+using tAnswerBlock = std::unique_ptr<uint8_t, tFreeBlock>;
+
+// The database steps of one command 101, each writing its log line.
+class tItemDescReader {
+ public:
+  tItemDescReader(tIB_DynMenuWorker& worker, int32_t itemId) : Worker(worker), ItemId(itemId) {}
+
+  tItemStep ReadItem(tMenuItemDesc& desc);
+  bool ReadVoiceParams(tVoiceParams& voice);
+  bool ReadConditionParams(tConditionParams& condition);
+  void ReadConnection(tMenuItemDesc& desc);
+
+ private:
+  // The parameter and connection steps run once, in a transaction of their
+  // own that an error rolls back.
+  template <typename tRead>
+  void RunInOwnTransaction(const char* procedure, int32_t number, tRead read);
+  void LogCurrentError();
+  void RollbackQuietly();
+  tDBField& Field(const char* name) { return Worker.Query->FieldByName(name); }
+  int Elapsed(uint32_t stepStart) {
+    return static_cast<int>(TicksBetween(stepStart, Worker.GetTicks()));
+  }
+
+  tIB_DynMenuWorker& Worker;
+  int32_t ItemId;
+};
+
+void tItemDescReader::LogCurrentError() {
+  Worker.WriteLog(Format(ExceptionLine, CurrentErrorMessage().c_str()));
+}
+
+void tItemDescReader::RollbackQuietly() {
+  try {
+    if (Worker.Transaction->InTransaction()) Worker.Transaction->Rollback();
+  } catch (...) {
+  }
+}
+
+template <typename tRead>
+void tItemDescReader::RunInOwnTransaction(const char* procedure, int32_t number, tRead read) {
+  SetProcedureSelect(*Worker.Query, procedure, number);
+  Worker.Transaction->StartTransaction();
+  try {
+    Worker.Query->Open();
+    read();
+    Worker.FinishQuery();
+  } catch (...) {
+    RollbackQuietly();
+    LogCurrentError();
+    throw;
+  }
+}
+
+tItemStep tItemDescReader::ReadItem(tMenuItemDesc& desc) {
+  const uint32_t stepStart = Worker.GetTicks();
+  const std::string stepText = Format("GetMenuItemDesc(MENU_GET_ITEM) IN[menu_item_id=%d]", ItemId);
+  bool found = false;
+  try {
+    SetProcedureSelect(*Worker.Query, "MENU_GET_ITEM", ItemId);
+    std::string errorText;
+    if (!Worker.ExecuteQuery(errorText)) {
+      Worker.WriteLog(
+          Format("Error while processing onDynMenu_GetMenuItemDesc Msg=\"%s\"", errorText.c_str()));
+      return tItemStep::QueryFailed;
+    }
+    found = !Field("MENU_SERVICE_ID").IsNull();
+    if (found) {
+      desc.ServiceId = Field("MENU_SERVICE_ID").AsInteger();
+      tDBField& connection = Field("MENU_CONNECTION_ID");
+      desc.ConnectionId = connection.IsNull() ? -1 : connection.AsInteger();
+      desc.ItemName = Field("MENU_ITEM_NAME").AsString();
+      desc.ConnectionName = Field("MENU_CONNECTION_NAME").AsString();
+    }
+    Worker.FinishQuery();
+  } catch (...) {
+    // The transaction stays as it is; the next command rolls it back.
+    LogCurrentError();
+    throw;
+  }
+  const int elapsed = Elapsed(stepStart);
+  if (!found) {
+    Worker.WriteLog(Format("%8d %s OUT[]- %s", elapsed, stepText.c_str(), "NOT FOUND"));
+    return tItemStep::NotFound;
+  }
+  Worker.WriteLog(
+      Format("%8d %s OUT[menu_service_id=%d, menu_connection_id=%d, "
+             "menu_item_name=\"%s\", menu_connection_name=\"%s\"]- %s",
+             elapsed, stepText.c_str(), desc.ServiceId, desc.ConnectionId, desc.ItemName.c_str(),
+             desc.ConnectionName.c_str(), "SUCCESS"));
+  return tItemStep::Found;
+}
+
+bool tItemDescReader::ReadVoiceParams(tVoiceParams& voice) {
+  const uint32_t stepStart = Worker.GetTicks();
+  const std::string stepText =
+      Format("GetVoiceMenuItemParams(MENU_GET_VOICE_ITEM_PARAMS) IN[menu_item_id=%d]", ItemId);
+  bool found = false;
+  RunInOwnTransaction("MENU_GET_VOICE_ITEM_PARAMS", ItemId, [&] {
+    found = Worker.Query->RecordCount() > 0;
+    if (!found) return;
+    voice.SynthezList = Field("ITEM_SYNTHEZ_LIST").AsString();
+    voice.MacroName = Field("ITEM_MACRO_NAME").AsString();
+    voice.SynthezPlace = Field("ITEM_SYNTHEZ_PLACE").AsInteger();
+    tDBField& repeatCount = Field("ITEM_REPEAT_COUNT");
+    voice.RepeatCount = repeatCount.IsNull() ? 1 : repeatCount.AsInteger();
+    tDBField& timeout = Field("ITEM_TIMEOUT");
+    voice.Timeout = timeout.IsNull() ? -1 : timeout.AsInteger();
+  });
+  const int elapsed = Elapsed(stepStart);
+  if (!found) {
+    Worker.WriteLog(Format("%8d %s OUT[]- %s", elapsed, stepText.c_str(), "NOT FOUND"));
+    return false;
+  }
+  Worker.WriteLog(
+      Format("%8d %s OUT[voice_synthez_list=\"%s\", voice_synthez_place=%d, "
+             "voice_repeat_count=%d, voice_timeout=%d, voice_macro_name=\"%s\"]- %s",
+             elapsed, stepText.c_str(), voice.SynthezList.c_str(), voice.SynthezPlace,
+             voice.RepeatCount, voice.Timeout, voice.MacroName.c_str(), "SUCCESS"));
+  return true;
+}
+
+bool tItemDescReader::ReadConditionParams(tConditionParams& condition) {
+  const uint32_t stepStart = Worker.GetTicks();
+  const std::string stepText =
+      Format("GetConditionMenuItemParams(MENU_GET_COND_ITEM_PARAMS) IN[menu_item_id=%d]", ItemId);
+  bool found = false;
+  RunInOwnTransaction("MENU_GET_COND_ITEM_PARAMS", ItemId, [&] {
+    found = Worker.Query->RecordCount() > 0;
+    if (!found) return;
+    condition.ProcessorName = Field("CONDITION_PROCESSOR_NAME").AsString();
+    condition.Data = Field("CONDITION_DATA").AsString();
+  });
+  const int elapsed = Elapsed(stepStart);
+  if (!found) {
+    Worker.WriteLog(Format("%8d %s OUT[]- %s", elapsed, stepText.c_str(), "NOT FOUND"));
+    return false;
+  }
+  Worker.WriteLog(Format("%8d %s OUT[cond_plugin=\"%s\", cond_data=\"%s\"]- %s", elapsed,
+                         stepText.c_str(), condition.ProcessorName.c_str(), condition.Data.c_str(),
+                         "SUCCESS"));
+  return true;
+}
+
+void tItemDescReader::ReadConnection(tMenuItemDesc& desc) {
+  const uint32_t stepStart = Worker.GetTicks();
+  const std::string stepText =
+      Format("GetMenuItemDesc(MENU_GET_CONNECTION) IN[item_connection_id=%d]", desc.ConnectionId);
+  RunInOwnTransaction("MENU_GET_CONNECTION", desc.ConnectionId, [&] {
+    tDBQuery& query = *Worker.Query;
+    for (query.First(); !query.Eof(); query.Next())
+      desc.Connections.push_back({Field("CONNECTION_KEY").AsString(),
+                                  Field("CONNECTION_ITEM_ID").AsInteger(),
+                                  Field("CONNECTION_WAY_DESC").AsString()});
+  });
+  Worker.WriteLog(Format("%8d %s OUT[TABLE]- SUCCESS", Elapsed(stepStart), stepText.c_str()));
+  if (desc.Connections.empty()) {
+    Worker.WriteLog("TABLE => EMPTY");
+    return;
+  }
+  Worker.WriteLog(Format("TABLE => [%zu]", desc.Connections.size()));
+  for (const auto& row : desc.Connections)
+    Worker.WriteLog(
+        Format("connection_key=\"%s\", connection_item_id=%d, connection_way_desc=\"%s\"",
+               row.Key.c_str(), row.ItemId, row.WayDesc.c_str()));
+}
+
+// Builds the whole answer in a block of its exact length, then hands the
+// block over in place of the request; the request stays if anything fails.
+void ReplaceWithAnswer(uint8_t*& Buffer, const tMenuItemDesc& desc) {
+  const uint64_t length = MenuItemAnswerLength(desc);
+  if (length > std::numeric_limits<uint32_t>::max())
+    throw tLayoutError(Format("menu item answer of %llu bytes does not fit the size word",
+                              static_cast<unsigned long long>(length)));
+  tAnswerBlock block(static_cast<uint8_t*>(std::malloc(length)));
+  if (!block) throw std::bad_alloc();
+  std::memcpy(block.get(), Buffer, ItemDescLayout::MinSize);
+  tByteView answer(block.get(), static_cast<uint32_t>(length));
+  WriteMenuItemAnswer(answer, desc);
+  std::free(Buffer);
+  Buffer = block.release();
+}
+}  // namespace
+
+int32_t tIB_DynMenuWorker::GetMenuItemDesc(uint8_t*& Buffer, int32_t* ResultCode) {
+  SetResultCode(ResultCode, Result_ProcessingFailed);
+  try {
+    RollbackActiveTransaction();
+    tMenuItemDesc desc;
+    tItemDescReader reader(*this, ReadMenuItemId(CommandView(Buffer)));
+    const tItemStep item = reader.ReadItem(desc);
+    if (item == tItemStep::QueryFailed) return 1;
+    bool found = item == tItemStep::Found;
+    if (found && desc.ServiceId == MenuService_Voice) found = reader.ReadVoiceParams(desc.Voice);
+    if (found && desc.ServiceId == MenuService_Condition)
+      found = reader.ReadConditionParams(desc.Condition);
+    if (!found) {
+      SetResultCode(ResultCode, Result_TooSmallOrNotFound);
+      return 1;
+    }
+    if (desc.ConnectionId != -1) reader.ReadConnection(desc);
+    ReplaceWithAnswer(Buffer, desc);
+    SetResultCode(ResultCode, Result_Success);
+    return 0;
+  } catch (...) {
+    SetResultCode(ResultCode, Result_ProcessingFailed);
+    WriteLog(Format(ExceptionLine, CurrentErrorMessage().c_str()));
+    return 1;
+  }
+}

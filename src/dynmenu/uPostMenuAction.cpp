@@ -1,0 +1,71 @@
+// Command 102: records an action in the database's action protocol.
+#include "dynmenu/uHandlerSupport.h"
+#include "dynmenu/uIBDynSrvWorker.h"
+#include "dynmenu/uPlugInDynMenuTypes.h"
+#include "worker/uFormat.h"
+#include "worker/uPlugInDynMenuErrors.h"
+
+namespace {
+constexpr const char* ExceptionLine =
+    "Exception while processing onDynMenu_PostMenuAction Msg=\"%s\"";
+
+// The key always stays one string literal: a double quote inside it is doubled.
+std::string QuotedLiteral(const std::string& key) {
+  std::string literal = "\"";
+  for (const char c : key) {
+    if (c == '"') literal += '"';
+    literal += c;
+  }
+  return literal + "\"";
+}
+
+std::string ProtocolStatement(const tActionRequest& action) {
+  return "execute procedure menu_prot_actions(" + std::to_string(action.SessionId) + "," +
+         std::to_string(action.ItemId) + "," + QuotedLiteral(action.ItemKey) + ")";
+}
+}  // namespace
+
+int32_t tIB_DynMenuWorker::PostMenuAction(uint8_t*& Buffer, int32_t* ResultCode) {
+  SetResultCode(ResultCode, Result_ProcessingFailed);
+  try {
+    RollbackActiveTransaction();
+    const tByteView buffer = CommandView(Buffer);
+    const uint32_t stepStart = GetTicks();
+    if (!ActionKeyFits(buffer)) {
+      WriteLog(
+          Format("PostMenuAction(MENU_PROT_ACTIONS) IN[session_id=%d, item_id=%d, "
+                 "item_key_offset=%u, item_key_length=%u]- FAIL [Item key outside the buffer]",
+                 buffer.ReadI32(ActionLayout::SessionId), buffer.ReadI32(ActionLayout::ItemId),
+                 buffer.ReadU32(ActionLayout::ItemKeyOffset),
+                 buffer.ReadU32(ActionLayout::ItemKeyLength)));
+      SetResultCode(ResultCode, Result_TooSmallOrNotFound);
+      return 1;
+    }
+    const tActionRequest action = ReadActionRequest(buffer);
+    const std::string stepText =
+        Format("PostMenuAction(MENU_PROT_ACTIONS) IN[session_id=%d, item_id=%d, item_key=\"%s\"]",
+               action.SessionId, action.ItemId, action.ItemKey.c_str());
+    Query->ClearText();
+    Query->AddLine(ProtocolStatement(action));
+    try {
+      std::string errorText;
+      if (!ExecuteQuery(errorText)) {
+        WriteLog(Format("Error while processing onDynMenu_PostMenuAction Msg=\"%s\"",
+                        errorText.c_str()));
+        return 1;
+      }
+      FinishQuery();
+    } catch (...) {
+      WriteLog(Format(ExceptionLine, CurrentErrorMessage().c_str()));
+      throw;
+    }
+    const int elapsed = static_cast<int>(TicksBetween(stepStart, GetTicks()));
+    WriteLog(Format("%8d %s OUT[]- SUCCESS", elapsed, stepText.c_str()));
+    SetResultCode(ResultCode, Result_Success);
+    return 0;
+  } catch (...) {
+    SetResultCode(ResultCode, Result_ProcessingFailed);
+    WriteLog(Format(ExceptionLine, CurrentErrorMessage().c_str()));
+    return 1;
+  }
+}
