@@ -2,12 +2,14 @@
 
 #include <ibase.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "dynmenu/db/tDBError.h"
 

@@ -1,6 +1,7 @@
 #include "dynmenu/db/tDBQuery.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "dynmenu/db/tDBConnection.h"
