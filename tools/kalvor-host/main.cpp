@@ -1,0 +1,45 @@
+// kalvor-host: drives a Kalvor plugin from the command line the way a host does.
+#include <iostream>
+
+#include "dynmenu/uByteView.h"
+#include "uExitStatus.h"
+#include "uHostCommands.h"
+
+namespace {
+
+int Fail(int status, const std::string& message) {
+  std::cerr << "kalvor-host: " << message << "\n";
+  return status;
+}
+
+int Run(const std::vector<std::string>& arguments) {
+  const auto options = ParseArguments(arguments);
+  if (options.Help) {
+    std::cout << HelpText(options.Subcommand);
+    return Exit_Success;
+  }
+  CheckOperands(options);
+  const std::string plugin = options.PluginPath.empty() ? DefaultPluginPath() : options.PluginPath;
+  tHostSession session(plugin, options.Timeout);
+  const int status = RunSubcommand(options, session, std::cout);
+  if (status == Exit_CommandFailed) std::cerr << "kalvor-host: the answer reports a failure\n";
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const tUsageError& error) {
+    return Fail(Exit_Usage, std::string(error.what()) + "\n(kalvor-host --help lists the usage)");
+  } catch (const tCallbackTimeout& error) {
+    return Fail(Exit_Timeout, error.what());
+  } catch (const tHostError& error) {
+    return Fail(Exit_PluginError, error.what());
+  } catch (const tLayoutError& error) {
+    return Fail(Exit_BadAnswer, std::string("malformed answer: ") + error.what());
+  } catch (const std::exception& error) {
+    return Fail(Exit_CommandFailed, error.what());
+  }
+}

@@ -1,0 +1,15 @@
+// The answers decoded field by field for a person at a terminal.
+#pragma once
+
+#include <string>
+
+#include "uAnswerDecode.h"
+
+std::string KindName(int32_t serviceId);
+// A Windows-1251 text in quotes, converted to UTF-8, control bytes shown as \xNN.
+std::string QuotedText(const std::string& cp1251);
+
+std::string EnvelopeText(const tEnvelope& envelope);
+std::string StartItemText(const tStartItemAnswer& answer);
+std::string ActionText(const tActionAnswer& answer);
+std::string ItemDescText(const tItemDescAnswer& answer);

@@ -1,0 +1,128 @@
+#include "uHostArguments.h"
+
+#include <charconv>
+#include <map>
+
+namespace {
+
+const std::map<std::string, std::string> SubcommandHelp = {
+    {"start-item",
+     "usage: kalvor-host [options] start-item MENU_ID\n"
+     "Sends command 100 and shows the start item of the menu.\n"},
+    {"item",
+     "usage: kalvor-host [options] item ITEM_ID\n"
+     "Sends command 101 and shows every field of the item's description:\n"
+     "kind, parameter block, names and connection rows.\n"},
+    {"action",
+     "usage: kalvor-host [options] action SESSION_ID ITEM_ID KEY\n"
+     "Sends command 102, which records KEY for the item in the action protocol.\n"
+     "KEY is sent byte for byte; use \"\" for an empty key.\n"},
+    {"walk",
+     "usage: kalvor-host [options] walk MENU_ID [--dot]\n"
+     "Asks for the menu's start item, then follows every connection row with\n"
+     "command 101, visiting each item once, and prints the menu as a tree.\n"
+     "  --dot   print the menu as a Graphviz graph instead:\n"
+     "          kalvor-host walk 1 --dot | dot -Tsvg > menu.svg\n"},
+    {"raw",
+     "usage: kalvor-host [options] raw COMMAND HEX\n"
+     "Sends the bytes HEX (pairs of hex digits; blanks, ':' and '-' allowed between\n"
+     "bytes) as command COMMAND, exactly as given, and prints the answer in hex.\n"
+     "Example: kalvor-host raw 100 '18000000 64000000 00000000 00000000 01000000 00000000'\n"},
+};
+
+const char* const CommonHelp =
+    "\noptions:\n"
+    "  --plugin PATH   plugin file to load (default: Kalvor.so beside kalvor-host)\n"
+    "  --timeout MS    how long to wait for each callback (default 10000)\n"
+    "  --json          print the answer as JSON, texts as UTF-8 strings\n"
+    "  --help          show this help\n"
+    "\nTexts are shown converted from Windows-1251 to UTF-8.\n"
+    "exit status: 0 success; 1 the answer reports a failure; 2 wrong command line;\n"
+    "3 plugin not loadable, an entry missing or the command refused; 4 no callback\n"
+    "within the time-out; 5 an answer that contradicts its own layout.\n";
+
+const char* const OverviewHelp =
+    "usage: kalvor-host [options] SUBCOMMAND ...\n"
+    "Loads the Kalvor plugin the way a host does and sends it menu commands.\n"
+    "\nsubcommands:\n"
+    "  start-item MENU_ID               start item of a menu (command 100)\n"
+    "  item ITEM_ID                     description of an item (command 101)\n"
+    "  action SESSION_ID ITEM_ID KEY    record an action (command 102)\n"
+    "  walk MENU_ID [--dot]             the whole menu as a tree or a DOT graph\n"
+    "  raw COMMAND HEX                  any buffer, answer in hex\n"
+    "\n'kalvor-host SUBCOMMAND --help' tells more about one of them.\n";
+
+std::chrono::milliseconds ParseTimeout(const std::string& text) {
+  const int32_t value = ParseInt32(text, "--timeout");
+  if (value <= 0) throw tUsageError("--timeout needs a positive number of milliseconds");
+  return std::chrono::milliseconds(value);
+}
+
+const std::string& ValueOf(const std::vector<std::string>& arguments, size_t& at) {
+  if (at + 1 >= arguments.size()) throw tUsageError(arguments[at] + " needs a value");
+  return arguments[++at];
+}
+
+bool IsOption(const std::string& argument) {
+  return argument.size() > 1 && argument[0] == '-' && !(argument[1] >= '0' && argument[1] <= '9');
+}
+
+void ApplyOption(tHostOptions& options, const std::vector<std::string>& arguments, size_t& at) {
+  const std::string& option = arguments[at];
+  if (option == "--help" || option == "-h")
+    options.Help = true;
+  else if (option == "--json")
+    options.Json = true;
+  else if (option == "--dot")
+    options.Dot = true;
+  else if (option == "--plugin")
+    options.PluginPath = ValueOf(arguments, at);
+  else if (option == "--timeout")
+    options.Timeout = ParseTimeout(ValueOf(arguments, at));
+  else
+    throw tUsageError("unknown option " + option);
+}
+
+}  // namespace
+
+int32_t ParseInt32(const std::string& text, const std::string& what) {
+  int32_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end)
+    throw tUsageError(what + " must be a 32-bit decimal number, not \"" + text + "\"");
+  return value;
+}
+
+tHostOptions ParseArguments(const std::vector<std::string>& arguments) {
+  tHostOptions options;
+  bool optionsEnded = false;
+  for (size_t at = 0; at < arguments.size(); ++at) {
+    if (!optionsEnded && arguments[at] == "--")
+      optionsEnded = true;
+    else if (!optionsEnded && IsOption(arguments[at]))
+      ApplyOption(options, arguments, at);
+    else if (options.Subcommand.empty())
+      options.Subcommand = arguments[at];
+    else
+      options.Operands.push_back(arguments[at]);
+  }
+  if (options.Help) return options;
+  if (options.Subcommand.empty()) throw tUsageError("no subcommand given");
+  if (!SubcommandHelp.contains(options.Subcommand))
+    throw tUsageError("unknown subcommand " + options.Subcommand);
+  if (options.Dot && options.Subcommand != "walk") throw tUsageError("--dot belongs to walk");
+  return options;
+}
+
+std::string HelpText(const std::string& subcommand) {
+  const auto found = SubcommandHelp.find(subcommand);
+  return (found == SubcommandHelp.end() ? std::string(OverviewHelp) : found->second) + CommonHelp;
+}
+
+void RequireOperands(const tHostOptions& options, size_t count) {
+  if (options.Operands.size() != count)
+    throw tUsageError(options.Subcommand + " takes " + std::to_string(count) + " operand" +
+                      (count == 1 ? "" : "s") + ", got " + std::to_string(options.Operands.size()) +
+                      "\n\n" + HelpText(options.Subcommand));
+}

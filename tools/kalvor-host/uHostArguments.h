@@ -1,0 +1,36 @@
+// The command line of kalvor-host: global options, one subcommand and its operands.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// A command line the tool cannot run; the message says what is wrong.
+class tUsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct tHostOptions {
+  std::string Subcommand;             // empty with a bare --help
+  std::vector<std::string> Operands;  // checked by the subcommand
+  std::string PluginPath;             // empty: the Kalvor.so beside the tool
+  std::chrono::milliseconds Timeout{10000};
+  bool Json = false;
+  bool Dot = false;
+  bool Help = false;
+};
+
+// Options may stand before or after the subcommand; "-5" is an operand, not an option.
+tHostOptions ParseArguments(const std::vector<std::string>& arguments);
+
+// A signed 32-bit decimal operand; raises tUsageError naming what it was for.
+int32_t ParseInt32(const std::string& text, const std::string& what);
+
+// The help of one subcommand, or the overview for an empty or unknown one.
+std::string HelpText(const std::string& subcommand);
+
+// Raises tUsageError unless the subcommand got exactly count operands.
+void RequireOperands(const tHostOptions& options, size_t count);
