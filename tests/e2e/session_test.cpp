@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <regex>
 #include <set>
 #include <thread>
 
@@ -134,11 +135,18 @@ TEST_F(SessionTest, NullCallbackStillRunsCommands) {
   Host->InitWith(nullptr, 0);
   auto command = TaggedCommand(1);
   for (int i = 0; i < 3; ++i) ASSERT_EQ(Host->Command(i, command), 0);
+  // Finalize would drop what is still queued: wait until the three are done.
+  auto finished = [&] {
+    size_t count = 0;
+    for (const auto& line : log.MainMessages())
+      if (line.rfind("<--Operation was complete [", 0) == 0) ++count;
+    return count;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + Patience;
+  while (finished() < 3 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(10ms);
+  EXPECT_EQ(finished(), 3u);
   Host->Finalize();
-  size_t finished = 0;
-  for (const auto& line : log.MainMessages())
-    if (line.rfind("<--Operation was complete [", 0) == 0) ++finished;
-  EXPECT_EQ(finished, 3u);
 }
 
 TEST_F(SessionTest, ThrowingCallbackDoesNotStopLaterAnswers) {
@@ -255,4 +263,36 @@ TEST(SessionConfig, MissingIniIsWrittenWithTheDefaultKeysInOrder) {
     ASSERT_NE(found, std::string::npos) << key << " in\n" << ini;
     position = found;
   }
+}
+
+TEST(SessionLog, EveryLineLandsInTheHourlyFileAndAgainInTheFullFileAtLevel255) {
+  PluginCopy plugin;
+  plugin.WriteIni("[Main]\nLogLevel=255\n");
+  LogTail log(HostLogsFolder());
+  tPluginHost host(plugin.LibraryPath());
+  host.Init();
+  auto command = TaggedCommand(1);
+  for (int i = 0; i < 2; ++i) ASSERT_EQ(host.Command(i, command), 0);
+  ASSERT_EQ(host.WaitAnswers(2, Patience).size(), 2u);
+  host.Finalize();
+
+  const auto main = log.MainMessages();
+  const auto full = SplitLogLines(log.PrefixedText("full"), true);
+  auto count = [](const std::vector<std::string>& lines, const std::string& start) {
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& line) { return line.rfind(start, 0) == 0; });
+  };
+  EXPECT_EQ(count(main, "=====   Initialize Plugin Worker Object (DYNAMIC_MENU)   ====="), 1);
+  EXPECT_EQ(count(main, "--New Operation was complete started-->"), 2);
+  EXPECT_EQ(count(main, "<--Operation was complete ["), 2);
+  EXPECT_EQ(count(main, "=====   Finalize PlugIn Worker Object(DYNAMIC_MENU)   ====="), 1);
+  // Lines written before LogLevel was read have no detailed copy.
+  EXPECT_EQ(count(full, "--New Operation was complete started--> [] - ()"), 2);
+  EXPECT_EQ(count(full, "Set LogLevel=255 [] - ()"), 1);
+  EXPECT_EQ(count(full, "=====   Initialize Plugin Worker Object"), 0);
+  const std::regex finished("<--Operation was complete \\[[0-9]+\\]-- \\[\\] - \\(\\)");
+  EXPECT_EQ(
+      std::count_if(full.begin(), full.end(),
+                    [&](const std::string& line) { return std::regex_match(line, finished); }),
+      2);
 }

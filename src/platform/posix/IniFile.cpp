@@ -8,11 +8,11 @@
 
 class tIniData {
  public:
-  CSimpleIniCaseA Ini{false, false, false};
+  CSimpleIniA Ini{false, false, false};
 };
 
 namespace {
-bool LoadInto(CSimpleIniCaseA& ini, const std::string& path) {
+bool LoadInto(CSimpleIniA& ini, const std::string& path) {
   return ini.LoadFile(path.c_str()) >= SI_OK;
 }
 }  // namespace
@@ -37,7 +37,7 @@ bool tIniFile::HasKey(const std::string& section, const std::string& key) const 
 
 void tIniFile::WriteString(const std::string& path, const std::string& section,
                            const std::string& key, const std::string& value) {
-  CSimpleIniCaseA ini(false, false, false);
+  CSimpleIniA ini(false, false, false);
   if (FileExists(path) && !LoadInto(ini, path)) throw tIniError("Unable to write to " + path);
   const bool stored = ini.SetValue(section.c_str(), key.c_str(), value.c_str()) >= SI_OK;
   if (!stored || ini.SaveFile(path.c_str(), false) < SI_OK)
