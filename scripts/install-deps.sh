@@ -6,11 +6,11 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libsimpleini-dev
+  libsimpleini-dev nlohmann-json3-dev
   firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils
 )
 if [[ "${1:-}" == "--server" ]]; then
-  packages+=(firebird3.0-server)
+  packages+=(firebird3.0-server graphviz)
 fi
 
 missing=()
