@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
@@ -98,4 +99,14 @@ TEST_F(MenuWorkerTest, MissingConfigurationIsWrittenAndNothingIsConnected) {
   EXPECT_EQ(CountOf(lines, "Missing config file \"" + Plugin.IniPath() + "\" - Status_Error"), 1u);
   EXPECT_FALSE(AnyStartsWith(lines, "Config settings read!"));
   EXPECT_EQ(OtherAttachments(), "0");
+}
+
+TEST_F(MenuWorkerTest, UnloadingWithoutFinalizeStillDetaches) {
+  Plugin.WriteIni(Ini("DBPWD=" + TestDatabase::Password() + "\n"));
+  auto host = std::make_unique<tPluginHost>(Plugin.LibraryPath());
+  host->Init();
+  EXPECT_EQ(OtherAttachments(), "1");
+  host.reset();
+  EXPECT_EQ(OtherAttachments(), "0");
+  EXPECT_FALSE(AnyStartsWith(Log.MainMessages(), "Finalize Close Database connection."));
 }
