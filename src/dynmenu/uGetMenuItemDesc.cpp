@@ -50,7 +50,7 @@ class tItemDescReader {
 };
 
 void tItemDescReader::LogCurrentError() {
-  Worker.WriteLog(Format(ExceptionLine, CurrentErrorMessage().c_str()));
+  Worker.LogCurrentError(ExceptionLine);
 }
 
 void tItemDescReader::RollbackQuietly() {
@@ -81,12 +81,7 @@ tItemStep tItemDescReader::ReadItem(tMenuItemDesc& desc) {
   bool found = false;
   try {
     SetProcedureSelect(*Worker.Query, "MENU_GET_ITEM", ItemId);
-    std::string errorText;
-    if (!Worker.ExecuteQuery(errorText)) {
-      Worker.WriteLog(
-          Format("Error while processing onDynMenu_GetMenuItemDesc Msg=\"%s\"", errorText.c_str()));
-      return tItemStep::QueryFailed;
-    }
+    if (!Worker.ExecuteHandlerQuery("onDynMenu_GetMenuItemDesc")) return tItemStep::QueryFailed;
     found = !Field("MENU_SERVICE_ID").IsNull();
     if (found) {
       desc.ServiceId = Field("MENU_SERVICE_ID").AsInteger();
@@ -226,8 +221,6 @@ int32_t tIB_DynMenuWorker::GetMenuItemDesc(uint8_t*& Buffer, int32_t* ResultCode
     SetResultCode(ResultCode, Result_Success);
     return 0;
   } catch (...) {
-    SetResultCode(ResultCode, Result_ProcessingFailed);
-    WriteLog(Format(ExceptionLine, CurrentErrorMessage().c_str()));
-    return 1;
+    return AnswerCurrentError(ResultCode, ExceptionLine);
   }
 }

@@ -21,18 +21,13 @@ int32_t tIB_DynMenuWorker::GetStartMenuItem(uint8_t*& Buffer, int32_t* ResultCod
     SetProcedureSelect(*Query, "MENU_GET_START_ITEM", ReadMenuId(buffer));
     bool found = false;
     try {
-      std::string errorText;
-      if (!ExecuteQuery(errorText)) {
-        WriteLog(Format("Error while processing onDynMenu_GetStartMenuItem Msg=\"%s\"",
-                        errorText.c_str()));
-        return 1;
-      }
+      if (!ExecuteHandlerQuery("onDynMenu_GetStartMenuItem")) return 1;
       tDBField& startItem = Query->FieldByName("ITEM_START_ID");
       found = !startItem.IsNull();
       if (found) WriteMenuStartItemId(buffer, startItem.AsInteger());
       FinishQuery();
     } catch (...) {
-      WriteLog(Format(ExceptionLine, CurrentErrorMessage().c_str()));
+      LogCurrentError(ExceptionLine);
       throw;
     }
     const int elapsed = static_cast<int>(TicksBetween(stepStart, GetTicks()));
@@ -46,8 +41,6 @@ int32_t tIB_DynMenuWorker::GetStartMenuItem(uint8_t*& Buffer, int32_t* ResultCod
     SetResultCode(ResultCode, Result_Success);
     return 0;
   } catch (...) {
-    SetResultCode(ResultCode, Result_ProcessingFailed);
-    WriteLog(Format(ExceptionLine, CurrentErrorMessage().c_str()));
-    return 1;
+    return AnswerCurrentError(ResultCode, ExceptionLine);
   }
 }

@@ -25,6 +25,11 @@ class tIB_DynMenuWorker : public tPlugInWorker {
   bool ExecuteQuery(std::string& ErrorText);
   // Commits an active transaction, then closes an open query.
   void FinishQuery();
+  // ExecuteQuery for a handler's main statement; a failure is logged as
+  // "Error while processing <handlerName> Msg=...".
+  bool ExecuteHandlerQuery(const char* handlerName);
+  // Inside a catch block: logs exceptionLine with the error's message.
+  void LogCurrentError(const char* exceptionLine);
 
   int32_t GetStartMenuItem(uint8_t*& Buffer, int32_t* ResultCode);
   int32_t GetMenuItemDesc(uint8_t*& Buffer, int32_t* ResultCode);
@@ -45,6 +50,9 @@ class tIB_DynMenuWorker : public tPlugInWorker {
   // Shared by the three handlers: a transaction an earlier command left
   // active is rolled back with a log line before the handler's own step.
   void RollbackActiveTransaction();
+  // The guard of every handler, inside its catch block: result code 1, the
+  // exception line, outcome 1.
+  int32_t AnswerCurrentError(int32_t* ResultCode, const char* exceptionLine);
 
   std::string LastErrorMessage;
 };

@@ -48,15 +48,10 @@ int32_t tIB_DynMenuWorker::PostMenuAction(uint8_t*& Buffer, int32_t* ResultCode)
     Query->ClearText();
     Query->AddLine(ProtocolStatement(action));
     try {
-      std::string errorText;
-      if (!ExecuteQuery(errorText)) {
-        WriteLog(Format("Error while processing onDynMenu_PostMenuAction Msg=\"%s\"",
-                        errorText.c_str()));
-        return 1;
-      }
+      if (!ExecuteHandlerQuery("onDynMenu_PostMenuAction")) return 1;
       FinishQuery();
     } catch (...) {
-      WriteLog(Format(ExceptionLine, CurrentErrorMessage().c_str()));
+      LogCurrentError(ExceptionLine);
       throw;
     }
     const int elapsed = static_cast<int>(TicksBetween(stepStart, GetTicks()));
@@ -64,8 +59,6 @@ int32_t tIB_DynMenuWorker::PostMenuAction(uint8_t*& Buffer, int32_t* ResultCode)
     SetResultCode(ResultCode, Result_Success);
     return 0;
   } catch (...) {
-    SetResultCode(ResultCode, Result_ProcessingFailed);
-    WriteLog(Format(ExceptionLine, CurrentErrorMessage().c_str()));
-    return 1;
+    return AnswerCurrentError(ResultCode, ExceptionLine);
   }
 }
