@@ -2,9 +2,14 @@
 
 #include <filesystem>
 
+// Beside the tool in a build tree; under lib/kalvor/ once installed.
 std::string DefaultPluginPath() {
-  const auto executable = std::filesystem::read_symlink("/proc/self/exe");
-  return (executable.parent_path() / "Kalvor.so").string();
+  const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+  const auto besideTool = folder / "Kalvor.so";
+  const auto installed = folder.parent_path() / "lib" / "kalvor" / "Kalvor.so";
+  if (!std::filesystem::exists(besideTool) && std::filesystem::exists(installed))
+    return installed.string();
+  return besideTool.string();
 }
 
 tHostSession::tHostSession(const std::string& pluginPath, std::chrono::milliseconds timeout)

@@ -32,7 +32,8 @@ const std::map<std::string, std::string> SubcommandHelp = {
 
 const char* const CommonHelp =
     "\noptions:\n"
-    "  --plugin PATH   plugin file to load (default: Kalvor.so beside kalvor-host)\n"
+    "  --plugin PATH   plugin file to load (default: Kalvor.so beside kalvor-host,\n"
+    "                  else ../lib/kalvor/Kalvor.so once installed)\n"
     "  --timeout MS    how long to wait for each callback (default 10000)\n"
     "  --json          print the answer as JSON, texts as UTF-8 strings\n"
     "  --help          show this help\n"
