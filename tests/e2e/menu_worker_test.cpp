@@ -55,7 +55,8 @@ TEST_F(MenuWorkerTest, ConnectsOnceAtInitAndClosesAtFinalize) {
   for (const std::string& line :
        {std::string("Config settings read!"), std::string("Opening database connection"),
         "Connected to " + Database.ConnectionString() + " as SYSDBA",
-        std::string("Init SUCCESS. Ready To Work"), std::string("Finalize Close Database connection."),
+        std::string("Init SUCCESS. Ready To Work"),
+        std::string("Finalize Close Database connection."),
         std::string("=====   Initialize Plugin Worker Object (DYNAMIC_MENU)   ====="),
         std::string("Set LogLevel=1")})
     EXPECT_EQ(CountOf(lines, line), 1u) << line;
@@ -86,8 +87,7 @@ TEST_F(MenuWorkerTest, WrongPasswordLogsTheServersOwnText) {
     return line.rfind("Exception while initializing worker DYNAMIC_MENU: ", 0) == 0;
   });
   ASSERT_NE(failure, lines.end());
-  EXPECT_NE(failure->find("user name and password are not defined"), std::string::npos)
-      << *failure;
+  EXPECT_NE(failure->find("user name and password are not defined"), std::string::npos) << *failure;
   EXPECT_FALSE(AnyStartsWith(lines, "Init SUCCESS"));
 }
 
