@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 
 #include "support/LogTail.h"
@@ -109,4 +110,33 @@ TEST_F(MenuWorkerTest, UnloadingWithoutFinalizeStillDetaches) {
   host.reset();
   EXPECT_EQ(OtherAttachments(), "0");
   EXPECT_FALSE(AnyStartsWith(Log.MainMessages(), "Finalize Close Database connection."));
+}
+
+TEST_F(MenuWorkerTest, FinalizeRollsBackWhatAFailedCommandLeftOpen) {
+  // The item step writes a row, then fails reading a column the procedure
+  // lacks: its transaction stays open with the row in it.
+  Database.Execute(R"(SET TERM ^ ;
+ALTER PROCEDURE MENU_GET_ITEM (MENU_ITEM_ID INTEGER) RETURNS (WRONG_COLUMN INTEGER) AS
+BEGIN
+  INSERT INTO MENU_ACTIONS (SESSION_ID, ITEM_ID, ITEM_KEY) VALUES (-1, :MENU_ITEM_ID, 'left over');
+  WRONG_COLUMN = 1;
+  SUSPEND;
+END^
+SET TERM ; ^)");
+  Plugin.WriteIni(Ini("DBPWD=" + TestDatabase::Password() + "\n"));
+  tPluginHost host(Plugin.LibraryPath());
+  host.Init();
+  std::vector<uint8_t> request(60, 0);
+  request[0] = 60;
+  request[4] = 101;
+  request[16] = 5;
+  ASSERT_EQ(host.Command(1, request), 0);
+  const auto answer = host.WaitAnswer(std::chrono::seconds(10));
+  ASSERT_TRUE(answer.has_value());
+  EXPECT_EQ(answer->Buffer.at(12), 1);
+  host.Finalize();
+
+  EXPECT_EQ(Database.QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS;"), "0");
+  EXPECT_EQ(OtherAttachments(), "0");
+  EXPECT_EQ(CountOf(Log.MainMessages(), "Finalize Close Database connection."), 1u);
 }
