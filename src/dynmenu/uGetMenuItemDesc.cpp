@@ -10,6 +10,7 @@
 #include "dynmenu/uIBDynSrvWorker.h"
 #include "dynmenu/uPlugInDynMenuTypes.h"
 #include "worker/uFormat.h"
+#include "worker/uHeapBlock.h"
 #include "worker/uPlugInDynMenuErrors.h"
 
 namespace {
@@ -17,11 +18,6 @@ constexpr const char* ExceptionLine =
     "Exception while processing cmdDynMenu_GetItemDesc Msg=\"%s\"";
 
 enum class tItemStep { Found, NotFound, QueryFailed };
-
-struct tFreeBlock {
-  void operator()(uint8_t* block) const { std::free(block); }
-};
-using tAnswerBlock = std::unique_ptr<uint8_t, tFreeBlock>;
 
 // The database steps of one command 101, each writing its log line.
 class tItemDescReader {
@@ -39,7 +35,6 @@ class tItemDescReader {
   template <typename tRead>
   void RunInOwnTransaction(const char* procedure, int32_t number, tRead read);
   void LogCurrentError();
-  void RollbackQuietly();
   tDBField& Field(const char* name) { return Worker.Query->FieldByName(name); }
   int Elapsed(uint32_t stepStart) {
     return static_cast<int>(TicksBetween(stepStart, Worker.GetTicks()));
@@ -53,13 +48,6 @@ void tItemDescReader::LogCurrentError() {
   Worker.LogCurrentError(ExceptionLine);
 }
 
-void tItemDescReader::RollbackQuietly() {
-  try {
-    if (Worker.Transaction->InTransaction()) Worker.Transaction->Rollback();
-  } catch (...) {
-  }
-}
-
 template <typename tRead>
 void tItemDescReader::RunInOwnTransaction(const char* procedure, int32_t number, tRead read) {
   SetProcedureSelect(*Worker.Query, procedure, number);
@@ -69,7 +57,7 @@ void tItemDescReader::RunInOwnTransaction(const char* procedure, int32_t number,
     read();
     Worker.FinishQuery();
   } catch (...) {
-    RollbackQuietly();
+    Worker.RollbackQuietly();
     LogCurrentError();
     throw;
   }
@@ -190,13 +178,13 @@ void ReplaceWithAnswer(uint8_t*& Buffer, const tMenuItemDesc& desc) {
   if (length > std::numeric_limits<uint32_t>::max())
     throw tLayoutError(Format("menu item answer of %llu bytes does not fit the size word",
                               static_cast<unsigned long long>(length)));
-  tAnswerBlock block(static_cast<uint8_t*>(std::malloc(length)));
-  if (!block) throw std::bad_alloc();
-  std::memcpy(block.get(), Buffer, ItemDescLayout::MinSize);
-  tByteView answer(block.get(), static_cast<uint32_t>(length));
+  tHeapBlock block(static_cast<uint8_t*>(std::malloc(length)));
+  if (block.Get() == nullptr) throw std::bad_alloc();
+  std::memcpy(block.Get(), Buffer, ItemDescLayout::MinSize);
+  tByteView answer(block.Get(), static_cast<uint32_t>(length));
   WriteMenuItemAnswer(answer, desc);
   std::free(Buffer);
-  Buffer = block.release();
+  Buffer = block.Release();
 }
 }  // namespace
 

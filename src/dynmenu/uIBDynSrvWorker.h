@@ -25,6 +25,8 @@ class tIB_DynMenuWorker : public tPlugInWorker {
   bool ExecuteQuery(std::string& ErrorText);
   // Commits an active transaction, then closes an open query.
   void FinishQuery();
+  // Rolls back an active transaction, ignoring any error on the way.
+  void RollbackQuietly() noexcept;
   // ExecuteQuery for a handler's main statement; a failure is logged as
   // "Error while processing <handlerName> Msg=...".
   bool ExecuteHandlerQuery(const char* handlerName);
@@ -46,7 +48,6 @@ class tIB_DynMenuWorker : public tPlugInWorker {
   bool RunAttempt(std::string& ErrorText);
   // Pauses and answers true when the last attempt's error is worth another attempt.
   bool PauseBeforeRetry();
-  void RollbackLeftover();
   // Shared by the three handlers: a transaction an earlier command left
   // active is rolled back with a log line before the handler's own step.
   void RollbackActiveTransaction();

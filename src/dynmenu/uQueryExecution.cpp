@@ -60,13 +60,13 @@ bool tIB_DynMenuWorker::RunAttempt(std::string& ErrorText) {
     // A reset connection is closed the ordinary way; if even that fails the
     // error goes to the caller.
     if (Contains(message, "10054")) Database->Close();
-    RollbackLeftover();
+    RollbackQuietly();
     LastErrorMessage = message;
     return false;
   }
 }
 
-void tIB_DynMenuWorker::RollbackLeftover() {
+void tIB_DynMenuWorker::RollbackQuietly() noexcept {
   try {
     if (Database->IsConnected() && Transaction->InTransaction()) Transaction->Rollback();
   } catch (...) {

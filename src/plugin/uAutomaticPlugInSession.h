@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "plugin/uHeapBlock.h"
+#include "worker/uHeapBlock.h"
 #include "worker/uPlugInWorker.h"
 
 class tPlugInSession {

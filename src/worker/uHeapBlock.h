@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 class tHeapBlock {
  public:
@@ -14,6 +15,7 @@ class tHeapBlock {
   tHeapBlock& operator=(const tHeapBlock&) = delete;
 
   uint8_t*& Get() { return Block; }
+  uint8_t* Release() { return std::exchange(Block, nullptr); }
 
  private:
   uint8_t* Block = nullptr;
