@@ -31,6 +31,8 @@ install_if_missing() {
     fi
   done
   if [ -n "$missing" ]; then
+    exec 9>/var/lock/kalvor-apt.lock
+    flock 9
     echo "installing:$missing"
     export DEBIAN_FRONTEND=noninteractive
     apt-get update

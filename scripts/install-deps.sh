@@ -20,6 +20,9 @@ for package in "${packages[@]}"; do
 done
 
 if ((${#missing[@]} > 0)); then
+  # Two project scripts may install at once; apt would refuse the second.
+  exec 9>/var/lock/kalvor-apt.lock
+  flock 9
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq

@@ -10,6 +10,10 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
 scripts/install-deps.sh --server
+# Some suites stop and restart the one loopback server: two test runs on one
+# machine take turns instead of pulling it from under each other.
+exec 8>/tmp/kalvor-firebird.lock
+flock 8
 scripts/firebird-server.sh start
 
 # GCC 12's sanitizer runtime misreads some dynamic TLS blocks (the client
