@@ -20,9 +20,12 @@ int Run(const std::vector<std::string>& arguments) {
   }
   CheckOperands(options);
   const std::string plugin = options.PluginPath.empty() ? DefaultPluginPath() : options.PluginPath;
-  tHostSession session(plugin, options.Timeout);
-  const int status = RunSubcommand(options, session, std::cout);
-  if (status == Exit_CommandFailed) std::cerr << "kalvor-host: the answer reports a failure\n";
+  tHostSession session(plugin, options.Timeout, std::cerr);
+  const int status = RunSubcommand(options, session, std::cout, std::cerr);
+  // check and simulate say themselves what failed.
+  const bool explained = options.Subcommand == "check" || options.Subcommand == "simulate";
+  if (status == Exit_CommandFailed && !explained)
+    std::cerr << "kalvor-host: the answer reports a failure\n";
   return status;
 }
 

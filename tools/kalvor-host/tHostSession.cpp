@@ -1,6 +1,10 @@
 #include "tHostSession.h"
 
+#include <kalvor/menu_commands.h>
+
 #include <filesystem>
+
+#include "uCp1251.h"
 
 // Beside the tool in a build tree; under lib/kalvor/ once installed.
 std::string DefaultPluginPath() {
@@ -12,8 +16,9 @@ std::string DefaultPluginPath() {
   return besideTool.string();
 }
 
-tHostSession::tHostSession(const std::string& pluginPath, std::chrono::milliseconds timeout)
-    : Host(pluginPath), Timeout(timeout) {
+tHostSession::tHostSession(const std::string& pluginPath, std::chrono::milliseconds timeout,
+                           std::ostream& reasons)
+    : Host(pluginPath), Timeout(timeout), Reasons(reasons), Log(pluginPath) {
   Host.Init();
 }
 
@@ -22,14 +27,34 @@ tHostSession::~tHostSession() {
 }
 
 std::vector<uint8_t> tHostSession::Send(int32_t commandId, const std::vector<uint8_t>& buffer) {
+  FailureLog = {};
+  Log.Mark();
   const int32_t queued = Host.Command(commandId, buffer);
   if (queued != 0)
     throw tHostError("Command_Plugin refused command " + std::to_string(commandId) + " with " +
                      std::to_string(queued) +
                      (queued == 1 ? " (no session)" : " (buffer not copied)"));
   auto answer = Host.WaitAnswer(Timeout);
-  if (!answer)
+  if (!answer) {
+    ShowReasons(commandId);
     throw tCallbackTimeout("no callback for command " + std::to_string(commandId) + " within " +
                            std::to_string(Timeout.count()) + " ms");
+  }
+  const auto& answered = answer->Buffer;
+  if (answered.size() >= KALVOR_ENVELOPE_LENGTH &&
+      kalvor_get_i32(answered.data(), KALVOR_ENVELOPE_OUTCOME) != 0)
+    ShowReasons(commandId);
   return std::move(answer->Buffer);
+}
+
+void tHostSession::ShowReasons(int32_t commandId) {
+  FailureLog = Log.SinceMark();
+  if (FailureLog.Lines.empty()) {
+    Reasons << "kalvor-host: the plugin logged nothing for command " << commandId << " in "
+            << FailureLog.Path << "\n";
+    return;
+  }
+  Reasons << "kalvor-host: the plugin's log for command " << commandId << " (" << FailureLog.Path
+          << "):\n";
+  for (const auto& line : FailureLog.Lines) Reasons << "  " << Cp1251ToUtf8(line) << "\n";
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dynmenu/uPlugInDynMenuTypes.h"
+#include "uMissingCause.h"
 
 struct tEnvelope {
   uint32_t Size = 0;
@@ -37,6 +38,8 @@ struct tItemDescAnswer {
   tEnvelope Envelope;
   int32_t MenuItemId = 0;
   std::optional<tMenuItemAnswer> Item;
+  // With result code 2: what is missing, as the plugin's log tells.
+  std::optional<tMissingCause> Missing;
 };
 
 // The meaning of a result code, as the host documentation words it.

@@ -87,6 +87,7 @@ std::string ActionJson(const tActionAnswer& answer) {
 std::string ItemDescJson(const tItemDescAnswer& answer) {
   auto json = EnvelopeJson(answer.Envelope);
   json.Add("menu_item_id", answer.MenuItemId);
+  if (answer.Missing) json.AddText("missing", MissingCauseName(*answer.Missing));
   if (answer.Item) AddMenuItem(json, *answer.Item);
   return json.Text();
 }

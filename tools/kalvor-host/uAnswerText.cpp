@@ -109,9 +109,16 @@ std::string ActionText(const tActionAnswer& answer) {
                   (answer.ItemKey ? QuotedText(*answer.ItemKey) : "outside the buffer"));
 }
 
+std::string FailureSummary(const tItemDescAnswer& answer) {
+  const std::string code = "result code " + Number(answer.Envelope.ResultCode);
+  if (answer.Missing) return MissingCauseText(*answer.Missing) + " (" + code + ")";
+  return "not read (" + code + ", " + ResultMeaning(answer.Envelope.ResultCode) + ")";
+}
+
 std::string ItemDescText(const tItemDescAnswer& answer) {
   std::string text =
       EnvelopeText(answer.Envelope) + Line("", "menu_item_id", Number(answer.MenuItemId));
+  if (answer.Missing) text += Line("", "missing", "the item " + MissingCauseText(*answer.Missing));
   if (answer.Item) text += MenuItemText(*answer.Item);
   return text;
 }

@@ -13,3 +13,5 @@ std::string EnvelopeText(const tEnvelope& envelope);
 std::string StartItemText(const tStartItemAnswer& answer);
 std::string ActionText(const tActionAnswer& answer);
 std::string ItemDescText(const tItemDescAnswer& answer);
+// Why an item has no description: "does not exist (result code 2)", ...
+std::string FailureSummary(const tItemDescAnswer& answer);

@@ -1,7 +1,9 @@
 #include "uCp1251.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdio>
 
 namespace {
 
@@ -30,7 +32,51 @@ void AppendUtf8(std::string& out, uint16_t codePoint) {
   out += static_cast<char>(0x80 | (codePoint & 0x3F));
 }
 
+// The code point of the UTF-8 sequence at text[at], moving at past it; -1 when broken.
+int32_t NextCodePoint(const std::string& text, size_t& at) {
+  const auto lead = static_cast<uint8_t>(text[at++]);
+  if (lead < 0x80) return lead;
+  const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+  if (extra < 0 || lead > 0xF4 || at + extra > text.size()) return -1;
+  int32_t codePoint = lead & (0x3F >> extra);
+  for (int index = 0; index < extra; ++index) {
+    const auto next = static_cast<uint8_t>(text[at++]);
+    if ((next & 0xC0) != 0x80) return -1;
+    codePoint = codePoint << 6 | (next & 0x3F);
+  }
+  const int32_t smallest[] = {0, 0x80, 0x800, 0x10000};
+  return codePoint < smallest[extra] ? -1 : codePoint;
+}
+
+std::string CodePointName(int32_t codePoint) {
+  char name[16];
+  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(codePoint));
+  return name;
+}
+
 }  // namespace
+
+std::string Utf8ToCp1251(const std::string& utf8) {
+  std::string out;
+  size_t at = 0;
+  while (at < utf8.size()) {
+    const size_t start = at;
+    const int32_t codePoint = NextCodePoint(utf8, at);
+    if (codePoint < 0)
+      throw tConversionError("\"" + utf8 + "\" is not valid UTF-8 (byte " +
+                             std::to_string(start + 1) + ")");
+    if (codePoint < 0x80) {
+      out += static_cast<char>(codePoint);
+      continue;
+    }
+    const auto found = std::find(UpperHalf.begin(), UpperHalf.end(), codePoint);
+    if (codePoint == 0xFFFD || found == UpperHalf.end())
+      throw tConversionError("\"" + utf8.substr(start, at - start) + "\" (" +
+                             CodePointName(codePoint) + ") has no Windows-1251 form");
+    out += static_cast<char>(0x80 + (found - UpperHalf.begin()));
+  }
+  return out;
+}
 
 std::string Cp1251ToUtf8(const std::string& text) {
   std::string out;

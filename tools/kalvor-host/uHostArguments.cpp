@@ -15,8 +15,39 @@ const std::map<std::string, std::string> SubcommandHelp = {
      "kind, parameter block, names and connection rows.\n"},
     {"action",
      "usage: kalvor-host [options] action SESSION_ID ITEM_ID KEY\n"
+     "       kalvor-host [options] action SESSION_ID ITEM_ID --raw-key HEX\n"
      "Sends command 102, which records KEY for the item in the action protocol.\n"
-     "KEY is sent byte for byte; use \"\" for an empty key.\n"},
+     "KEY is converted from UTF-8 to Windows-1251, the menu's code page (a key\n"
+     "with no Windows-1251 form is refused); use \"\" for an empty key.\n"
+     "  --raw-key HEX   send these bytes as the key, as they are (e.g. c0 for A)\n"},
+    {"check",
+     "usage: kalvor-host [options] check MENU_ID [--strict]\n"
+     "Checks a menu through the plugin's own commands 100 and 101, item by item\n"
+     "from the start item along every connection row, and prints one line per\n"
+     "finding. Errors: no start item, or one that does not exist; a row leading\n"
+     "to an item that does not exist; a voice or condition item whose parameters\n"
+     "are missing; an item of unknown kind; a connection without rows; two rows\n"
+     "of one connection with the same key. Warnings: an item without connection\n"
+     "rows (a dead end, fine where it ends the call); a condition item without a\n"
+     "TRUE or FALSE row. Whether an item or only its parameters are missing is\n"
+     "read from the plugin's log. Items that no row leads to from the start item\n"
+     "cannot be reached through the commands and are not checked.\n"
+     "exit status 1 when there is an error (or, with --strict, a warning).\n"
+     "  --strict   warnings fail the check as well\n"},
+    {"simulate",
+     "usage: kalvor-host [options] simulate MENU_ID --keys K1,K2,... [--cond NAME=VALUE ...]\n"
+     "                                   [--session N] [--dry-run]\n"
+     "Plays a caller through the menu: the start item, then for each key the\n"
+     "connection row it follows and the item reached, with its prompt (synthesis\n"
+     "list and macro name). A condition item follows its TRUE or FALSE row, as\n"
+     "--cond gives for its condition processor's name. Each key followed is\n"
+     "recorded with command 102 on the item it was pressed on, as a host does.\n"
+     "A key that matches no row stops the call, listing the keys that match.\n"
+     "  --keys LIST        keys pressed, separated by commas (UTF-8, sent as Windows-1251)\n"
+     "  --cond NAME=VALUE  the outcome of a condition, VALUE TRUE or FALSE; repeatable\n"
+     "  --session N        session number of the recorded actions (default: the time\n"
+     "                     in seconds)\n"
+     "  --dry-run          record nothing\n"},
     {"walk",
      "usage: kalvor-host [options] walk MENU_ID [--dot]\n"
      "Asks for the menu's start item, then follows every connection row with\n"
@@ -37,7 +68,8 @@ const char* const CommonHelp =
     "  --timeout MS    how long to wait for each callback (default 10000)\n"
     "  --json          print the answer as JSON, texts as UTF-8 strings\n"
     "  --help          show this help\n"
-    "\nTexts are shown converted from Windows-1251 to UTF-8.\n"
+    "\nTexts are shown converted from Windows-1251 to UTF-8. When a command fails,\n"
+    "the lines the plugin logged for it and the log file are shown on stderr.\n"
     "exit status: 0 success; 1 the answer reports a failure; 2 wrong command line;\n"
     "3 plugin not loadable, an entry missing or the command refused; 4 no callback\n"
     "within the time-out; 5 an answer that contradicts its own layout.\n";
@@ -50,6 +82,8 @@ const char* const OverviewHelp =
     "  item ITEM_ID                     description of an item (command 101)\n"
     "  action SESSION_ID ITEM_ID KEY    record an action (command 102)\n"
     "  walk MENU_ID [--dot]             the whole menu as a tree or a DOT graph\n"
+    "  check MENU_ID [--strict]         find the faults of a menu\n"
+    "  simulate MENU_ID --keys ...      play a caller through the menu\n"
     "  raw COMMAND HEX                  any buffer, answer in hex\n"
     "\n'kalvor-host SUBCOMMAND --help' tells more about one of them.\n";
 
@@ -80,8 +114,25 @@ void ApplyOption(tHostOptions& options, const std::vector<std::string>& argument
     options.PluginPath = ValueOf(arguments, at);
   else if (option == "--timeout")
     options.Timeout = ParseTimeout(ValueOf(arguments, at));
+  else if (option == "--strict")
+    options.Strict = true;
+  else if (option == "--keys")
+    options.Keys = ValueOf(arguments, at);
+  else if (option == "--cond")
+    options.Conditions.push_back(ValueOf(arguments, at));
+  else if (option == "--session")
+    options.SessionId = ParseInt32(ValueOf(arguments, at), "--session");
+  else if (option == "--dry-run")
+    options.DryRun = true;
+  else if (option == "--raw-key")
+    options.RawKeyHex = ValueOf(arguments, at);
   else
     throw tUsageError("unknown option " + option);
+}
+
+void RequireOwner(bool given, const std::string& option, const std::string& subcommand,
+                  const std::string& owner) {
+  if (given && subcommand != owner) throw tUsageError(option + " belongs to " + owner);
 }
 
 }  // namespace
@@ -112,7 +163,13 @@ tHostOptions ParseArguments(const std::vector<std::string>& arguments) {
   if (options.Subcommand.empty()) throw tUsageError("no subcommand given");
   if (!SubcommandHelp.contains(options.Subcommand))
     throw tUsageError("unknown subcommand " + options.Subcommand);
-  if (options.Dot && options.Subcommand != "walk") throw tUsageError("--dot belongs to walk");
+  RequireOwner(options.Dot, "--dot", options.Subcommand, "walk");
+  RequireOwner(options.Strict, "--strict", options.Subcommand, "check");
+  const bool simulating = !options.Keys.empty() || !options.Conditions.empty() ||
+                          options.SessionId.has_value() || options.DryRun;
+  RequireOwner(simulating, "--keys, --cond, --session and --dry-run", options.Subcommand,
+               "simulate");
+  RequireOwner(options.RawKeyHex.has_value(), "--raw-key", options.Subcommand, "action");
   return options;
 }
 

@@ -1,7 +1,13 @@
 #include "uHostCommands.h"
 
+#include <ctime>
+#include <limits>
+
 #include "uAnswerJson.h"
 #include "uAnswerText.h"
+#include "uCallReport.h"
+#include "uCheckReport.h"
+#include "uCp1251.h"
 #include "uExitStatus.h"
 #include "uHex.h"
 #include "uJson.h"
@@ -18,14 +24,45 @@ int32_t Operand(const tHostOptions& options, size_t index, const char* what) {
   return ParseInt32(options.Operands.at(index), what);
 }
 
+// A text typed on the terminal, as the menu database holds it.
+std::string TypedText(const std::string& utf8, const std::string& what) {
+  try {
+    return Utf8ToCp1251(utf8);
+  } catch (const tConversionError& error) {
+    throw tUsageError(what + ": " + error.what());
+  }
+}
+
+std::string ActionKey(const tHostOptions& options) {
+  if (!options.RawKeyHex) return TypedText(options.Operands[2], "KEY");
+  try {
+    const auto bytes = ParseHex(*options.RawKeyHex);
+    return std::string(bytes.begin(), bytes.end());
+  } catch (const std::invalid_argument& error) {
+    throw tUsageError(std::string("--raw-key: ") + error.what());
+  }
+}
+
 tItemDescAnswer FetchItem(tHostSession& session, int32_t itemId) {
-  return DecodeItemDescAnswer(
+  auto answer = DecodeItemDescAnswer(
       session.Send(DynMenuCmd_GetMenuItemDesc, BuildMenuItemRequest(itemId)));
+  if (answer.Envelope.ResultCode == Result_TooSmallOrNotFound)
+    answer.Missing = MissingCauseOf(itemId, session.LastFailureLog().Lines);
+  return answer;
+}
+
+tStartItemAnswer FetchStart(tHostSession& session, int32_t menuId) {
+  return DecodeStartItemAnswer(
+      session.Send(DynMenuCmd_GetStartMenuItem, BuildStartItemRequest(menuId)));
+}
+
+tMenuGraph WalkFrom(tHostSession& session, const tStartItemAnswer& start) {
+  return WalkMenu(start.MenuId, start.MenuStartItemId,
+                  [&session](int32_t itemId) { return FetchItem(session, itemId); });
 }
 
 int StartItem(const tHostOptions& options, tHostSession& session, std::ostream& out) {
-  const auto answer = DecodeStartItemAnswer(session.Send(
-      DynMenuCmd_GetStartMenuItem, BuildStartItemRequest(Operand(options, 0, "MENU_ID"))));
+  const auto answer = FetchStart(session, Operand(options, 0, "MENU_ID"));
   out << (options.Json ? StartItemJson(answer) + "\n" : StartItemText(answer));
   return StatusOf(answer.Envelope);
 }
@@ -38,7 +75,7 @@ int Item(const tHostOptions& options, tHostSession& session, std::ostream& out) 
 
 int Action(const tHostOptions& options, tHostSession& session, std::ostream& out) {
   const auto request = BuildActionRequest(Operand(options, 0, "SESSION_ID"),
-                                          Operand(options, 1, "ITEM_ID"), options.Operands[2]);
+                                          Operand(options, 1, "ITEM_ID"), ActionKey(options));
   const auto answer = DecodeActionAnswer(session.Send(DynMenuCmd_PostMenuAction, request));
   out << (options.Json ? ActionJson(answer) + "\n" : ActionText(answer));
   return StatusOf(answer.Envelope);
@@ -54,21 +91,80 @@ std::string WalkJson(const tMenuGraph& graph) {
       .Text();
 }
 
-int Walk(const tHostOptions& options, tHostSession& session, std::ostream& out) {
-  const int32_t menuId = Operand(options, 0, "MENU_ID");
-  const auto start = DecodeStartItemAnswer(
-      session.Send(DynMenuCmd_GetStartMenuItem, BuildStartItemRequest(menuId)));
+int Walk(const tHostOptions& options, tHostSession& session, std::ostream& out,
+         std::ostream& err) {
+  const auto start = FetchStart(session, Operand(options, 0, "MENU_ID"));
   if (!start.Envelope.Succeeded()) {
-    out << (options.Json ? StartItemJson(start) + "\n" : StartItemText(start));
+    // Only DOT ever reaches stdout with --dot.
+    (options.Dot ? err : out) << (options.Json ? StartItemJson(start) + "\n"
+                                               : StartItemText(start));
     return Exit_CommandFailed;
   }
-  const auto graph = WalkMenu(menuId, start.MenuStartItemId,
-                              [&session](int32_t itemId) { return FetchItem(session, itemId); });
+  const auto graph = WalkFrom(session, start);
   if (options.Json)
     out << WalkJson(graph) << "\n";
   else
     out << (options.Dot ? MenuDot(graph) : MenuTreeText(graph));
   return graph.AllFound() ? Exit_Success : Exit_CommandFailed;
+}
+
+int Check(const tHostOptions& options, tHostSession& session, std::ostream& out) {
+  const auto start = FetchStart(session, Operand(options, 0, "MENU_ID"));
+  const auto check =
+      start.Envelope.Succeeded() ? CheckMenu(WalkFrom(session, start)) : CheckWithoutStart(start);
+  out << (options.Json ? CheckJson(check) + "\n" : CheckText(check));
+  const bool failed = check.Count(tSeverity::Error) != 0 ||
+                      (options.Strict && check.Count(tSeverity::Warning) != 0);
+  return failed ? Exit_CommandFailed : Exit_Success;
+}
+
+std::map<std::string, bool> ConditionValues(const std::vector<std::string>& given) {
+  std::map<std::string, bool> values;
+  for (const auto& condition : given) {
+    const size_t equals = condition.rfind('=');
+    std::string value = equals == std::string::npos ? "" : condition.substr(equals + 1);
+    for (auto& c : value) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (equals == std::string::npos || equals == 0 || (value != "TRUE" && value != "FALSE"))
+      throw tUsageError("--cond takes NAME=TRUE or NAME=FALSE, not \"" + condition + "\"");
+    values[TypedText(condition.substr(0, equals), "--cond")] = value == "TRUE";
+  }
+  return values;
+}
+
+tCallPlan PlanOf(const tHostOptions& options) {
+  tCallPlan plan;
+  plan.MenuId = Operand(options, 0, "MENU_ID");
+  if (!options.Keys.empty())
+    for (const auto& key : SplitKeys(options.Keys)) plan.Keys.push_back(TypedText(key, "--keys"));
+  plan.Conditions = ConditionValues(options.Conditions);
+  return plan;
+}
+
+int32_t SessionOf(const tHostOptions& options) {
+  if (options.SessionId) return *options.SessionId;
+  return static_cast<int32_t>(std::time(nullptr) % std::numeric_limits<int32_t>::max());
+}
+
+int Simulate(const tHostOptions& options, tHostSession& session, std::ostream& out) {
+  const auto plan = PlanOf(options);
+  const tCallHeader header{plan.MenuId, SessionOf(options), options.DryRun};
+  const auto start = FetchStart(session, plan.MenuId);
+  if (!start.Envelope.Succeeded()) {
+    out << (options.Json ? StartItemJson(start) + "\n" : StartItemText(start));
+    return Exit_CommandFailed;
+  }
+  tKeyRecorder recorder;
+  if (!options.DryRun)
+    recorder = [&](int32_t itemId, const std::string& key) {
+      const auto request = BuildActionRequest(header.SessionId, itemId, key);
+      return DecodeActionAnswer(session.Send(DynMenuCmd_PostMenuAction, request))
+          .Envelope.Succeeded();
+    };
+  const auto call = SimulateCall(
+      plan, start.MenuStartItemId,
+      [&session](int32_t itemId) { return FetchItem(session, itemId); }, recorder);
+  out << (options.Json ? CallJson(header, call) + "\n" : CallText(header, call));
+  return call.StoppedBecause.empty() ? Exit_Success : Exit_CommandFailed;
 }
 
 int Raw(const tHostOptions& options, tHostSession& session, std::ostream& out) {
@@ -87,18 +183,26 @@ int Raw(const tHostOptions& options, tHostSession& session, std::ostream& out) {
   return Exit_Success;
 }
 
+size_t OperandCount(const tHostOptions& options) {
+  const std::string& name = options.Subcommand;
+  if (name == "action") return options.RawKeyHex ? 2 : 3;
+  return name == "raw" ? 2 : 1;
+}
+
 }  // namespace
 
 void CheckOperands(const tHostOptions& options) {
   const std::string& name = options.Subcommand;
-  RequireOperands(options, name == "action" ? 3 : name == "raw" ? 2 : 1);
+  RequireOperands(options, OperandCount(options));
   const char* first = name == "raw" ? "COMMAND" : name == "item" ? "ITEM_ID" : "MENU_ID";
   if (name == "action") {
     ParseInt32(options.Operands[0], "SESSION_ID");
     ParseInt32(options.Operands[1], "ITEM_ID");
+    ActionKey(options);
   } else {
     ParseInt32(options.Operands[0], first);
   }
+  if (name == "simulate") PlanOf(options);
   if (name == "raw") {
     try {
       ParseHex(options.Operands[1]);
@@ -108,10 +212,14 @@ void CheckOperands(const tHostOptions& options) {
   }
 }
 
-int RunSubcommand(const tHostOptions& options, tHostSession& session, std::ostream& out) {
-  if (options.Subcommand == "start-item") return StartItem(options, session, out);
-  if (options.Subcommand == "item") return Item(options, session, out);
-  if (options.Subcommand == "action") return Action(options, session, out);
-  if (options.Subcommand == "walk") return Walk(options, session, out);
+int RunSubcommand(const tHostOptions& options, tHostSession& session, std::ostream& out,
+                  std::ostream& err) {
+  const std::string& name = options.Subcommand;
+  if (name == "start-item") return StartItem(options, session, out);
+  if (name == "item") return Item(options, session, out);
+  if (name == "action") return Action(options, session, out);
+  if (name == "walk") return Walk(options, session, out, err);
+  if (name == "check") return Check(options, session, out);
+  if (name == "simulate") return Simulate(options, session, out);
   return Raw(options, session, out);
 }

@@ -6,9 +6,11 @@
 #include "tHostSession.h"
 #include "uHostArguments.h"
 
-// Runs options.Subcommand, prints its answer to out and returns the exit status.
+// Runs options.Subcommand, prints its answer to out and returns the exit status;
+// what is not the answer (a failed start with --dot) goes to err.
 // Raises tUsageError, tHostError and tLayoutError for main to report.
-int RunSubcommand(const tHostOptions& options, tHostSession& session, std::ostream& out);
+int RunSubcommand(const tHostOptions& options, tHostSession& session, std::ostream& out,
+                  std::ostream& err);
 
-// The operands are checked before the plugin is loaded.
+// The operands and option values are checked before the plugin is loaded.
 void CheckOperands(const tHostOptions& options);

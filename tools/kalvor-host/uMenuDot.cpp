@@ -17,7 +17,7 @@ std::string NodeLine(const tItemDescAnswer& answer, bool isStart) {
     label = "[" + id + "] " + Cp1251ToUtf8(answer.Item->ItemName.Bytes) + "\n" +
             KindName(answer.Item->ServiceId);
   } else {
-    label = "[" + id + "]\nnot found";
+    label = "[" + id + "]\n" + FailureSummary(answer);
     style = ", style=dashed";
   }
   if (isStart) style += ", penwidth=2";

@@ -13,9 +13,7 @@ struct tPending {
 };
 
 std::string ItemSummary(const tItemDescAnswer& answer) {
-  if (!answer.Item)
-    return "not found (result code " + std::to_string(answer.Envelope.ResultCode) + ", " +
-           ResultMeaning(answer.Envelope.ResultCode) + ")";
+  if (!answer.Item) return FailureSummary(answer);
   const auto& item = *answer.Item;
   std::string text = QuotedText(item.ItemName.Bytes) + " " + KindName(item.ServiceId);
   if (item.Voice) text += ", prompt " + QuotedText(item.Voice->SynthezList.Bytes);

@@ -1,0 +1,141 @@
+#include "uMenuCheck.h"
+
+#include <map>
+
+#include "uAnswerText.h"
+
+namespace {
+
+std::string Id(int32_t itemId) {
+  return std::to_string(itemId);
+}
+
+std::string Named(const tMenuItemAnswer& item, int32_t itemId) {
+  return KindName(item.ServiceId) + " item " + Id(itemId) + " " + QuotedText(item.ItemName.Bytes);
+}
+
+class tChecker {
+ public:
+  explicit tChecker(const tMenuGraph& graph) : Graph(graph) {
+    Result.MenuId = graph.MenuId;
+    Result.StartItemId = graph.StartItemId;
+    Result.ItemsChecked = graph.Items.size();
+  }
+
+  tMenuCheck Run() {
+    for (const auto& answer : Graph.Items) {
+      if (answer.Item)
+        CheckItem(answer.MenuItemId, *answer.Item);
+      else
+        CheckMissing(answer);
+    }
+    return Result;
+  }
+
+ private:
+  void Add(tSeverity severity, const char* code, int32_t itemId, const std::string& message) {
+    Result.Findings.push_back({severity, code, itemId, message});
+  }
+
+  void CheckMissing(const tItemDescAnswer& answer) {
+    const int32_t id = answer.MenuItemId;
+    if (answer.Envelope.ResultCode != Result_TooSmallOrNotFound) {
+      Add(tSeverity::Error, "unreadable-item", id, "item " + Id(id) + " " + FailureSummary(answer));
+      return;
+    }
+    const tMissingCause cause = answer.Missing.value_or(tMissingCause::Unknown);
+    if (cause == tMissingCause::VoiceParams)
+      Add(tSeverity::Error, "missing-voice-params", id,
+          "item " + Id(id) + " " + MissingCauseText(cause));
+    else if (cause == tMissingCause::ConditionParams)
+      Add(tSeverity::Error, "missing-condition-params", id,
+          "item " + Id(id) + " " + MissingCauseText(cause));
+    else if (id == Graph.StartItemId)
+      Add(tSeverity::Error, "missing-start-item", id,
+          "start item " + Id(id) + " of menu " + Id(Graph.MenuId) + " " + MissingCauseText(cause));
+    if (cause == tMissingCause::Item || cause == tMissingCause::Unknown) AddLinksTo(id, cause);
+  }
+
+  // One finding per row that leads to the missing item.
+  void AddLinksTo(int32_t missingId, tMissingCause cause) {
+    for (const auto& answer : Graph.Items) {
+      if (!answer.Item) continue;
+      for (const auto& row : answer.Item->Rows)
+        if (row.ItemId == missingId)
+          Add(tSeverity::Error, "missing-item", missingId,
+              "item " + Id(answer.MenuItemId) + " key " + QuotedText(row.Key.Bytes) +
+                  " leads to item " + Id(missingId) + ", which " + MissingCauseText(cause));
+    }
+  }
+
+  void CheckItem(int32_t id, const tMenuItemAnswer& item) {
+    const bool voice = item.ServiceId == MenuService_Voice;
+    const bool condition = item.ServiceId == MenuService_Condition;
+    if (!voice && !condition)
+      Add(tSeverity::Error, "unknown-kind", id,
+          "item " + Id(id) + " " + QuotedText(item.ItemName.Bytes) + " is of unknown kind " +
+              Id(item.ServiceId));
+    if (item.ConnectionId != KALVOR_NO_CONNECTION && item.Rows.empty())
+      Add(tSeverity::Error, "empty-connection", id,
+          Named(item, id) + " has connection " + Id(item.ConnectionId) + " " +
+              QuotedText(item.ConnectionName.Bytes) + ", which has no rows");
+    if (item.ConnectionId == KALVOR_NO_CONNECTION && (voice || condition))
+      Add(tSeverity::Warning, "dead-end", id,
+          Named(item, id) + " has no connection rows: a dead end (fine where it ends the call)");
+    CheckDuplicateKeys(id, item);
+    if (condition && !item.Rows.empty()) {
+      CheckConditionRow(id, item, "TRUE");
+      CheckConditionRow(id, item, "FALSE");
+    }
+  }
+
+  void CheckDuplicateKeys(int32_t id, const tMenuItemAnswer& item) {
+    std::map<std::string, int32_t> firstTarget;
+    for (const auto& row : item.Rows) {
+      const auto [first, fresh] = firstTarget.emplace(row.Key.Bytes, row.ItemId);
+      if (!fresh)
+        Add(tSeverity::Error, "duplicate-key", id,
+            Named(item, id) + ": connection " + Id(item.ConnectionId) + " has key " +
+                QuotedText(row.Key.Bytes) + " twice (to items " + Id(first->second) + " and " +
+                Id(row.ItemId) + ")");
+    }
+  }
+
+  void CheckConditionRow(int32_t id, const tMenuItemAnswer& item, const std::string& key) {
+    for (const auto& row : item.Rows)
+      if (row.Key.Bytes == key) return;
+    Add(tSeverity::Warning, "condition-row-missing", id,
+        Named(item, id) + " has no " + key + " row: the call stops when the condition is " + key);
+  }
+
+  const tMenuGraph& Graph;
+  tMenuCheck Result;
+};
+
+}  // namespace
+
+size_t tMenuCheck::Count(tSeverity severity) const {
+  size_t count = 0;
+  for (const auto& finding : Findings)
+    if (finding.Severity == severity) ++count;
+  return count;
+}
+
+tMenuCheck CheckWithoutStart(const tStartItemAnswer& start) {
+  tMenuCheck check;
+  check.MenuId = start.MenuId;
+  const bool missing = start.Envelope.ResultCode == Result_TooSmallOrNotFound;
+  const std::string message =
+      missing ? "menu " + Id(start.MenuId) +
+                    " has no start item (the menu does not exist, or its start item is empty)"
+              : "menu " + Id(start.MenuId) + ": command 100 failed with result code " +
+                    Id(start.Envelope.ResultCode) + " (" + ResultMeaning(start.Envelope.ResultCode) +
+                    ")";
+  check.Findings.push_back(
+      {tSeverity::Error, missing ? "no-start-item" : "unreadable-menu", start.MenuId, message});
+  return check;
+}
+
+tMenuCheck CheckMenu(const tMenuGraph& graph) {
+  return tChecker(graph).Run();
+}

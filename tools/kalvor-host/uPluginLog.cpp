@@ -1,0 +1,112 @@
+#include "uPluginLog.h"
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const FrameStart = "--New Operation was complete started-->";
+const char* const FrameEnd = "<--Operation was complete [";
+
+uintmax_t SizeOf(const std::string& path) {
+  std::error_code error;
+  const auto size = fs::file_size(path, error);
+  return error ? 0 : size;
+}
+
+std::string TailOf(const std::string& path, uintmax_t from) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return {};
+  file.seekg(static_cast<std::streamoff>(from));
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+bool Holds(const std::string& line, const char* part) {
+  return line.find(part) != std::string::npos;
+}
+
+std::string Resolved(const std::string& path) {
+  std::error_code error;
+  const auto canonical = fs::weakly_canonical(path, error);
+  return error ? path : canonical.string();
+}
+
+}  // namespace
+
+tPluginLog::tPluginLog(const std::string& pluginPath) {
+  std::error_code error;
+  Folder = fs::read_symlink("/proc/self/exe", error).parent_path().string();
+  ModuleNames.push_back(fs::path(pluginPath).filename().string());
+  const auto target = fs::canonical(pluginPath, error).filename().string();
+  if (!error && target != ModuleNames.front()) ModuleNames.push_back(target);
+}
+
+std::string tPluginLog::CurrentPath(const std::string& moduleName) const {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char day[16];
+  char hour[8];
+  std::strftime(day, sizeof day, "%Y_%m_%d", &local);
+  std::strftime(hour, sizeof hour, "%H", &local);
+  return Folder + "/Logs/" + day + "/" + hour + "_" + moduleName + ".log";
+}
+
+void tPluginLog::Mark() {
+  SizesAtMark.clear();
+  for (const auto& name : ModuleNames) {
+    const std::string path = CurrentPath(name);
+    SizesAtMark[path] = SizeOf(path);
+  }
+}
+
+tCommandLog tPluginLog::SinceMark() const {
+  tCommandLog log;
+  std::string text;
+  // The hour may have turned since Mark: read on in the new hour's file as well.
+  for (const auto& name : ModuleNames) {
+    const std::string now = CurrentPath(name);
+    std::string gained;
+    for (const auto& [path, size] : SizesAtMark)
+      if (fs::path(path).filename().string().ends_with("_" + name + ".log") && path != now)
+        gained += TailOf(path, size);
+    const auto marked = SizesAtMark.find(now);
+    gained += TailOf(now, marked == SizesAtMark.end() ? 0 : marked->second);
+    if (log.Path.empty() || !gained.empty()) log.Path = Resolved(now);
+    text += gained;
+  }
+  log.Lines = LastCommandFrame(SplitLines(text));
+  return log;
+}
+
+std::vector<std::string> LastCommandFrame(const std::vector<std::string>& lines) {
+  size_t start = lines.size();
+  for (size_t at = lines.size(); at-- > 0;)
+    if (Holds(lines[at], FrameStart)) {
+      start = at;
+      break;
+    }
+  if (start == lines.size()) return lines;
+  size_t end = start;
+  while (end < lines.size() && !Holds(lines[end], FrameEnd)) ++end;
+  const size_t stop = end < lines.size() ? end + 1 : lines.size();
+  return std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(start),
+                                  lines.begin() + static_cast<std::ptrdiff_t>(stop));
+}
