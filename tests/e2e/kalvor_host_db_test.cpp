@@ -261,7 +261,7 @@ TEST_F(KalvorHostDbTest, WalkReachingAMissingItemExitsWithOne) {
 
   const auto tree = Host({"walk", "2"});
   EXPECT_EQ(tree.ExitStatus, ExitCommandFailed);
-  EXPECT_TRUE(Contains(tree.Output, "[61] not found (result code 2")) << tree.Output;
+  EXPECT_TRUE(Contains(tree.Output, "[61] does not exist (result code 2)")) << tree.Output;
 }
 
 TEST(KalvorHostFailures, UnloadablePluginExitsWithThree) {

@@ -112,7 +112,9 @@ std::string ActionText(const tActionAnswer& answer) {
 std::string FailureSummary(const tItemDescAnswer& answer) {
   const std::string code = "result code " + Number(answer.Envelope.ResultCode);
   if (answer.Missing) return MissingCauseText(*answer.Missing) + " (" + code + ")";
-  return "not read (" + code + ", " + ResultMeaning(answer.Envelope.ResultCode) + ")";
+  const bool notFound = answer.Envelope.ResultCode == Result_TooSmallOrNotFound;
+  return std::string(notFound ? "not found (" : "not read (") + code + ", " +
+         ResultMeaning(answer.Envelope.ResultCode) + ")";
 }
 
 std::string ItemDescText(const tItemDescAnswer& answer) {

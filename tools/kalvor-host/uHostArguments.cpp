@@ -53,7 +53,9 @@ const std::map<std::string, std::string> SubcommandHelp = {
      "Asks for the menu's start item, then follows every connection row with\n"
      "command 101, visiting each item once, and prints the menu as a tree.\n"
      "  --dot   print the menu as a Graphviz graph instead:\n"
-     "          kalvor-host walk 1 --dot | dot -Tsvg > menu.svg\n"},
+     "          kalvor-host walk 1 --dot | dot -Tsvg > menu.svg\n"
+     "          A menu of more than 50 items asks for the sfdp layout, which\n"
+     "          finishes where dot's layered one takes hours (dot -Kdot forces it).\n"},
     {"raw",
      "usage: kalvor-host [options] raw COMMAND HEX\n"
      "Sends the bytes HEX (pairs of hex digits; blanks, ':' and '-' allowed between\n"

@@ -51,6 +51,9 @@ std::string DotEscape(const std::string& utf8) {
 
 std::string MenuDot(const tMenuGraph& graph) {
   std::string dot = "digraph \"menu " + std::to_string(graph.MenuId) + "\" {\n";
+  // dot's layered layout takes minutes past a few dozen items with labelled back
+  // edges (hours at 500); sfdp draws 500 items in under a second.
+  if (graph.Items.size() > LayeredLayoutLimit) dot += "  graph [layout=sfdp, overlap=prism];\n";
   dot += "  node [shape=box];\n";
   for (const auto& item : graph.Items) dot += NodeLine(item, item.MenuItemId == graph.StartItemId);
   for (const auto& item : graph.Items) dot += EdgeLines(item);
