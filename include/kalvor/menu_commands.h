@@ -16,15 +16,16 @@
 
 /* The envelope: the first 16 bytes of every buffer. */
 #define KALVOR_ENVELOPE_LENGTH 16u
-#define KALVOR_ENVELOPE_SIZE 0u        /* unsigned: the whole buffer's length */
-#define KALVOR_ENVELOPE_COMMAND 4u     /* signed: 100, 101 or 102 */
-#define KALVOR_ENVELOPE_OUTCOME 8u     /* written by the plugin: 0 success, else 1 */
+#define KALVOR_ENVELOPE_SIZE 0u         /* unsigned: the whole buffer's length */
+#define KALVOR_ENVELOPE_COMMAND 4u      /* signed: 100, 101 or 102 */
+#define KALVOR_ENVELOPE_OUTCOME 8u      /* written by the plugin: 0 success, else 1 */
 #define KALVOR_ENVELOPE_RESULT_CODE 12u /* written by the plugin: a KALVOR_RESULT_ code */
 
 /* Result codes. */
 #define KALVOR_RESULT_SUCCESS 0
-#define KALVOR_RESULT_PROCESSING_FAILED 1     /* the database step failed for good */
-#define KALVOR_RESULT_TOO_SMALL_OR_NOT_FOUND 2 /* buffer too small, or menu/item/params not found */
+#define KALVOR_RESULT_PROCESSING_FAILED 1      /* the database step failed for good */
+#define KALVOR_RESULT_TOO_SMALL_OR_NOT_FOUND 2 /* buffer too small, or menu/item/params not found \
+                                                */
 #define KALVOR_RESULT_UNKNOWN_COMMAND 3
 
 /* Command numbers, in the envelope's command word. */
@@ -49,7 +50,7 @@
    60 bytes plus, without gaps: the parameter block, the item name, the
    connection name and the connection rows; size is its length. */
 #define KALVOR_ITEM_MENU_ITEM_ID 16u
-#define KALVOR_ITEM_SERVICE_ID 20u /* KALVOR_SERVICE_ kind; others have no parameter block */
+#define KALVOR_ITEM_SERVICE_ID 20u    /* KALVOR_SERVICE_ kind; others have no parameter block */
 #define KALVOR_ITEM_PARAMS_OFFSET 24u /* always 60 */
 #define KALVOR_ITEM_PARAMS_SIZE 28u   /* 0 without a parameter block */
 #define KALVOR_ITEM_NAME_OFFSET 32u

@@ -97,16 +97,18 @@ class KalvorHostOperatorTest : public ::testing::Test {
   }
 
   static std::string Actions(int session) {
-    return Db->QueryValue("SELECT CAST(LIST(ITEM_ID || ':' || ITEM_KEY, ',') AS VARCHAR(200))"
-                          " FROM (SELECT ITEM_ID, ITEM_KEY FROM MENU_ACTIONS WHERE SESSION_ID = " +
-                          std::to_string(session) + " ORDER BY ACTION_ID);");
+    return Db->QueryValue(
+        "SELECT CAST(LIST(ITEM_ID || ':' || ITEM_KEY, ',') AS VARCHAR(200))"
+        " FROM (SELECT ITEM_ID, ITEM_KEY FROM MENU_ACTIONS WHERE SESSION_ID = " +
+        std::to_string(session) + " ORDER BY ACTION_ID);");
   }
 
   static inline std::unique_ptr<TestDatabase> Db;
   static inline std::unique_ptr<PluginCopy> Plugin;
 };
 
-TEST_F(KalvorHostOperatorTest, CheckFindsEveryKindOfFaultAndTellsMissingItemsFromMissingParameters) {
+TEST_F(KalvorHostOperatorTest,
+       CheckFindsEveryKindOfFaultAndTellsMissingItemsFromMissingParameters) {
   json broken = HostJson({"check", "3"}, ExitCommandFailed);
   std::multiset<std::pair<std::string, int>> found;
   for (auto& finding : broken["findings"])
@@ -137,8 +139,9 @@ TEST_F(KalvorHostOperatorTest, CheckFindsEveryKindOfFaultAndTellsMissingItemsFro
   EXPECT_TRUE(Contains(text.Output, "menu 3: 7 items checked, 6 errors, 1 warning\n"))
       << text.Output;
   // Each not-found answer comes with the plugin's own reason on stderr.
-  EXPECT_TRUE(Contains(text.Errors, "GetVoiceMenuItemParams(MENU_GET_VOICE_ITEM_PARAMS) "
-                                    "IN[menu_item_id=72] OUT[]- NOT FOUND"))
+  EXPECT_TRUE(Contains(text.Errors,
+                       "GetVoiceMenuItemParams(MENU_GET_VOICE_ITEM_PARAMS) "
+                       "IN[menu_item_id=72] OUT[]- NOT FOUND"))
       << text.Errors;
 
   json noStart = HostJson({"check", "4"}, ExitCommandFailed);
@@ -168,9 +171,8 @@ TEST_F(KalvorHostOperatorTest, CheckPassesTheDemoWithItsOneDeadEndUnlessStrict) 
 }
 
 TEST_F(KalvorHostOperatorTest, SimulateFollowsKeysAndConditionsAndRecordsEachKeyFollowed) {
-  json call = HostJson({"simulate", "1", "--keys", "1,*,2", "--cond", "WORK_TIME=false",
-                        "--session", "5150"},
-                       0);
+  json call = HostJson(
+      {"simulate", "1", "--keys", "1,*,2", "--cond", "WORK_TIME=false", "--session", "5150"}, 0);
   std::vector<std::pair<std::string, int>> path;
   for (auto& step : call["steps"])
     path.emplace_back(step["via"].get<std::string>(), step["item"]["item_id"].get<int>());

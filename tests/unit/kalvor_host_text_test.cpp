@@ -6,6 +6,8 @@
 #include "uHex.h"
 #include "uJson.h"
 #include "uMenuDot.h"
+#include "uMissingCause.h"
+#include "uPluginLog.h"
 
 TEST(KalvorHostText, Cp1251BecomesUtf8) {
   // "Привет, Ёж №1" in Windows-1251.
@@ -50,4 +52,48 @@ TEST(KalvorHostText, HexDumpShowsOffsetsPerSixteenBytes) {
   EXPECT_EQ(dump.substr(0, 10), "00000000: ");
   EXPECT_NE(dump.find("\n00000010: ab\n"), std::string::npos) << dump;
   EXPECT_EQ(HexString({0x01, 0xfe}), "01fe");
+}
+
+TEST(KalvorHostText, TypedUtf8BecomesCp1251OrIsRefused) {
+  std::string everyByte;
+  for (int byte = 1; byte < 256; ++byte)
+    if (byte != 0x98) everyByte += static_cast<char>(byte);
+  EXPECT_EQ(Utf8ToCp1251(Cp1251ToUtf8(everyByte)), everyByte) << "every character comes back";
+  EXPECT_THROW(Utf8ToCp1251("\xe4\xb8\xad"), tConversionError) << "outside the code page";
+  EXPECT_THROW(Utf8ToCp1251("\xef\xbf\xbd"), tConversionError) << "the replacement character";
+  EXPECT_THROW(Utf8ToCp1251("\xd0"), tConversionError) << "cut short";
+  EXPECT_THROW(Utf8ToCp1251("\xc0\x80"), tConversionError) << "overlong";
+  EXPECT_THROW(Utf8ToCp1251("\x81"), tConversionError) << "no lead byte";
+}
+
+TEST(KalvorHostText, TheLastCommandFrameOfTheLogTellsWhatWasMissing) {
+  const std::vector<std::string> log = {
+      "10:00:00.000 Init SUCCESS. Ready To Work",
+      "10:00:00.001 --New Operation was complete started-->",
+      "10:00:00.002        1 GetMenuItemDesc(MENU_GET_ITEM) IN[menu_item_id=7] OUT[]- NOT FOUND",
+      "10:00:00.003 <--Operation was complete [2]--",
+      "10:00:00.004 --New Operation was complete started-->",
+      "10:00:00.005        0 GetMenuItemDesc(MENU_GET_ITEM) IN[menu_item_id=72] "
+      "OUT[menu_service_id=1, "
+      "menu_connection_id=-1, menu_item_name=\"Mute\", menu_connection_name=\"\"]- SUCCESS",
+      "10:00:00.006        0 GetVoiceMenuItemParams(MENU_GET_VOICE_ITEM_PARAMS) "
+      "IN[menu_item_id=72] OUT[]- NOT FOUND",
+      "10:00:00.007 <--Operation was complete [3]--",
+      "10:00:00.008 Finalize",
+  };
+  const auto frame = LastCommandFrame(log);
+  ASSERT_EQ(frame.size(), 4u);
+  EXPECT_EQ(frame.front(), log[4]);
+  EXPECT_EQ(frame.back(), log[7]);
+  EXPECT_EQ(MissingCauseOf(72, frame), tMissingCause::VoiceParams);
+  EXPECT_EQ(MissingCauseOf(7, log), tMissingCause::Item);
+  EXPECT_EQ(MissingCauseOf(7, frame), tMissingCause::Unknown) << "another command's line";
+  EXPECT_EQ(MissingCauseOf(2, {"        0 GetMenuItemDesc(MENU_GET_ITEM) IN[menu_item_id=27] "
+                               "OUT[]- NOT FOUND"}),
+            tMissingCause::Unknown)
+      << "item 27 is not item 2";
+  const std::vector<std::string> unframed = {"a", "b"};
+  EXPECT_EQ(LastCommandFrame(unframed), unframed);
+  const std::vector<std::string> unfinished(log.begin(), log.begin() + 3);
+  EXPECT_EQ(LastCommandFrame(unfinished).size(), 2u) << "a command that never finished";
 }

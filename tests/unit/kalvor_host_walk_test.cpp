@@ -88,11 +88,26 @@ TEST(KalvorHostWalk, DotHasOneNodePerItemAndOneEdgePerRow) {
       << dot;
   EXPECT_NE(dot.find("\"item2\" [label=\"[2] Say \\\"hi\\\"\\ncondition\"];"), std::string::npos)
       << dot;
-  EXPECT_NE(dot.find("\"item99\" [label=\"[99]\\nnot found\", style=dashed];"), std::string::npos)
+  EXPECT_NE(dot.find("\"item99\" [label=\"[99]\\nnot found (result code 2, buffer too small, or "
+                     "not found)\", style=dashed];"),
+            std::string::npos)
       << dot;
   EXPECT_NE(dot.find("\"item3\" -> \"item1\" [label=\"0\"];"), std::string::npos) << dot;
   size_t edges = 0;
   for (size_t at = dot.find(" -> "); at != std::string::npos; at = dot.find(" -> ", at + 1))
     ++edges;
   EXPECT_EQ(edges, 5u);
+}
+
+TEST(KalvorHostWalk, DotAsksForALayoutThatFinishesOnLargeMenus) {
+  tFakeMenu menu;
+  EXPECT_EQ(MenuDot(menu.Walk()).find("layout="), std::string::npos) << "small menus keep dot";
+  std::vector<tConnectionRec> rows;
+  for (int32_t id = 100; id <= 100 + static_cast<int32_t>(LayeredLayoutLimit); ++id) {
+    rows.push_back({std::to_string(id), id, ""});
+    menu.Items[id] = Item(MenuService_Voice, "Leaf", {{"0", 1, ""}});
+  }
+  menu.Items[1] = Item(MenuService_Voice, "Start", rows);
+  const auto large = MenuDot(menu.Walk());
+  EXPECT_NE(large.find("  graph [layout=sfdp, overlap=prism];\n"), std::string::npos) << large;
 }

@@ -41,9 +41,11 @@ std::string ItemDetail(const tItemDescAnswer& answer) {
 std::string StepLead(const tCallStep& step, bool dryRun) {
   if (step.Via == tStepVia::Start) return "start ";
   const std::string way = step.WayDesc.empty() ? "" : " (" + QuotedText(step.WayDesc) + ")";
-  if (step.Via == tStepVia::Condition)
-    return "condition is " + step.Key + way + " -> ";
-  return "key " + QuotedText(step.Key) + way + (dryRun ? "" : step.Recorded ? " recorded" : "") +
+  if (step.Via == tStepVia::Condition) return "condition is " + step.Key + way + " -> ";
+  return "key " + QuotedText(step.Key) + way +
+         (dryRun          ? ""
+          : step.Recorded ? " recorded"
+                          : "") +
          " -> ";
 }
 
@@ -78,10 +80,9 @@ std::string StepJson(const tCallStep& step) {
 }  // namespace
 
 std::string CallText(const tCallHeader& header, const tCall& call) {
-  std::string text = "menu " + std::to_string(header.MenuId) + ", session " +
-                     std::to_string(header.SessionId) +
-                     (header.DryRun ? " (dry run: nothing recorded)\n"
-                                    : " (keys recorded with command 102)\n");
+  std::string text =
+      "menu " + std::to_string(header.MenuId) + ", session " + std::to_string(header.SessionId) +
+      (header.DryRun ? " (dry run: nothing recorded)\n" : " (keys recorded with command 102)\n");
   for (const auto& step : call.Steps)
     text += StepLead(step, header.DryRun) + ItemLine(step.Item) + "\n" + ItemDetail(step.Item);
   if (!call.StoppedBecause.empty()) text += "stopped: " + call.StoppedBecause + "\n";

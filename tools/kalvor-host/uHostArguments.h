@@ -22,12 +22,12 @@ struct tHostOptions {
   bool Json = false;
   bool Dot = false;
   bool Help = false;
-  bool Strict = false;                    // check: warnings fail too
-  std::string Keys;                       // simulate: comma-separated key presses
-  std::vector<std::string> Conditions;    // simulate: NAME=VALUE, as typed
-  std::optional<int32_t> SessionId;       // simulate: session of the recorded actions
-  bool DryRun = false;                    // simulate: record nothing
-  std::optional<std::string> RawKeyHex;   // action: the key's bytes in hex
+  bool Strict = false;                   // check: warnings fail too
+  std::string Keys;                      // simulate: comma-separated key presses
+  std::vector<std::string> Conditions;   // simulate: NAME=VALUE, as typed
+  std::optional<int32_t> SessionId;      // simulate: session of the recorded actions
+  bool DryRun = false;                   // simulate: record nothing
+  std::optional<std::string> RawKeyHex;  // action: the key's bytes in hex
 };
 
 // Options may stand before or after the subcommand; "-5" is an operand, not an option.

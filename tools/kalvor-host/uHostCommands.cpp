@@ -44,8 +44,8 @@ std::string ActionKey(const tHostOptions& options) {
 }
 
 tItemDescAnswer FetchItem(tHostSession& session, int32_t itemId) {
-  auto answer = DecodeItemDescAnswer(
-      session.Send(DynMenuCmd_GetMenuItemDesc, BuildMenuItemRequest(itemId)));
+  auto answer =
+      DecodeItemDescAnswer(session.Send(DynMenuCmd_GetMenuItemDesc, BuildMenuItemRequest(itemId)));
   if (answer.Envelope.ResultCode == Result_TooSmallOrNotFound)
     answer.Missing = MissingCauseOf(itemId, session.LastFailureLog().Lines);
   return answer;
@@ -91,8 +91,7 @@ std::string WalkJson(const tMenuGraph& graph) {
       .Text();
 }
 
-int Walk(const tHostOptions& options, tHostSession& session, std::ostream& out,
-         std::ostream& err) {
+int Walk(const tHostOptions& options, tHostSession& session, std::ostream& out, std::ostream& err) {
   const auto start = FetchStart(session, Operand(options, 0, "MENU_ID"));
   if (!start.Envelope.Succeeded()) {
     // Only DOT ever reaches stdout with --dot.

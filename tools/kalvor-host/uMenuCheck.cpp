@@ -129,8 +129,8 @@ tMenuCheck CheckWithoutStart(const tStartItemAnswer& start) {
       missing ? "menu " + Id(start.MenuId) +
                     " has no start item (the menu does not exist, or its start item is empty)"
               : "menu " + Id(start.MenuId) + ": command 100 failed with result code " +
-                    Id(start.Envelope.ResultCode) + " (" + ResultMeaning(start.Envelope.ResultCode) +
-                    ")";
+                    Id(start.Envelope.ResultCode) + " (" +
+                    ResultMeaning(start.Envelope.ResultCode) + ")";
   check.Findings.push_back(
       {tSeverity::Error, missing ? "no-start-item" : "unreadable-menu", start.MenuId, message});
   return check;

@@ -58,8 +58,8 @@ class tCaller {
   bool FollowCondition(const tMenuItemAnswer& item) {
     const int32_t id = Current().MenuItemId;
     if (++ConditionsInARow > MaxConditionsInARow) {
-      Stop("condition items lead from one to another without end (at item " +
-           std::to_string(id) + ")");
+      Stop("condition items lead from one to another without end (at item " + std::to_string(id) +
+           ")");
       return false;
     }
     const std::string& name = item.Condition->Plugin.Bytes;
