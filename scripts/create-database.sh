@@ -18,7 +18,14 @@ if [ $# -ge 2 ]; then
   DEMO=yes
 fi
 
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
+# The SQL scripts: sql/ beside this script once installed (share/kalvor/sql),
+# ../sql in the source tree.
+HERE=$(dirname "$(readlink -f "$0")")
+if [ -r "$HERE/sql/schema.sql" ]; then
+  SQL=$HERE/sql
+else
+  SQL=$(cd "$HERE/../sql" && pwd)
+fi
 PASSWORD_FILE=/etc/firebird/3.0/SYSDBA.password
 DB_USER=SYSDBA
 PASSWORD=
@@ -80,8 +87,8 @@ else
 fi
 echo "$CREATE" | isql-fb -q -bail -sqldialect 1
 
-isql -charset WIN1251 -i "$ROOT/sql/schema.sql" "$DB"
+isql -charset WIN1251 -i "$SQL/schema.sql" "$DB"
 if [ "$DEMO" = yes ]; then
-  isql -charset WIN1251 -i "$ROOT/sql/demo-data.sql" "$DB"
+  isql -charset WIN1251 -i "$SQL/demo-data.sql" "$DB"
 fi
 echo "created $DB"

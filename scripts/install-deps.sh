@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake make pkg-config
+  g++ cmake make pkg-config dpkg-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsimpleini-dev nlohmann-json3-dev
   firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils

@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a Release tree, checks what it holds, installs
+# it, uses it (the installed create-database.sh makes a demo database on the
+# embedded engine, the installed kalvor-host walks and checks it), then removes
+# and purges it and checks that nothing is left behind. The package is never
+# left installed: the machine ends as it was found.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+build=build-release
+apt_lock=/var/lock/kalvor-apt.lock
+
+fail() {
+  echo "package test: $*" >&2
+  exit 1
+}
+
+installed() {
+  dpkg-query -W -f='${Status}' kalvor 2>/dev/null | grep -q " installed$"
+}
+
+known() {
+  [ -n "$(dpkg-query -W -f='${Status}' kalvor 2>/dev/null | grep -v not-installed)" ]
+}
+
+installed && fail "kalvor is installed on this machine already; the test would remove it"
+
+# Release at Debian's optimisation level: GCC 12 at -O3 reports a false
+# -Wrestrict inside std::string that -Werror turns into a failed build.
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+  -DBUILD_TESTING=OFF -DKALVOR_DEBIAN_PACKAGE=ON -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+cmake --build "$build" -j2 --target Kalvor kalvor-host
+rm -f "$build"/kalvor_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/kalvor_*.deb)
+
+work=$(mktemp -d)
+cleanup() {
+  if known; then flock "$apt_lock" dpkg --purge kalvor >/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# What the package holds.
+dpkg-deb -e "$deb" "$work/control"
+grep -qx /etc/kalvor/Kalvor.ini "$work/control/conffiles" || fail "Kalvor.ini is not a conffile"
+dpkg-deb -x "$deb" "$work/root"
+# The plugin's folder: lib/<multiarch triplet>/kalvor.
+libdir=$(cd "$work/root" && dirname "$(find usr/lib -name Kalvor.so)")
+[ -s "$work/root/usr/share/doc/kalvor/copyright" ] || fail "no copyright file"
+[ "$(readlink "$work/root/$libdir/Kalvor.ini")" = /etc/kalvor/Kalvor.ini ] ||
+  fail "$libdir/Kalvor.ini does not lead to /etc/kalvor"
+[ "$(readlink "$work/root/$libdir/Logs")" = /var/log/kalvor ] ||
+  fail "$libdir/Logs does not lead to /var/log/kalvor"
+for binary in "$libdir/Kalvor.so" "$libdir/kalvor-host"; do
+  sections=$(readelf -S --wide "$work/root/$binary")
+  if grep -qE '\.debug_|\.symtab' <<<"$sections"; then fail "$binary is not stripped"; fi
+done
+
+# Every command the installed scripts run comes from an Essential package or
+# one that Depends names; the embedded engine too.
+depends=$(dpkg-deb -f "$deb" Depends)
+engine=$(ls /usr/lib/*/firebird/3.0/plugins/libEngine12.so | head -n 1)
+for file in "$engine" $(command -v isql-fb sed su chown mkdir dirname readlink install rm rmdir); do
+  # dpkg may know a merged /usr file under its old /bin or /sbin name.
+  resolved=$(readlink -f "$file")
+  owner=$(dpkg -S "$resolved" 2>/dev/null || dpkg -S "${resolved#/usr}" 2>/dev/null) ||
+    fail "no package owns $file"
+  package=$(head -n 1 <<<"$owner" | cut -d: -f1)
+  [ "$(dpkg-query -W -f='${Essential}' "$package")" = yes ] && continue
+  grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package (for $file): $depends"
+done
+
+# Install and use it, from a folder of no importance.
+flock "$apt_lock" dpkg -i "$deb" >/dev/null
+[ -d /var/log/kalvor ] || fail "no /var/log/kalvor after install"
+cd "$work"
+/usr/share/kalvor/create-database.sh "$work/menu.fdb" --demo >/dev/null
+sed -i "s|^DBName=.*|DBName=$work/menu.fdb|; s|^DBPWD=.*|DBPWD=|" /etc/kalvor/Kalvor.ini
+kalvor-host walk 1 >"$work/walk" || fail "walk failed: $(cat "$work/walk")"
+grep -q "^menu 1, start item 10$" "$work/walk" || fail "unexpected walk: $(cat "$work/walk")"
+kalvor-host check 1 >/dev/null || fail "the demo menu does not pass check"
+if kalvor-host item 999 >/dev/null 2>"$work/errors"; then fail "item 999 was found"; fi
+grep -q "(/var/log/kalvor/.*_Kalvor.so.log):" "$work/errors" || fail "no log reasons: $(cat "$work/errors")"
+ls /var/log/kalvor/*/*_Kalvor.so.log >/dev/null || fail "no log under /var/log/kalvor"
+# Nothing written under /usr: the package's folders hold exactly its files.
+for folder in "/$libdir" /usr/share/kalvor; do
+  diff <(find "$folder" | sort) <(dpkg -L kalvor | grep "^$folder" | sort) ||
+    fail "$folder holds files the package did not install"
+done
+[ ! -e /usr/bin/Logs ] || fail "/usr/bin/Logs exists"
+cd "$root"
+
+# Remove: only the edited conffile and the logs stay, as Debian keeps them.
+flock "$apt_lock" dpkg -r kalvor >/dev/null
+for path in "/$libdir" /usr/share/kalvor /usr/bin/kalvor-host /usr/include/kalvor \
+  /usr/share/doc/kalvor; do
+  [ ! -e "$path" ] && [ ! -L "$path" ] || fail "$path is left after dpkg -r"
+done
+grep -q "^DBName=$work/menu.fdb$" /etc/kalvor/Kalvor.ini || fail "dpkg -r lost the edited conffile"
+
+# Purge: nothing at all.
+flock "$apt_lock" dpkg --purge kalvor >/dev/null
+for path in /etc/kalvor /var/log/kalvor; do
+  [ ! -e "$path" ] || fail "$path is left after dpkg --purge"
+done
+known && fail "dpkg still knows kalvor after the purge"
+echo "package test: $(basename "$deb") built, installed, used, removed and purged"
