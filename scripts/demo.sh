@@ -1,8 +1,20 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds the plugin and kalvor-host,
 # creates the demo menu database on the embedded engine (no server needed),
-# points Kalvor.ini at it and prints the demo menu as a tree. Safe to run twice.
+# points Kalvor.ini at it and prints the demo menu as a tree. Run again, it
+# keeps the demo database and the actions recorded in it; --recreate makes it
+# afresh.
 set -euo pipefail
+
+recreate=no
+case "${1:-}" in
+  "") ;;
+  --recreate) recreate=yes ;;
+  *)
+    echo "usage: $0 [--recreate]" >&2
+    exit 2
+    ;;
+esac
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${KALVOR_BUILD_DIR:-$root/build}"
@@ -13,7 +25,11 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/d
 cmake --build "$build" -j2 --target Kalvor kalvor-host
 
 database="$build/demo/menu.fdb"
-scripts/create-database.sh "$database" --demo >/dev/null
+if [ "$recreate" = yes ] || [ ! -e "$database" ]; then
+  scripts/create-database.sh "$database" --demo >/dev/null
+else
+  echo "Keeping the demo database $database (--recreate makes it afresh)."
+fi
 
 cat >"$build/Kalvor.ini" <<INI
 [Main]

@@ -33,3 +33,7 @@ cmake --build build-asan -j"$jobs"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKALVOR_SANITIZE=thread >/dev/null
 cmake --build build-tsan -j"$jobs" --target Kalvor kalvor-host kalvor_e2e_tests kalvor_unit_tests
 (cd build-tsan && ctest --output-on-failure --timeout 600 -L 'e2e|unit')
+
+# The Debian package built, installed, used and purged; the demo run twice.
+scripts/package-test.sh
+scripts/demo-rerun-test.sh
