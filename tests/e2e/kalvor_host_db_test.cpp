@@ -10,11 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "KalvorHostDemoTest.h"
 #include "support/KalvorHostRun.h"
-#include "support/PluginCopy.h"
 #include "support/ShellCommand.h"
 #include "support/TempFolder.h"
-#include "support/TestDatabase.h"
 
 using nlohmann::json;
 
@@ -83,37 +82,9 @@ size_t DescribedCount(const std::string& tree, int itemId) {
   return count;
 }
 
-class KalvorHostDbTest : public ::testing::Test {
+class KalvorHostDbTest : public KalvorHostDemoTest {
  protected:
-  static void SetUpTestSuite() {
-    Db = std::make_unique<TestDatabase>();
-    Db->RunScript(std::string(KALVOR_SOURCE_DIR) + "/sql/demo-data.sql");
-    Db->Execute(DanglingMenu);
-    Plugin = std::make_unique<PluginCopy>();
-    Plugin->WriteIni("[Main]\nDBName = " + Db->ConnectionString() +
-                     "\nDBUser = " + TestDatabase::User() +
-                     "\nDBPWD = " + TestDatabase::Password() + "\nLogLevel = 1\n");
-  }
-
-  static void TearDownTestSuite() {
-    Plugin.reset();
-    Db.reset();
-  }
-
-  static tKalvorHostRun Host(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"--plugin", Plugin->LibraryPath()});
-    return RunKalvorHost(arguments);
-  }
-
-  static json HostJson(std::vector<std::string> arguments, int expectedExit = 0) {
-    arguments.insert(arguments.begin(), "--json");
-    const auto run = Host(arguments);
-    EXPECT_EQ(run.ExitStatus, expectedExit) << run.Errors;
-    return json::parse(run.Output);  // throws, failing the test, on anything but one JSON value
-  }
-
-  static inline std::unique_ptr<TestDatabase> Db;
-  static inline std::unique_ptr<PluginCopy> Plugin;
+  static void SetUpTestSuite() { StartDemo(DanglingMenu); }
 };
 
 TEST_F(KalvorHostDbTest, StartItemGivesTheMenusStartItemOrFailsForAnUnknownMenu) {

@@ -11,9 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "KalvorHostDemoTest.h"
 #include "support/KalvorHostRun.h"
-#include "support/PluginCopy.h"
-#include "support/TestDatabase.h"
 
 using nlohmann::json;
 
@@ -67,34 +66,9 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-class KalvorHostOperatorTest : public ::testing::Test {
+class KalvorHostOperatorTest : public KalvorHostDemoTest {
  protected:
-  static void SetUpTestSuite() {
-    Db = std::make_unique<TestDatabase>();
-    Db->RunScript(std::string(KALVOR_SOURCE_DIR) + "/sql/demo-data.sql");
-    Db->Execute(BrokenMenus);
-    Plugin = std::make_unique<PluginCopy>();
-    Plugin->WriteIni("[Main]\nDBName = " + Db->ConnectionString() +
-                     "\nDBUser = " + TestDatabase::User() +
-                     "\nDBPWD = " + TestDatabase::Password() + "\nLogLevel = 1\n");
-  }
-
-  static void TearDownTestSuite() {
-    Plugin.reset();
-    Db.reset();
-  }
-
-  static tKalvorHostRun Host(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"--plugin", Plugin->LibraryPath()});
-    return RunKalvorHost(arguments);
-  }
-
-  static json HostJson(std::vector<std::string> arguments, int expectedExit) {
-    arguments.insert(arguments.begin(), "--json");
-    const auto run = Host(arguments);
-    EXPECT_EQ(run.ExitStatus, expectedExit) << run.Output << run.Errors;
-    return json::parse(run.Output);
-  }
+  static void SetUpTestSuite() { StartDemo(BrokenMenus); }
 
   static std::string Actions(int session) {
     return Db->QueryValue(
@@ -102,9 +76,6 @@ class KalvorHostOperatorTest : public ::testing::Test {
         " FROM (SELECT ITEM_ID, ITEM_KEY FROM MENU_ACTIONS WHERE SESSION_ID = " +
         std::to_string(session) + " ORDER BY ACTION_ID);");
   }
-
-  static inline std::unique_ptr<TestDatabase> Db;
-  static inline std::unique_ptr<PluginCopy> Plugin;
 };
 
 TEST_F(KalvorHostOperatorTest,
