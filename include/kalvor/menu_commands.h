@@ -24,9 +24,8 @@
 /* Result codes. */
 #define KALVOR_RESULT_SUCCESS 0
 #define KALVOR_RESULT_PROCESSING_FAILED 1 /* the database step failed for good */
-#define KALVOR_RESULT_TOO_SMALL_OR_NOT_FOUND           \
-  2 /* buffer too small, or menu/item/params not found \
-     */
+/* The buffer is too small, or the menu, item or parameters were not found. */
+#define KALVOR_RESULT_TOO_SMALL_OR_NOT_FOUND 2
 #define KALVOR_RESULT_UNKNOWN_COMMAND 3
 
 /* Command numbers, in the envelope's command word. */
