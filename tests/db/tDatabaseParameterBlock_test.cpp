@@ -34,6 +34,12 @@ TEST(tDatabaseParameterBlock, HoldsVersionThenItemsInOrderAndNoPasswordWhenEmpty
   EXPECT_EQ(BuildDatabaseParameterBlock(connection.Params()), expected);
 }
 
+TEST(tDatabaseParameterBlock, SendsTheConnectTimeoutAsAFourByteNumber) {
+  EXPECT_EQ(BuildDatabaseParameterBlock({"connect_timeout=300"}),
+            std::string("\x01\x39\x04\x2c\x01\x00\x00", 7));
+  EXPECT_THROW(BuildDatabaseParameterBlock({"connect_timeout=5s"}), tDBError);
+}
+
 TEST(tDatabaseParameterBlock, CarriesPasswordBytesAndValueEqualsSigns) {
   const std::string block = BuildDatabaseParameterBlock({"password=a=b\xcf"});
   EXPECT_EQ(block, std::string("\x01\x1d\x04"

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "DbTestFixture.h"
 #include "dynmenu/db/tDBError.h"
@@ -56,6 +60,10 @@ ISC_STATUS CommitDeadlocked(ISC_STATUS* status, isc_tr_handle*) {
   return FillStatus(status, {isc_deadlock, isc_update_conflict});
 }
 
+ISC_STATUS RollbackCutOff(ISC_STATUS* status, isc_tr_handle*) {
+  return FillStatus(status, {isc_att_shutdown});
+}
+
 ISC_STATUS DatabaseInfoFailing(ISC_STATUS* status, isc_db_handle*, short, const ISC_SCHAR*, short,
                                ISC_SCHAR*) {
   return FillStatus(status, {isc_network_error});
@@ -97,6 +105,12 @@ TEST(tFbStatusText, JoinsTextsWithCrLfAndDropsTheLastFullStop) {
 
 using tFbClientApiFaultTest = DbTest;
 
+// How many attachments this process holds on the server, seen from isql.
+std::string OurAttachments(const TestDatabase& database) {
+  return database.QueryValue("SELECT COUNT(*) FROM MON$ATTACHMENTS WHERE MON$REMOTE_PID = " +
+                             std::to_string(getpid()) + ";");
+}
+
 TEST_F(tFbClientApiFaultTest, CommitFailingWithNetworkErrorDropsConnectionAndTransaction) {
   OpenSelect("MENU_GET_START_ITEM(1)");
   tFbClientApi api = DefaultFbClientApi();
@@ -108,6 +122,8 @@ TEST_F(tFbClientApiFaultTest, CommitFailingWithNetworkErrorDropsConnectionAndTra
   } catch (const tDBError& error) {
     EXPECT_EQ(error.SqlCode, -902);
     EXPECT_EQ(error.StatusCode, isc_network_error);
+    EXPECT_EQ(error.StatusCodes, (std::vector<intptr_t>{isc_network_error, isc_net_read_err}));
+    EXPECT_TRUE(error.CommitOutcomeUnknown);
     EXPECT_NE(error.Message.find("Unable to complete network request"), std::string::npos)
         << error.Message;
   }
@@ -116,23 +132,32 @@ TEST_F(tFbClientApiFaultTest, CommitFailingWithNetworkErrorDropsConnectionAndTra
   EXPECT_FALSE(Query->IsActive());
 }
 
-TEST_F(tFbClientApiFaultTest, CommitFailingOtherwiseKeepsTheTransactionActive) {
-  OpenSelect("MENU_GET_START_ITEM(1)");
-  {
+// A transaction that cannot be ended is let go with its attachment, which
+// really leaves the server: the server rolls back what it still held.
+TEST_F(tFbClientApiFaultTest, AnyFailedEndLeavesNoTransactionAndNoAttachmentBehind) {
+  const auto failedEnd = [&](auto&& end, decltype(tFbClientApi::CommitTransaction) fault,
+                             bool commit, const std::string& key) {
+    Connection.Open();
+    Transaction.StartTransaction();
+    Query->ClearText();
+    Query->AddLine("execute procedure menu_prot_actions(11,1,\"" + key + "\")");
+    Query->Open();
     tFbClientApi api = DefaultFbClientApi();
-    api.CommitTransaction = CommitDeadlocked;
+    (commit ? api.CommitTransaction : api.RollbackTransaction) = fault;
     tFbClientApiOverride fake(api);
     try {
-      Transaction.Commit();
-      FAIL() << "commit succeeded";
+      end();
+      ADD_FAILURE() << "the end succeeded: " << key;
     } catch (const tDBError& error) {
-      EXPECT_NE(error.Message.find("deadlock"), std::string::npos) << error.Message;
+      EXPECT_FALSE(error.CommitOutcomeUnknown) << key;
     }
-    EXPECT_TRUE(Transaction.InTransaction());
-    EXPECT_TRUE(Connection.IsConnected());
-  }
-  Transaction.Commit();
-  EXPECT_FALSE(Transaction.InTransaction());
+    EXPECT_FALSE(Transaction.InTransaction()) << key;
+    EXPECT_FALSE(Connection.IsConnected()) << key;
+  };
+  failedEnd([&] { Transaction.Commit(); }, CommitDeadlocked, true, "commit");
+  failedEnd([&] { Transaction.Rollback(); }, RollbackCutOff, false, "rollback");
+  EXPECT_EQ(OurAttachments(Database), "0");
+  EXPECT_EQ(Database.QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS WHERE SESSION_ID = 11;"), "0");
 }
 
 TEST_F(tFbClientApiFaultTest, FailedProbeDropsTheAttachmentWithoutRaising) {

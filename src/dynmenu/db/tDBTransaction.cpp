@@ -1,8 +1,12 @@
 #include "dynmenu/db/tDBTransaction.h"
 
+#include <string>
+
 #include "dynmenu/db/tDBConnection.h"
+#include "dynmenu/db/tDBFailureKind.h"
 #include "dynmenu/db/tFbClientApi.h"
 #include "dynmenu/db/tFbStatus.h"
+#include "dynmenu/db/tTransactionParameterBlock.h"
 
 namespace {
 
@@ -30,7 +34,10 @@ tDBTransaction::~tDBTransaction() {
 void tDBTransaction::StartTransaction() {
   if (Connection_ == nullptr || !Connection_->IsConnected()) throw tDBError(kNotOpen);
   if (InTransaction()) throw tDBError("Transaction is active");
-  tTransactionExistenceBlock block{Connection_->AttachmentHandle(), 0, nullptr};
+  const std::string parameters = BuildTransactionParameterBlock(LockTimeout);
+  tTransactionExistenceBlock block{Connection_->AttachmentHandle(),
+                                   static_cast<int>(parameters.size()),
+                                   parameters.empty() ? nullptr : parameters.data()};
   tFbStatus status;
   tFbHandle handle = 0;
   if (FbClientApi().StartMultiple(status.Vector(), &handle, 1, &block)) throw status.Error();
@@ -57,8 +64,11 @@ void tDBTransaction::End(tEnd how) {
     Handle_ = 0;
     return;
   }
-  const tDBError error = status.Error();
-  if (tFbStatus::IsNetworkError(error)) Connection_->ForceClose();
+  tDBError error = status.Error();
+  error.CommitOutcomeUnknown =
+      how == tEnd::Commit && ClassifyDBFailure(error) == tDBFailureKind::ConnectionLoss;
+  Abandon();
+  Connection_->ForceClose();
   throw error;
 }
 
@@ -67,8 +77,17 @@ void tDBTransaction::EndQuietly() noexcept {
   if (Connection_ != nullptr) Connection_->ReleaseQueriesOf(*this);
   const tFbClientApi& api = FbClientApi();
   tFbStatus status;
-  if (api.CommitTransaction(status.Vector(), &Handle_)) {
-    api.RollbackTransaction(status.Vector(), &Handle_);
-  }
+  if (api.CommitTransaction(status.Vector(), &Handle_) &&
+      api.RollbackTransaction(status.Vector(), &Handle_))
+    Abandon();
+  Handle_ = 0;
+}
+
+void tDBTransaction::Abandon() noexcept {
+  if (!InTransaction()) return;
+  tFbStatus status;
+  // Without this the attachment could not be detached: the client library
+  // refuses to detach while it still knows an open transaction.
+  FbClientApi().DisconnectTransaction(status.Vector(), &Handle_);
   Handle_ = 0;
 }

@@ -4,8 +4,7 @@
 
 class tDBConnection;
 
-// One transaction on one connection, started with the server's defaults
-// (empty parameter block). Ending it closes the results of its queries.
+// One transaction on one connection. Ending it closes the results of its queries.
 class tDBTransaction {
  public:
   explicit tDBTransaction(tDBConnection& connection);
@@ -14,9 +13,15 @@ class tDBTransaction {
   tDBTransaction(const tDBTransaction&) = delete;
   tDBTransaction& operator=(const tDBTransaction&) = delete;
 
+  // Seconds a statement waits on a row another transaction holds before the
+  // server gives up; 0 waits without limit (the server's defaults).
+  int LockTimeout = 0;
+
   void StartTransaction();
-  // A failure with the network error drops the whole connection before the
-  // error is raised; after any other failure the transaction stays active.
+  // A transaction that fails to end is not kept: its handle is let go and the
+  // connection dropped, so the next user reconnects and the server rolls back
+  // whatever it still holds. A commit that lost the connection raises with
+  // CommitOutcomeUnknown set.
   void Commit();
   void Rollback();
   bool InTransaction() const { return Handle_ != 0; }
@@ -28,6 +33,8 @@ class tDBTransaction {
   enum class tEnd { Commit, Rollback };
   void End(tEnd how);
   void EndQuietly() noexcept;
+  // Lets the handle go without committing or rolling back.
+  void Abandon() noexcept;
   tFbHandle* Handle() { return &Handle_; }
 
   tDBConnection* Connection_;

@@ -2,22 +2,46 @@
 
 #include <ibase.h>
 
+#include <charconv>
 #include <limits>
 #include <map>
 
 #include "dynmenu/db/tDBError.h"
+#include "dynmenu/db/uParameterBlockInteger.h"
 
 namespace {
 
-char ItemCode(const std::string& name) {
-  static const std::map<std::string, char> kCodes{
-      {"user_name", isc_dpb_user_name},
-      {"password", isc_dpb_password},
-      {"lc_ctype", isc_dpb_lc_ctype},
+struct tItem {
+  char Code;
+  bool Numeric;
+};
+
+tItem ItemOf(const std::string& name) {
+  static const std::map<std::string, tItem> kItems{
+      {"user_name", {isc_dpb_user_name, false}},
+      {"password", {isc_dpb_password, false}},
+      {"lc_ctype", {isc_dpb_lc_ctype, false}},
+      {"connect_timeout", {isc_dpb_connect_timeout, true}},
   };
-  const auto found = kCodes.find(name);
-  if (found == kCodes.end()) throw tDBError("Unknown connection parameter '" + name + "'");
+  const auto found = kItems.find(name);
+  if (found == kItems.end()) throw tDBError("Unknown connection parameter '" + name + "'");
   return found->second;
+}
+
+void AppendText(std::string& block, const std::string& name, const std::string& value) {
+  if (value.size() > std::numeric_limits<unsigned char>::max())
+    throw tDBError("Connection parameter '" + name + "' is longer than 255 bytes");
+  block += static_cast<char>(value.size());
+  block += value;
+}
+
+void AppendNumber(std::string& block, const std::string& name, const std::string& value) {
+  int32_t number = 0;
+  const char* last = value.data() + value.size();
+  const auto [end, error] = std::from_chars(value.data(), last, number);
+  if (error != std::errc() || end != last)
+    throw tDBError("Connection parameter '" + name + "' is not a number: '" + value + "'");
+  AppendParameterBlockInteger(block, number);
 }
 
 }  // namespace
@@ -30,11 +54,12 @@ std::string BuildDatabaseParameterBlock(const std::vector<std::string>& params) 
       throw tDBError("Malformed connection parameter '" + line + "'");
     const std::string name = line.substr(0, equals);
     const std::string value = line.substr(equals + 1);
-    if (value.size() > std::numeric_limits<unsigned char>::max())
-      throw tDBError("Connection parameter '" + name + "' is longer than 255 bytes");
-    block += ItemCode(name);
-    block += static_cast<char>(value.size());
-    block += value;
+    const tItem item = ItemOf(name);
+    block += item.Code;
+    if (item.Numeric)
+      AppendNumber(block, name, value);
+    else
+      AppendText(block, name, value);
   }
   return block;
 }

@@ -18,6 +18,7 @@ const tFbClientApi kLibraryApi{
     isc_start_multiple,
     isc_commit_transaction,
     isc_rollback_transaction,
+    fb_disconnect_transaction,
     isc_dsql_allocate_statement,
     isc_dsql_prepare,
     isc_dsql_describe,

@@ -11,6 +11,7 @@ struct tFbClientApi {
   decltype(&isc_start_multiple) StartMultiple;
   decltype(&isc_commit_transaction) CommitTransaction;
   decltype(&isc_rollback_transaction) RollbackTransaction;
+  decltype(&fb_disconnect_transaction) DisconnectTransaction;
   decltype(&isc_dsql_allocate_statement) DsqlAllocateStatement;
   decltype(&isc_dsql_prepare) DsqlPrepare;
   decltype(&isc_dsql_describe) DsqlDescribe;

@@ -4,7 +4,6 @@
 
 namespace {
 
-constexpr int kNetworkErrorSqlCode = -902;
 constexpr unsigned kTextBufferSize = 1024;
 
 }  // namespace
@@ -23,10 +22,19 @@ std::string tFbStatus::Message() const {
   return message;
 }
 
-tDBError tFbStatus::Error() const {
-  return tDBError(Message(), static_cast<int>(FbClientApi().SqlCode(Vector_)), Vector_[1]);
+std::vector<intptr_t> tFbStatus::Codes() const {
+  std::vector<intptr_t> codes;
+  const size_t length = sizeof Vector_ / sizeof Vector_[0];
+  for (size_t index = 0; index + 1 < length;) {
+    const ISC_STATUS kind = Vector_[index];
+    if (kind == isc_arg_end || kind == isc_arg_warning) break;
+    if (kind == isc_arg_gds) codes.push_back(Vector_[index + 1]);
+    // A counted string takes two words after its kind, every other argument one.
+    index += kind == isc_arg_cstring ? 3 : 2;
+  }
+  return codes;
 }
 
-bool tFbStatus::IsNetworkError(const tDBError& error) {
-  return error.SqlCode == kNetworkErrorSqlCode && error.StatusCode == isc_network_error;
+tDBError tFbStatus::Error() const {
+  return tDBError(Message(), static_cast<int>(FbClientApi().SqlCode(Vector_)), Codes());
 }

@@ -2,7 +2,9 @@
 
 #include <ibase.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "dynmenu/db/tDBError.h"
 
@@ -15,10 +17,9 @@ class tFbStatus {
   // The status texts in order, joined with CR LF (none after a text that
   // already ends in a line feed), the one final full stop removed.
   std::string Message() const;
+  // The error codes of the vector in order, warnings left out.
+  std::vector<intptr_t> Codes() const;
   tDBError Error() const;
-
-  // The server or the network went away under an open attachment.
-  static bool IsNetworkError(const tDBError& error);
 
  private:
   ISC_STATUS_ARRAY Vector_{};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "dynmenu/db/tDBError.h"
+
+// What a failure of the client layer says about running the work again.
+enum class tDBFailureKind {
+  // Two transactions wanted the same row: a new transaction may get through.
+  Deadlock,
+  // The attachment, the server or the way to it went away: reconnecting may help.
+  ConnectionLoss,
+  // Anything else: running it again would fail the same way.
+  Other,
+};
+
+// The one place that reads a failure's kind: its texts first ("deadlock"
+// before the two connection texts, any letter case), then its status codes.
+tDBFailureKind ClassifyDBFailure(const tDBError& error);
