@@ -19,10 +19,12 @@ constexpr const char* ExceptionLine =
 
 enum class tItemStep { Found, NotFound, QueryFailed };
 
-// The database steps of one command 101, each writing its log line.
+// The database steps of one command 101, each writing its log line. The text
+// of the step in progress is kept where the command's guard can read it.
 class tItemDescReader {
  public:
-  tItemDescReader(tIB_DynMenuWorker& worker, int32_t itemId) : Worker(worker), ItemId(itemId) {}
+  tItemDescReader(tIB_DynMenuWorker& worker, int32_t itemId, std::string& currentStep)
+      : Worker(worker), ItemId(itemId), CurrentStep(currentStep) {}
 
   tItemStep ReadItem(tMenuItemDesc& desc);
   bool ReadVoiceParams(tVoiceParams& voice);
@@ -42,10 +44,11 @@ class tItemDescReader {
 
   tIB_DynMenuWorker& Worker;
   int32_t ItemId;
+  std::string& CurrentStep;
 };
 
 void tItemDescReader::LogCurrentError() {
-  Worker.LogCurrentError(ExceptionLine);
+  Worker.LogCurrentError(ExceptionLine, CurrentStep);
 }
 
 template <typename tRead>
@@ -66,10 +69,12 @@ void tItemDescReader::RunInOwnTransaction(const char* procedure, int32_t number,
 tItemStep tItemDescReader::ReadItem(tMenuItemDesc& desc) {
   const uint32_t stepStart = Worker.GetTicks();
   const std::string stepText = Format("GetMenuItemDesc(MENU_GET_ITEM) IN[menu_item_id=%d]", ItemId);
+  CurrentStep = stepText;
   bool found = false;
   try {
     SetProcedureSelect(*Worker.Query, "MENU_GET_ITEM", ItemId);
-    if (!Worker.ExecuteHandlerQuery("onDynMenu_GetMenuItemDesc")) return tItemStep::QueryFailed;
+    if (!Worker.ExecuteHandlerQuery("onDynMenu_GetMenuItemDesc", stepText))
+      return tItemStep::QueryFailed;
     found = !Field("MENU_SERVICE_ID").IsNull();
     if (found) {
       desc.ServiceId = Field("MENU_SERVICE_ID").AsInteger();
@@ -101,6 +106,7 @@ bool tItemDescReader::ReadVoiceParams(tVoiceParams& voice) {
   const uint32_t stepStart = Worker.GetTicks();
   const std::string stepText =
       Format("GetVoiceMenuItemParams(MENU_GET_VOICE_ITEM_PARAMS) IN[menu_item_id=%d]", ItemId);
+  CurrentStep = stepText;
   bool found = false;
   RunInOwnTransaction("MENU_GET_VOICE_ITEM_PARAMS", ItemId, [&] {
     found = Worker.Query->RecordCount() > 0;
@@ -130,6 +136,7 @@ bool tItemDescReader::ReadConditionParams(tConditionParams& condition) {
   const uint32_t stepStart = Worker.GetTicks();
   const std::string stepText =
       Format("GetConditionMenuItemParams(MENU_GET_COND_ITEM_PARAMS) IN[menu_item_id=%d]", ItemId);
+  CurrentStep = stepText;
   bool found = false;
   RunInOwnTransaction("MENU_GET_COND_ITEM_PARAMS", ItemId, [&] {
     found = Worker.Query->RecordCount() > 0;
@@ -152,6 +159,7 @@ void tItemDescReader::ReadConnection(tMenuItemDesc& desc) {
   const uint32_t stepStart = Worker.GetTicks();
   const std::string stepText =
       Format("GetMenuItemDesc(MENU_GET_CONNECTION) IN[item_connection_id=%d]", desc.ConnectionId);
+  CurrentStep = stepText;
   RunInOwnTransaction("MENU_GET_CONNECTION", desc.ConnectionId, [&] {
     tDBQuery& query = *Worker.Query;
     for (query.First(); !query.Eof(); query.Next())
@@ -190,10 +198,11 @@ void ReplaceWithAnswer(uint8_t*& Buffer, const tMenuItemDesc& desc) {
 
 int32_t tIB_DynMenuWorker::GetMenuItemDesc(uint8_t*& Buffer, int32_t* ResultCode) {
   SetResultCode(ResultCode, Result_ProcessingFailed);
+  std::string currentStep;
   try {
     RollbackActiveTransaction();
     tMenuItemDesc desc;
-    tItemDescReader reader(*this, ReadMenuItemId(CommandView(Buffer)));
+    tItemDescReader reader(*this, ReadMenuItemId(CommandView(Buffer)), currentStep);
     const tItemStep item = reader.ReadItem(desc);
     if (item == tItemStep::QueryFailed) return 1;
     bool found = item == tItemStep::Found;
@@ -209,6 +218,6 @@ int32_t tIB_DynMenuWorker::GetMenuItemDesc(uint8_t*& Buffer, int32_t* ResultCode
     SetResultCode(ResultCode, Result_Success);
     return 0;
   } catch (...) {
-    return AnswerCurrentError(ResultCode, ExceptionLine);
+    return AnswerCurrentError(ResultCode, ExceptionLine, currentStep);
   }
 }

@@ -12,22 +12,22 @@ constexpr const char* ExceptionLine =
 
 int32_t tIB_DynMenuWorker::GetStartMenuItem(uint8_t*& Buffer, int32_t* ResultCode) {
   SetResultCode(ResultCode, Result_ProcessingFailed);
+  std::string stepText;
   try {
     RollbackActiveTransaction();
     tByteView buffer = CommandView(Buffer);
     const uint32_t stepStart = GetTicks();
-    const std::string stepText =
-        Format("GetStartMenuItem(MENU_GET_START_ITEM) IN[menu_id=%d]", ReadMenuId(buffer));
+    stepText = Format("GetStartMenuItem(MENU_GET_START_ITEM) IN[menu_id=%d]", ReadMenuId(buffer));
     SetProcedureSelect(*Query, "MENU_GET_START_ITEM", ReadMenuId(buffer));
     bool found = false;
     try {
-      if (!ExecuteHandlerQuery("onDynMenu_GetStartMenuItem")) return 1;
+      if (!ExecuteHandlerQuery("onDynMenu_GetStartMenuItem", stepText)) return 1;
       tDBField& startItem = Query->FieldByName("ITEM_START_ID");
       found = !startItem.IsNull();
       if (found) WriteMenuStartItemId(buffer, startItem.AsInteger());
       FinishQuery();
     } catch (...) {
-      LogCurrentError(ExceptionLine);
+      LogCurrentError(ExceptionLine, stepText);
       throw;
     }
     const int elapsed = static_cast<int>(TicksBetween(stepStart, GetTicks()));
@@ -41,6 +41,6 @@ int32_t tIB_DynMenuWorker::GetStartMenuItem(uint8_t*& Buffer, int32_t* ResultCod
     SetResultCode(ResultCode, Result_Success);
     return 0;
   } catch (...) {
-    return AnswerCurrentError(ResultCode, ExceptionLine);
+    return AnswerCurrentError(ResultCode, ExceptionLine, stepText);
   }
 }

@@ -2,41 +2,58 @@
 
 #include <exception>
 
+#include "dynmenu/db/tDBError.h"
 #include "dynmenu/uIBDynSrvWorker.h"
 #include "worker/uFormat.h"
 #include "worker/uPlugInConst.h"
 #include "worker/uPlugInDynMenuErrors.h"
 
-std::string CurrentErrorMessage() {
+tCurrentError CurrentError() {
   try {
     throw;
+  } catch (const tDBError& error) {
+    return {error.Message, error.CommitOutcomeUnknown};
   } catch (const std::exception& error) {
-    return error.what();
+    return {error.what()};
   } catch (...) {
-    return "unknown error";
+    return {"unknown error"};
   }
+}
+
+std::string WithStepValues(const std::string& line, const std::string& values,
+                           bool commitOutcomeUnknown) {
+  std::string full = line;
+  if (!values.empty()) full += " " + values;
+  if (commitOutcomeUnknown) full += " - commit outcome unknown";
+  return full;
 }
 
 void tIB_DynMenuWorker::RollbackActiveTransaction() {
   if (!Transaction->InTransaction()) return;
   WriteLog("Transaction is active! Rollback");
-  Transaction->Rollback();
+  // A rollback that fails drops the attachment with the transaction; the
+  // command goes on and its query reconnects.
+  RollbackQuietly();
 }
 
-bool tIB_DynMenuWorker::ExecuteHandlerQuery(const char* handlerName) {
+bool tIB_DynMenuWorker::ExecuteHandlerQuery(const char* handlerName, const std::string& values) {
   std::string errorText;
   if (ExecuteQuery(errorText)) return true;
-  WriteLog(Format("Error while processing %s Msg=\"%s\"", handlerName, errorText.c_str()));
+  WriteLog(WithStepValues(
+      Format("Error while processing %s Msg=\"%s\"", handlerName, errorText.c_str()), values));
   return false;
 }
 
-void tIB_DynMenuWorker::LogCurrentError(const char* exceptionLine) {
-  WriteLog(Format(exceptionLine, CurrentErrorMessage().c_str()));
+void tIB_DynMenuWorker::LogCurrentError(const char* exceptionLine, const std::string& values) {
+  const tCurrentError error = CurrentError();
+  WriteLog(WithStepValues(Format(exceptionLine, error.Message.c_str()), values,
+                          error.CommitOutcomeUnknown));
 }
 
-int32_t tIB_DynMenuWorker::AnswerCurrentError(int32_t* ResultCode, const char* exceptionLine) {
+int32_t tIB_DynMenuWorker::AnswerCurrentError(int32_t* ResultCode, const char* exceptionLine,
+                                              const std::string& values) {
   SetResultCode(ResultCode, Result_ProcessingFailed);
-  LogCurrentError(exceptionLine);
+  LogCurrentError(exceptionLine, values);
   return 1;
 }
 

@@ -6,8 +6,18 @@
 
 class tDBQuery;
 
-// The message of the error being handled; call only inside a catch block.
-std::string CurrentErrorMessage();
+// The error being handled; call only inside a catch block.
+struct tCurrentError {
+  std::string Message;
+  // A commit lost its reply: the step may have been written or not.
+  bool CommitOutcomeUnknown = false;
+};
+tCurrentError CurrentError();
+
+// A failure line followed by the step's input values, so an operator can tell
+// which action failed, and by "commit outcome unknown" when it may be written.
+std::string WithStepValues(const std::string& line, const std::string& values,
+                           bool commitOutcomeUnknown = false);
 
 // Sets the query's text to "select *" from a stored procedure called with one number.
 void SetProcedureSelect(tDBQuery& query, const char* procedure, int32_t number);

@@ -1,5 +1,6 @@
 #include "dynmenu/uIBDynSrvWorker.h"
 
+#include <charconv>
 #include <exception>
 
 #include "worker/uFormat.h"
@@ -8,6 +9,18 @@
 
 namespace {
 const std::string ConfigSection = "Main";
+constexpr int32_t DefaultTimeoutSeconds = 5;
+
+// A whole number of seconds, 0 or more; absent or anything else gives the default.
+int32_t ReadSeconds(const tIniFile& config, const std::string& key) {
+  const std::string text = config.ReadString(ConfigSection, key, "");
+  int32_t seconds = 0;
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(text.data(), last, seconds);
+  if (text.empty() || error != std::errc() || end != last || seconds < 0)
+    return DefaultTimeoutSeconds;
+  return seconds;
+}
 }  // namespace
 
 tIB_DynMenuWorker::tIB_DynMenuWorker()
@@ -44,6 +57,8 @@ void tIB_DynMenuWorker::ApplySettingsAndConnect() {
   const std::string dbUser = Config->ReadString(ConfigSection, "DBUser", "");
   const std::string dbPassword = Config->ReadString(ConfigSection, "DBPWD", "");
   const std::string charset = Config->ReadString(ConfigSection, "lc_ctype", "WIN1251");
+  ConnectTimeout = ReadSeconds(*Config, "ConnectTimeout");
+  Transaction->LockTimeout = ReadSeconds(*Config, "LockTimeout");
   WriteLog("Config settings read!");
   if (dbName.empty() || dbUser.empty()) {
     Status = Status_Error;
@@ -56,6 +71,8 @@ void tIB_DynMenuWorker::ApplySettingsAndConnect() {
   Database->SetParam("user_name", dbUser);
   Database->SetParam("password", dbPassword);
   Database->SetParam("lc_ctype", charset);
+  // 0 sends no time-out: the client library's own applies.
+  Database->SetParam("connect_timeout", ConnectTimeout > 0 ? std::to_string(ConnectTimeout) : "");
   WriteLog("Opening database connection");
   Database->Open();
   WriteLog("Connected to " + dbName + " as " + dbUser);

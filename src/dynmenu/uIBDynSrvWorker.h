@@ -8,6 +8,7 @@
 #include "dynmenu/db/tDBConnection.h"
 #include "dynmenu/db/tDBQuery.h"
 #include "dynmenu/db/tDBTransaction.h"
+#include "dynmenu/uRetryDecision.h"
 #include "worker/uPlugInWorker.h"
 
 class tIB_DynMenuWorker : public tPlugInWorker {
@@ -28,10 +29,11 @@ class tIB_DynMenuWorker : public tPlugInWorker {
   // Rolls back an active transaction, ignoring any error on the way.
   void RollbackQuietly() noexcept;
   // ExecuteQuery for a handler's main statement; a failure is logged as
-  // "Error while processing <handlerName> Msg=...".
-  bool ExecuteHandlerQuery(const char* handlerName);
-  // Inside a catch block: logs exceptionLine with the error's message.
-  void LogCurrentError(const char* exceptionLine);
+  // "Error while processing <handlerName> Msg=..." followed by the step's values.
+  bool ExecuteHandlerQuery(const char* handlerName, const std::string& values);
+  // Inside a catch block: logs exceptionLine with the error's message, then
+  // the step's values, then "commit outcome unknown" when the error says so.
+  void LogCurrentError(const char* exceptionLine, const std::string& values);
 
   int32_t GetStartMenuItem(uint8_t*& Buffer, int32_t* ResultCode);
   int32_t GetMenuItemDesc(uint8_t*& Buffer, int32_t* ResultCode);
@@ -42,18 +44,21 @@ class tIB_DynMenuWorker : public tPlugInWorker {
   std::unique_ptr<tDBTransaction> Transaction;
   std::unique_ptr<tDBQuery> Query;
   int32_t RetryCount = 0;
+  // Seconds an attach waits for the server's answer; 0 leaves the client's own limit.
+  int32_t ConnectTimeout = 0;
 
  private:
   void ApplySettingsAndConnect();
-  bool RunAttempt(std::string& ErrorText);
-  // Pauses and answers true when the last attempt's error is worth another attempt.
-  bool PauseBeforeRetry();
+  bool RunAttempt(std::string& ErrorText, tFailedAttempt& failure);
+  // Opens the attachment again when the probe finds it gone.
+  void ReconnectWhenGone(tFailedAttempt& failure);
+  // Pauses and answers true when the failed attempt is worth another one.
+  bool PauseBeforeRetry(const tFailedAttempt& failure);
   // Shared by the three handlers: a transaction an earlier command left
   // active is rolled back with a log line before the handler's own step.
   void RollbackActiveTransaction();
   // The guard of every handler, inside its catch block: result code 1, the
-  // exception line, outcome 1.
-  int32_t AnswerCurrentError(int32_t* ResultCode, const char* exceptionLine);
-
-  std::string LastErrorMessage;
+  // exception line with the values, outcome 1.
+  int32_t AnswerCurrentError(int32_t* ResultCode, const char* exceptionLine,
+                             const std::string& values);
 };

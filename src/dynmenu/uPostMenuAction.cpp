@@ -27,6 +27,7 @@ std::string ProtocolStatement(const tActionRequest& action) {
 
 int32_t tIB_DynMenuWorker::PostMenuAction(uint8_t*& Buffer, int32_t* ResultCode) {
   SetResultCode(ResultCode, Result_ProcessingFailed);
+  std::string stepText;
   try {
     RollbackActiveTransaction();
     const tByteView buffer = CommandView(Buffer);
@@ -42,16 +43,16 @@ int32_t tIB_DynMenuWorker::PostMenuAction(uint8_t*& Buffer, int32_t* ResultCode)
       return 1;
     }
     const tActionRequest action = ReadActionRequest(buffer);
-    const std::string stepText =
+    stepText =
         Format("PostMenuAction(MENU_PROT_ACTIONS) IN[session_id=%d, item_id=%d, item_key=\"%s\"]",
                action.SessionId, action.ItemId, action.ItemKey.c_str());
     Query->ClearText();
     Query->AddLine(ProtocolStatement(action));
     try {
-      if (!ExecuteHandlerQuery("onDynMenu_PostMenuAction")) return 1;
+      if (!ExecuteHandlerQuery("onDynMenu_PostMenuAction", stepText)) return 1;
       FinishQuery();
     } catch (...) {
-      LogCurrentError(ExceptionLine);
+      LogCurrentError(ExceptionLine, stepText);
       throw;
     }
     const int elapsed = static_cast<int>(TicksBetween(stepStart, GetTicks()));
@@ -59,6 +60,6 @@ int32_t tIB_DynMenuWorker::PostMenuAction(uint8_t*& Buffer, int32_t* ResultCode)
     SetResultCode(ResultCode, Result_Success);
     return 0;
   } catch (...) {
-    return AnswerCurrentError(ResultCode, ExceptionLine);
+    return AnswerCurrentError(ResultCode, ExceptionLine, stepText);
   }
 }

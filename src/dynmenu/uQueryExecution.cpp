@@ -1,34 +1,24 @@
 // Running a handler's main statement: probe and reopen the attachment, retry
-// after deadlocks and lost connections.
+// after deadlocks and lost connections as uRetryDecision decides.
 #include <algorithm>
 #include <exception>
 
+#include "dynmenu/db/tDBFailureKind.h"
 #include "dynmenu/uIBDynSrvWorker.h"
 #include "dynmenu/uRetryPause.h"
 #include "log/uLog.h"
 #include "worker/uFormat.h"
 
-namespace {
-constexpr int32_t AttemptLimit = 10;
-
-std::string LowerCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-    return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  });
-  return text;
-}
-
-bool Contains(const std::string& text, const char* part) {
-  return text.find(part) != std::string::npos;
-}
-}  // namespace
-
 bool tIB_DynMenuWorker::ExecuteQuery(std::string& ErrorText) {
+  const uint32_t chainStart = GetTicks();
   for (;;) {
     ErrorText.clear();
     ++RetryCount;
-    if (RunAttempt(ErrorText)) break;
-    if (RetryCount >= AttemptLimit || !PauseBeforeRetry()) {
+    tFailedAttempt failure;
+    if (RunAttempt(ErrorText, failure)) break;
+    failure.Attempt = RetryCount;
+    failure.ChainMs = TicksBetween(chainStart, GetTicks());
+    if (!PauseBeforeRetry(failure)) {
       RetryCount = 0;
       return false;
     }
@@ -37,33 +27,41 @@ bool tIB_DynMenuWorker::ExecuteQuery(std::string& ErrorText) {
   return true;
 }
 
-// One attempt; on failure ErrorText holds the failure text and
-// LastErrorMessage the error's own message.
-bool tIB_DynMenuWorker::RunAttempt(std::string& ErrorText) {
+// One attempt; on failure ErrorText holds the failure text and failure its kind.
+bool tIB_DynMenuWorker::RunAttempt(std::string& ErrorText, tFailedAttempt& failure) {
   try {
-    const bool alive = Database->TestConnected();
-    if (!alive && !Database->DatabaseName.empty()) LogWrite("No database connection!");
-    if (!alive) {
-      LogWrite("Connecting to " + Database->DatabaseName);
-      Database->Open();
-      LogWrite("Database " + Database->DatabaseName + " connected");
-    }
+    ReconnectWhenGone(failure);
     if (Transaction->InTransaction()) Transaction->Rollback();
     if (Query->IsActive()) Query->Close();
     Transaction->StartTransaction();
     Query->Open();
     return true;
   } catch (const std::exception& error) {
-    const std::string message = error.what();
+    const auto* dbError = dynamic_cast<const tDBError*>(&error);
+    const tDBError failed = dbError != nullptr ? *dbError : tDBError(error.what());
     ErrorText = Format("Exception while processing IB SQL Query=\"%s\" Msg=\"%s\"",
-                       Query->Text().c_str(), message.c_str());
+                       Query->Text().c_str(), failed.Message.c_str());
     // A reset connection is closed the ordinary way; if even that fails the
     // error goes to the caller.
-    if (Contains(message, "10054")) Database->Close();
+    if (failed.Message.find("10054") != std::string::npos) Database->Close();
     RollbackQuietly();
-    LastErrorMessage = message;
+    failure.Kind = ClassifyDBFailure(failed);
     return false;
   }
+}
+
+void tIB_DynMenuWorker::ReconnectWhenGone(tFailedAttempt& failure) {
+  if (Database->TestConnected()) return;
+  if (!Database->DatabaseName.empty()) LogWrite("No database connection!");
+  LogWrite("Connecting to " + Database->DatabaseName);
+  const uint32_t attachStart = GetTicks();
+  try {
+    Database->Open();
+  } catch (...) {
+    failure.FailedAttachMs = std::max<uint32_t>(TicksBetween(attachStart, GetTicks()), 1);
+    throw;
+  }
+  LogWrite("Database " + Database->DatabaseName + " connected");
 }
 
 void tIB_DynMenuWorker::RollbackQuietly() noexcept {
@@ -73,17 +71,14 @@ void tIB_DynMenuWorker::RollbackQuietly() noexcept {
   }
 }
 
-bool tIB_DynMenuWorker::PauseBeforeRetry() {
-  const std::string message = LowerCase(LastErrorMessage);
-  const char* reason = nullptr;
-  if (Contains(message, "deadlock"))
-    reason = "deadlock";
-  else if (Contains(message, "connection lost to database") ||
-           Contains(message, "unable to complete network request"))
-    reason = "connection loss";
-  if (reason == nullptr) return false;
+bool tIB_DynMenuWorker::PauseBeforeRetry(const tFailedAttempt& failure) {
+  const tRetryDecision decision =
+      DecideRetry(failure, tRetryLimits{ConnectTimeout, Transaction->LockTimeout});
+  if (!decision.Refusal.empty()) LogWrite(decision.Refusal);
+  if (decision.Cause == tRetryCause::None) return false;
   const uint32_t pause = DrawRetryPause();
-  LogWrite(Format("Pausing before retrying query due to %s for %u ms...", reason, pause));
+  LogWrite(Format("Pausing before retrying query due to %s for %u ms...",
+                  RetryCauseText(decision.Cause), pause));
   SleepForRetry(pause);
   return true;
 }

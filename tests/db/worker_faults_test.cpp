@@ -1,0 +1,154 @@
+// A menu worker serving commands through faults the server cannot produce on
+// demand, injected through the client-function table: a leftover transaction
+// that cannot be rolled back, a commit whose reply is lost, a commit refused.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "dynmenu/db/tFbClientApi.h"
+#include "dynmenu/uIBDynSrvWorker.h"
+#include "support/CommandBuffers.h"
+#include "support/LogTail.h"
+#include "support/TestDatabase.h"
+
+namespace {
+
+ISC_STATUS Fail(ISC_STATUS* status, std::initializer_list<ISC_STATUS> vector) {
+  std::copy(vector.begin(), vector.end(), status);
+  return status[1];
+}
+
+// Which end of a transaction fails, and how; the rest is the real library.
+struct EndFaults {
+  static inline bool RollbackCutOff = false;
+  static inline int CommitsLosingTheReply = 0;
+  static inline int CommitsRefused = 0;
+
+  static ISC_STATUS Rollback(ISC_STATUS* status, isc_tr_handle* transaction) {
+    if (RollbackCutOff) return Fail(status, {isc_arg_gds, isc_att_shutdown, isc_arg_end});
+    return DefaultFbClientApi().RollbackTransaction(status, transaction);
+  }
+
+  // The commit reaches the server; its reply does not come back.
+  static ISC_STATUS Commit(ISC_STATUS* status, isc_tr_handle* transaction) {
+    if (CommitsLosingTheReply > 0) {
+      --CommitsLosingTheReply;
+      DefaultFbClientApi().CommitTransaction(status, transaction);
+      return Fail(status, {isc_arg_gds, isc_net_read_err, isc_arg_end});
+    }
+    if (CommitsRefused > 0) {
+      --CommitsRefused;
+      return Fail(status, {isc_arg_gds, isc_random, isc_arg_string,
+                           reinterpret_cast<ISC_STATUS>("commit refused"), isc_arg_end});
+    }
+    return DefaultFbClientApi().CommitTransaction(status, transaction);
+  }
+
+  static tFbClientApi Table() {
+    tFbClientApi api = DefaultFbClientApi();
+    api.RollbackTransaction = &Rollback;
+    api.CommitTransaction = &Commit;
+    return api;
+  }
+};
+
+class WorkerFaultTest : public ::testing::Test {
+ protected:
+  WorkerFaultTest() {
+    EndFaults::RollbackCutOff = false;
+    EndFaults::CommitsLosingTheReply = 0;
+    EndFaults::CommitsRefused = 0;
+    Worker.Database->DatabaseName = Database.ConnectionString();
+    Worker.Database->SetParam("user_name", TestDatabase::User());
+    Worker.Database->SetParam("password", TestDatabase::Password());
+  }
+
+  // Command 102 as the session hands it over; answers the result code.
+  int32_t Post(int32_t sessionId, int32_t itemId, const std::string& key) {
+    auto request = MakeCommand(static_cast<uint32_t>(32 + key.size()), 102);
+    PutWord(request, 16, static_cast<uint32_t>(sessionId));
+    PutWord(request, 20, static_cast<uint32_t>(itemId));
+    PutWord(request, 24, 32);
+    PutWord(request, 28, static_cast<uint32_t>(key.size()));
+    std::copy(key.begin(), key.end(), request.begin() + 32);
+    auto* buffer = static_cast<uint8_t*>(std::malloc(request.size()));
+    std::memcpy(buffer, request.data(), request.size());
+    Worker.PlugInCommand(buffer, static_cast<uint32_t>(request.size()));
+    std::vector<uint8_t> answer(buffer, buffer + 16);
+    std::free(buffer);
+    return SignedWordAt(answer, 12);
+  }
+
+  std::string Rows(const std::string& key) const {
+    return Database.QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS WHERE ITEM_KEY = '" + key + "';");
+  }
+
+  std::string OurAttachments() const {
+    return Database.QueryValue("SELECT COUNT(*) FROM MON$ATTACHMENTS WHERE MON$REMOTE_PID = " +
+                               std::to_string(getpid()) + ";");
+  }
+
+  size_t TimesLogged(const LogTail& log, const std::string& part) const {
+    const std::string text = log.MainText();
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+      ++count;
+    return count;
+  }
+
+  TestDatabase Database;
+  tIB_DynMenuWorker Worker;
+  tFbClientApi Api = EndFaults::Table();
+  tFbClientApiOverride Override{Api};
+};
+
+}  // namespace
+
+TEST_F(WorkerFaultTest, ALeftoverTransactionThatCannotBeRolledBackIsDroppedNotKept) {
+  ASSERT_EQ(Post(1, 1, "first"), 0);
+  Worker.Transaction->StartTransaction();
+  // From now on every rollback fails the way it does once the server has cut
+  // the attachment.
+  EndFaults::RollbackCutOff = true;
+  LogTail log(HostLogsFolder());
+  EXPECT_EQ(Post(1, 2, "second"), 0);
+  EXPECT_EQ(Post(1, 3, "third"), 0);
+
+  EXPECT_EQ(TimesLogged(log, "Transaction is active! Rollback"), 1u);
+  EXPECT_EQ(TimesLogged(log, "No database connection!"), 1u);
+  EXPECT_EQ(Rows("second"), "1");
+  EXPECT_EQ(Rows("third"), "1");
+  // The dropped attachment is gone from the server too, not left behind.
+  EXPECT_EQ(OurAttachments(), "1");
+}
+
+TEST_F(WorkerFaultTest, ACommitWithoutAReplyIsNamedOutcomeUnknownARefusedOneIsNot) {
+  EndFaults::CommitsLosingTheReply = 1;
+  LogTail log(HostLogsFolder());
+  EXPECT_EQ(Post(5, 6, "lost reply"), 1);
+  EXPECT_EQ(Rows("lost reply"), "1");
+  EXPECT_EQ(TimesLogged(log,
+                        "Exception while processing onDynMenu_PostMenuAction Msg=\"Error reading "
+                        "data from the connection\" PostMenuAction(MENU_PROT_ACTIONS) "
+                        "IN[session_id=5, item_id=6, item_key=\"lost reply\"] - commit outcome "
+                        "unknown\r\n"),
+            2u);
+
+  EndFaults::CommitsRefused = 1;
+  EXPECT_EQ(Post(5, 7, "refused"), 1);
+  EXPECT_EQ(Rows("refused"), "0");
+  EXPECT_EQ(TimesLogged(log,
+                        "Exception while processing onDynMenu_PostMenuAction Msg=\"commit "
+                        "refused\" PostMenuAction(MENU_PROT_ACTIONS) IN[session_id=5, item_id=7, "
+                        "item_key=\"refused\"]\r\n"),
+            2u);
+  EXPECT_EQ(TimesLogged(log, "commit outcome unknown"), 2u);
+
+  EXPECT_EQ(Post(5, 8, "after"), 0);
+  EXPECT_EQ(Rows("after"), "1");
+  EXPECT_EQ(TimesLogged(log, "Transaction is active! Rollback"), 0u);
+  EXPECT_EQ(OurAttachments(), "1");
+}
