@@ -58,7 +58,9 @@ CREATE TABLE MENU_CONNECTION_ROWS (
   PRIMARY KEY (CONNECTION_ID, ROW_ORDER)
 );
 
-/* Action protocol: one row per recorded action. */
+/* Action protocol: one row per recorded action, only ever inserted. Its keys
+   come from a generator, outside any transaction, so any number of writers may
+   record actions of one session at once without waiting for each other. */
 CREATE GENERATOR GEN_MENU_ACTIONS;
 
 CREATE TABLE MENU_ACTIONS (
@@ -69,14 +71,18 @@ CREATE TABLE MENU_ACTIONS (
   ACTION_TIME  TIMESTAMP DEFAULT 'NOW'
 );
 
-/* The last action of each session; menu_prot_actions updates this row, so two
-   writers of one session meet in an update conflict. */
-CREATE TABLE MENU_SESSIONS (
-  SESSION_ID     INTEGER NOT NULL PRIMARY KEY,
-  LAST_ITEM_ID   INTEGER,
-  LAST_ITEM_KEY  VARCHAR(1000),
-  ACTION_COUNT   INTEGER DEFAULT 0 NOT NULL
-);
+CREATE INDEX MENU_ACTIONS_SESSION ON MENU_ACTIONS (SESSION_ID, ACTION_ID);
+
+/* The last action and the action count of each session, worked out from the
+   protocol when read. A row per session that every action updated made two
+   writers of one session fail each other: the first action of a new session
+   with a unique-key violation, later ones with update conflicts. */
+CREATE VIEW MENU_SESSIONS (SESSION_ID, LAST_ITEM_ID, LAST_ITEM_KEY, ACTION_COUNT) AS
+SELECT A.SESSION_ID, A.ITEM_ID, A.ITEM_KEY,
+       (SELECT COUNT(*) FROM MENU_ACTIONS C WHERE C.SESSION_ID = A.SESSION_ID)
+FROM MENU_ACTIONS A
+WHERE A.ACTION_ID = (SELECT MAX(M.ACTION_ID) FROM MENU_ACTIONS M
+                     WHERE M.SESSION_ID = A.SESSION_ID);
 
 SET TERM ^ ;
 
@@ -165,7 +171,7 @@ BEGIN
   DO SUSPEND;
 END^
 
-/* Records one action and moves the session's last item and action counter. */
+/* Records one action; MENU_SESSIONS shows it as the session's last. */
 CREATE PROCEDURE MENU_PROT_ACTIONS (
   SESSION_ID  INTEGER,
   ITEM_ID     INTEGER,
@@ -174,12 +180,6 @@ AS
 BEGIN
   INSERT INTO MENU_ACTIONS (SESSION_ID, ITEM_ID, ITEM_KEY)
   VALUES (:SESSION_ID, :ITEM_ID, :ITEM_KEY);
-
-  UPDATE OR INSERT INTO MENU_SESSIONS (SESSION_ID, LAST_ITEM_ID, LAST_ITEM_KEY, ACTION_COUNT)
-  VALUES (:SESSION_ID, :ITEM_ID, :ITEM_KEY,
-          COALESCE((SELECT S.ACTION_COUNT FROM MENU_SESSIONS S
-                    WHERE S.SESSION_ID = :SESSION_ID), 0) + 1)
-  MATCHING (SESSION_ID);
 END^
 
 SET TERM ; ^

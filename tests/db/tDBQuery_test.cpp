@@ -178,8 +178,10 @@ TEST_F(tDBQueryTest, EndingTheTransactionClosesTheResultAndNextOpenPreparesAgain
   Transaction.Commit();
 }
 
-TEST_F(tDBQueryTest, UpdateOfASessionHeldByAnotherTransactionIsADeadlock) {
-  Database.Execute("EXECUTE PROCEDURE MENU_PROT_ACTIONS(9, 1, 'a');");
+TEST_F(tDBQueryTest, UpdateOfARowAnotherTransactionChangedMeanwhileIsADeadlock) {
+  Database.Execute(
+      "CREATE TABLE HELD_ROWS (ID INTEGER NOT NULL PRIMARY KEY, N INTEGER);"
+      "INSERT INTO HELD_ROWS VALUES (9, 0);");
   tDBConnection other;
   other.DatabaseName = Database.ConnectionString();
   for (const std::string& line : Connection.Params()) {
@@ -191,13 +193,13 @@ TEST_F(tDBQueryTest, UpdateOfASessionHeldByAnotherTransactionIsADeadlock) {
   tDBQuery otherQuery(other);
   other.Open();
   otherTransaction.StartTransaction();
-  otherQuery.AddLine("update MENU_SESSIONS set ACTION_COUNT = 100 where SESSION_ID = 9");
+  otherQuery.AddLine("update HELD_ROWS set N = 100 where ID = 9");
   otherQuery.Open();
 
   Connection.Open();
   Transaction.StartTransaction();
   otherTransaction.Commit();
-  Query->AddLine("execute procedure menu_prot_actions(9,2,\"b\")");
+  Query->AddLine("update HELD_ROWS set N = N + 1 where ID = 9");
   try {
     Query->Open();
     FAIL() << "no conflict";
