@@ -29,6 +29,35 @@ void FirebirdServer::Stop() {
   RunOrThrow("stop");
 }
 
+namespace {
+// The server process by its id, as scripts/firebird-server.sh finds it.
+void SignalServer(const char* signal) {
+  const ShellResult result =
+      RunShellCommand(std::string("pid=$(pgrep -x firebird) && kill -") + signal + " $pid");
+  if (!result.Succeeded)
+    throw std::runtime_error(std::string("cannot send SIG") + signal +
+                             " to the firebird process: " + result.Output);
+}
+}  // namespace
+
+std::string FirebirdServer::ProcessId() {
+  std::string pid = RunShellCommand("pgrep -x firebird").Output;
+  while (!pid.empty() && (pid.back() == '\n' || pid.back() == ' ')) pid.pop_back();
+  return pid;
+}
+
+void FirebirdServer::Kill() {
+  SignalServer("KILL");
+}
+
+void FirebirdServer::Freeze() {
+  SignalServer("STOP");
+}
+
+void FirebirdServer::Thaw() {
+  SignalServer("CONT");
+}
+
 bool FirebirdServer::IsRunning() {
   return RunServerScript("status").Succeeded;
 }

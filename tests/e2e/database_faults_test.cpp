@@ -1,0 +1,327 @@
+// Database faults a real server produces, as a host sees them: the built
+// plugin loaded with dlopen while the server is killed, the database shut
+// down, the plugin's attachment deleted by an administrator, a row lock held
+// by another connection, the embedded engine shut down by SIGTERM, and a
+// server that accepts connections but never answers.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/CommandBuffers.h"
+#include "support/FirebirdServer.h"
+#include "support/LogTail.h"
+#include "support/PluginCopy.h"
+#include "support/ShellCommand.h"
+#include "support/TempFolder.h"
+#include "support/TestDatabase.h"
+#include "tPluginHost.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+// Generous: these bound hangs, they do not measure speed.
+constexpr auto Patience = 60s;
+// Into the two seconds that menu 99's start item takes.
+constexpr auto HalfWay = 700ms;
+
+// Menu 99's start item takes two seconds of the server's time: long enough to
+// cut its statement half-way. Every other menu answers at once with item 10.
+const char* const SlowStartItem = R"(SET TERM ^ ;
+ALTER PROCEDURE MENU_GET_START_ITEM (MENU_ID INTEGER) RETURNS (ITEM_START_ID INTEGER) AS
+DECLARE STARTED TIMESTAMP;
+BEGIN
+  STARTED = CAST('NOW' AS TIMESTAMP);
+  IF (MENU_ID = 99) THEN
+    WHILE (DATEDIFF(MILLISECOND FROM STARTED TO CAST('NOW' AS TIMESTAMP)) < 2000) DO
+      STARTED = STARTED;
+  ITEM_START_ID = 10;
+  SUSPEND;
+END^
+SET TERM ; ^)";
+
+std::vector<uint8_t> StartRequest(int32_t menuId) {
+  auto request = MakeCommand(24, 100);
+  PutWord(request, 16, static_cast<uint32_t>(menuId));
+  return request;
+}
+
+std::vector<uint8_t> ActionRequest(int32_t sessionId, int32_t itemId, const std::string& key) {
+  auto request = MakeCommand(static_cast<uint32_t>(32 + key.size()), 102);
+  PutWord(request, 16, static_cast<uint32_t>(sessionId));
+  PutWord(request, 20, static_cast<uint32_t>(itemId));
+  PutWord(request, 24, 32);
+  PutWord(request, 28, static_cast<uint32_t>(key.size()));
+  std::copy(key.begin(), key.end(), request.begin() + 32);
+  return request;
+}
+
+int32_t ResultCodeOf(const tAnswer& answer) {
+  return SignedWordAt(answer.Buffer, 12);
+}
+
+void RunOrFail(const std::string& commandLine) {
+  const ShellResult result = RunShellCommand(commandLine);
+  ASSERT_TRUE(result.Succeeded) << commandLine << "\n" << result.Output;
+}
+
+class DatabaseFaultTest : public ::testing::Test {
+ protected:
+  void StartPlugin(const std::string& dbName, const std::string& extraKeys = "") {
+    Plugin.WriteIni("[Main]\nDBName=" + dbName + "\nDBUser=" + TestDatabase::User() +
+                    "\nDBPWD=" + TestDatabase::Password() + "\nLogLevel=1\n" + extraKeys);
+    Host = std::make_unique<tPluginHost>(Plugin.LibraryPath());
+    Host->Init();
+  }
+
+  void TearDown() override {
+    if (Host) Host->Finalize();
+  }
+
+  void Send(const std::vector<uint8_t>& request) {
+    ASSERT_EQ(Host->Command(SignedWordAt(request, 4), request), 0);
+  }
+
+  tAnswer Answer() {
+    auto answer = Host->WaitAnswer(Patience);
+    if (!answer) {
+      ADD_FAILURE() << "no answer";
+      return {};
+    }
+    return *answer;
+  }
+
+  tAnswer Ask(const std::vector<uint8_t>& request) {
+    Send(request);
+    return Answer();
+  }
+
+  // Sends the request and strikes while its statement runs.
+  tAnswer AskWhile(const std::vector<uint8_t>& request, const std::function<void()>& fault) {
+    Send(request);
+    std::this_thread::sleep_for(HalfWay);
+    fault();
+    return Answer();
+  }
+
+  void ExpectStartItem(const tAnswer& answer, const std::string& what) {
+    EXPECT_EQ(ResultCodeOf(answer), 0) << what;
+    EXPECT_EQ(WordAt(answer.Buffer, 20), 10u) << what;
+  }
+
+  size_t LinesContaining(const std::string& part) const {
+    size_t count = 0;
+    for (const auto& line : Log.MainMessages())
+      if (line.find(part) != std::string::npos) ++count;
+    return count;
+  }
+
+  PluginCopy Plugin;
+  LogTail Log{HostLogsFolder()};
+  std::unique_ptr<tPluginHost> Host;
+};
+
+class ServerFaultTest : public DatabaseFaultTest {
+ protected:
+  void SetUp() override { Db.Execute(SlowStartItem); }
+
+  // What an administrator does to the plugin's attachment: it is this process's.
+  void DeleteOurAttachment() {
+    Db.Execute("DELETE FROM MON$ATTACHMENTS WHERE MON$REMOTE_PID = " + std::to_string(getpid()) +
+               ";");
+  }
+
+  void Gfix(const std::string& action) {
+    RunOrFail("gfix -user " + TestDatabase::User() + " -password " +
+              ShellQuoted(TestDatabase::Password()) + " " + action + " " +
+              ShellQuoted(Db.ConnectionString()));
+  }
+
+  FirebirdServerRestorer Restore;
+  TestDatabase Db;
+};
+}  // namespace
+
+TEST_F(ServerFaultTest, StatementsCutHalfWayRunAgainOnANewAttachment) {
+  StartPlugin(Db.ConnectionString());
+  ExpectStartItem(Ask(StartRequest(1)), "warm-up");
+
+  // "connection shutdown": the attachment deleted while its statement runs.
+  ExpectStartItem(AskWhile(StartRequest(99), [&] { DeleteOurAttachment(); }), "deleted");
+  // "Error reading data from the connection": the server killed while it runs.
+  ExpectStartItem(AskWhile(StartRequest(99), [] { FirebirdServer::Kill(); }), "killed");
+  EXPECT_EQ(LinesContaining("Pausing before retrying query due to connection loss for "), 2u);
+
+  // Between two commands the probe finds either, and the next command reconnects.
+  DeleteOurAttachment();
+  ExpectStartItem(Ask(StartRequest(1)), "deleted between commands");
+  FirebirdServer::Kill();
+  FirebirdServer::Start();
+  ExpectStartItem(Ask(StartRequest(1)), "killed between commands");
+
+  EXPECT_EQ(LinesContaining("Transaction is active! Rollback"), 0u);
+  EXPECT_EQ(LinesContaining("Error while processing"), 0u);
+}
+
+TEST_F(ServerFaultTest, ADatabaseShutDownHalfWayServesAgainOnceOnline) {
+  StartPlugin(Db.ConnectionString());
+  ExpectStartItem(Ask(StartRequest(1)), "warm-up");
+
+  // Every attempt finds the database shut: the command fails, with its values.
+  const tAnswer cut = AskWhile(StartRequest(99), [&] { Gfix("-shut full -force 0"); });
+  EXPECT_EQ(ResultCodeOf(cut), 1);
+  EXPECT_EQ(LinesContaining("Error while processing onDynMenu_GetStartMenuItem Msg="), 1u);
+  EXPECT_EQ(LinesContaining("shutdown\"\" GetStartMenuItem(MENU_GET_START_ITEM) IN[menu_id=99]"),
+            1u);
+
+  Gfix("-online");
+  ExpectStartItem(Ask(StartRequest(1)), "online again");
+  EXPECT_EQ(ResultCodeOf(Ask(ActionRequest(3, 4, "online"))), 0);
+  EXPECT_EQ(Db.QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS WHERE ITEM_KEY = 'online';"), "1");
+  EXPECT_EQ(LinesContaining("Transaction is active! Rollback"), 0u);
+}
+
+TEST_F(ServerFaultTest, AHeldRowLockFailsOneCommandAfterLockTimeoutAndTheQueueMovesOn) {
+  // A menu database whose action procedure keeps a row per session up to date.
+  Db.Execute(R"(CREATE TABLE SESSION_STATE (SESSION_ID INTEGER NOT NULL PRIMARY KEY,
+                                              LAST_ITEM_ID INTEGER);
+INSERT INTO SESSION_STATE VALUES (7, 0);
+SET TERM ^ ;
+ALTER PROCEDURE MENU_PROT_ACTIONS (SESSION_ID INTEGER, ITEM_ID INTEGER, ITEM_KEY VARCHAR(1000))
+AS
+BEGIN
+  INSERT INTO MENU_ACTIONS (SESSION_ID, ITEM_ID, ITEM_KEY) VALUES (:SESSION_ID, :ITEM_ID, :ITEM_KEY);
+  UPDATE SESSION_STATE SET LAST_ITEM_ID = :ITEM_ID WHERE SESSION_ID = :SESSION_ID;
+END^
+SET TERM ; ^)");
+  StartPlugin(Db.ConnectionString(), "LockTimeout=2\n");
+
+  // Another connection updates session 7's row and sits on it for six seconds.
+  TempFolder holder("kalvor-holder");
+  const std::string held = holder / "held";
+  const std::string released = holder / "released";
+  WriteWholeFile(holder / "hold.sql",
+                 "UPDATE SESSION_STATE SET LAST_ITEM_ID = -1 WHERE SESSION_ID = 7;\n"
+                 "SHELL touch " +
+                     held + ";\nSHELL sleep 6;\nROLLBACK;\nSHELL touch " + released + ";\n");
+  RunOrFail("(isql-fb -q -user " + TestDatabase::User() + " -password " +
+            ShellQuoted(TestDatabase::Password()) + " -i " + ShellQuoted(holder / "hold.sql") +
+            " " + ShellQuoted(Db.ConnectionString()) + " >/dev/null 2>&1 &)");
+  const auto waitFor = [](const std::string& flag) {
+    const auto deadline = std::chrono::steady_clock::now() + Patience;
+    while (!std::filesystem::exists(flag) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(20ms);
+    return std::filesystem::exists(flag);
+  };
+  ASSERT_TRUE(waitFor(held));
+
+  Send(ActionRequest(7, 42, "held"));
+  Send(StartRequest(1));
+  EXPECT_EQ(ResultCodeOf(Answer()), 1);
+  ExpectStartItem(Answer(), "queued behind the held lock");
+
+  // Not retried: another attempt would only wait as long again.
+  EXPECT_EQ(LinesContaining("Not retrying query: the lock wait ran into LockTimeout=2 after "), 1u);
+  EXPECT_EQ(LinesContaining("Pausing before retrying query"), 0u);
+  const std::string text = Log.MainText();
+  EXPECT_NE(text.find("update conflicts with concurrent update"), std::string::npos);
+  EXPECT_NE(text.find("\" PostMenuAction(MENU_PROT_ACTIONS) IN[session_id=7, item_id=42, "
+                      "item_key=\"held\"]\r\n"),
+            std::string::npos);
+  EXPECT_EQ(Db.QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS WHERE ITEM_KEY = 'held';"), "0");
+
+  ASSERT_TRUE(waitFor(released));
+  EXPECT_EQ(ResultCodeOf(Ask(ActionRequest(7, 43, "after"))), 0);
+  EXPECT_EQ(Db.QueryValue("SELECT LAST_ITEM_ID FROM SESSION_STATE WHERE SESSION_ID = 7;"), "43");
+}
+
+namespace {
+// A listener that completes TCP connections and never says a word.
+class SilentServer {
+ public:
+  SilentServer() : Socket(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (Socket < 0 || bind(Socket, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        listen(Socket, 16) != 0 ||
+        getsockname(Socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+      throw std::runtime_error("cannot listen on a loopback port");
+    Port = ntohs(address.sin_port);
+  }
+  ~SilentServer() { close(Socket); }
+  SilentServer(const SilentServer&) = delete;
+  SilentServer& operator=(const SilentServer&) = delete;
+
+  int Port = 0;
+
+ private:
+  int Socket;
+};
+
+using SilentServerTest = DatabaseFaultTest;
+}  // namespace
+
+TEST_F(SilentServerTest, ConnectTimeoutBoundsInitAndEveryCommand) {
+  SilentServer server;
+  const std::string dbName = "127.0.0.1/" + std::to_string(server.Port) + ":/nowhere.fdb";
+  auto init = std::async(std::launch::async, [&] { StartPlugin(dbName, "ConnectTimeout=1\n"); });
+  ASSERT_EQ(init.wait_for(Patience), std::future_status::ready) << "Init_Plugin hangs";
+  init.get();
+  EXPECT_EQ(LinesContaining("Exception while initializing worker DYNAMIC_MENU: "), 1u);
+
+  // One attempt: the server is there but does not answer, so no retry.
+  EXPECT_EQ(ResultCodeOf(Ask(StartRequest(1))), 1);
+  EXPECT_EQ(LinesContaining("Connecting to " + dbName), 1u);
+  EXPECT_EQ(LinesContaining("Not retrying query: the server did not answer within "
+                            "ConnectTimeout=1"),
+            1u);
+  EXPECT_EQ(LinesContaining("Pausing before retrying query"), 0u);
+}
+
+namespace {
+// The embedded engine shuts itself down on SIGTERM once it has attached.
+class EmbeddedEngineTest : public DatabaseFaultTest {
+ protected:
+  void SetUp() override {
+    RunOrFail(ShellQuoted(std::string(KALVOR_SOURCE_DIR) + "/scripts/create-database.sh") + " " +
+              ShellQuoted(DbPath));
+    WriteWholeFile(Folder / "slow.sql", std::string(SlowStartItem) + "\nCOMMIT;\n");
+    RunOrFail("isql-fb -q -bail -user " + TestDatabase::User() + " -i " +
+              ShellQuoted(Folder / "slow.sql") + " " + ShellQuoted(DbPath));
+  }
+
+  TempFolder Folder{"kalvor-embedded"};
+  const std::string DbPath = Folder / "menu.fdb";
+};
+}  // namespace
+
+TEST_F(EmbeddedEngineTest, SigtermCutsTheAttachmentWithoutLeavingTheWorkerStuck) {
+  StartPlugin(DbPath);
+  ExpectStartItem(Ask(StartRequest(1)), "warm-up");
+
+  EXPECT_EQ(ResultCodeOf(AskWhile(StartRequest(99), [] { std::raise(SIGTERM); })), 1);
+  // The engine stays down in this process: each command fails on its own
+  // attempts to reconnect, none on a transaction left behind.
+  EXPECT_EQ(ResultCodeOf(Ask(ActionRequest(1, 2, "after"))), 1);
+  EXPECT_EQ(ResultCodeOf(Ask(StartRequest(1))), 1);
+  EXPECT_EQ(LinesContaining("Transaction is active! Rollback"), 0u);
+  EXPECT_EQ(LinesContaining("invalid transaction handle"), 0u);
+  EXPECT_GE(LinesContaining("Connecting to " + DbPath), 20u);
+
+  auto finalize = std::async(std::launch::async, [&] { Host->Finalize(); });
+  EXPECT_EQ(finalize.wait_for(Patience), std::future_status::ready) << "Finalize_Plugin hangs";
+  Host.reset();
+}
