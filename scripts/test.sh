@@ -37,3 +37,6 @@ cmake --build build-tsan -j"$jobs" --target Kalvor kalvor-host kalvor_e2e_tests 
 # The Debian package built, installed, used and purged; the demo run twice.
 scripts/package-test.sh
 scripts/demo-rerun-test.sh
+
+# The database fault soak, short: this script holds the server lock already.
+KALVOR_SERVER_LOCKED=1 scripts/soak.sh

@@ -115,14 +115,21 @@ void TestDatabase::Execute(const std::string& statements) const {
 }
 
 std::string TestDatabase::QueryValue(const std::string& select) const {
+  const std::vector<std::string> rows = QueryRows(select);
+  if (rows.empty()) throw std::runtime_error("no row for: " + select);
+  return rows.front().substr(0, rows.front().find_first_of(" \t"));
+}
+
+std::vector<std::string> TestDatabase::QueryRows(const std::string& select) const {
   const std::string output = RunIsql(WriteScript("SET HEADING OFF;\n" + select + "\n"));
   std::istringstream lines(output);
+  std::vector<std::string> rows;
   std::string line;
   while (std::getline(lines, line)) {
     line = Trim(line);
-    if (!line.empty()) return line.substr(0, line.find_first_of(" \t"));
+    if (!line.empty()) rows.push_back(line);
   }
-  throw std::runtime_error("no row for: " + select);
+  return rows;
 }
 
 void TestDatabase::RunScript(const std::filesystem::path& script) const {

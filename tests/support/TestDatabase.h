@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // A fresh menu database on the local server (dialect 1, default character set
 // WIN1251, tables and procedures of sql/schema.sql, no rows), in a temporary
@@ -26,6 +27,8 @@ class TestDatabase {
   void Execute(const std::string& statements) const;
   // The first value of the first row of a select, trimmed; "<null>" for NULL.
   std::string QueryValue(const std::string& select) const;
+  // Every row of a select as isql prints it, trimmed, one line per row.
+  std::vector<std::string> QueryRows(const std::string& select) const;
   // Runs an SQL script file such as sql/demo-data.sql.
   void RunScript(const std::filesystem::path& script) const;
 

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The fault soak: one host process loads the built plugin and sends a mixed
+# stream of commands from four threads while the loopback server is killed and
+# restarted, stopped for longer than a command's attempts take, and frozen;
+# then it checks every callback, answer, protocol row and its own memory and
+# descriptors, prints the figures, and exits non-zero when a check fails.
+#
+#   scripts/soak.sh                 # 6 kills, about a minute (what scripts/test.sh runs)
+#   scripts/soak.sh --kills 40      # longer; --between-ms N spaces the faults
+#
+# Builds in build-soak/ without sanitizers, so the memory figures are the
+# plugin's own. Kills the shared loopback server: takes the server lock, unless
+# the caller already holds it and says so with KALVOR_SERVER_LOCKED=1.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${KALVOR_SOAK_BUILD_DIR:-$root/build-soak}"
+cd "$root"
+
+scripts/install-deps.sh --server
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVOR_SANITIZE=none >/dev/null
+cmake --build "$build" -j2 --target kalvor_fault_soak
+
+if [[ -z "${KALVOR_SERVER_LOCKED:-}" ]]; then
+  exec 8>/tmp/kalvor-firebird.lock
+  flock 8
+fi
+scripts/firebird-server.sh start
+status=0
+"$build/tests/soak/kalvor_fault_soak" "$@" || status=$?
+# Whatever happened, the server is left running for whoever comes next.
+scripts/firebird-server.sh start
+exit "$status"
