@@ -68,12 +68,7 @@ class WorkerFaultTest : public ::testing::Test {
 
   // Command 102 as the session hands it over; answers the result code.
   int32_t Post(int32_t sessionId, int32_t itemId, const std::string& key) {
-    auto request = MakeCommand(static_cast<uint32_t>(32 + key.size()), 102);
-    PutWord(request, 16, static_cast<uint32_t>(sessionId));
-    PutWord(request, 20, static_cast<uint32_t>(itemId));
-    PutWord(request, 24, 32);
-    PutWord(request, 28, static_cast<uint32_t>(key.size()));
-    std::copy(key.begin(), key.end(), request.begin() + 32);
+    const auto request = ActionRequest(sessionId, itemId, key);
     auto* buffer = static_cast<uint8_t*>(std::malloc(request.size()));
     std::memcpy(buffer, request.data(), request.size());
     Worker.PlugInCommand(buffer, static_cast<uint32_t>(request.size()));

@@ -51,22 +51,6 @@ BEGIN
 END^
 SET TERM ; ^)";
 
-std::vector<uint8_t> StartRequest(int32_t menuId) {
-  auto request = MakeCommand(24, 100);
-  PutWord(request, 16, static_cast<uint32_t>(menuId));
-  return request;
-}
-
-std::vector<uint8_t> ActionRequest(int32_t sessionId, int32_t itemId, const std::string& key) {
-  auto request = MakeCommand(static_cast<uint32_t>(32 + key.size()), 102);
-  PutWord(request, 16, static_cast<uint32_t>(sessionId));
-  PutWord(request, 20, static_cast<uint32_t>(itemId));
-  PutWord(request, 24, 32);
-  PutWord(request, 28, static_cast<uint32_t>(key.size()));
-  std::copy(key.begin(), key.end(), request.begin() + 32);
-  return request;
-}
-
 int32_t ResultCodeOf(const tAnswer& answer) {
   return SignedWordAt(answer.Buffer, 12);
 }
@@ -155,20 +139,20 @@ class ServerFaultTest : public DatabaseFaultTest {
 
 TEST_F(ServerFaultTest, StatementsCutHalfWayRunAgainOnANewAttachment) {
   StartPlugin(Db.ConnectionString());
-  ExpectStartItem(Ask(StartRequest(1)), "warm-up");
+  ExpectStartItem(Ask(StartItemRequest(1)), "warm-up");
 
   // "connection shutdown": the attachment deleted while its statement runs.
-  ExpectStartItem(AskWhile(StartRequest(99), [&] { DeleteOurAttachment(); }), "deleted");
+  ExpectStartItem(AskWhile(StartItemRequest(99), [&] { DeleteOurAttachment(); }), "deleted");
   // "Error reading data from the connection": the server killed while it runs.
-  ExpectStartItem(AskWhile(StartRequest(99), [] { FirebirdServer::Kill(); }), "killed");
+  ExpectStartItem(AskWhile(StartItemRequest(99), [] { FirebirdServer::Kill(); }), "killed");
   EXPECT_EQ(LinesContaining("Pausing before retrying query due to connection loss for "), 2u);
 
   // Between two commands the probe finds either, and the next command reconnects.
   DeleteOurAttachment();
-  ExpectStartItem(Ask(StartRequest(1)), "deleted between commands");
+  ExpectStartItem(Ask(StartItemRequest(1)), "deleted between commands");
   FirebirdServer::Kill();
   FirebirdServer::Start();
-  ExpectStartItem(Ask(StartRequest(1)), "killed between commands");
+  ExpectStartItem(Ask(StartItemRequest(1)), "killed between commands");
 
   EXPECT_EQ(LinesContaining("Transaction is active! Rollback"), 0u);
   EXPECT_EQ(LinesContaining("Error while processing"), 0u);
@@ -176,17 +160,17 @@ TEST_F(ServerFaultTest, StatementsCutHalfWayRunAgainOnANewAttachment) {
 
 TEST_F(ServerFaultTest, ADatabaseShutDownHalfWayServesAgainOnceOnline) {
   StartPlugin(Db.ConnectionString());
-  ExpectStartItem(Ask(StartRequest(1)), "warm-up");
+  ExpectStartItem(Ask(StartItemRequest(1)), "warm-up");
 
   // Every attempt finds the database shut: the command fails, with its values.
-  const tAnswer cut = AskWhile(StartRequest(99), [&] { Gfix("-shut full -force 0"); });
+  const tAnswer cut = AskWhile(StartItemRequest(99), [&] { Gfix("-shut full -force 0"); });
   EXPECT_EQ(ResultCodeOf(cut), 1);
   EXPECT_EQ(LinesContaining("Error while processing onDynMenu_GetStartMenuItem Msg="), 1u);
   EXPECT_EQ(LinesContaining("shutdown\"\" GetStartMenuItem(MENU_GET_START_ITEM) IN[menu_id=99]"),
             1u);
 
   Gfix("-online");
-  ExpectStartItem(Ask(StartRequest(1)), "online again");
+  ExpectStartItem(Ask(StartItemRequest(1)), "online again");
   EXPECT_EQ(ResultCodeOf(Ask(ActionRequest(3, 4, "online"))), 0);
   EXPECT_EQ(Db.QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS WHERE ITEM_KEY = 'online';"), "1");
   EXPECT_EQ(LinesContaining("Transaction is active! Rollback"), 0u);
@@ -227,7 +211,7 @@ SET TERM ; ^)");
   ASSERT_TRUE(waitFor(held));
 
   Send(ActionRequest(7, 42, "held"));
-  Send(StartRequest(1));
+  Send(StartItemRequest(1));
   EXPECT_EQ(ResultCodeOf(Answer()), 1);
   ExpectStartItem(Answer(), "queued behind the held lock");
 
@@ -283,7 +267,7 @@ TEST_F(SilentServerTest, ConnectTimeoutBoundsInitAndEveryCommand) {
   EXPECT_EQ(LinesContaining("Exception while initializing worker DYNAMIC_MENU: "), 1u);
 
   // One attempt: the server is there but does not answer, so no retry.
-  EXPECT_EQ(ResultCodeOf(Ask(StartRequest(1))), 1);
+  EXPECT_EQ(ResultCodeOf(Ask(StartItemRequest(1))), 1);
   EXPECT_EQ(LinesContaining("Connecting to " + dbName), 1u);
   EXPECT_EQ(LinesContaining("Not retrying query: the server did not answer within "
                             "ConnectTimeout=1"),
@@ -313,13 +297,13 @@ class EmbeddedEngineTest : public DatabaseFaultTest {
 #ifndef __SANITIZE_THREAD__
 TEST_F(EmbeddedEngineTest, SigtermCutsTheAttachmentWithoutLeavingTheWorkerStuck) {
   StartPlugin(DbPath);
-  ExpectStartItem(Ask(StartRequest(1)), "warm-up");
+  ExpectStartItem(Ask(StartItemRequest(1)), "warm-up");
 
-  EXPECT_EQ(ResultCodeOf(AskWhile(StartRequest(99), [] { std::raise(SIGTERM); })), 1);
+  EXPECT_EQ(ResultCodeOf(AskWhile(StartItemRequest(99), [] { std::raise(SIGTERM); })), 1);
   // The engine stays down in this process: each command fails on its own
   // attempts to reconnect, none on a transaction left behind.
   EXPECT_EQ(ResultCodeOf(Ask(ActionRequest(1, 2, "after"))), 1);
-  EXPECT_EQ(ResultCodeOf(Ask(StartRequest(1))), 1);
+  EXPECT_EQ(ResultCodeOf(Ask(StartItemRequest(1))), 1);
   EXPECT_EQ(LinesContaining("Transaction is active! Rollback"), 0u);
   EXPECT_EQ(LinesContaining("invalid transaction handle"), 0u);
   EXPECT_GE(LinesContaining("Connecting to " + DbPath), 20u);

@@ -59,16 +59,6 @@ std::vector<uint8_t> StartRequest(int32_t menuId) {
   return request;
 }
 
-std::vector<uint8_t> ActionRequest(int32_t sessionId, int32_t itemId, const std::string& key) {
-  auto request = MakeCommand(static_cast<uint32_t>(32 + key.size()), 102);
-  PutWord(request, 16, static_cast<uint32_t>(sessionId));
-  PutWord(request, 20, static_cast<uint32_t>(itemId));
-  PutWord(request, 24, 32);
-  PutWord(request, 28, static_cast<uint32_t>(key.size()));
-  std::copy(key.begin(), key.end(), request.begin() + 32);
-  return request;
-}
-
 // The bytes of a text whose offset field lies at base + field, counted from base.
 std::string TextAt(const std::vector<uint8_t>& buffer, uint32_t base, uint32_t field) {
   const uint64_t offset = uint64_t{base} + WordAt(buffer, base + field);

@@ -12,34 +12,12 @@ constexpr size_t MaxOutstanding = 24;
 // Menus and items of sql/demo-data.sql, and some that do not exist.
 constexpr int32_t Menus[] = {1, 7};
 constexpr int32_t Items[] = {10, 20, 30, 40, 50, 999};
-
-std::vector<uint8_t> StartRequest(int32_t menuId) {
-  auto request = MakeCommand(24, 100);
-  PutWord(request, 16, static_cast<uint32_t>(menuId));
-  return request;
-}
-
-std::vector<uint8_t> ItemRequest(int32_t itemId) {
-  auto request = MakeCommand(60, 101);
-  PutWord(request, 16, static_cast<uint32_t>(itemId));
-  return request;
-}
-
-std::vector<uint8_t> ActionRequest(int32_t sessionId, int32_t itemId, const std::string& key) {
-  auto request = MakeCommand(static_cast<uint32_t>(32 + key.size()), 102);
-  PutWord(request, 16, static_cast<uint32_t>(sessionId));
-  PutWord(request, 20, static_cast<uint32_t>(itemId));
-  PutWord(request, 24, 32);
-  PutWord(request, 28, static_cast<uint32_t>(key.size()));
-  std::memcpy(request.data() + 32, key.data(), key.size());
-  return request;
-}
 }  // namespace
 
 tSoakTraffic::tSoakTraffic(std::chrono::steady_clock::time_point start, size_t capacity)
     : Start_(start), Sent_(capacity + 1), Callbacks_(capacity) {
-  for (const int32_t menu : Menus) Readings_.push_back(StartRequest(menu));
-  for (const int32_t item : Items) Readings_.push_back(ItemRequest(item));
+  for (const int32_t menu : Menus) Readings_.push_back(StartItemRequest(menu));
+  for (const int32_t item : Items) Readings_.push_back(ItemDescRequest(item));
   FaultFreeAnswers_.resize(Readings_.size());
 }
 

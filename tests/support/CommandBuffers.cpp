@@ -23,3 +23,25 @@ int32_t SignedWordAt(const std::vector<uint8_t>& buffer, uint32_t offset) {
 void PutWord(std::vector<uint8_t>& buffer, uint32_t offset, uint32_t value) {
   for (int i = 0; i < 4; ++i) buffer.at(offset + i) = static_cast<uint8_t>(value >> (8 * i));
 }
+
+std::vector<uint8_t> StartItemRequest(int32_t menuId) {
+  auto request = MakeCommand(24, 100);
+  PutWord(request, 16, static_cast<uint32_t>(menuId));
+  return request;
+}
+
+std::vector<uint8_t> ItemDescRequest(int32_t itemId) {
+  auto request = MakeCommand(60, 101);
+  PutWord(request, 16, static_cast<uint32_t>(itemId));
+  return request;
+}
+
+std::vector<uint8_t> ActionRequest(int32_t sessionId, int32_t itemId, const std::string& key) {
+  auto request = MakeCommand(static_cast<uint32_t>(32 + key.size()), 102);
+  PutWord(request, 16, static_cast<uint32_t>(sessionId));
+  PutWord(request, 20, static_cast<uint32_t>(itemId));
+  PutWord(request, 24, 32);
+  PutWord(request, 28, static_cast<uint32_t>(key.size()));
+  std::copy(key.begin(), key.end(), request.begin() + 32);
+  return request;
+}
