@@ -1,6 +1,5 @@
 #include "log/tFileLog.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -9,6 +8,7 @@
 
 namespace {
 constexpr std::size_t TimeStampLength = 13;
+const std::string LineBreak = "\r\n";
 
 std::string FormatTimeStamp(const tLocalTime& time) {
   char stamp[32];
@@ -55,14 +55,16 @@ bool tFileLog::AppendLine(const std::string& Message, const std::string& Prefix,
   tAppendFile file(name);
   if (!file.IsOpen() || !file.SeekToEnd()) return false;
   const std::string line = ComposeLine(Message, Stamped);
-  return file.Write(line.data(), std::min(line.size(), MaxLineBytes));
+  return file.Write(line.data(), line.size());
 }
 
+// A longer line loses the end of its message, never its CR LF: the next line
+// must not be glued onto it.
 std::string tFileLog::ComposeLine(const std::string& Message, bool Stamped) const {
   std::string line;
-  line.reserve(TimeStampLength + Message.size() + 2);
+  line.reserve(TimeStampLength + Message.size() + LineBreak.size());
   if (Stamped) line += FormatTimeStamp(Now());
-  line += Message;
-  line += "\r\n";
+  line.append(Message, 0, MaxLineBytes - LineBreak.size() - line.size());
+  line += LineBreak;
   return line;
 }

@@ -9,7 +9,8 @@
 
 class tFileLog : public tCustomLog {
  public:
-  // Bytes of one line handed to the write call at most; longer lines are cut.
+  // Bytes of one line handed to the write call at most; a longer message is
+  // cut so that the line still ends in CR LF.
   static constexpr std::size_t MaxLineBytes = 8191;
 
   explicit tFileLog(const std::string& FileName, tLocalClock Clock = tLocalTime::Now);

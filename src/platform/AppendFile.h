@@ -14,10 +14,16 @@ class tAppendFile {
   tAppendFile& operator=(const tAppendFile&) = delete;
 
   bool IsOpen() const { return Handle >= 0; }
+  // Also remembers where the file ends, for Write to go back to.
   bool SeekToEnd();
-  // One write call; true when it took every byte.
+  // One write call; true when it took every byte. A write that took only part
+  // of them (a full disk, a file size limit) is undone by cutting the file back
+  // to where it ended, so the text is in the file whole or not at all.
   bool Write(const char* data, std::size_t size);
 
  private:
+  bool CutBack();
+
   int Handle = -1;
+  long long End = 0;
 };

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -70,22 +72,27 @@ TEST(FileLogEmptyName, WritesNothingAnywhere) {
   EXPECT_FALSE(std::filesystem::exists("full_"));
 }
 
-// Whole line lengths around the limit: 8191 bytes fit, one more loses the LF,
-// two more lose the CR as well.
+// Whole line lengths around the limit: 8191 bytes fit; a longer line loses the
+// end of its message but keeps its CR LF, so the next line starts on its own.
 class FileLogCutTest : public FileLogTest, public ::testing::WithParamInterface<std::size_t> {};
+
+std::string CutLine(const std::string& text) {
+  return text.substr(0, 8189) + "\r\n";
+}
 
 TEST_P(FileLogCutTest, StampedLineIsCutAt8191Bytes) {
   const std::size_t lineLength = GetParam();
   const std::string message(lineLength - FixedStamp.size() - 2, 'm');
   EXPECT_TRUE(Log.WriteLine(message));
-  EXPECT_EQ(ReadWholeFile(Name), (FixedStamp + message + "\r\n").substr(0, 8191));
+  EXPECT_TRUE(Log.WriteLine("next"));
+  EXPECT_EQ(ReadWholeFile(Name), CutLine(FixedStamp + message) + FixedStamp + "next\r\n");
 }
 
 TEST_P(FileLogCutTest, PlainLineIsCutAt8191Bytes) {
   const std::size_t lineLength = GetParam();
   const std::string message(lineLength - 2, 'p');
   EXPECT_TRUE(Log.WritePlainLine(message));
-  EXPECT_EQ(ReadWholeFile(Name), (message + "\r\n").substr(0, 8191));
+  EXPECT_EQ(ReadWholeFile(Name), CutLine(message));
 }
 
 INSTANTIATE_TEST_SUITE_P(AroundTheLimit, FileLogCutTest, ::testing::Values(8191, 8192, 8193));
@@ -99,6 +106,40 @@ TEST_F(FileLogTest, FileHeldByAnotherWriterLosesTheLineOnly) {
   }
   EXPECT_TRUE(Log.WriteLine("kept"));
   EXPECT_EQ(ReadWholeFile(Name), FixedStamp + "kept\r\n");
+}
+
+// A file size limit for the time of a test: a write that crosses it takes only
+// part of its bytes, as on a disk that fills up.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : PreviousHandler(std::signal(SIGXFSZ, SIG_IGN)) {
+    getrlimit(RLIMIT_FSIZE, &Previous);
+    rlimit limit = Previous;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &Previous);
+    std::signal(SIGXFSZ, PreviousHandler);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  void (*PreviousHandler)(int);
+  rlimit Previous{};
+};
+
+TEST_F(FileLogTest, LineThatDoesNotFitIsLeftOutWholeAndTheNextStartsClean) {
+  ASSERT_TRUE(Log.WritePlainLine("first"));
+  {
+    FileSizeLimit limit(std::string("first\r\n").size() + 20);
+    EXPECT_FALSE(Log.WritePlainLine(std::string(40, 'x')));
+    EXPECT_FALSE(Log.WriteLine("a stamped line that does not fit either"));
+    EXPECT_TRUE(Log.WritePlainLine("fits"));
+  }
+  EXPECT_TRUE(Log.WriteLine("after"));
+  EXPECT_EQ(ReadWholeFile(Name), "first\r\nfits\r\n" + FixedStamp + "after\r\n");
 }
 
 TEST(FileLogThreads, LinesFromConcurrentWritersNeverInterleave) {

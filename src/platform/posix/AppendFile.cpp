@@ -19,10 +19,18 @@ tAppendFile::~tAppendFile() {
 }
 
 bool tAppendFile::SeekToEnd() {
-  return lseek(Handle, 0, SEEK_END) >= 0;
+  const off_t end = lseek(Handle, 0, SEEK_END);
+  End = end;
+  return end >= 0;
 }
 
 bool tAppendFile::Write(const char* data, std::size_t size) {
   const ssize_t written = write(Handle, data, size);
-  return written >= 0 && static_cast<std::size_t>(written) == size;
+  const bool whole = written >= 0 && static_cast<std::size_t>(written) == size;
+  if (!whole && written > 0) CutBack();
+  return whole;
+}
+
+bool tAppendFile::CutBack() {
+  return ftruncate(Handle, static_cast<off_t>(End)) == 0;
 }
