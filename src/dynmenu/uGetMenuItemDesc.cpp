@@ -9,6 +9,7 @@
 #include "dynmenu/uHandlerSupport.h"
 #include "dynmenu/uIBDynSrvWorker.h"
 #include "dynmenu/uPlugInDynMenuTypes.h"
+#include "log/uLogValue.h"
 #include "worker/uFormat.h"
 #include "worker/uHeapBlock.h"
 #include "worker/uPlugInDynMenuErrors.h"
@@ -97,8 +98,8 @@ tItemStep tItemDescReader::ReadItem(tMenuItemDesc& desc) {
   Worker.WriteLog(
       Format("%8d %s OUT[menu_service_id=%d, menu_connection_id=%d, "
              "menu_item_name=\"%s\", menu_connection_name=\"%s\"]- %s",
-             elapsed, stepText.c_str(), desc.ServiceId, desc.ConnectionId, desc.ItemName.c_str(),
-             desc.ConnectionName.c_str(), "SUCCESS"));
+             elapsed, stepText.c_str(), desc.ServiceId, desc.ConnectionId,
+             LogValue(desc.ItemName).c_str(), LogValue(desc.ConnectionName).c_str(), "SUCCESS"));
   return tItemStep::Found;
 }
 
@@ -127,8 +128,8 @@ bool tItemDescReader::ReadVoiceParams(tVoiceParams& voice) {
   Worker.WriteLog(
       Format("%8d %s OUT[voice_synthez_list=\"%s\", voice_synthez_place=%d, "
              "voice_repeat_count=%d, voice_timeout=%d, voice_macro_name=\"%s\"]- %s",
-             elapsed, stepText.c_str(), voice.SynthezList.c_str(), voice.SynthezPlace,
-             voice.RepeatCount, voice.Timeout, voice.MacroName.c_str(), "SUCCESS"));
+             elapsed, stepText.c_str(), LogValue(voice.SynthezList).c_str(), voice.SynthezPlace,
+             voice.RepeatCount, voice.Timeout, LogValue(voice.MacroName).c_str(), "SUCCESS"));
   return true;
 }
 
@@ -150,8 +151,8 @@ bool tItemDescReader::ReadConditionParams(tConditionParams& condition) {
     return false;
   }
   Worker.WriteLog(Format("%8d %s OUT[cond_plugin=\"%s\", cond_data=\"%s\"]- %s", elapsed,
-                         stepText.c_str(), condition.ProcessorName.c_str(), condition.Data.c_str(),
-                         "SUCCESS"));
+                         stepText.c_str(), LogValue(condition.ProcessorName).c_str(),
+                         LogValue(condition.Data).c_str(), "SUCCESS"));
   return true;
 }
 
@@ -176,7 +177,7 @@ void tItemDescReader::ReadConnection(tMenuItemDesc& desc) {
   for (const auto& row : desc.Connections)
     Worker.WriteLog(
         Format("connection_key=\"%s\", connection_item_id=%d, connection_way_desc=\"%s\"",
-               row.Key.c_str(), row.ItemId, row.WayDesc.c_str()));
+               LogValue(row.Key).c_str(), row.ItemId, LogValue(row.WayDesc).c_str()));
 }
 
 // Builds the whole answer in a block of its exact length, then hands the

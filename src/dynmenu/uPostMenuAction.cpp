@@ -2,6 +2,7 @@
 #include "dynmenu/uHandlerSupport.h"
 #include "dynmenu/uIBDynSrvWorker.h"
 #include "dynmenu/uPlugInDynMenuTypes.h"
+#include "log/uLogValue.h"
 #include "worker/uFormat.h"
 #include "worker/uPlugInDynMenuErrors.h"
 
@@ -45,7 +46,7 @@ int32_t tIB_DynMenuWorker::PostMenuAction(uint8_t*& Buffer, int32_t* ResultCode)
     const tActionRequest action = ReadActionRequest(buffer);
     stepText =
         Format("PostMenuAction(MENU_PROT_ACTIONS) IN[session_id=%d, item_id=%d, item_key=\"%s\"]",
-               action.SessionId, action.ItemId, action.ItemKey.c_str());
+               action.SessionId, action.ItemId, LogValue(action.ItemKey).c_str());
     Query->ClearText();
     Query->AddLine(ProtocolStatement(action));
     try {

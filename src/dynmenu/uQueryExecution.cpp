@@ -7,7 +7,18 @@
 #include "dynmenu/uIBDynSrvWorker.h"
 #include "dynmenu/uRetryPause.h"
 #include "log/uLog.h"
+#include "log/uLogValue.h"
 #include "worker/uFormat.h"
+
+namespace {
+// The statement's own line breaks stay; a host's key inside one of its lines
+// is a value and comes escaped.
+std::string LoggedStatement(const tDBQuery& query) {
+  std::string text;
+  for (const std::string& line : query.Lines()) text += LogValue(line) + "\r\n";
+  return text;
+}
+}  // namespace
 
 bool tIB_DynMenuWorker::ExecuteQuery(std::string& ErrorText) {
   const uint32_t chainStart = GetTicks();
@@ -40,7 +51,7 @@ bool tIB_DynMenuWorker::RunAttempt(std::string& ErrorText, tFailedAttempt& failu
     const auto* dbError = dynamic_cast<const tDBError*>(&error);
     const tDBError failed = dbError != nullptr ? *dbError : tDBError(error.what());
     ErrorText = Format("Exception while processing IB SQL Query=\"%s\" Msg=\"%s\"",
-                       Query->Text().c_str(), failed.Message.c_str());
+                       LoggedStatement(*Query).c_str(), failed.Message.c_str());
     // A reset connection is closed the ordinary way; if even that fails the
     // error goes to the caller.
     if (failed.Message.find("10054") != std::string::npos) Database->Close();

@@ -29,14 +29,18 @@ std::size_t ExpandToken(std::string_view rest, const tLocalTime& time, std::stri
   }
   return 0;
 }
+
+bool IsQuote(char c) {
+  return c == '"' || c == '\'';
+}
 }  // namespace
 
 std::string ExpandDateTimePattern(const std::string& Pattern, const tLocalTime& Time) {
   std::string out;
   std::size_t i = 0;
   while (i < Pattern.size()) {
-    if (Pattern[i] == '"') {
-      const auto close = Pattern.find('"', i + 1);
+    if (IsQuote(Pattern[i])) {
+      const auto close = Pattern.find(Pattern[i], i + 1);
       const auto end = close == std::string::npos ? Pattern.size() : close;
       out.append(Pattern, i + 1, end - i - 1);
       i = end + 1;
@@ -47,4 +51,24 @@ std::string ExpandDateTimePattern(const std::string& Pattern, const tLocalTime& 
     i += used == 0 ? 1 : used;
   }
   return out;
+}
+
+// Runs without a double quote go between double quotes; a double quote goes
+// between single quotes.
+std::string PatternLiteral(const std::string& Text) {
+  std::string literal;
+  bool open = false;
+  for (const char c : Text) {
+    if (c == '"') {
+      if (open) literal += '"';
+      open = false;
+      literal += "'\"'";
+      continue;
+    }
+    if (!open) literal += '"';
+    open = true;
+    literal += c;
+  }
+  if (open) literal += '"';
+  return literal;
 }

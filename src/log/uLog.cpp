@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "log/tUniLog.h"
+#include "log/uDateTimePattern.h"
 #include "log/uModule.h"
 #include "platform/IniFile.h"
 #include "platform/ModulePaths.h"
@@ -13,9 +14,11 @@ std::string HostFileName;
 std::string ModuleFileName;
 
 namespace {
-// Logs/<day>/<hour>_<library file>.log beside the host program.
+// Logs/<day>/<hour>_<library file>.log beside the host program. The folder and
+// the file name are literals whatever they hold: a folder named a"MM"b stays so.
 std::string LogFilePattern(const std::string& hostFolder) {
-  return "\"" + hostFolder + "Logs/\"YYYY\"_\"MM\"_\"DD\"/\"HH\"_" + ModuleFileName + ".log\"";
+  return PatternLiteral(hostFolder + "Logs/") + "YYYY\"_\"MM\"_\"DD\"/\"HH" +
+         PatternLiteral("_" + ModuleFileName + ".log");
 }
 
 // The host program's own ini file names the log server, keyed by this library's file name.

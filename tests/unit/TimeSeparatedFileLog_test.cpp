@@ -36,6 +36,8 @@ TEST(DateTimePattern, ExpandsTokensAndCopiesQuotedText) {
   EXPECT_EQ(ExpandDateTimePattern(HourlyPattern("/var/host/"), At(2013, 4, 17, 15)),
             "/var/host/Logs/2013_04_17/15_Kalvor.so.log");
   EXPECT_EQ(ExpandDateTimePattern("\"unterminated", time), "unterminated");
+  for (const std::string text : {"/a\"MM\"b/Logs/", "'YYYY' \"\"", "HH\""})
+    EXPECT_EQ(ExpandDateTimePattern(PatternLiteral(text) + "HH", time), text + "03") << text;
 }
 
 TEST(LocalTime, OleDateCountsDaysFromTheEndOf1899) {

@@ -25,6 +25,7 @@ class tDBQuery {
 
   void ClearText() { Lines_.clear(); }
   void AddLine(const std::string& line) { Lines_.push_back(line); }
+  const std::vector<std::string>& Lines() const { return Lines_; }
   // Every line followed by CR LF, the last one too.
   std::string Text() const;
 

@@ -1,0 +1,10 @@
+// Values from outside the library (the host's keys, texts from the database)
+// as they are written into a log line.
+#pragma once
+
+#include <string>
+
+// Control bytes come as \r, \n, \t or \xHH and a backslash as \\, so that a
+// value can neither end its line nor forge the next one. Other bytes, the
+// Windows-1251 letters among them, stay as they are.
+std::string LogValue(const std::string& value);
