@@ -15,13 +15,16 @@ class tIniError : public std::runtime_error {
 // An in-memory copy of one ini file.
 class tIniFile {
  public:
-  // Reads the whole file; raises tIniError when it exists but cannot be read.
+  // Reads the whole file; raises tIniError("cannot read <path>: <reason>") when
+  // it cannot be read (no permission, a folder in its place, ...).
   static std::unique_ptr<tIniFile> Load(const std::string& path);
 
   ~tIniFile();
   tIniFile(const tIniFile&) = delete;
   tIniFile& operator=(const tIniFile&) = delete;
 
+  // A value in matching double or single quotes comes without them, as the
+  // Windows profile reader gives it (DBName="/x.fdb" reads /x.fdb).
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& fallback) const;
   bool HasKey(const std::string& section, const std::string& key) const;
@@ -31,6 +34,7 @@ class tIniFile {
   static void WriteString(const std::string& path, const std::string& section,
                           const std::string& key, const std::string& value);
 
+  // True when anything is there under the name: a file, or a folder in its place.
   static bool FileExists(const std::string& path);
 
  private:

@@ -3,7 +3,8 @@
 
 #include <string>
 
-// Full path of the plugin library's own file; empty when the platform cannot tell.
+// Full path of the plugin library's own file, under the name it was loaded by
+// (a symbolic link stays as it is); empty when the platform cannot tell.
 std::string OwnModuleFilePath();
 
 // Full path of the process's main program; empty when the platform cannot tell.

@@ -19,6 +19,9 @@ inline constexpr int32_t Result_ProcessingFailed = 1;
 inline constexpr int32_t Result_TooSmallOrNotFound = 2;
 inline constexpr int32_t Result_UnknownCommand = 3;
 
+// Commands queued at most unless the configuration's QueueLimit says otherwise.
+inline constexpr int32_t DefaultQueueLimit = 100000;
+
 // Command_Plugin results.
 inline constexpr int32_t Command_Queued = 0;
 inline constexpr int32_t Command_NoSession = 1;

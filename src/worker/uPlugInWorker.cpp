@@ -47,14 +47,26 @@ uint32_t TicksBetween(uint32_t start, uint32_t stop) {
   return stop - start;
 }
 
-int32_t ParseLogLevel(const std::string& text) {
+namespace {
+// Decimal, or hexadecimal after "0x"; fallback when absent or unreadable.
+int32_t ParseWholeNumber(const std::string& text, int32_t fallback) {
   const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
   const char* first = text.data() + (hex ? 2 : 0);
   const char* last = text.data() + text.size();
   int32_t value = 0;
   const auto [end, error] = std::from_chars(first, last, value, hex ? 16 : 10);
-  if (error != std::errc() || end != last || first == last) return 1;
+  if (error != std::errc() || end != last || first == last) return fallback;
   return value;
+}
+}  // namespace
+
+int32_t ParseLogLevel(const std::string& text) {
+  return ParseWholeNumber(text, 1);
+}
+
+int32_t ParseQueueLimit(const std::string& text) {
+  const int32_t limit = ParseWholeNumber(text, DefaultQueueLimit);
+  return limit > 0 ? limit : DefaultQueueLimit;
 }
 
 tPlugInWorker::tPlugInWorker() {
@@ -78,9 +90,22 @@ void tPlugInWorker::ReadConfig(std::string& ConfigPath) {
   }
   WriteLog(Format("Reading config file \"%s\"", ExtractFileName(path).c_str()));
   Status = Status_OK;
-  Config = tIniFile::Load(path);
+  Config = LoadConfig(path);
   LogLevel = ParseLogLevel(Config->ReadString(ConfigSection, "LogLevel", "1"));
+  QueueLimit = ParseQueueLimit(Config->ReadString(ConfigSection, "QueueLimit", ""));
   WriteLog(Format("Set LogLevel=%d", LogLevel));
+}
+
+// A file that is there but cannot be read says why in the log, then fails the
+// initialisation as before.
+std::unique_ptr<tIniFile> tPlugInWorker::LoadConfig(const std::string& path) {
+  try {
+    return tIniFile::Load(path);
+  } catch (const tIniError& error) {
+    Status = Status_Error;
+    WriteLog(error.what());
+    throw;
+  }
 }
 
 void tPlugInWorker::WriteDefaultConfig(const std::string& path) {

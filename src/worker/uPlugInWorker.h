@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/IniFile.h"
+#include "worker/uPlugInConst.h"
 
 class tPlugInWorker {
  public:
@@ -35,8 +36,11 @@ class tPlugInWorker {
   std::string Name = "PlugIn_Worker";
   std::unique_ptr<tIniFile> Config;
   int32_t LogLevel = 0;
+  // Commands the session queues at most; read with LogLevel.
+  int32_t QueueLimit = DefaultQueueLimit;
 
  private:
+  std::unique_ptr<tIniFile> LoadConfig(const std::string& path);
   void WriteDefaultConfig(const std::string& path);
 };
 
@@ -45,3 +49,6 @@ uint32_t TicksBetween(uint32_t start, uint32_t stop);
 
 // An absent or unreadable value counts as 1; "0x" introduces hexadecimal.
 int32_t ParseLogLevel(const std::string& text);
+
+// As LogLevel; an absent, unreadable or non-positive value counts as DefaultQueueLimit.
+int32_t ParseQueueLimit(const std::string& text);

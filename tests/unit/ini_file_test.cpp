@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/IniFile.h"
 #include "support/TempFolder.h"
 
@@ -24,4 +26,27 @@ TEST(IniFile, WritesOneKeyAtATimeKeepingWhatIsThere) {
   EXPECT_EQ(ini->ReadString("Main", "DBName", ""), "a:/b.fdb");
   EXPECT_EQ(ini->ReadString("Main", "LogLevel", ""), "255");
   EXPECT_THROW(tIniFile::WriteString(folder / "missing/x.ini", "Main", "K", "V"), tIniError);
+}
+
+TEST(IniFile, QuotedValuesLoseTheirQuotesAndUnreadableFilesSayWhy) {
+  TempFolder folder;
+  const std::string path = folder / "Kalvor.ini";
+  WriteWholeFile(path,
+                 "[Main]\nDBName=\"/x.fdb\"\nDBUser='SYSDBA'\nInner=a\"b\"\nOne=\"\nOdd=\"x'\n");
+  const auto ini = tIniFile::Load(path);
+  EXPECT_EQ(ini->ReadString("Main", "DBName", ""), "/x.fdb");
+  EXPECT_EQ(ini->ReadString("Main", "DBUser", ""), "SYSDBA");
+  EXPECT_EQ(ini->ReadString("Main", "Inner", ""), "a\"b\"");
+  EXPECT_EQ(ini->ReadString("Main", "One", ""), "\"");
+  EXPECT_EQ(ini->ReadString("Main", "Odd", ""), "\"x'");
+
+  const std::string folderPath = folder / "folder.ini";
+  std::filesystem::create_directory(folderPath);
+  EXPECT_TRUE(tIniFile::FileExists(folderPath));
+  try {
+    tIniFile::Load(folderPath);
+    ADD_FAILURE() << "a folder read as an ini file";
+  } catch (const tIniError& error) {
+    EXPECT_EQ(std::string(error.what()), "cannot read " + folderPath + ": Is a directory");
+  }
 }
