@@ -1,5 +1,16 @@
-// The library's own unload step: the platform calls this while the library is
-// being unloaded (or the process ends), before its static objects are destroyed.
+// The library's own unload step. The platform calls OnLibraryUnload while the
+// library is being unloaded (or the process ends), before the library's static
+// objects are destroyed; the plugin implements it by stopping its session.
 #pragma once
 
-void OnLibraryUnload();
+enum class tUnloadReason {
+  // The host unloads the library and the process goes on (dlclose). The step
+  // may wait for the session thread, and does so unless it runs on it.
+  LibraryUnloaded,
+  // A step that must not wait for any thread nor call into the database client
+  // library, such as one run under the platform's loader lock or after the
+  // process's other threads are gone: the session thread is abandoned.
+  ProcessExiting,
+};
+
+void OnLibraryUnload(tUnloadReason reason);

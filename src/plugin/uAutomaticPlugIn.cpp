@@ -1,7 +1,10 @@
 // The four exported entry points: the host's only door into the library.
 #include <kalvor/plugin.h>
 
+#include <atomic>
+
 #include "platform/LibraryUnload.h"
+#include "platform/ProcessExit.h"
 #include "plugin/uAutomaticPlugInSession.h"
 #include "worker/uPlugInConst.h"
 
@@ -9,24 +12,39 @@
 
 namespace {
 // The one session. The host promises that Init_Plugin and Finalize_Plugin
-// never overlap each other or Command_Plugin, so no lock guards it.
-tPlugInSession* Session = nullptr;
+// never overlap each other or Command_Plugin; the pointer is atomic all the
+// same, so that a host breaking the promise sees no session rather than half
+// of one.
+std::atomic<tPlugInSession*> Session{nullptr};
+bool ExitHandlerRegistered = false;
 
 char* PlugInNameCharacters() {
   return const_cast<char*>(tPlugInSession::PlugInName().c_str());
 }
 
-void DestroySession() noexcept {
-  delete Session;
-  Session = nullptr;
+void StopAndRelease(tPlugInSession* session, tStopKind kind) noexcept {
+  session->Stop(kind);
+  if (!session->OwnedByItsThread()) delete session;
+}
+
+// The process ends without Finalize_Plugin. Registered at the first
+// Init_Plugin, so it runs before the exit teardown of the database client
+// library, which registered its own when it was loaded: the worker still
+// detaches through a working client, and the host is called back no more.
+// The session object stays, stopped, for host threads that still call in.
+void OnProcessExit() {
+  if (tPlugInSession* session = Session.load()) session->Stop(tStopKind::ProcessExit);
 }
 }  // namespace
 
 KALVOR_EXPORT void Init_Plugin(char** NameOut, Callback cb, intptr_t UserValue) {
   try {
-    if (Session == nullptr) {
-      Session = new tPlugInSession();
-      Session->InitWorker(cb, UserValue);
+    if (Session.load() == nullptr) {
+      auto* session = new tPlugInSession();
+      session->InitWorker(cb, UserValue);
+      Session = session;
+      if (!ExitHandlerRegistered) CallAtProcessExit(&OnProcessExit);
+      ExitHandlerRegistered = true;
     }
   } catch (...) {
   }
@@ -38,18 +56,24 @@ KALVOR_EXPORT void GetName_Plugin(char** NameOut) {
 }
 
 KALVOR_EXPORT int32_t Command_Plugin(int32_t CommandId, void* Buffer, int32_t Size) {
-  if (Session == nullptr) return Command_NoSession;
-  return Session->AddCommand(CommandId, Buffer, Size);
+  tPlugInSession* session = Session.load();
+  if (session == nullptr) return Command_NoSession;
+  return session->AddCommand(CommandId, Buffer, Size);
 }
 
+// Also from inside the callback: the thread then ends when the callback returns.
 KALVOR_EXPORT void Finalize_Plugin(void) {
-  if (Session == nullptr) return;
-  Session->FinalizeWorker();
-  DestroySession();
+  if (tPlugInSession* session = Session.exchange(nullptr))
+    StopAndRelease(session, tStopKind::Finalize);
 }
 
-// Unloaded without Finalize_Plugin: stop the session all the same, without the
-// worker's Finalize.
-void OnLibraryUnload() {
-  DestroySession();
+// Unloaded without Finalize_Plugin: the session stops all the same, without
+// the worker's Finalize. A step that must not wait abandons the session.
+void OnLibraryUnload(tUnloadReason reason) {
+  tPlugInSession* session = Session.exchange(nullptr);
+  if (session == nullptr) return;
+  if (reason == tUnloadReason::ProcessExiting)
+    session->Stop(tStopKind::Abandon);
+  else
+    StopAndRelease(session, tStopKind::Unload);
 }

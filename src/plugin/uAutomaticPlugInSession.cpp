@@ -5,6 +5,8 @@
 #include <cstring>
 #include <exception>
 
+#include "log/uLog.h"
+#include "platform/LibraryPin.h"
 #include "worker/uFormat.h"
 #include "worker/uPlugInConst.h"
 #include "worker/uPlugInDynMenuErrors.h"
@@ -18,11 +20,7 @@ constexpr int32_t SizeWordLength = 4;
 tPlugInSession::tPlugInSession() = default;
 
 tPlugInSession::~tPlugInSession() {
-  Terminated = true;
-  StartThread();
-  if (Thread.joinable()) Thread.join();
-  Worker.reset();
-  ClearQueue();
+  Stop(tStopKind::Unload);
 }
 
 void tPlugInSession::InitWorker(Callback callback, intptr_t userValue) noexcept {
@@ -34,31 +32,15 @@ void tPlugInSession::InitWorker(Callback callback, intptr_t userValue) noexcept 
     SessionName = Worker->Name;
   } catch (...) {
   }
-}
-
-void tPlugInSession::FinalizeWorker() noexcept {
-  std::lock_guard<std::mutex> guard(WorkerLock);
-  if (!Worker) return;
-  try {
-    Worker->Finalize();
-  } catch (...) {
-  }
+  if (Worker) QueueLimit = static_cast<uint32_t>(Worker->QueueLimit);
 }
 
 const std::string& tPlugInSession::PlugInName() {
   return ::PlugInName();
 }
 
-void tPlugInSession::StartThread() {
-  std::lock_guard<std::mutex> guard(StartLock);
-  if (Started) return;
-  Thread = std::thread([this] { Execute(); });
-  Started = true;
-}
-
 int32_t tPlugInSession::AddCommand(int32_t commandId, const void* buffer, int32_t size) noexcept {
   try {
-    StartThread();
     // A buffer that cannot hold its own size word, or claims more bytes than
     // the host handed over, cannot be answered without going outside it.
     if (buffer == nullptr || size < SizeWordLength ||
@@ -67,8 +49,15 @@ int32_t tPlugInSession::AddCommand(int32_t commandId, const void* buffer, int32_
     auto item = std::make_unique<tQueueItem>();
     item->CommandId = commandId;
     std::lock_guard<std::mutex> guard(QueueLock);
+    if (Stopping) return Command_NoSession;
+    if (Queue.size() >= QueueLimit) {
+      NoteRefusal();
+      return Command_Refused;
+    }
     item->Data.Get() = CopyBuffer(buffer, size);
     if (item->Data.Get() == nullptr) return Command_Refused;
+    StartThreadLocked();
+    EndRefusals("Queue accepts commands again: %u commands were refused");
     Queue.push_back(std::move(item));
     QueueSemaphore.release();
     return Command_Queued;
@@ -86,26 +75,52 @@ uint8_t* tPlugInSession::CopyBuffer(const void* buffer, int32_t size) {
   return copy;
 }
 
+// Written straight to the log, from the host's thread: one line when refusing
+// begins, one with the count when it ends.
+void tPlugInSession::NoteRefusal() {
+  ++Refused;
+  if (Refusing) return;
+  Refusing = true;
+  LogWrite(Format("Queue full at QueueLimit=%u commands: refusing new commands", QueueLimit));
+}
+
+void tPlugInSession::EndRefusals(const char* line) {
+  if (!Refusing) return;
+  LogWrite(Format(line, Refused));
+  Refusing = false;
+  Refused = 0;
+}
+
+// The thread first runs when the first command is queued, so the worker is
+// fully initialised before the thread touches it.
+void tPlugInSession::StartThreadLocked() {
+  if (Thread.joinable()) return;
+  Thread = std::thread([this] {
+    Execute();
+    if (DeleteOnExit) delete this;
+  });
+}
+
 void tPlugInSession::Execute() {
-  while (!Terminated) {
+  while (!Stopping) {
     if (!QueueSemaphore.try_acquire_for(IdleWait)) continue;
     std::unique_ptr<tQueueItem> item = TakeItem();
     if (!item) continue;
     if (Worker) RunCommand(*item);
-    CallBack(*item);
+    if (MayCallBack()) CallBack(*item);
   }
 }
 
+// Nothing is taken once stopping has begun: only a command already taken runs.
 std::unique_ptr<tPlugInSession::tQueueItem> tPlugInSession::TakeItem() {
   std::lock_guard<std::mutex> guard(QueueLock);
-  if (Queue.empty()) return nullptr;
+  if (Stopping || Queue.empty()) return nullptr;
   std::unique_ptr<tQueueItem> item = std::move(Queue.front());
   Queue.pop_front();
   return item;
 }
 
 void tPlugInSession::RunCommand(tQueueItem& item) {
-  std::lock_guard<std::mutex> guard(WorkerLock);
   try {
     const uint32_t started = Worker->GetTicks();
     Worker->WriteLog("--New Operation was complete started-->");
@@ -119,6 +134,14 @@ void tPlugInSession::RunCommand(tQueueItem& item) {
   } catch (...) {
     Worker->WriteLog("[SessionObj] Exception while call .PlugInCommand Msg=\"Unknown error\".");
   }
+}
+
+// A process that is ending has destroyed, or is destroying, what the host's
+// callback would use.
+bool tPlugInSession::MayCallBack() const {
+  if (!Stopping) return true;
+  const tStopKind kind = StopKind;
+  return kind == tStopKind::Finalize || kind == tStopKind::Unload;
 }
 
 // An exception out of the host's callback must not end the thread: later
@@ -136,4 +159,64 @@ void tPlugInSession::CallBack(tQueueItem& item) noexcept {
 void tPlugInSession::ClearQueue() noexcept {
   std::lock_guard<std::mutex> guard(QueueLock);
   Queue.clear();
+}
+
+void tPlugInSession::Stop(tStopKind kind) noexcept {
+  bool onSessionThread = false;
+  if (!BeginStop(kind, onSessionThread)) return;
+  if (kind == tStopKind::Abandon) return AbandonThread();
+  if (onSessionThread) {
+    LeaveToThread(kind);
+  } else if (Thread.joinable()) {
+    try {
+      Thread.join();
+    } catch (...) {
+    }
+  }
+  FinishWorker(kind);
+  ClearQueue();
+}
+
+bool tPlugInSession::BeginStop(tStopKind kind, bool& onSessionThread) {
+  std::lock_guard<std::mutex> guard(QueueLock);
+  if (Stopping) return false;
+  StopKind = kind;
+  Stopping = true;
+  if (kind != tStopKind::Abandon) EndRefusals("Queue closed while full: %u commands were refused");
+  onSessionThread = Thread.joinable() && Thread.get_id() == std::this_thread::get_id();
+  // Wakes a thread waiting for commands at once instead of after its wait.
+  QueueSemaphore.release();
+  return true;
+}
+
+// Stopped from inside the callback: the thread cannot wait for itself. It ends
+// when the callback returns and then deletes the session; after Finalize the
+// host may unload the library in the same callback, so the library stays
+// loaded until the thread has left it.
+void tPlugInSession::LeaveToThread(tStopKind kind) {
+  Thread.detach();
+  DeleteOnExit = true;
+  LeftToThread = true;
+  if (kind == tStopKind::Finalize) KeepLoadedUntilThreadEnds();
+}
+
+// The worker and the session stay as they are: the thread may still use them,
+// and destroying the worker would call into the database client library.
+void tPlugInSession::AbandonThread() noexcept {
+  if (Thread.joinable()) Thread.detach();
+  LeftToThread = true;
+  ClearQueue();
+}
+
+// Runs once no command runs: after the thread has ended, or on the thread
+// itself between commands.
+void tPlugInSession::FinishWorker(tStopKind kind) noexcept {
+  if (!Worker) return;
+  if (kind == tStopKind::Finalize) {
+    try {
+      Worker->Finalize();
+    } catch (...) {
+    }
+  }
+  Worker.reset();
 }

@@ -16,18 +16,45 @@
 #include "worker/uHeapBlock.h"
 #include "worker/uPlugInWorker.h"
 
+// How a session is stopped; see tPlugInSession::Stop.
+enum class tStopKind {
+  // Finalize_Plugin: the worker's Finalize runs once no command runs.
+  Finalize,
+  // The library is unloaded without Finalize_Plugin.
+  Unload,
+  // The process is ending: the host is called back no more.
+  ProcessExit,
+  // An unload step that must not wait: the thread is left to itself and
+  // nothing calls into the database client library any more.
+  Abandon,
+};
+
 class tPlugInSession {
  public:
   tPlugInSession();
-  // Stops the thread after the command in progress, destroys the worker and
-  // drops queued commands without a callback.
+  // Stops the session as for an unload when nobody did before.
   ~tPlugInSession();
   tPlugInSession(const tPlugInSession&) = delete;
   tPlugInSession& operator=(const tPlugInSession&) = delete;
 
   void InitWorker(Callback callback, intptr_t userValue) noexcept;
+  // 0 queued; 1 the session is stopping; 3 refused (a buffer that cannot be
+  // answered inside itself, a full queue, no memory).
   int32_t AddCommand(int32_t commandId, const void* buffer, int32_t size) noexcept;
-  void FinalizeWorker() noexcept;
+
+  // The one way a session stops; a second call does nothing. In order: mark
+  // stopping, so no command is queued or started from now on; wake the thread;
+  // wait for it to end unless the caller is that thread (or the kind is
+  // Abandon), which lets the command in progress finish and be called back
+  // (not at ProcessExit); Finalize the worker (Finalize only) and destroy it
+  // (not at Abandon); drop queued commands without a callback. Called on the
+  // session thread, from inside the callback, the thread ends when the
+  // callback returns and takes the session with it (OwnedByItsThread); at
+  // Finalize the library then stays loaded until the thread has left it.
+  void Stop(tStopKind kind) noexcept;
+  // After Stop: the session thread deletes the session on its way out, or
+  // the session was abandoned; either way nobody else may delete it.
+  bool OwnedByItsThread() const { return LeftToThread; }
 
   static const std::string& PlugInName();
   const std::string& Name() const { return SessionName; }
@@ -38,25 +65,41 @@ class tPlugInSession {
     tHeapBlock Data;
   };
 
-  void StartThread();
+  void StartThreadLocked();
   void Execute();
   std::unique_ptr<tQueueItem> TakeItem();
   void RunCommand(tQueueItem& item);
+  bool MayCallBack() const;
   void CallBack(tQueueItem& item) noexcept;
   void ClearQueue() noexcept;
   static uint8_t* CopyBuffer(const void* buffer, int32_t size);
 
+  // Both with QueueLock held: the refusals of a full queue are logged once per burst.
+  void NoteRefusal();
+  void EndRefusals(const char* line);
+
+  // Steps of Stop.
+  bool BeginStop(tStopKind kind, bool& onSessionThread);
+  void LeaveToThread(tStopKind kind);
+  void AbandonThread() noexcept;
+  void FinishWorker(tStopKind kind) noexcept;
+
   std::string SessionName = "Abstract PlugIn";
   Callback HostCallback = nullptr;
   intptr_t UserValue = 0;
+  uint32_t QueueLimit = DefaultQueueLimit;
   std::counting_semaphore<2147483647> QueueSemaphore{0};
+  // Guards the queue, the refusal count, starting the thread and the stop mark.
   std::mutex QueueLock;
   std::deque<std::unique_ptr<tQueueItem>> Queue;
+  uint32_t Refused = 0;
+  bool Refusing = false;
   std::unique_ptr<tPlugInWorker> Worker;
-  // Held while a command runs, so the worker's Finalize never overlaps one.
-  std::mutex WorkerLock;
-  std::mutex StartLock;
-  bool Started = false;
-  std::atomic<bool> Terminated{false};
   std::thread Thread;
+  std::atomic<bool> Stopping{false};
+  std::atomic<tStopKind> StopKind{tStopKind::Finalize};
+  // Written and read by whoever called Stop.
+  bool LeftToThread = false;
+  // Written and read by the session thread alone.
+  bool DeleteOnExit = false;
 };

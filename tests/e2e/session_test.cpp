@@ -1,6 +1,7 @@
 // The plugin boundary as a host sees it: the built library loaded with dlopen.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -204,12 +205,12 @@ TEST_F(SessionTest, FinalizeFinishesTheCommandInProgressAndDropsTheQueue) {
   for (int i = 1; i <= 10; ++i) ASSERT_EQ(Host->Command(i, command), 0);
 
   std::thread finalizer([&] { Host->Finalize(); });
-  // The worker's banner is written before the session is torn down.
+  // Finalize has begun once new commands are turned away; the worker's banner
+  // follows only when the callback in progress has returned.
   const auto deadline = std::chrono::steady_clock::now() + Patience;
-  while (log.MainText().find("Finalize PlugIn Worker Object") == std::string::npos &&
-         std::chrono::steady_clock::now() < deadline)
+  while (Host->Command(99, command) == 0 && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(10ms);
-  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(log.MainText().find("Finalize PlugIn Worker Object"), std::string::npos);
   {
     std::lock_guard<std::mutex> guard(BlockingCallback::Lock);
     BlockingCallback::Released = true;
@@ -217,6 +218,7 @@ TEST_F(SessionTest, FinalizeFinishesTheCommandInProgressAndDropsTheQueue) {
   BlockingCallback::Changed.notify_all();
   finalizer.join();
   EXPECT_EQ(BlockingCallback::Calls, 1);
+  EXPECT_NE(log.MainText().find("Finalize PlugIn Worker Object"), std::string::npos);
 }
 
 TEST_F(SessionTest, UnloadingWithoutFinalizeStopsTheSessionWithoutTheWorkersFinalize) {
@@ -241,12 +243,17 @@ TEST(SessionNames, CopiesUnderAnotherFileNameReportTheirOwnName) {
 
 TEST(SessionNames, FailedInitialisationAnswersAsAbstractPlugIn) {
   PluginCopy plugin;
-  // A folder where the ini file should be: the default file cannot be written.
+  // A folder where the ini file should be: it can be neither read nor written.
   std::filesystem::create_directory(plugin.IniPath());
+  LogTail log(HostLogsFolder());
   tPluginHost host(plugin.LibraryPath());
   EXPECT_EQ(host.Init(), "DYNAMIC_MENU");
   EXPECT_EQ(AnsweringName(host), "Abstract PlugIn");
   host.Finalize();
+  const auto lines = log.MainMessages();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                       "cannot read " + plugin.IniPath() + ": Is a directory"),
+            1);
 }
 
 TEST(SessionConfig, MissingIniIsWrittenWithTheDefaultKeysInOrder) {

@@ -1,8 +1,9 @@
 #include "platform/LibraryUnload.h"
 
 namespace {
-// Destructor functions run before the library's static objects are destroyed.
+// Destructor functions run before the library's static objects are destroyed,
+// and at process exit after the handlers registered with CallAtProcessExit.
 __attribute__((destructor)) void RunLibraryUnload() {
-  OnLibraryUnload();
+  OnLibraryUnload(tUnloadReason::LibraryUnloaded);
 }
 }  // namespace

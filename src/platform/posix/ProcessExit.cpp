@@ -1,0 +1,7 @@
+#include "platform/ProcessExit.h"
+
+#include <cstdlib>
+
+void CallAtProcessExit(void (*handler)()) {
+  std::atexit(handler);
+}
