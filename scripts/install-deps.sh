@@ -9,9 +9,14 @@ packages=(
   libsimpleini-dev nlohmann-json3-dev
   firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils
 )
-if [[ "${1:-}" == "--server" ]]; then
-  packages+=(firebird3.0-server graphviz)
-fi
+for option in "$@"; do
+  case "$option" in
+    --server) packages+=(firebird3.0-server graphviz) ;;
+    # scripts/fuzz.sh: clang with the libFuzzer and sanitizer runtimes.
+    --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+    *) echo "usage: $0 [--server] [--fuzz]" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for package in "${packages[@]}"; do

@@ -3,7 +3,8 @@
 # server, builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs
 # all suites, then builds with ThreadSanitizer and runs the unit and
 # end-to-end suites again (the session, the logs and the menu worker's
-# threads). Safe to run twice.
+# threads), and last fuzzes the command path for 60 seconds (scripts/fuzz.sh).
+# Safe to run twice.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -40,3 +41,6 @@ scripts/demo-rerun-test.sh
 
 # The database fault soak, short: this script holds the server lock already.
 KALVOR_SERVER_LOCKED=1 scripts/soak.sh
+
+# The command path fuzzed for a minute.
+scripts/fuzz.sh 60
