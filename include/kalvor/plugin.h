@@ -19,10 +19,18 @@ void Init_Plugin(char** NameOut, Callback cb, intptr_t UserValue);
 /* The plugin name; works without a session. */
 void GetName_Plugin(char** NameOut);
 
-/* Queues a copy of Size bytes of Buffer. 0 queued, 1 no session, 3 refused. */
+/* Queues a copy of Size bytes of Buffer. 0 queued; 1 no session (or it is
+   stopping); 3 refused: a buffer that cannot be answered inside itself, or a
+   full queue (QueueLimit in the ini file). A refused command is never called
+   back. */
 int32_t Command_Plugin(int32_t CommandId, void* Buffer, int32_t Size);
 
-/* Finalizes the worker, stops the session thread, drops queued commands. */
+/* Stops the session: the command in progress finishes and is called back,
+   then the worker closes its database connection; queued commands are dropped
+   without a callback. May be called from inside the callback: it then returns
+   at once, the thread ends when the callback returns, and the library stays
+   loaded until then, so the host may dlclose it in the same callback. Call it
+   before a dlclose from inside the callback. */
 void Finalize_Plugin(void);
 
 #ifdef __cplusplus
