@@ -30,7 +30,8 @@ int32_t Command_Plugin(int32_t CommandId, void* Buffer, int32_t Size);
    without a callback. May be called from inside the callback: it then returns
    at once, the thread ends when the callback returns, and the library stays
    loaded until then, so the host may dlclose it in the same callback. Call it
-   before a dlclose from inside the callback. */
+   before a dlclose from inside the callback: without it the library can only
+   survive that dlclose by keeping its memory mapped (Linux 6.10 or later). */
 void Finalize_Plugin(void);
 
 #ifdef __cplusplus

@@ -7,3 +7,9 @@
 // from inside a call it makes into the host, so that the host may unload the
 // library before that call returns.
 void KeepLoadedUntilThreadEnds();
+
+// For the same thread when the host unloads the library from inside that call
+// without stopping it first: the unload goes on, but the library's memory stays
+// mapped for the rest of the process, so the thread can still return through
+// it. False where the platform cannot keep it (Linux before 6.10, 32-bit).
+bool KeepMappedThroughUnload();

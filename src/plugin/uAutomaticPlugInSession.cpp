@@ -190,14 +190,17 @@ bool tPlugInSession::BeginStop(tStopKind kind, bool& onSessionThread) {
 }
 
 // Stopped from inside the callback: the thread cannot wait for itself. It ends
-// when the callback returns and then deletes the session; after Finalize the
+// when the callback returns and then deletes the session. After Finalize the
 // host may unload the library in the same callback, so the library stays
-// loaded until the thread has left it.
+// loaded until the thread has left it; an unload without Finalize is already
+// under way, and only keeping the library's memory mapped lets the thread
+// return through it.
 void tPlugInSession::LeaveToThread(tStopKind kind) {
   Thread.detach();
   DeleteOnExit = true;
   LeftToThread = true;
   if (kind == tStopKind::Finalize) KeepLoadedUntilThreadEnds();
+  if (kind == tStopKind::Unload) KeepMappedThroughUnload();
 }
 
 // The worker and the session stay as they are: the thread may still use them,

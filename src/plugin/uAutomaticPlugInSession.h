@@ -50,7 +50,8 @@ class tPlugInSession {
   // (not at Abandon); drop queued commands without a callback. Called on the
   // session thread, from inside the callback, the thread ends when the
   // callback returns and takes the session with it (OwnedByItsThread); at
-  // Finalize the library then stays loaded until the thread has left it.
+  // Finalize the library then stays loaded until the thread has left it, at
+  // Unload its memory stays mapped where the platform allows.
   void Stop(tStopKind kind) noexcept;
   // After Stop: the session thread deletes the session on its way out, or
   // the session was abandoned; either way nobody else may delete it.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/LogTail.h"
 #include "support/PluginCopy.h"
 #include "support/ShellCommand.h"
 #include "support/TempFolder.h"
@@ -46,15 +47,6 @@ class DemoDatabase {
  private:
   std::unique_ptr<TestDatabase> Server;
 };
-
-std::vector<std::string> LinesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-    lines.push_back(text.substr(start, end - start));
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
-}
 
 std::vector<fs::path> FilesUnder(const fs::path& folder) {
   std::vector<fs::path> files;
@@ -99,7 +91,7 @@ TEST_P(ProcessExitTest, HostEndingWithoutFinalizeExitsCleanlyAndTheLogTellsNoLie
             std::string::npos);
   EXPECT_EQ(text.find("connection shutdown"), std::string::npos);
   size_t cutLines = 0;
-  for (const std::string& line : LinesOf(text)) {
+  for (const std::string& line : SplitLogLines(text, false)) {
     ASSERT_GE(line.size(), StampLength) << line;
     EXPECT_EQ(line[2], ':') << line;
     EXPECT_FALSE(line.substr(StampLength).starts_with("Finalize Close Database connection."));

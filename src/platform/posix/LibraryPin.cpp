@@ -1,7 +1,12 @@
 #include "platform/LibraryPin.h"
 
 #include <dlfcn.h>
+#include <link.h>
 #include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdint>
 
 namespace {
 // An address inside this library, so dladdr reports the library, not the host.
@@ -36,6 +41,42 @@ class tThreadEndRelease {
 };
 
 tThreadEndRelease ThreadEndRelease;
+
+// Sealing a mapping (Linux 6.10) makes munmap fail on it, and the loader
+// ignores that failure: the library is taken off its lists but stays mapped.
+#ifndef SYS_mseal
+constexpr long SYS_mseal = 462;
+#endif
+
+bool SealRange(uintptr_t start, uintptr_t end) {
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  start &= ~(page - 1);
+  end = (end + page - 1) & ~(page - 1);
+  return syscall(SYS_mseal, start, end - start, 0) == 0;
+}
+
+bool Contains(const dl_phdr_info& info, uintptr_t address) {
+  for (int i = 0; i < info.dlpi_phnum; ++i) {
+    const ElfW(Phdr)& segment = info.dlpi_phdr[i];
+    const uintptr_t start = info.dlpi_addr + segment.p_vaddr;
+    if (segment.p_type == PT_LOAD && address >= start && address < start + segment.p_memsz)
+      return true;
+  }
+  return false;
+}
+
+// Seals every loaded segment of the object that holds the anchor.
+int SealOwnSegments(dl_phdr_info* info, size_t, void* sealed) {
+  if (!Contains(*info, reinterpret_cast<uintptr_t>(&PinAnchor))) return 0;
+  bool all = true;
+  for (int i = 0; i < info->dlpi_phnum; ++i) {
+    const ElfW(Phdr)& segment = info->dlpi_phdr[i];
+    const uintptr_t start = info->dlpi_addr + segment.p_vaddr;
+    if (segment.p_type == PT_LOAD) all = SealRange(start, start + segment.p_memsz) && all;
+  }
+  *static_cast<bool*>(sealed) = all;
+  return 1;
+}
 }  // namespace
 
 void KeepLoadedUntilThreadEnds() {
@@ -43,4 +84,10 @@ void KeepLoadedUntilThreadEnds() {
   if (dladdr(reinterpret_cast<void*>(&PinAnchor), &info) == 0 || info.dli_fname == nullptr) return;
   void* library = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
   if (library != nullptr && !ThreadEndRelease.Hold(library)) dlclose(library);
+}
+
+bool KeepMappedThroughUnload() {
+  bool sealed = false;
+  dl_iterate_phdr(&SealOwnSegments, &sealed);
+  return sealed;
 }
