@@ -73,6 +73,7 @@ void tIB_DynMenuWorker::ReconnectWhenGone(tFailedAttempt& failure) {
     throw;
   }
   LogWrite("Database " + Database->DatabaseName + " connected");
+  ++DatabaseFigures.Reconnects;
 }
 
 void tIB_DynMenuWorker::RollbackQuietly() noexcept {
@@ -87,6 +88,8 @@ bool tIB_DynMenuWorker::PauseBeforeRetry(const tFailedAttempt& failure) {
       DecideRetry(failure, tRetryLimits{ConnectTimeout, Transaction->LockTimeout});
   if (!decision.Refusal.empty()) LogWrite(decision.Refusal);
   if (decision.Cause == tRetryCause::None) return false;
+  ++(decision.Cause == tRetryCause::Deadlock ? DatabaseFigures.DeadlockRetries
+                                             : DatabaseFigures.ConnectionLossRetries);
   const uint32_t pause = DrawRetryPause();
   LogWrite(Format("Pausing before retrying query due to %s for %u ms...",
                   RetryCauseText(decision.Cause), pause));

@@ -48,6 +48,7 @@ int32_t tPlugInSession::AddCommand(int32_t commandId, const void* buffer, int32_
       return Command_Refused;
     auto item = std::make_unique<tQueueItem>();
     item->CommandId = commandId;
+    item->QueuedAt = std::chrono::steady_clock::now();
     std::lock_guard<std::mutex> guard(QueueLock);
     if (Stopping) return Command_NoSession;
     if (Queue.size() >= QueueLimit) {
@@ -59,6 +60,7 @@ int32_t tPlugInSession::AddCommand(int32_t commandId, const void* buffer, int32_
     StartThreadLocked();
     EndRefusals("Queue accepts commands again: %u commands were refused");
     Queue.push_back(std::move(item));
+    Figures.NoteQueueLength(Queue.size());
     QueueSemaphore.release();
     return Command_Queued;
   } catch (...) {
@@ -106,7 +108,12 @@ void tPlugInSession::Execute() {
     if (!QueueSemaphore.try_acquire_for(IdleWait)) continue;
     std::unique_ptr<tQueueItem> item = TakeItem();
     if (!item) continue;
-    if (Worker) RunCommand(*item);
+    if (Worker) {
+      const tLocalTime started = tLocalTime::Now();
+      WriteFiguresOfHourBefore(started);
+      RunCommand(*item);
+      CountAnswer(*item, started);
+    }
     if (MayCallBack()) CallBack(*item);
   }
 }
@@ -152,6 +159,31 @@ void tPlugInSession::CallBack(tQueueItem& item) noexcept {
     uint8_t* buffer = item.Data.Get();
     HostCallback(item.CommandId, SessionName.c_str(), buffer,
                  static_cast<int32_t>(EnvelopeSizeWord(buffer)), UserValue);
+  } catch (...) {
+  }
+}
+
+// Counted as the callback is about to be made: the time the host waited.
+void tPlugInSession::CountAnswer(tQueueItem& item, const tLocalTime& started) noexcept {
+  const uint8_t* buffer = item.Data.Get();
+  const auto waited = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - item.QueuedAt);
+  Figures.CountAnswer(started, EnvelopeCommand(buffer), EnvelopeResultCode(buffer),
+                      static_cast<uint64_t>(waited.count()));
+}
+
+void tPlugInSession::WriteFiguresOfHourBefore(const tLocalTime& now) noexcept {
+  try {
+    if (const auto line = Figures.CloseHourBefore(now, Worker->DatabaseFigures))
+      Worker->WriteLog(*line);
+  } catch (...) {
+  }
+}
+
+void tPlugInSession::WriteFiguresAtFinalize() noexcept {
+  try {
+    if (const auto line = Figures.CloseAt(tLocalTime::Now(), Worker->DatabaseFigures))
+      Worker->WriteLog(*line);
   } catch (...) {
   }
 }
@@ -216,6 +248,7 @@ void tPlugInSession::AbandonThread() noexcept {
 void tPlugInSession::FinishWorker(tStopKind kind) noexcept {
   if (!Worker) return;
   if (kind == tStopKind::Finalize) {
+    WriteFiguresAtFinalize();
     try {
       Worker->Finalize();
     } catch (...) {

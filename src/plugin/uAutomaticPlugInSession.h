@@ -5,6 +5,7 @@
 #include <kalvor/plugin.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -14,6 +15,7 @@
 #include <thread>
 
 #include "worker/uHeapBlock.h"
+#include "worker/uHourlyFigures.h"
 #include "worker/uPlugInWorker.h"
 
 // How a session is stopped; see tPlugInSession::Stop.
@@ -64,6 +66,7 @@ class tPlugInSession {
   struct tQueueItem {
     int32_t CommandId = 0;
     tHeapBlock Data;
+    std::chrono::steady_clock::time_point QueuedAt;
   };
 
   void StartThreadLocked();
@@ -73,6 +76,10 @@ class tPlugInSession {
   bool MayCallBack() const;
   void CallBack(tQueueItem& item) noexcept;
   void ClearQueue() noexcept;
+  // The hourly figures: counted around each command, written through the worker's log.
+  void CountAnswer(tQueueItem& item, const tLocalTime& started) noexcept;
+  void WriteFiguresOfHourBefore(const tLocalTime& now) noexcept;
+  void WriteFiguresAtFinalize() noexcept;
   static uint8_t* CopyBuffer(const void* buffer, int32_t size);
 
   // Both with QueueLock held: the refusals of a full queue are logged once per burst.
@@ -96,6 +103,7 @@ class tPlugInSession {
   uint32_t Refused = 0;
   bool Refusing = false;
   std::unique_ptr<tPlugInWorker> Worker;
+  tHourlyFigures Figures;
   std::thread Thread;
   std::atomic<bool> Stopping{false};
   std::atomic<tStopKind> StopKind{tStopKind::Finalize};

@@ -24,6 +24,10 @@ int32_t EnvelopeCommand(const uint8_t* buffer) {
   return static_cast<int32_t>(ReadLE32(buffer + EnvelopeCommandOffset));
 }
 
+int32_t EnvelopeResultCode(const uint8_t* buffer) {
+  return static_cast<int32_t>(ReadLE32(buffer + EnvelopeResultCodeOffset));
+}
+
 void StoreEnvelopeAnswer(uint8_t* buffer, int32_t outcome, int32_t resultCode) {
   WriteLE32(buffer + EnvelopeOutcomeOffset, static_cast<uint32_t>(outcome));
   WriteLE32(buffer + EnvelopeResultCodeOffset, static_cast<uint32_t>(resultCode));

@@ -12,4 +12,5 @@ void SetResultCode(int32_t* resultCode, int32_t code);
 // Envelope words of a buffer that holds at least the 16-byte envelope.
 uint32_t EnvelopeSizeWord(const uint8_t* buffer);
 int32_t EnvelopeCommand(const uint8_t* buffer);
+int32_t EnvelopeResultCode(const uint8_t* buffer);
 void StoreEnvelopeAnswer(uint8_t* buffer, int32_t outcome, int32_t resultCode);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/IniFile.h"
+#include "worker/uHourlyFigures.h"
 #include "worker/uPlugInConst.h"
 
 class tPlugInWorker {
@@ -38,6 +39,8 @@ class tPlugInWorker {
   int32_t LogLevel = 0;
   // Commands the session queues at most; read with LogLevel.
   int32_t QueueLimit = DefaultQueueLimit;
+  // Retries and reconnects of the hour, taken by the session's hourly figures.
+  tDatabaseFigures DatabaseFigures;
 
  private:
   std::unique_ptr<tIniFile> LoadConfig(const std::string& path);

@@ -9,12 +9,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <functional>
 #include <future>
 #include <memory>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -156,6 +158,72 @@ TEST_F(ServerFaultTest, StatementsCutHalfWayRunAgainOnANewAttachment) {
 
   EXPECT_EQ(LinesContaining("Transaction is active! Rollback"), 0u);
   EXPECT_EQ(LinesContaining("Error while processing"), 0u);
+}
+
+namespace {
+// The figures lines of the log, whichever hours they cover: counts summed,
+// times kept per line.
+struct tFigures {
+  std::vector<std::string> Lines;
+  std::vector<long> Counts = std::vector<long>(13, 0);
+  std::vector<double> Median, P99, Max;
+};
+
+tFigures ReadFigures(const std::vector<std::string>& messages) {
+  const std::regex pattern(
+      "^Figures of [-0-9: ]+: commands 100=(\\d+) 101=(\\d+) 102=(\\d+) other=(\\d+); "
+      "result codes 0=(\\d+) 1=(\\d+) 2=(\\d+) 3=(\\d+) other=(\\d+); "
+      "retries deadlock=(\\d+) connection loss=(\\d+); reconnects=(\\d+); longest queue=(\\d+); "
+      "Command_Plugin to callback ms median=([.\\d]+) p99=([.\\d]+) max=([.\\d]+)$");
+  tFigures figures;
+  for (const auto& line : messages) {
+    std::smatch field;
+    if (!std::regex_match(line, field, pattern)) continue;
+    figures.Lines.push_back(line);
+    for (size_t index = 0; index < figures.Counts.size(); ++index)
+      figures.Counts[index] += std::stol(field[index + 1].str());
+    figures.Median.push_back(std::stod(field[14].str()));
+    figures.P99.push_back(std::stod(field[15].str()));
+    figures.Max.push_back(std::stod(field[16].str()));
+  }
+  return figures;
+}
+}  // namespace
+
+TEST_F(ServerFaultTest, FinalizeWritesTheFiguresOfTheHour) {
+  StartPlugin(Db.ConnectionString());
+  ExpectStartItem(Ask(StartItemRequest(1)), "warm-up");
+  // Three commands queue up behind a slow one, whose statement is cut half-way.
+  Send(StartItemRequest(99));
+  Send(ItemDescRequest(12345));
+  Send(ActionRequest(1, 2, "figures"));
+  Send(MakeCommand(16, 7));
+  std::this_thread::sleep_for(HalfWay);
+  DeleteOurAttachment();
+  const std::vector<tAnswer> queued = Host->WaitAnswers(4, Patience);
+  ASSERT_EQ(queued.size(), 4u);
+  // Deleted between two commands: a reconnect without a retry.
+  DeleteOurAttachment();
+  ExpectStartItem(Ask(StartItemRequest(1)), "reconnected");
+  Host->Finalize();
+  Host.reset();
+
+  const tFigures figures = ReadFigures(Log.MainMessages());
+  ASSERT_FALSE(figures.Lines.empty()) << Log.MainText();
+  const std::vector<long> expected{3, 1, 1, 1, 4, 0, 1, 1, 0, 0, 1, 2};
+  EXPECT_EQ(std::vector<long>(figures.Counts.begin(), figures.Counts.begin() + 12), expected)
+      << "commands by kind, result codes, retries, reconnects:\n"
+      << figures.Lines.back();
+  EXPECT_GE(figures.Counts[12], 3) << "the longest queue";
+  // The queued description waited for the slow start item and its second run.
+  EXPECT_GE(*std::max_element(figures.Max.begin(), figures.Max.end()), 2000.0);
+  for (size_t line = 0; line < figures.Lines.size(); ++line) {
+    EXPECT_LE(figures.Median[line], figures.P99[line]) << figures.Lines[line];
+    EXPECT_LE(figures.P99[line], figures.Max[line]) << figures.Lines[line];
+  }
+  const std::string text = Log.MainText();
+  EXPECT_LT(text.rfind("Figures of "), text.find("=====   Finalize PlugIn Worker Object("))
+      << "written before the worker's Finalize";
 }
 
 TEST_F(ServerFaultTest, ADatabaseShutDownHalfWayServesAgainOnceOnline) {

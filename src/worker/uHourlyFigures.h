@@ -1,0 +1,51 @@
+// The figures of one hour of commands, written to the log as one line at the
+// first command of the next hour and at Finalize_Plugin.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/LocalTime.h"
+#include "worker/uLatencyHistogram.h"
+
+// What a worker's database steps add to the figures; counted on the session thread.
+struct tDatabaseFigures {
+  uint32_t DeadlockRetries = 0;
+  uint32_t ConnectionLossRetries = 0;
+  uint32_t Reconnects = 0;
+};
+
+class tHourlyFigures {
+ public:
+  // From the host's threads, with the session's queue lock held: the queue's
+  // length after a command was added.
+  void NoteQueueLength(size_t length);
+
+  // The rest on the session thread. One command called back: its command
+  // word, the result code it was answered with, and the time from
+  // Command_Plugin to the callback.
+  void CountAnswer(const tLocalTime& now, int32_t command, int32_t resultCode,
+                   uint64_t microseconds);
+  // Before a command runs: when now lies in a later hour than the figures,
+  // the line of that hour (with the database figures taken from the worker),
+  // and the figures start afresh.
+  std::optional<std::string> CloseHourBefore(const tLocalTime& now, tDatabaseFigures& database);
+  // At Finalize_Plugin: the line of the hour so far, if it saw any command.
+  std::optional<std::string> CloseAt(const tLocalTime& now, tDatabaseFigures& database);
+
+ private:
+  std::string Line(const std::string& period, const tDatabaseFigures& database) const;
+  void Clear();
+
+  // Commands 100, 101, 102 and any other word.
+  std::array<uint32_t, 4> Commands{};
+  // Result codes 0 to 3 and any other.
+  std::array<uint32_t, 5> ResultCodes{};
+  tLatencyHistogram Latency;
+  std::atomic<uint32_t> LongestQueue{0};
+  std::optional<tLocalTime> HourStart;
+};
