@@ -162,7 +162,7 @@ TEST_F(tDBQueryTest, UnknownProcedureFailsWithTheServersWordsAndLeavesTransactio
   Transaction.Rollback();
 }
 
-TEST_F(tDBQueryTest, EndingTheTransactionClosesTheResultAndNextOpenPreparesAgain) {
+TEST_F(tDBQueryTest, EndingTheTransactionClosesTheResultAndTheStatementRunsAgainInTheNext) {
   Database.Execute("INSERT INTO MENUS (MENU_ID, ITEM_START_ID) VALUES (1, 10);");
   OpenSelect("MENU_GET_START_ITEM(1)");
   EXPECT_EQ(Query->FieldByName("ITEM_START_ID").AsInteger(), 10);
@@ -209,6 +209,63 @@ TEST_F(tDBQueryTest, UpdateOfARowAnotherTransactionChangedMeanwhileIsADeadlock) 
         << error.Message;
   }
   Transaction.Rollback();
+}
+
+// A statement prepared once runs again with new values in later transactions;
+// the bytes of a text value arrive unchanged, NUL and quotes included; a
+// single-row select answers its first row or none; a new attachment prepares again.
+TEST_F(tDBQueryTest, PreparedStatementRunsAgainWithNewValuesUntilTheAttachmentGoes) {
+  Database.Execute(
+      "INSERT INTO MENUS (MENU_ID, SEQ, ITEM_START_ID) VALUES (1, 0, 10);"
+      "INSERT INTO MENUS (MENU_ID, SEQ, ITEM_START_ID) VALUES (1, 1, 11);"
+      "INSERT INTO MENUS (MENU_ID, SEQ, ITEM_START_ID) VALUES (2, 0, 20);");
+  tDBTransaction reads(Connection);
+  reads.ReadCommittedOnly = true;
+  tDBQuery start(Connection, reads);
+  start.AddLine("select first 1 *");
+  start.AddLine("from MENU_GET_START_ITEM(?)");
+  start.SingleRow = true;
+  tDBQuery action(Connection);
+  action.AddLine("execute procedure menu_prot_actions(?,?,?)");
+
+  const std::string key = std::string("a\0\"b'", 5) + kGreeting;
+  Connection.Open();
+  reads.StartTransaction();
+  const std::vector<std::pair<int32_t, std::string>> expected = {
+      {1, "10"}, {2, "20"}, {3, ""}, {2, "20"}};
+  for (const auto& [menu, item] : expected) {
+    start.SetParams({menu});
+    start.Open();
+    EXPECT_TRUE(start.IsPrepared());
+    EXPECT_EQ(start.RecordCount(), item.empty() ? 0 : 1) << menu;
+    EXPECT_EQ(start.FieldByName("ITEM_START_ID").AsString(), item) << menu;
+    start.Close();
+
+    Transaction.StartTransaction();
+    action.SetParams({menu, -menu, key});
+    action.Open();
+    Transaction.Commit();
+    EXPECT_TRUE(action.IsPrepared());
+  }
+  reads.Commit();
+  EXPECT_TRUE(start.IsPrepared());
+  Connection.Close();
+  EXPECT_FALSE(start.IsPrepared());
+  EXPECT_FALSE(action.IsPrepared());
+
+  EXPECT_EQ(
+      Database.QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS WHERE OCTET_LENGTH(ITEM_KEY) = " +
+                          std::to_string(key.size()) +
+                          " AND ITEM_KEY = 'a' || ASCII_CHAR(0) || '\"b''" + kGreeting + "';"),
+      "4");
+
+  Connection.Open();
+  reads.StartTransaction();
+  start.SetParams({1});
+  start.Open();
+  EXPECT_EQ(start.FieldByName("ITEM_START_ID").AsInteger(), 10);
+  start.SetParams({1, 2});
+  EXPECT_THROW(start.Open(), tDBError);
 }
 
 }  // namespace

@@ -83,6 +83,7 @@ void tDBConnection::Close() {
     } catch (const tDBError& error) {
       if (!failure) failure = error;
     }
+    query->ReleaseQuietly();
   }
   EndTransactionsQuietly();
   tFbStatus status;
@@ -127,9 +128,9 @@ void tDBConnection::Unregister(tDBQuery* query) {
   Erase(Queries_, query);
 }
 
-void tDBConnection::ReleaseQueriesOf(const tDBTransaction& transaction) noexcept {
+void tDBConnection::CloseResultsOf(const tDBTransaction& transaction) noexcept {
   for (tDBQuery* query : Queries_) {
-    if (query->RunsIn(transaction)) query->ReleaseQuietly();
+    if (query->RunsIn(transaction)) query->CloseQuietly();
   }
 }
 

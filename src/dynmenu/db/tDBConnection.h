@@ -32,9 +32,9 @@ class tDBConnection {
   bool IsConnected() const { return Attachment_ != 0; }
   // Asks the server for its base level; a failed request drops the attachment.
   bool TestConnected() noexcept;
-  // Closes the queries' results, ends active transactions (commit, else
-  // rollback, errors ignored) and detaches. Raises after the attachment has
-  // been dropped when closing a result or detaching fails.
+  // Closes the queries' results and lets their statements go, ends active
+  // transactions (commit, else rollback, errors ignored) and detaches. Raises after the attachment
+  // has been dropped when closing a result or detaching fails.
   void Close();
   // The same steps as Close with every error ignored.
   void ForceClose() noexcept;
@@ -47,7 +47,8 @@ class tDBConnection {
   void Unregister(tDBTransaction* transaction);
   void Register(tDBQuery* query);
   void Unregister(tDBQuery* query);
-  void ReleaseQueriesOf(const tDBTransaction& transaction) noexcept;
+  // Closes the results of the transaction's queries; their statements stay prepared.
+  void CloseResultsOf(const tDBTransaction& transaction) noexcept;
   void EndTransactionsQuietly() noexcept;
   tFbHandle* AttachmentHandle() { return &Attachment_; }
 

@@ -50,9 +50,24 @@ tDBQuery::tDBQuery(tDBConnection& connection)
   Connection_->Register(this);
 }
 
+tDBQuery::tDBQuery(tDBConnection& connection, tDBTransaction& transaction)
+    : Connection_(&connection), Transaction_(&transaction) {
+  Connection_->Register(this);
+}
+
 tDBQuery::~tDBQuery() {
   ReleaseQuietly();
   if (Connection_ != nullptr) Connection_->Unregister(this);
+}
+
+void tDBQuery::ClearText() {
+  ReleaseQuietly();
+  Lines_.clear();
+}
+
+void tDBQuery::AddLine(const std::string& line) {
+  ReleaseQuietly();
+  Lines_.push_back(line);
 }
 
 std::string tDBQuery::Text() const {
@@ -61,35 +76,35 @@ std::string tDBQuery::Text() const {
   return text;
 }
 
+void tDBQuery::Prepare() {
+  CheckCanRun();
+  if (!Prepared_) PrepareIn(Transaction());
+}
+
 void tDBQuery::Open() {
   if (Active_) Close();
-  if (Connection_ == nullptr || !Connection_->IsConnected()) throw tDBError(kNotOpen);
+  CheckCanRun();
   tDBTransaction& transaction = Transaction();
-  if (!transaction.InTransaction()) throw tDBError("Transaction is not active");
+  if (!Prepared_) PrepareIn(transaction);
   try {
-    Prepare(transaction);
-    Describe();
-    Execute(transaction, StatementType());
+    Execute(transaction);
     Active_ = true;
     ShowCurrentRow();
   } catch (...) {
-    ReleaseQuietly();
+    CloseQuietly();
     throw;
   }
 }
 
+// Closing a cursor costs no round trip: the client library sends it with the
+// next request.
 void tDBQuery::Close() {
-  Active_ = false;
-  Rows_.clear();
-  Position_ = 0;
-  HasCursor_ = false;
-  ShowCurrentRow();
-  if (Statement_ == 0) return;
+  ForgetResult();
+  if (!CursorOpen_) return;
+  CursorOpen_ = false;
   tFbStatus status;
-  const ISC_STATUS failed =
-      FbClientApi().DsqlFreeStatement(status.Vector(), &Statement_, DSQL_drop);
-  Statement_ = 0;
-  if (failed) throw status.Error();
+  if (FbClientApi().DsqlFreeStatement(status.Vector(), &Statement_, DSQL_close))
+    throw status.Error();
 }
 
 void tDBQuery::First() {
@@ -124,18 +139,31 @@ bool tDBQuery::RunsIn(const tDBTransaction& transaction) const {
   return Transaction_ == &transaction;
 }
 
-void tDBQuery::Prepare(tDBTransaction& transaction) {
-  Fields_.clear();
-  Rows_.clear();
-  Position_ = 0;
+void tDBQuery::CheckCanRun() {
+  if (Connection_ == nullptr || !Connection_->IsConnected()) throw tDBError(kNotOpen);
+  if (!Transaction().InTransaction()) throw tDBError("Transaction is not active");
+}
+
+// The statement's description and type come back with the prepare: the calls
+// after it are answered by the client library itself.
+void tDBQuery::PrepareIn(tDBTransaction& transaction) {
+  ReleaseQuietly();
   const tFbClientApi& api = FbClientApi();
   tFbStatus status;
-  if (api.DsqlAllocateStatement(status.Vector(), Connection_->AttachmentHandle(), &Statement_))
-    throw status.Error();
-  const std::string text = Text();
-  if (api.DsqlPrepare(status.Vector(), transaction.Handle(), &Statement_, 0, text.c_str(),
-                      static_cast<unsigned short>(Connection_->SQLDialect), nullptr))
-    throw status.Error();
+  try {
+    if (api.DsqlAllocateStatement(status.Vector(), Connection_->AttachmentHandle(), &Statement_))
+      throw status.Error();
+    const std::string text = Text();
+    if (api.DsqlPrepare(status.Vector(), transaction.Handle(), &Statement_, 0, text.c_str(),
+                        static_cast<unsigned short>(Connection_->SQLDialect), nullptr))
+      throw status.Error();
+    Describe();
+    StatementType_ = StatementType();
+  } catch (...) {
+    ReleaseQuietly();
+    throw;
+  }
+  Prepared_ = true;
 }
 
 void tDBQuery::Describe() {
@@ -150,11 +178,20 @@ void tDBQuery::Describe() {
       throw status.Error();
   }
   Output_->BindBuffers();
+  Fields_.clear();
   for (int index = 0; index < Output_->Count(); ++index) {
     const XSQLVAR& column = Output_->Column(index);
     Fields_.push_back(std::make_unique<tDBField>(tDBColumn{ColumnName(column),
                                                            static_cast<short>(column.sqltype & ~1),
                                                            column.sqlscale, column.sqlsubtype}));
+  }
+  Input_ = std::make_unique<tSqlDescriptorArea>(1);
+  if (api.DsqlDescribeBind(status.Vector(), &Statement_, SQLDA_VERSION1, Input_->Get()))
+    throw status.Error();
+  if (Input_->Overflows()) {
+    Input_ = std::make_unique<tSqlDescriptorArea>(Input_->Count());
+    if (api.DsqlDescribeBind(status.Vector(), &Statement_, SQLDA_VERSION1, Input_->Get()))
+      throw status.Error();
   }
 }
 
@@ -175,40 +212,61 @@ int tDBQuery::StatementType() {
   return type;
 }
 
-void tDBQuery::Execute(tDBTransaction& transaction, int statementType) {
+// A select's execute waits for its first fetch, so both take one round trip.
+void tDBQuery::Execute(tDBTransaction& transaction) {
   const tFbClientApi& api = FbClientApi();
   tFbStatus status;
-  const bool select = statementType == isc_info_sql_stmt_select ||
-                      statementType == isc_info_sql_stmt_select_for_upd;
+  Input_->BindValues(Params_);
+  XSQLDA* input = Input_->Count() > 0 ? Input_->Get() : nullptr;
+  const bool select = StatementType_ == isc_info_sql_stmt_select ||
+                      StatementType_ == isc_info_sql_stmt_select_for_upd;
+  if (select && SingleRow) return ExecuteSingleRow(transaction);
   ISC_STATUS failed = 0;
-  if (statementType == isc_info_sql_stmt_exec_procedure) {
+  if (StatementType_ == isc_info_sql_stmt_exec_procedure) {
     XSQLDA* output = Output_->Count() > 0 ? Output_->Get() : nullptr;
     failed = api.DsqlExecute2(status.Vector(), transaction.Handle(), &Statement_, SQLDA_VERSION1,
-                              nullptr, output);
+                              input, output);
   } else {
-    failed = api.DsqlExecute(status.Vector(), transaction.Handle(), &Statement_, SQLDA_VERSION1,
-                             nullptr);
+    failed =
+        api.DsqlExecute(status.Vector(), transaction.Handle(), &Statement_, SQLDA_VERSION1, input);
   }
   if (failed) throw status.Error();
-  HasCursor_ = select;
-  if (HasCursor_) FetchRow();
+  CursorOpen_ = select;
+  MoreRows_ = select;
+  if (MoreRows_) FetchRow();
 }
 
 bool tDBQuery::FetchRow() {
-  if (!HasCursor_) return false;
+  if (!MoreRows_) return false;
   tFbStatus status;
   const ISC_STATUS result =
       FbClientApi().DsqlFetch(status.Vector(), &Statement_, SQLDA_VERSION1, Output_->Get());
   if (result == kNoMoreRows) {
-    HasCursor_ = false;
+    MoreRows_ = false;
     return false;
   }
   if (result) throw status.Error();
+  KeepCurrentRow();
+  return true;
+}
+
+void tDBQuery::ExecuteSingleRow(tDBTransaction& transaction) {
+  XSQLDA* input = Input_->Count() > 0 ? Input_->Get() : nullptr;
+  tFbStatus status;
+  if (FbClientApi().DsqlExecute2(status.Vector(), transaction.Handle(), &Statement_, SQLDA_VERSION1,
+                                 input, Output_->Get())) {
+    // The server's word for a singleton without a row.
+    if (status.Vector()[1] == isc_stream_eof) return;
+    throw status.Error();
+  }
+  KeepCurrentRow();
+}
+
+void tDBQuery::KeepCurrentRow() {
   std::vector<tDBCell> row;
   row.reserve(Output_->Count());
   for (int index = 0; index < Output_->Count(); ++index) row.push_back(ReadCell(index));
   Rows_.push_back(std::move(row));
-  return true;
 }
 
 tDBCell tDBQuery::ReadCell(int index) {
@@ -254,9 +312,27 @@ void tDBQuery::ShowCurrentRow() {
     Fields_[index]->SetCurrent(Eof() ? nullptr : &Rows_[Position_][index]);
 }
 
-void tDBQuery::ReleaseQuietly() noexcept {
+void tDBQuery::ForgetResult() {
+  Active_ = false;
+  Rows_.clear();
+  Position_ = 0;
+  MoreRows_ = false;
+  ShowCurrentRow();
+}
+
+void tDBQuery::CloseQuietly() noexcept {
   try {
     Close();
   } catch (...) {
   }
+}
+
+void tDBQuery::ReleaseQuietly() noexcept {
+  ForgetResult();
+  CursorOpen_ = false;
+  Prepared_ = false;
+  if (Statement_ == 0) return;
+  tFbStatus status;
+  FbClientApi().DsqlFreeStatement(status.Vector(), &Statement_, DSQL_drop);
+  Statement_ = 0;
 }

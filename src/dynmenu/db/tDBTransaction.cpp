@@ -34,7 +34,8 @@ tDBTransaction::~tDBTransaction() {
 void tDBTransaction::StartTransaction() {
   if (Connection_ == nullptr || !Connection_->IsConnected()) throw tDBError(kNotOpen);
   if (InTransaction()) throw tDBError("Transaction is active");
-  const std::string parameters = BuildTransactionParameterBlock(LockTimeout);
+  const std::string parameters = ReadCommittedOnly ? BuildReadCommittedParameterBlock()
+                                                   : BuildTransactionParameterBlock(LockTimeout);
   tTransactionExistenceBlock block{Connection_->AttachmentHandle(),
                                    static_cast<int>(parameters.size()),
                                    parameters.empty() ? nullptr : parameters.data()};
@@ -54,7 +55,7 @@ void tDBTransaction::Rollback() {
 
 void tDBTransaction::End(tEnd how) {
   if (!InTransaction()) throw tDBError("Transaction is not active");
-  Connection_->ReleaseQueriesOf(*this);
+  Connection_->CloseResultsOf(*this);
   const tFbClientApi& api = FbClientApi();
   tFbStatus status;
   const ISC_STATUS failed = how == tEnd::Commit
@@ -74,7 +75,7 @@ void tDBTransaction::End(tEnd how) {
 
 void tDBTransaction::EndQuietly() noexcept {
   if (!InTransaction()) return;
-  if (Connection_ != nullptr) Connection_->ReleaseQueriesOf(*this);
+  if (Connection_ != nullptr) Connection_->CloseResultsOf(*this);
   const tFbClientApi& api = FbClientApi();
   tFbStatus status;
   if (api.CommitTransaction(status.Vector(), &Handle_) &&

@@ -16,6 +16,8 @@ class tDBTransaction {
   // Seconds a statement waits on a row another transaction holds before the
   // server gives up; 0 waits without limit (the server's defaults).
   int LockTimeout = 0;
+  // Read only, read committed (LockTimeout then plays no part).
+  bool ReadCommittedOnly = false;
 
   void StartTransaction();
   // A transaction that fails to end is not kept: its handle is let go and the

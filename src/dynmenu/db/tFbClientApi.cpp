@@ -22,6 +22,7 @@ const tFbClientApi kLibraryApi{
     isc_dsql_allocate_statement,
     isc_dsql_prepare,
     isc_dsql_describe,
+    isc_dsql_describe_bind,
     isc_dsql_sql_info,
     isc_dsql_execute,
     isc_dsql_execute2,

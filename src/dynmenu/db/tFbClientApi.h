@@ -15,6 +15,7 @@ struct tFbClientApi {
   decltype(&isc_dsql_allocate_statement) DsqlAllocateStatement;
   decltype(&isc_dsql_prepare) DsqlPrepare;
   decltype(&isc_dsql_describe) DsqlDescribe;
+  decltype(&isc_dsql_describe_bind) DsqlDescribeBind;
   decltype(&isc_dsql_sql_info) DsqlSqlInfo;
   decltype(&isc_dsql_execute) DsqlExecute;
   decltype(&isc_dsql_execute2) DsqlExecute2;

@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "dynmenu/db/tDBParam.h"
+
 // An XSQLDA with room for a given number of columns, and the data buffers and
 // NULL indicators its columns point at once bound.
 class tSqlDescriptorArea {
@@ -20,6 +22,11 @@ class tSqlDescriptorArea {
 
   // Gives every described column its own data buffer and NULL indicator.
   void BindBuffers();
+  // Fills the described input columns with the values, in order: integers as
+  // 32-bit integers, texts as their bytes in the character set the server
+  // described (none for a column that is not text), so no byte is changed.
+  // Raises tDBError when the count differs or a text is too long to send.
+  void BindValues(const std::vector<tDBParam>& values);
 
  private:
   struct tFree {

@@ -12,3 +12,9 @@ std::string BuildTransactionParameterBlock(int lockTimeoutSeconds) {
   AppendParameterBlockInteger(block, lockTimeoutSeconds);
   return block;
 }
+
+std::string BuildReadCommittedParameterBlock() {
+  return {static_cast<char>(isc_tpb_version3), static_cast<char>(isc_tpb_read),
+          static_cast<char>(isc_tpb_read_committed), static_cast<char>(isc_tpb_rec_version),
+          static_cast<char>(isc_tpb_nowait)};
+}
