@@ -4,7 +4,7 @@
 #include "worker/uPlugInDynMenuErrors.h"
 
 int32_t tIB_DynMenuWorker::ProcessCommand(int32_t Code, uint8_t*& Buffer, int32_t* ResultCode) {
-  RetryCount = 0;
+  MenuDatabase.RetryCount = 0;
   using tHandler = int32_t (tIB_DynMenuWorker::*)(uint8_t*&, int32_t*);
   tHandler handler = nullptr;
   uint32_t minimum = 0;

@@ -33,12 +33,12 @@ class tItemDescReader {
   void ReadConnection(tMenuItemDesc& desc);
 
  private:
-  // The parameter and connection steps run once, in a transaction of their
-  // own that an error rolls back.
+  // The parameter and connection steps run once; an error closes what they opened.
   template <typename tRead>
-  void RunInOwnTransaction(const char* procedure, int32_t number, tRead read);
+  void RunFollowUp(tMenuStatement statement, int32_t number, tRead read);
   void LogCurrentError();
-  tDBField& Field(const char* name) { return Worker.Query->FieldByName(name); }
+  tMenuDatabase& Database() { return Worker.MenuDatabase; }
+  tDBField& Field(const char* name) { return Database().Result().FieldByName(name); }
   int Elapsed(uint32_t stepStart) {
     return static_cast<int>(TicksBetween(stepStart, Worker.GetTicks()));
   }
@@ -53,15 +53,14 @@ void tItemDescReader::LogCurrentError() {
 }
 
 template <typename tRead>
-void tItemDescReader::RunInOwnTransaction(const char* procedure, int32_t number, tRead read) {
-  SetProcedureSelect(*Worker.Query, procedure, number);
-  Worker.Transaction->StartTransaction();
+void tItemDescReader::RunFollowUp(tMenuStatement statement, int32_t number, tRead read) {
+  Database().SetStatement(statement, {number});
   try {
-    Worker.Query->Open();
+    Database().RunFollowUp();
     read();
-    Worker.FinishQuery();
+    Database().FinishQuery();
   } catch (...) {
-    Worker.RollbackQuietly();
+    Database().RollbackQuietly();
     LogCurrentError();
     throw;
   }
@@ -73,7 +72,7 @@ tItemStep tItemDescReader::ReadItem(tMenuItemDesc& desc) {
   CurrentStep = stepText;
   bool found = false;
   try {
-    SetProcedureSelect(*Worker.Query, "MENU_GET_ITEM", ItemId);
+    Database().SetStatement(tMenuStatement::Item, {ItemId});
     if (!Worker.ExecuteHandlerQuery("onDynMenu_GetMenuItemDesc", stepText))
       return tItemStep::QueryFailed;
     found = !Field("MENU_SERVICE_ID").IsNull();
@@ -84,9 +83,9 @@ tItemStep tItemDescReader::ReadItem(tMenuItemDesc& desc) {
       desc.ItemName = Field("MENU_ITEM_NAME").AsString();
       desc.ConnectionName = Field("MENU_CONNECTION_NAME").AsString();
     }
-    Worker.FinishQuery();
+    Database().FinishQuery();
   } catch (...) {
-    // The transaction stays as it is; the next command rolls it back.
+    // The result stays open; the next command closes it.
     LogCurrentError();
     throw;
   }
@@ -109,8 +108,8 @@ bool tItemDescReader::ReadVoiceParams(tVoiceParams& voice) {
       Format("GetVoiceMenuItemParams(MENU_GET_VOICE_ITEM_PARAMS) IN[menu_item_id=%d]", ItemId);
   CurrentStep = stepText;
   bool found = false;
-  RunInOwnTransaction("MENU_GET_VOICE_ITEM_PARAMS", ItemId, [&] {
-    found = Worker.Query->RecordCount() > 0;
+  RunFollowUp(tMenuStatement::VoiceParams, ItemId, [&] {
+    found = Database().Result().RecordCount() > 0;
     if (!found) return;
     voice.SynthezList = Field("ITEM_SYNTHEZ_LIST").AsString();
     voice.MacroName = Field("ITEM_MACRO_NAME").AsString();
@@ -139,8 +138,8 @@ bool tItemDescReader::ReadConditionParams(tConditionParams& condition) {
       Format("GetConditionMenuItemParams(MENU_GET_COND_ITEM_PARAMS) IN[menu_item_id=%d]", ItemId);
   CurrentStep = stepText;
   bool found = false;
-  RunInOwnTransaction("MENU_GET_COND_ITEM_PARAMS", ItemId, [&] {
-    found = Worker.Query->RecordCount() > 0;
+  RunFollowUp(tMenuStatement::ConditionParams, ItemId, [&] {
+    found = Database().Result().RecordCount() > 0;
     if (!found) return;
     condition.ProcessorName = Field("CONDITION_PROCESSOR_NAME").AsString();
     condition.Data = Field("CONDITION_DATA").AsString();
@@ -161,8 +160,8 @@ void tItemDescReader::ReadConnection(tMenuItemDesc& desc) {
   const std::string stepText =
       Format("GetMenuItemDesc(MENU_GET_CONNECTION) IN[item_connection_id=%d]", desc.ConnectionId);
   CurrentStep = stepText;
-  RunInOwnTransaction("MENU_GET_CONNECTION", desc.ConnectionId, [&] {
-    tDBQuery& query = *Worker.Query;
+  RunFollowUp(tMenuStatement::Connection, desc.ConnectionId, [&] {
+    tDBQuery& query = Database().Result();
     for (query.First(); !query.Eof(); query.Next())
       desc.Connections.push_back({Field("CONNECTION_KEY").AsString(),
                                   Field("CONNECTION_ITEM_ID").AsInteger(),

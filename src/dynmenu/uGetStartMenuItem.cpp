@@ -18,14 +18,14 @@ int32_t tIB_DynMenuWorker::GetStartMenuItem(uint8_t*& Buffer, int32_t* ResultCod
     tByteView buffer = CommandView(Buffer);
     const uint32_t stepStart = GetTicks();
     stepText = Format("GetStartMenuItem(MENU_GET_START_ITEM) IN[menu_id=%d]", ReadMenuId(buffer));
-    SetProcedureSelect(*Query, "MENU_GET_START_ITEM", ReadMenuId(buffer));
+    MenuDatabase.SetStatement(tMenuStatement::StartItem, {ReadMenuId(buffer)});
     bool found = false;
     try {
       if (!ExecuteHandlerQuery("onDynMenu_GetStartMenuItem", stepText)) return 1;
-      tDBField& startItem = Query->FieldByName("ITEM_START_ID");
+      tDBField& startItem = MenuDatabase.Result().FieldByName("ITEM_START_ID");
       found = !startItem.IsNull();
       if (found) WriteMenuStartItemId(buffer, startItem.AsInteger());
-      FinishQuery();
+      MenuDatabase.FinishQuery();
     } catch (...) {
       LogCurrentError(ExceptionLine, stepText);
       throw;

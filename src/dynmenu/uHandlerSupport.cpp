@@ -29,16 +29,16 @@ std::string WithStepValues(const std::string& line, const std::string& values,
 }
 
 void tIB_DynMenuWorker::RollbackActiveTransaction() {
-  if (!Transaction->InTransaction()) return;
+  if (!MenuDatabase.InTransaction()) return;
   WriteLog("Transaction is active! Rollback");
   // A rollback that fails drops the attachment with the transaction; the
   // command goes on and its query reconnects.
-  RollbackQuietly();
+  MenuDatabase.RollbackQuietly();
 }
 
 bool tIB_DynMenuWorker::ExecuteHandlerQuery(const char* handlerName, const std::string& values) {
   std::string errorText;
-  if (ExecuteQuery(errorText)) return true;
+  if (MenuDatabase.ExecuteQuery(errorText)) return true;
   WriteLog(WithStepValues(
       Format("Error while processing %s Msg=\"%s\"", handlerName, errorText.c_str()), values));
   return false;
@@ -55,10 +55,4 @@ int32_t tIB_DynMenuWorker::AnswerCurrentError(int32_t* ResultCode, const char* e
   SetResultCode(ResultCode, Result_ProcessingFailed);
   LogCurrentError(exceptionLine, values);
   return 1;
-}
-
-void SetProcedureSelect(tDBQuery& query, const char* procedure, int32_t number) {
-  query.ClearText();
-  query.AddLine("select *");
-  query.AddLine(std::string("from ") + procedure + "(" + std::to_string(number) + ")");
 }

@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <string>
 
-class tDBQuery;
-
 // The error being handled; call only inside a catch block.
 struct tCurrentError {
   std::string Message;
@@ -18,6 +16,3 @@ tCurrentError CurrentError();
 // which action failed, and by "commit outcome unknown" when it may be written.
 std::string WithStepValues(const std::string& line, const std::string& values,
                            bool commitOutcomeUnknown = false);
-
-// Sets the query's text to "select *" from a stored procedure called with one number.
-void SetProcedureSelect(tDBQuery& query, const char* procedure, int32_t number);

@@ -23,24 +23,17 @@ int32_t ReadSeconds(const tIniFile& config, const std::string& key) {
 }
 }  // namespace
 
-tIB_DynMenuWorker::tIB_DynMenuWorker()
-    : Database(std::make_unique<tDBConnection>()),
-      Transaction(std::make_unique<tDBTransaction>(*Database)) {
+tIB_DynMenuWorker::tIB_DynMenuWorker() {
   Name = PlugInName();
-  Database->DefaultTransaction = Transaction.get();
-  Query = std::make_unique<tDBQuery>(*Database);
 }
 
-tIB_DynMenuWorker::~tIB_DynMenuWorker() {
-  Query.reset();
-  Transaction.reset();
-  Database.reset();
-}
+tIB_DynMenuWorker::~tIB_DynMenuWorker() = default;
 
 void tIB_DynMenuWorker::ReadConfig(std::string& ConfigPath) {
   Status = Status_OK;
-  if (Database->TestConnected()) return;
-  if (!Database->DatabaseName.empty()) WriteLog("No database connection!");
+  tDBConnection& database = MenuDatabase.Connection();
+  if (database.TestConnected()) return;
+  if (!database.DatabaseName.empty()) WriteLog("No database connection!");
   tPlugInWorker::ReadConfig(ConfigPath);
   if (Status == Status_Error) return;
   try {
@@ -49,7 +42,7 @@ void tIB_DynMenuWorker::ReadConfig(std::string& ConfigPath) {
     Status = Status_Error;
     WriteLog(Format("Exception while initializing worker %s: %s", Name.c_str(), error.what()));
   }
-  RetryCount = 0;
+  MenuDatabase.RetryCount = 0;
 }
 
 void tIB_DynMenuWorker::ApplySettingsAndConnect() {
@@ -57,8 +50,8 @@ void tIB_DynMenuWorker::ApplySettingsAndConnect() {
   const std::string dbUser = Config->ReadString(ConfigSection, "DBUser", "");
   const std::string dbPassword = Config->ReadString(ConfigSection, "DBPWD", "");
   const std::string charset = Config->ReadString(ConfigSection, "lc_ctype", "WIN1251");
-  ConnectTimeout = ReadSeconds(*Config, "ConnectTimeout");
-  Transaction->LockTimeout = ReadSeconds(*Config, "LockTimeout");
+  MenuDatabase.ConnectTimeout = ReadSeconds(*Config, "ConnectTimeout");
+  MenuDatabase.WriteTransaction().LockTimeout = ReadSeconds(*Config, "LockTimeout");
   WriteLog("Config settings read!");
   if (dbName.empty() || dbUser.empty()) {
     Status = Status_Error;
@@ -66,15 +59,17 @@ void tIB_DynMenuWorker::ApplySettingsAndConnect() {
                     dbUser.c_str()));
     return;
   }
-  Database->DatabaseName = dbName;
-  Database->SQLDialect = 1;
-  Database->SetParam("user_name", dbUser);
-  Database->SetParam("password", dbPassword);
-  Database->SetParam("lc_ctype", charset);
+  tDBConnection& database = MenuDatabase.Connection();
+  database.DatabaseName = dbName;
+  database.SQLDialect = 1;
+  database.SetParam("user_name", dbUser);
+  database.SetParam("password", dbPassword);
+  database.SetParam("lc_ctype", charset);
   // 0 sends no time-out: the client library's own applies.
-  Database->SetParam("connect_timeout", ConnectTimeout > 0 ? std::to_string(ConnectTimeout) : "");
+  const int32_t connectTimeout = MenuDatabase.ConnectTimeout;
+  database.SetParam("connect_timeout", connectTimeout > 0 ? std::to_string(connectTimeout) : "");
   WriteLog("Opening database connection");
-  Database->Open();
+  database.Open();
   WriteLog("Connected to " + dbName + " as " + dbUser);
   WriteLog("Init SUCCESS. Ready To Work");
   Status = Status_OK;
@@ -89,9 +84,9 @@ void tIB_DynMenuWorker::Initialize() {
 
 void tIB_DynMenuWorker::Finalize() {
   try {
-    if (Transaction->InTransaction()) Transaction->Rollback();
-    if (Database->IsConnected()) {
-      Database->Close();
+    if (MenuDatabase.InTransaction()) MenuDatabase.Rollback();
+    if (MenuDatabase.Connection().IsConnected()) {
+      MenuDatabase.Connection().Close();
       WriteLog("Finalize Close Database connection.");
     }
   } catch (...) {

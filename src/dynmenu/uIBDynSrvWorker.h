@@ -5,10 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "dynmenu/db/tDBConnection.h"
-#include "dynmenu/db/tDBQuery.h"
-#include "dynmenu/db/tDBTransaction.h"
-#include "dynmenu/uRetryDecision.h"
+#include "dynmenu/uMenuDatabase.h"
 #include "worker/uPlugInWorker.h"
 
 class tIB_DynMenuWorker : public tPlugInWorker {
@@ -21,13 +18,6 @@ class tIB_DynMenuWorker : public tPlugInWorker {
   void Finalize() override;
   int32_t ProcessCommand(int32_t Code, uint8_t*& Buffer, int32_t* ResultCode) override;
 
-  // Runs Query's text with reconnection and up to ten attempts; on success the
-  // query is open on its first row inside a transaction this call started.
-  bool ExecuteQuery(std::string& ErrorText);
-  // Commits an active transaction, then closes an open query.
-  void FinishQuery();
-  // Rolls back an active transaction, ignoring any error on the way.
-  void RollbackQuietly() noexcept;
   // ExecuteQuery for a handler's main statement; a failure is logged as
   // "Error while processing <handlerName> Msg=..." followed by the step's values.
   bool ExecuteHandlerQuery(const char* handlerName, const std::string& values);
@@ -39,21 +29,10 @@ class tIB_DynMenuWorker : public tPlugInWorker {
   int32_t GetMenuItemDesc(uint8_t*& Buffer, int32_t* ResultCode);
   int32_t PostMenuAction(uint8_t*& Buffer, int32_t* ResultCode);
 
-  // Destroyed in reverse order: query, transaction, connection.
-  std::unique_ptr<tDBConnection> Database;
-  std::unique_ptr<tDBTransaction> Transaction;
-  std::unique_ptr<tDBQuery> Query;
-  int32_t RetryCount = 0;
-  // Seconds an attach waits for the server's answer; 0 leaves the client's own limit.
-  int32_t ConnectTimeout = 0;
+  tMenuDatabase MenuDatabase{DatabaseFigures};
 
  private:
   void ApplySettingsAndConnect();
-  bool RunAttempt(std::string& ErrorText, tFailedAttempt& failure);
-  // Opens the attachment again when the probe finds it gone.
-  void ReconnectWhenGone(tFailedAttempt& failure);
-  // Pauses and answers true when the failed attempt is worth another one.
-  bool PauseBeforeRetry(const tFailedAttempt& failure);
   // Shared by the three handlers: a transaction an earlier command left
   // active is rolled back with a log line before the handler's own step.
   void RollbackActiveTransaction();

@@ -9,21 +9,6 @@
 namespace {
 constexpr const char* ExceptionLine =
     "Exception while processing onDynMenu_PostMenuAction Msg=\"%s\"";
-
-// The key always stays one string literal: a double quote inside it is doubled.
-std::string QuotedLiteral(const std::string& key) {
-  std::string literal = "\"";
-  for (const char c : key) {
-    if (c == '"') literal += '"';
-    literal += c;
-  }
-  return literal + "\"";
-}
-
-std::string ProtocolStatement(const tActionRequest& action) {
-  return "execute procedure menu_prot_actions(" + std::to_string(action.SessionId) + "," +
-         std::to_string(action.ItemId) + "," + QuotedLiteral(action.ItemKey) + ")";
-}
 }  // namespace
 
 int32_t tIB_DynMenuWorker::PostMenuAction(uint8_t*& Buffer, int32_t* ResultCode) {
@@ -47,11 +32,11 @@ int32_t tIB_DynMenuWorker::PostMenuAction(uint8_t*& Buffer, int32_t* ResultCode)
     stepText =
         Format("PostMenuAction(MENU_PROT_ACTIONS) IN[session_id=%d, item_id=%d, item_key=\"%s\"]",
                action.SessionId, action.ItemId, LogValue(action.ItemKey).c_str());
-    Query->ClearText();
-    Query->AddLine(ProtocolStatement(action));
+    MenuDatabase.SetStatement(tMenuStatement::Action,
+                              {action.SessionId, action.ItemId, action.ItemKey});
     try {
       if (!ExecuteHandlerQuery("onDynMenu_PostMenuAction", stepText)) return 1;
-      FinishQuery();
+      MenuDatabase.FinishQuery();
     } catch (...) {
       LogCurrentError(ExceptionLine, stepText);
       throw;

@@ -40,40 +40,47 @@ void ExpectPausesInRange(const std::vector<std::string>& lines) {
   }
 }
 
+// Menu -1 has no start item: the procedure refuses it with an exception.
+const char* const RefusingStartItem = R"(CREATE EXCEPTION MENU_REFUSED 'menu refused';
+SET TERM ^ ;
+ALTER PROCEDURE MENU_GET_START_ITEM (MENU_ID INTEGER) RETURNS (ITEM_START_ID INTEGER) AS
+BEGIN
+  IF (MENU_ID < 0) THEN EXCEPTION MENU_REFUSED;
+  ITEM_START_ID = 10;
+  SUSPEND;
+END^
+SET TERM ; ^)";
+
 class QueryExecutionTest : public ::testing::Test {
  protected:
   QueryExecutionTest() {
-    Worker.Database->DatabaseName = Database.ConnectionString();
-    Worker.Database->SetParam("user_name", TestDatabase::User());
-    Worker.Database->SetParam("password", TestDatabase::Password());
-    Worker.Database->SetParam("lc_ctype", "WIN1251");
+    tDBConnection& connection = MenuDb.Connection();
+    connection.DatabaseName = Database.ConnectionString();
+    connection.SetParam("user_name", TestDatabase::User());
+    connection.SetParam("password", TestDatabase::Password());
+    connection.SetParam("lc_ctype", "WIN1251");
     Database.Execute("INSERT INTO MENUS (MENU_ID, ITEM_START_ID) VALUES (1, 10);");
-  }
-
-  void SetStatement(const std::string& first, const std::string& second = "") {
-    Worker.Query->ClearText();
-    Worker.Query->AddLine(first);
-    if (!second.empty()) Worker.Query->AddLine(second);
+    MenuDb.SetStatement(tMenuStatement::StartItem, {1});
   }
 
   TestDatabase Database;
   tIB_DynMenuWorker Worker;
+  tMenuDatabase& MenuDb = Worker.MenuDatabase;
 };
 }  // namespace
 
-TEST_F(QueryExecutionTest, ConnectsOnFirstUseAndLeavesTheQueryOpenInATransaction) {
+TEST_F(QueryExecutionTest, ConnectsOnFirstUseAndLeavesTheResultOpenUntilFinished) {
   LogTail log(HostLogsFolder());
-  SetStatement("select *", "from MENU_GET_START_ITEM(1)");
   std::string error = "stale";
-  ASSERT_TRUE(Worker.ExecuteQuery(error));
+  ASSERT_TRUE(MenuDb.ExecuteQuery(error));
   EXPECT_EQ(error, "");
-  EXPECT_EQ(Worker.RetryCount, 0);
-  EXPECT_TRUE(Worker.Transaction->InTransaction());
-  EXPECT_EQ(Worker.Query->FieldByName("ITEM_START_ID").AsInteger(), 10);
-  Worker.FinishQuery();
-  EXPECT_FALSE(Worker.Transaction->InTransaction());
-  EXPECT_FALSE(Worker.Query->IsActive());
-  Worker.FinishQuery();
+  EXPECT_EQ(MenuDb.RetryCount, 0);
+  EXPECT_TRUE(MenuDb.InTransaction());
+  EXPECT_EQ(MenuDb.Result().FieldByName("ITEM_START_ID").AsInteger(), 10);
+  MenuDb.FinishQuery();
+  EXPECT_FALSE(MenuDb.InTransaction());
+  EXPECT_FALSE(MenuDb.Result().IsActive());
+  MenuDb.FinishQuery();
 
   const auto messages = log.MainMessages();
   // A configured name without an attachment counts as a lost connection.
@@ -83,37 +90,52 @@ TEST_F(QueryExecutionTest, ConnectsOnFirstUseAndLeavesTheQueryOpenInATransaction
   EXPECT_EQ(messages, expected);
 }
 
-TEST_F(QueryExecutionTest, UnknownProcedureFailsAtOnceWithTheStatementAndTheServersText) {
+// The statement sent has a "?" for the menu; the error text shows it with its value.
+TEST_F(QueryExecutionTest, AnErrorOfTheProcedureFailsAtOnceWithTheStatementAndTheServersText) {
+  Database.Execute(RefusingStartItem);
   LogTail log(HostLogsFolder());
-  SetStatement("select *", "from NO_SUCH_PROCEDURE(1)");
+  MenuDb.SetStatement(tMenuStatement::StartItem, {-1});
   std::string error;
-  EXPECT_FALSE(Worker.ExecuteQuery(error));
+  EXPECT_FALSE(MenuDb.ExecuteQuery(error));
   EXPECT_EQ(error.rfind("Exception while processing IB SQL Query=\"select *\r\nfrom "
-                        "NO_SUCH_PROCEDURE(1)\r\n\" Msg=\"",
+                        "MENU_GET_START_ITEM(-1)\r\n\" Msg=\"",
                         0),
             0u)
       << error;
-  EXPECT_NE(error.find("NO_SUCH_PROCEDURE"), std::string::npos);
+  EXPECT_NE(error.find("menu refused"), std::string::npos);
   EXPECT_EQ(error.back(), '"');
   EXPECT_TRUE(LinesStartingWith(log, "Pausing").empty());
-  EXPECT_EQ(Worker.RetryCount, 0);
+  EXPECT_EQ(MenuDb.RetryCount, 0);
+  EXPECT_FALSE(MenuDb.InTransaction());
+
+  // The attachment and the prepared statement serve the next value.
+  MenuDb.SetStatement(tMenuStatement::StartItem, {1});
+  ASSERT_TRUE(MenuDb.ExecuteQuery(error)) << error;
+  EXPECT_EQ(MenuDb.Result().FieldByName("ITEM_START_ID").AsInteger(), 10);
+  MenuDb.FinishQuery();
 }
 
 TEST_F(QueryExecutionTest, NoDatabaseNameFailsAtOnce) {
   LogTail log(HostLogsFolder());
-  Worker.Database->DatabaseName.clear();
-  SetStatement("select *", "from MENU_GET_START_ITEM(1)");
+  MenuDb.Connection().DatabaseName.clear();
   std::string error;
-  EXPECT_FALSE(Worker.ExecuteQuery(error));
+  EXPECT_FALSE(MenuDb.ExecuteQuery(error));
   EXPECT_NE(error.find("Msg=\"Database name is missing\""), std::string::npos) << error;
   const std::vector<std::string> expected = {"Connecting to "};
   EXPECT_EQ(log.MainMessages(), expected);
 }
 
 TEST_F(QueryExecutionTest, RealUpdateConflictIsRetriedAfterADeadlockPause) {
-  Database.Execute(
-      "CREATE TABLE HELD_ROWS (ID INTEGER NOT NULL PRIMARY KEY, N INTEGER);"
-      "INSERT INTO HELD_ROWS VALUES (7, 0);");
+  // The action procedure also updates a row that another connection holds.
+  Database.Execute(R"(CREATE TABLE HELD_ROWS (ID INTEGER NOT NULL PRIMARY KEY, N INTEGER);
+INSERT INTO HELD_ROWS VALUES (7, 0);
+SET TERM ^ ;
+ALTER PROCEDURE MENU_PROT_ACTIONS (SESSION_ID INTEGER, ITEM_ID INTEGER, ITEM_KEY VARCHAR(1000))
+AS
+BEGIN
+  UPDATE HELD_ROWS SET N = N + 1 WHERE ID = :SESSION_ID;
+END^
+SET TERM ; ^)");
   tDBConnection other;
   other.DatabaseName = Database.ConnectionString();
   other.SetParam("user_name", TestDatabase::User());
@@ -127,19 +149,18 @@ TEST_F(QueryExecutionTest, RealUpdateConflictIsRetriedAfterADeadlockPause) {
   otherQuery.Open();
 
   std::string warmUp;
-  SetStatement("select *", "from MENU_GET_START_ITEM(1)");
-  ASSERT_TRUE(Worker.ExecuteQuery(warmUp));
-  Worker.FinishQuery();
+  ASSERT_TRUE(MenuDb.ExecuteQuery(warmUp));
+  MenuDb.FinishQuery();
 
   LogTail log(HostLogsFolder());
-  SetStatement("update HELD_ROWS set N = N + 1 where ID = 7");
+  MenuDb.SetStatement(tMenuStatement::Action, {7, 1, std::string("k")});
   std::string error;
-  auto running = std::async(std::launch::async, [&] { return Worker.ExecuteQuery(error); });
+  auto running = std::async(std::launch::async, [&] { return MenuDb.ExecuteQuery(error); });
   // The statement waits on the row lock until the other transaction ends.
   EXPECT_EQ(running.wait_for(500ms), std::future_status::timeout);
   otherTransaction.Commit();
   ASSERT_TRUE(running.get()) << error;
-  Worker.FinishQuery();
+  MenuDb.FinishQuery();
 
   const auto pauses = LinesStartingWith(log, DeadlockPause);
   EXPECT_EQ(pauses.size(), 1u);
@@ -149,15 +170,14 @@ TEST_F(QueryExecutionTest, RealUpdateConflictIsRetriedAfterADeadlockPause) {
 
 TEST_F(QueryExecutionTest, LostServerIsRetriedTenTimesThenReconnectsWhenBack) {
   FirebirdServerRestorer restore;
-  SetStatement("select *", "from MENU_GET_START_ITEM(1)");
   std::string error;
-  ASSERT_TRUE(Worker.ExecuteQuery(error));
-  Worker.FinishQuery();
+  ASSERT_TRUE(MenuDb.ExecuteQuery(error));
+  MenuDb.FinishQuery();
 
   FirebirdServer::Stop();
   LogTail down(HostLogsFolder());
-  EXPECT_FALSE(Worker.ExecuteQuery(error));
-  EXPECT_EQ(Worker.RetryCount, 0);
+  EXPECT_FALSE(MenuDb.ExecuteQuery(error));
+  EXPECT_EQ(MenuDb.RetryCount, 0);
   EXPECT_EQ(LinesStartingWith(down, "No database connection!").size(), 10u);
   EXPECT_EQ(LinesStartingWith(down, "Connecting to " + Database.ConnectionString()).size(), 10u);
   const auto pauses = LinesStartingWith(down, ConnectionPause);
@@ -167,8 +187,8 @@ TEST_F(QueryExecutionTest, LostServerIsRetriedTenTimesThenReconnectsWhenBack) {
 
   FirebirdServer::Start();
   LogTail up(HostLogsFolder());
-  ASSERT_TRUE(Worker.ExecuteQuery(error)) << error;
-  Worker.FinishQuery();
+  ASSERT_TRUE(MenuDb.ExecuteQuery(error)) << error;
+  MenuDb.FinishQuery();
   const std::vector<std::string> expected = {
       "No database connection!", "Connecting to " + Database.ConnectionString(),
       "Database " + Database.ConnectionString() + " connected"};
@@ -176,10 +196,13 @@ TEST_F(QueryExecutionTest, LostServerIsRetriedTenTimesThenReconnectsWhenBack) {
 }
 
 namespace {
-// Prepares fail with scripted status vectors; the rest is the real client library.
+// Prepares and executes fail with scripted status vectors; the rest is the
+// real client library.
 struct ScriptedFaults {
   static inline std::vector<std::vector<ISC_STATUS>> Failures;
+  static inline std::vector<std::vector<ISC_STATUS>> ExecuteFailures;
   static inline std::atomic<int> Prepares{0};
+  static inline std::atomic<int> Executes{0};
   static inline bool FailDetach = false;
 
   static ISC_STATUS Prepare(ISC_STATUS* status, isc_tr_handle* transaction,
@@ -189,6 +212,28 @@ struct ScriptedFaults {
     if (index < Failures.size()) return Fail(status, Failures[index]);
     return DefaultFbClientApi().DsqlPrepare(status, transaction, statement, length, text, dialect,
                                             area);
+  }
+
+  static bool FailsExecute(ISC_STATUS* status, ISC_STATUS& result) {
+    const size_t index = static_cast<size_t>(Executes++);
+    if (index >= ExecuteFailures.size()) return false;
+    result = Fail(status, ExecuteFailures[index]);
+    return true;
+  }
+
+  static ISC_STATUS Execute(ISC_STATUS* status, isc_tr_handle* transaction,
+                            isc_stmt_handle* statement, unsigned short version, const XSQLDA* in) {
+    ISC_STATUS result = 0;
+    if (FailsExecute(status, result)) return result;
+    return DefaultFbClientApi().DsqlExecute(status, transaction, statement, version, in);
+  }
+
+  static ISC_STATUS Execute2(ISC_STATUS* status, isc_tr_handle* transaction,
+                             isc_stmt_handle* statement, unsigned short version, const XSQLDA* in,
+                             const XSQLDA* out) {
+    ISC_STATUS result = 0;
+    if (FailsExecute(status, result)) return result;
+    return DefaultFbClientApi().DsqlExecute2(status, transaction, statement, version, in, out);
   }
 
   static ISC_STATUS Detach(ISC_STATUS* status, isc_db_handle* database) {
@@ -210,6 +255,8 @@ struct ScriptedFaults {
   static tFbClientApi Table() {
     tFbClientApi api = DefaultFbClientApi();
     api.DsqlPrepare = &Prepare;
+    api.DsqlExecute = &Execute;
+    api.DsqlExecute2 = &Execute2;
     api.DetachDatabase = &Detach;
     return api;
   }
@@ -219,9 +266,10 @@ class InjectedFaultTest : public QueryExecutionTest {
  protected:
   InjectedFaultTest() {
     ScriptedFaults::Failures.clear();
+    ScriptedFaults::ExecuteFailures.clear();
     ScriptedFaults::Prepares = 0;
+    ScriptedFaults::Executes = 0;
     ScriptedFaults::FailDetach = false;
-    SetStatement("select *", "from MENU_GET_START_ITEM(1)");
   }
   tFbClientApi Api = ScriptedFaults::Table();
   tFbClientApiOverride Override{Api};
@@ -234,26 +282,26 @@ TEST_F(InjectedFaultTest, TenDeadlocksGiveTenAttemptsAndNinePauses) {
   ScriptedFaults::Failures.assign(10, Deadlock);
   LogTail log(HostLogsFolder());
   std::string error;
-  EXPECT_FALSE(Worker.ExecuteQuery(error));
+  EXPECT_FALSE(MenuDb.ExecuteQuery(error));
   EXPECT_EQ(ScriptedFaults::Prepares.load(), 10);
-  EXPECT_EQ(Worker.RetryCount, 0);
+  EXPECT_EQ(MenuDb.RetryCount, 0);
   const auto pauses = LinesStartingWith(log, DeadlockPause);
   EXPECT_EQ(pauses.size(), 9u);
   ExpectPausesInRange(pauses);
   EXPECT_NE(error.find("Msg=\"deadlock\""), std::string::npos) << error;
-  EXPECT_FALSE(Worker.Transaction->InTransaction());
+  EXPECT_FALSE(MenuDb.InTransaction());
 }
 
 TEST_F(InjectedFaultTest, DeadlockThenSuccessAndCapitalisedDeadlockAreRetried) {
   ScriptedFaults::Failures = {Deadlock, ScriptedFaults::Random("Lock conflict: DEADLOCK detected")};
   LogTail log(HostLogsFolder());
   std::string error;
-  ASSERT_TRUE(Worker.ExecuteQuery(error));
+  ASSERT_TRUE(MenuDb.ExecuteQuery(error));
   EXPECT_EQ(error, "");
   EXPECT_EQ(ScriptedFaults::Prepares.load(), 3);
   EXPECT_EQ(LinesStartingWith(log, DeadlockPause).size(), 2u);
-  EXPECT_EQ(Worker.Query->FieldByName("ITEM_START_ID").AsInteger(), 10);
-  Worker.FinishQuery();
+  EXPECT_EQ(MenuDb.Result().FieldByName("ITEM_START_ID").AsInteger(), 10);
+  MenuDb.FinishQuery();
 }
 
 TEST_F(InjectedFaultTest, NetworkTextsAreRetriedAsConnectionLossAndOthersAreNot) {
@@ -262,7 +310,7 @@ TEST_F(InjectedFaultTest, NetworkTextsAreRetriedAsConnectionLossAndOthersAreNot)
                               ScriptedFaults::Random("arithmetic overflow")};
   LogTail log(HostLogsFolder());
   std::string error;
-  EXPECT_FALSE(Worker.ExecuteQuery(error));
+  EXPECT_FALSE(MenuDb.ExecuteQuery(error));
   EXPECT_EQ(ScriptedFaults::Prepares.load(), 3);
   EXPECT_EQ(LinesStartingWith(log, ConnectionPause).size(), 2u);
   EXPECT_TRUE(LinesStartingWith(log, DeadlockPause).empty());
@@ -271,7 +319,9 @@ TEST_F(InjectedFaultTest, NetworkTextsAreRetriedAsConnectionLossAndOthersAreNot)
 
 // The status vectors the client library returned under real faults: a server
 // killed (read, write), killed during a connect (rejected), starting up (login),
-// an attachment deleted or shut down, a database shut down.
+// an attachment deleted or shut down, a database shut down. On a request after
+// the attempt's first they are retried with a pause; on the first one they
+// count as the attachment found dead, which is opened again at once.
 TEST_F(InjectedFaultTest, LostConnectionCodesAreRetriedWhateverTheirText) {
   static const char kPath[] = "/var/lib/firebird/menu.fdb";
   const std::vector<std::vector<ISC_STATUS>> lost = {
@@ -282,30 +332,50 @@ TEST_F(InjectedFaultTest, LostConnectionCodesAreRetriedWhateverTheirText) {
       {isc_arg_gds, isc_att_shutdown, isc_arg_end},
       {isc_arg_gds, isc_shutdown, isc_arg_string, reinterpret_cast<ISC_STATUS>(kPath), isc_arg_end},
   };
+  const std::vector<std::string> reconnected = {
+      "No database connection!", "Connecting to " + Database.ConnectionString(),
+      "Database " + Database.ConnectionString() + " connected"};
+  std::string error;
   for (const auto& vector : lost) {
-    ScriptedFaults::Failures = {vector};
-    ScriptedFaults::Prepares = 0;
-    LogTail log(HostLogsFolder());
-    std::string error;
-    EXPECT_TRUE(Worker.ExecuteQuery(error)) << error;
-    EXPECT_EQ(LinesStartingWith(log, ConnectionPause).size(), 1u) << vector[1];
-    EXPECT_EQ(ScriptedFaults::Prepares.load(), 2) << vector[1];
-    Worker.FinishQuery();
+    // Second request: the action's execute, after its transaction started.
+    MenuDb.SetStatement(tMenuStatement::Action, {1, 2, std::string("k")});
+    ScriptedFaults::ExecuteFailures = {vector};
+    ScriptedFaults::Executes = 0;
+    LogTail retried(HostLogsFolder());
+    EXPECT_TRUE(MenuDb.ExecuteQuery(error)) << error;
+    MenuDb.FinishQuery();
+    EXPECT_EQ(LinesStartingWith(retried, ConnectionPause).size(), 1u) << vector[1];
+    EXPECT_EQ(ScriptedFaults::Executes.load(), 2) << vector[1];
+
+    // First request: the read's execute on a prepared statement.
+    MenuDb.SetStatement(tMenuStatement::StartItem, {1});
+    ASSERT_TRUE(MenuDb.ExecuteQuery(error)) << error;
+    MenuDb.FinishQuery();
+    ScriptedFaults::ExecuteFailures = {vector};
+    ScriptedFaults::Executes = 0;
+    LogTail probed(HostLogsFolder());
+    EXPECT_TRUE(MenuDb.ExecuteQuery(error)) << error;
+    EXPECT_EQ(MenuDb.RetryCount, 0);
+    EXPECT_EQ(MenuDb.Result().FieldByName("ITEM_START_ID").AsInteger(), 10);
+    MenuDb.FinishQuery();
+    EXPECT_EQ(probed.MainMessages(), reconnected) << vector[1];
+    EXPECT_EQ(ScriptedFaults::Executes.load(), 2) << vector[1];
   }
+  EXPECT_EQ(Database.QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS;"), std::to_string(lost.size()));
 }
 
 TEST_F(InjectedFaultTest, ResetConnectionIsClosedAndAFailingCloseReachesTheCaller) {
   ScriptedFaults::Failures = {
       ScriptedFaults::Random("Error reading data from the connection. 10054")};
   std::string error;
-  EXPECT_FALSE(Worker.ExecuteQuery(error));
-  EXPECT_FALSE(Worker.Database->IsConnected());
+  EXPECT_FALSE(MenuDb.ExecuteQuery(error));
+  EXPECT_FALSE(MenuDb.Connection().IsConnected());
   EXPECT_EQ(ScriptedFaults::Prepares.load(), 1);
 
   ScriptedFaults::Failures.push_back(
       ScriptedFaults::Random("Error reading data from the connection. 10054"));
   ScriptedFaults::FailDetach = true;
-  EXPECT_THROW(Worker.ExecuteQuery(error), tDBError);
-  EXPECT_FALSE(Worker.Database->IsConnected());
+  EXPECT_THROW(MenuDb.ExecuteQuery(error), tDBError);
+  EXPECT_FALSE(MenuDb.Connection().IsConnected());
   EXPECT_NE(error.find("10054"), std::string::npos);
 }

@@ -61,9 +61,10 @@ class WorkerFaultTest : public ::testing::Test {
     EndFaults::RollbackCutOff = false;
     EndFaults::CommitsLosingTheReply = 0;
     EndFaults::CommitsRefused = 0;
-    Worker.Database->DatabaseName = Database.ConnectionString();
-    Worker.Database->SetParam("user_name", TestDatabase::User());
-    Worker.Database->SetParam("password", TestDatabase::Password());
+    tDBConnection& connection = Worker.MenuDatabase.Connection();
+    connection.DatabaseName = Database.ConnectionString();
+    connection.SetParam("user_name", TestDatabase::User());
+    connection.SetParam("password", TestDatabase::Password());
   }
 
   // Command 102 as the session hands it over; answers the result code.
@@ -104,7 +105,7 @@ class WorkerFaultTest : public ::testing::Test {
 
 TEST_F(WorkerFaultTest, ALeftoverTransactionThatCannotBeRolledBackIsDroppedNotKept) {
   ASSERT_EQ(Post(1, 1, "first"), 0);
-  Worker.Transaction->StartTransaction();
+  Worker.MenuDatabase.WriteTransaction().StartTransaction();
   // From now on every rollback fails the way it does once the server has cut
   // the attachment.
   EndFaults::RollbackCutOff = true;

@@ -1,0 +1,177 @@
+#include "dynmenu/uMenuDatabase.h"
+
+#include <algorithm>
+#include <chrono>
+#include <exception>
+
+#include "dynmenu/db/tDBFailureKind.h"
+#include "dynmenu/uRetryPause.h"
+#include "log/uLog.h"
+#include "log/uLogValue.h"
+#include "worker/uFormat.h"
+
+namespace {
+using tClock = std::chrono::steady_clock;
+
+uint32_t MillisecondsSince(tClock::time_point start) {
+  return static_cast<uint32_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(tClock::now() - start).count());
+}
+}  // namespace
+
+tMenuDatabase::tMenuDatabase(tDatabaseFigures& figures)
+    : Figures_(figures), Read_(Connection_), Write_(Connection_) {
+  Read_.ReadCommittedOnly = true;
+  for (size_t index = 0; index < MenuStatementCount; ++index) {
+    const auto statement = static_cast<tMenuStatement>(index);
+    Queries_[index] =
+        std::make_unique<tDBQuery>(Connection_, WritesData(statement) ? Write_ : Read_);
+    for (const std::string& line : PreparedLines(statement)) Queries_[index]->AddLine(line);
+    Queries_[index]->SingleRow = ReadsOneRow(statement);
+  }
+}
+
+void tMenuDatabase::SetStatement(tMenuStatement statement, std::vector<tDBParam> values) {
+  Current_ = statement;
+  Values_ = std::move(values);
+}
+
+std::string tMenuDatabase::Text() const {
+  std::string text;
+  for (const std::string& line : ShownLines(Current_, Values_)) text += LogValue(line) + "\r\n";
+  return text;
+}
+
+bool tMenuDatabase::ExecuteQuery(std::string& ErrorText) {
+  const auto chainStart = tClock::now();
+  for (;;) {
+    ErrorText.clear();
+    ++RetryCount;
+    tFailedAttempt failure;
+    if (RunAttempt(ErrorText, failure)) break;
+    failure.Attempt = RetryCount;
+    failure.ChainMs = MillisecondsSince(chainStart);
+    if (!PauseBeforeRetry(failure)) {
+      RetryCount = 0;
+      return false;
+    }
+  }
+  RetryCount = 0;
+  return true;
+}
+
+// One attempt; on failure ErrorText holds the failure text and failure its kind.
+bool tMenuDatabase::RunAttempt(std::string& ErrorText, tFailedAttempt& failure) {
+  try {
+    const bool fresh = ReconnectWhenGone(failure);
+    Rollback();
+    OpenOnAttachment(fresh, failure);
+    return true;
+  } catch (const std::exception& error) {
+    const auto* dbError = dynamic_cast<const tDBError*>(&error);
+    const tDBError failed = dbError != nullptr ? *dbError : tDBError(error.what());
+    ErrorText = Format("Exception while processing IB SQL Query=\"%s\" Msg=\"%s\"", Text().c_str(),
+                       failed.Message.c_str());
+    // A reset connection is closed the ordinary way; if even that fails the
+    // error goes to the caller.
+    if (failed.Message.find("10054") != std::string::npos) Connection_.Close();
+    failure.Kind = ClassifyDBFailure(failed);
+    // Nothing is left to roll back on a lost attachment: the next attempt opens another.
+    if (failure.Kind == tDBFailureKind::ConnectionLoss) Connection_.ForceClose();
+    RollbackQuietly();
+    return false;
+  }
+}
+
+bool tMenuDatabase::ReconnectWhenGone(tFailedAttempt& failure) {
+  if (Connection_.IsConnected()) return false;
+  if (!Connection_.DatabaseName.empty()) LogWrite("No database connection!");
+  LogWrite("Connecting to " + Connection_.DatabaseName);
+  const auto attachStart = tClock::now();
+  try {
+    Connection_.Open();
+  } catch (...) {
+    failure.FailedAttachMs = std::max<uint32_t>(MillisecondsSince(attachStart), 1);
+    throw;
+  }
+  LogWrite("Database " + Connection_.DatabaseName + " connected");
+  ++Figures_.Reconnects;
+  return true;
+}
+
+// No request of its own probes the attachment: when the attempt's first
+// request finds it dead, that counts as the probe's answer, and the attempt
+// runs on a new attachment without a pause.
+void tMenuDatabase::OpenOnAttachment(bool freshAttachment, tFailedAttempt& failure) {
+  int answered = 0;
+  try {
+    SendRequests(answered);
+  } catch (const tDBError& error) {
+    if (freshAttachment || answered > 0 ||
+        ClassifyDBFailure(error) != tDBFailureKind::ConnectionLoss)
+      throw;
+    Connection_.ForceClose();
+    ReconnectWhenGone(failure);
+    answered = 0;
+    SendRequests(answered);
+  }
+}
+
+void tMenuDatabase::SendRequests(int& answered) {
+  tDBQuery& query = Query(Current_);
+  tDBTransaction& transaction = WritesData(Current_) ? Write_ : Read_;
+  if (!transaction.InTransaction()) {
+    transaction.StartTransaction();
+    ++answered;
+  }
+  if (!query.IsPrepared()) {
+    query.Prepare();
+    ++answered;
+  }
+  query.SetParams(Values_);
+  query.Open();
+}
+
+bool tMenuDatabase::PauseBeforeRetry(const tFailedAttempt& failure) {
+  const tRetryDecision decision =
+      DecideRetry(failure, tRetryLimits{ConnectTimeout, Write_.LockTimeout});
+  if (!decision.Refusal.empty()) LogWrite(decision.Refusal);
+  if (decision.Cause == tRetryCause::None) return false;
+  ++(decision.Cause == tRetryCause::Deadlock ? Figures_.DeadlockRetries
+                                             : Figures_.ConnectionLossRetries);
+  const uint32_t pause = DrawRetryPause();
+  LogWrite(Format("Pausing before retrying query due to %s for %u ms...",
+                  RetryCauseText(decision.Cause), pause));
+  SleepForRetry(pause);
+  return true;
+}
+
+void tMenuDatabase::RunFollowUp() {
+  int answered = 0;
+  SendRequests(answered);
+}
+
+void tMenuDatabase::FinishQuery() {
+  if (Write_.InTransaction()) Write_.Commit();
+  if (Result().IsActive()) Result().Close();
+}
+
+bool tMenuDatabase::InTransaction() const {
+  return Write_.InTransaction() ||
+         std::any_of(Queries_.begin(), Queries_.end(),
+                     [](const std::unique_ptr<tDBQuery>& query) { return query->IsActive(); });
+}
+
+void tMenuDatabase::Rollback() {
+  if (Write_.InTransaction()) Write_.Rollback();
+  for (const auto& query : Queries_)
+    if (query->IsActive()) query->Close();
+}
+
+void tMenuDatabase::RollbackQuietly() noexcept {
+  for (const auto& query : Queries_) query->CloseQuietly();
+  try {
+    if (Connection_.IsConnected() && Write_.InTransaction()) Write_.Rollback();
+  } catch (...) {
+  }
+}
