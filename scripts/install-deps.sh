@@ -14,7 +14,9 @@ for option in "$@"; do
     --server) packages+=(firebird3.0-server graphviz) ;;
     # scripts/fuzz.sh: clang with the libFuzzer and sanitizer runtimes.
     --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
-    *) echo "usage: $0 [--server] [--fuzz]" >&2; exit 2 ;;
+    # scripts/bench.sh: the benchmark's other clients and its round-trip counter.
+    --bench) packages+=(libsoci-dev libsoci-firebird4.0 libboost-dev strace) ;;
+    *) echo "usage: $0 [--server] [--fuzz] [--bench]" >&2; exit 2 ;;
   esac
 done
 

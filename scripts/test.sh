@@ -44,3 +44,7 @@ KALVOR_SERVER_LOCKED=1 scripts/soak.sh
 
 # The command path fuzzed for a minute.
 scripts/fuzz.sh 60
+
+# The benchmark with small counts, so that it keeps building and running; it
+# shares the soak's build, which has the same flags.
+KALVOR_SERVER_LOCKED=1 KALVOR_BENCH_BUILD_DIR="$root/build-soak" scripts/bench.sh --smoke

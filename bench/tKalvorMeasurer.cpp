@@ -1,0 +1,64 @@
+#include "tKalvorMeasurer.h"
+
+#include <stdexcept>
+
+#include "support/CommandBuffers.h"
+
+namespace {
+constexpr auto Patience = std::chrono::seconds(60);
+
+void CheckAnswered(const std::optional<tAnswer>& answer) {
+  if (!answer) throw std::runtime_error("Kalvor did not call back within a minute");
+  if (SignedWordAt(answer->Buffer, 12) != 0)
+    throw std::runtime_error(
+        "Kalvor answered command " + std::to_string(SignedWordAt(answer->Buffer, 4)) +
+        " with result code " + std::to_string(SignedWordAt(answer->Buffer, 12)));
+}
+}  // namespace
+
+std::vector<uint8_t> BenchRequest(tBenchCommand command, const std::string& key) {
+  switch (command) {
+    case tBenchCommand::StartItem:
+      return StartItemRequest(BenchMenuId);
+    case tBenchCommand::ItemDesc:
+      return ItemDescRequest(BenchItemId);
+    case tBenchCommand::Action:
+      break;
+  }
+  return ActionRequest(BenchSessionId, BenchItemId, key);
+}
+
+tKalvorMeasurer::tKalvorMeasurer(const std::string& dbName, const std::string& password,
+                                 int logLevel)
+    : LogLevel_(logLevel), Copy_("Kalvor_L" + std::to_string(logLevel) + ".so") {
+  Copy_.WriteIni("[Main]\nDBName=" + dbName + "\nDBUser=SYSDBA\nDBPWD=" + password +
+                 "\nLogLevel=" + std::to_string(logLevel) + "\n");
+  Host_ = std::make_unique<tPluginHost>(Copy_.LibraryPath());
+  Host_->Init();
+}
+
+tKalvorMeasurer::~tKalvorMeasurer() {
+  Host_->Finalize();
+}
+
+std::string tKalvorMeasurer::Name() const {
+  return "Kalvor, LogLevel " + std::to_string(LogLevel_);
+}
+
+void tKalvorMeasurer::Run(tBenchCommand command, const std::string& key) {
+  const std::vector<uint8_t> request = BenchRequest(command, key);
+  if (Host_->Command(SignedWordAt(request, 4), request) != 0)
+    throw std::runtime_error("Command_Plugin refused the command");
+  CheckAnswered(Host_->WaitAnswer(Patience));
+}
+
+double tKalvorMeasurer::RunQueued(const std::vector<std::vector<uint8_t>>& requests) {
+  const auto start = std::chrono::steady_clock::now();
+  for (const auto& request : requests)
+    if (Host_->Command(SignedWordAt(request, 4), request) != 0)
+      throw std::runtime_error("Command_Plugin refused the command");
+  for (size_t index = 0; index < requests.size(); ++index)
+    CheckAnswered(Host_->WaitAnswer(Patience));
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  return elapsed.count();
+}

@@ -1,0 +1,32 @@
+// Kalvor end to end, as a host uses it: its own copy of the plugin loaded
+// with dlopen, one command in flight, from Command_Plugin to the callback.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/PluginCopy.h"
+#include "tMeasurer.h"
+#include "tPluginHost.h"
+
+class tKalvorMeasurer : public tMeasurer {
+ public:
+  tKalvorMeasurer(const std::string& dbName, const std::string& password, int logLevel);
+  ~tKalvorMeasurer() override;
+
+  std::string Name() const override;
+  void Run(tBenchCommand command, const std::string& key) override;
+
+  // Queues the requests at once and waits for all their callbacks; the seconds taken.
+  double RunQueued(const std::vector<std::vector<uint8_t>>& requests);
+  tPluginHost& Host() { return *Host_; }
+
+ private:
+  int LogLevel_;
+  PluginCopy Copy_;
+  std::unique_ptr<tPluginHost> Host_;
+};
+
+std::vector<uint8_t> BenchRequest(tBenchCommand command, const std::string& key);
