@@ -6,7 +6,10 @@
 // table. Needs the loopback server; run it through scripts/bench.sh.
 //
 //   kalvor_bench [--smoke] [--rounds N] [--count N] [--queued N] [--processes 1,2,4,8]
-//                [--scale-seconds N] [--calls N] [--memory N M]
+//                [--scale-seconds N] [--calls N] [--memory N M] [--plugin PATH]
+//
+// --plugin measures another build of the plugin (such as an older one) in
+// place of the one this tree built.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -45,6 +48,7 @@ struct tOptions {
   int MemoryAll = 100000;
   // The worker modes: one measurer under strace, one host of the scale run,
   // the memory run.
+  std::string Plugin = KALVOR_PLUGIN_PATH;
   std::string Mode;
   std::string Db;
   int Measurer = 0;
@@ -110,13 +114,14 @@ tOptions ParseOptions(int argc, char** argv) {
   return options;
 }
 
-std::unique_ptr<tMeasurer> MakeMeasurer(int index, const std::string& db) {
+std::unique_ptr<tMeasurer> MakeMeasurer(int index, const std::string& db,
+                                        const std::string& plugin) {
   const std::string password = TestDatabase::Password();
   switch (index) {
     case KalvorQuiet:
-      return std::make_unique<tKalvorMeasurer>(db, password, 1);
+      return std::make_unique<tKalvorMeasurer>(plugin, db, password, 1);
     case KalvorVerbose:
-      return std::make_unique<tKalvorMeasurer>(db, password, 255);
+      return std::make_unique<tKalvorMeasurer>(plugin, db, password, 255);
     case OldFloor:
       return std::make_unique<tFloorMeasurer>(db, password);
     case SociOneTime:
@@ -173,8 +178,8 @@ void RunRound(int round, int count, std::vector<std::unique_ptr<tMeasurer>>& mea
 }
 
 std::vector<std::string> WorkerCommand(const std::string& self, const std::string& mode,
-                                       const std::string& db) {
-  return {self, "--mode", mode, "--db", db};
+                                       const std::string& db, const tOptions& options) {
+  return {self, "--mode", mode, "--db", db, "--plugin", options.Plugin};
 }
 
 void MeasureQueued(tKalvorMeasurer& kalvor, int queued, tBenchReport& report) {
@@ -195,7 +200,7 @@ int RunBenchmark(const tOptions& options, const std::string& self) {
   TestDatabase database;
   database.RunScript(std::string(KALVOR_SOURCE_DIR) + "/sql/demo-data.sql");
   const std::string db = database.ConnectionString();
-  std::printf("Kalvor benchmark against %s\n", db.c_str());
+  std::printf("Kalvor benchmark: %s against %s\n", options.Plugin.c_str(), db.c_str());
   std::fflush(stdout);
 
   tBenchReport report;
@@ -203,7 +208,7 @@ int RunBenchmark(const tOptions& options, const std::string& self) {
   report.PerRound = options.Count;
   std::vector<std::unique_ptr<tMeasurer>> measurers;
   for (int index = 0; index < MeasurerCount; ++index) {
-    measurers.push_back(MakeMeasurer(index, db));
+    measurers.push_back(MakeMeasurer(index, db, options.Plugin));
     report.Measured.emplace_back();
     report.Measured.back().Name = measurers.back()->Name();
     WarmUp(*measurers.back());
@@ -211,7 +216,7 @@ int RunBenchmark(const tOptions& options, const std::string& self) {
   for (int round = 0; round < options.Rounds; ++round)
     RunRound(round, options.Count, measurers, report);
   for (int index = 0; index < MeasurerCount; ++index) {
-    std::vector<std::string> traced = WorkerCommand(self, "trips", db);
+    std::vector<std::string> traced = WorkerCommand(self, "trips", db, options);
     traced.insert(traced.end(), {"--measurer", std::to_string(index)});
     report.Measured[index].Trips = CountRoundTrips(traced);
   }
@@ -225,8 +230,8 @@ int RunBenchmark(const tOptions& options, const std::string& self) {
 
   for (const int processes : options.Processes)
     report.Scale.push_back(
-        RunScale(WorkerCommand(self, "scale", db), processes, options.ScaleSeconds));
-  std::vector<std::string> memory = WorkerCommand(self, "memory", db);
+        RunScale(WorkerCommand(self, "scale", db, options), processes, options.ScaleSeconds));
+  std::vector<std::string> memory = WorkerCommand(self, "memory", db, options);
   memory.insert(memory.end(), {"--memory", std::to_string(options.MemoryFirst),
                                std::to_string(options.MemoryAll)});
   report.MemoryFirst = options.MemoryFirst;
@@ -238,7 +243,7 @@ int RunBenchmark(const tOptions& options, const std::string& self) {
 
 // Under strace: TripSamples marked commands of each kind after a warm-up.
 int TraceMeasurer(const tOptions& options) {
-  const auto measurer = MakeMeasurer(options.Measurer, options.Db);
+  const auto measurer = MakeMeasurer(options.Measurer, options.Db, options.Plugin);
   WarmUp(*measurer);
   for (int command = 0; command < BenchCommandCount; ++command)
     for (int run = 0; run < TripSamples; ++run) {
@@ -251,7 +256,7 @@ int TraceMeasurer(const tOptions& options) {
 
 // One host of the scale run: a mix of commands, one in flight, for the seconds given.
 int ScaleHost(const tOptions& options) {
-  tKalvorMeasurer kalvor(options.Db, TestDatabase::Password(), 1);
+  tKalvorMeasurer kalvor(options.Plugin, options.Db, TestDatabase::Password(), 1);
   WarmUp(kalvor);
   std::this_thread::sleep_until(
       std::chrono::system_clock::time_point(std::chrono::milliseconds(options.StartAt)));
@@ -269,7 +274,7 @@ int ScaleHost(const tOptions& options) {
 }
 
 int MemoryHost(const tOptions& options) {
-  tKalvorMeasurer kalvor(options.Db, TestDatabase::Password(), 1);
+  tKalvorMeasurer kalvor(options.Plugin, options.Db, TestDatabase::Password(), 1);
   long afterFirst = 0;
   for (int index = 0; index < options.MemoryAll; ++index) {
     kalvor.Run(static_cast<tBenchCommand>(index % BenchCommandCount), NextKey());

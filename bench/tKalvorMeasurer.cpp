@@ -1,5 +1,6 @@
 #include "tKalvorMeasurer.h"
 
+#include <filesystem>
 #include <stdexcept>
 
 #include "support/CommandBuffers.h"
@@ -28,12 +29,14 @@ std::vector<uint8_t> BenchRequest(tBenchCommand command, const std::string& key)
   return ActionRequest(BenchSessionId, BenchItemId, key);
 }
 
-tKalvorMeasurer::tKalvorMeasurer(const std::string& dbName, const std::string& password,
-                                 int logLevel)
-    : LogLevel_(logLevel), Copy_("Kalvor_L" + std::to_string(logLevel) + ".so") {
-  Copy_.WriteIni("[Main]\nDBName=" + dbName + "\nDBUser=SYSDBA\nDBPWD=" + password +
-                 "\nLogLevel=" + std::to_string(logLevel) + "\n");
-  Host_ = std::make_unique<tPluginHost>(Copy_.LibraryPath());
+tKalvorMeasurer::tKalvorMeasurer(const std::string& pluginPath, const std::string& dbName,
+                                 const std::string& password, int logLevel)
+    : LogLevel_(logLevel), Folder_("kalvor-bench") {
+  const std::string stem = Folder_ / ("Kalvor_L" + std::to_string(logLevel));
+  std::filesystem::copy_file(pluginPath, stem + ".so");
+  WriteWholeFile(stem + ".ini", "[Main]\nDBName=" + dbName + "\nDBUser=SYSDBA\nDBPWD=" + password +
+                                    "\nLogLevel=" + std::to_string(logLevel) + "\n");
+  Host_ = std::make_unique<tPluginHost>(stem + ".so");
   Host_->Init();
 }
 

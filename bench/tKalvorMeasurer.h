@@ -7,13 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "support/PluginCopy.h"
+#include "support/TempFolder.h"
 #include "tMeasurer.h"
 #include "tPluginHost.h"
 
 class tKalvorMeasurer : public tMeasurer {
  public:
-  tKalvorMeasurer(const std::string& dbName, const std::string& password, int logLevel);
+  // pluginPath: the plugin file to copy, such as the one this tree built.
+  tKalvorMeasurer(const std::string& pluginPath, const std::string& dbName,
+                  const std::string& password, int logLevel);
   ~tKalvorMeasurer() override;
 
   std::string Name() const override;
@@ -25,7 +27,7 @@ class tKalvorMeasurer : public tMeasurer {
 
  private:
   int LogLevel_;
-  PluginCopy Copy_;
+  TempFolder Folder_;
   std::unique_ptr<tPluginHost> Host_;
 };
 

@@ -43,6 +43,19 @@ class tBlobHandle {
   tFbHandle Handle_ = 0;
 };
 
+// The statement's output or input columns, in an area with room for all of them.
+std::unique_ptr<tSqlDescriptorArea> Described(decltype(tFbClientApi::DsqlDescribe) describe,
+                                              tFbHandle* statement) {
+  tFbStatus status;
+  auto area = std::make_unique<tSqlDescriptorArea>(1);
+  if (describe(status.Vector(), statement, SQLDA_VERSION1, area->Get())) throw status.Error();
+  if (area->Overflows()) {
+    area = std::make_unique<tSqlDescriptorArea>(area->Count());
+    if (describe(status.Vector(), statement, SQLDA_VERSION1, area->Get())) throw status.Error();
+  }
+  return area;
+}
+
 }  // namespace
 
 tDBQuery::tDBQuery(tDBConnection& connection)
@@ -168,15 +181,7 @@ void tDBQuery::PrepareIn(tDBTransaction& transaction) {
 
 void tDBQuery::Describe() {
   const tFbClientApi& api = FbClientApi();
-  tFbStatus status;
-  Output_ = std::make_unique<tSqlDescriptorArea>(1);
-  if (api.DsqlDescribe(status.Vector(), &Statement_, SQLDA_VERSION1, Output_->Get()))
-    throw status.Error();
-  if (Output_->Overflows()) {
-    Output_ = std::make_unique<tSqlDescriptorArea>(Output_->Count());
-    if (api.DsqlDescribe(status.Vector(), &Statement_, SQLDA_VERSION1, Output_->Get()))
-      throw status.Error();
-  }
+  Output_ = Described(api.DsqlDescribe, &Statement_);
   Output_->BindBuffers();
   Fields_.clear();
   for (int index = 0; index < Output_->Count(); ++index) {
@@ -185,14 +190,7 @@ void tDBQuery::Describe() {
                                                            static_cast<short>(column.sqltype & ~1),
                                                            column.sqlscale, column.sqlsubtype}));
   }
-  Input_ = std::make_unique<tSqlDescriptorArea>(1);
-  if (api.DsqlDescribeBind(status.Vector(), &Statement_, SQLDA_VERSION1, Input_->Get()))
-    throw status.Error();
-  if (Input_->Overflows()) {
-    Input_ = std::make_unique<tSqlDescriptorArea>(Input_->Count());
-    if (api.DsqlDescribeBind(status.Vector(), &Statement_, SQLDA_VERSION1, Input_->Get()))
-      throw status.Error();
-  }
+  Input_ = Described(api.DsqlDescribeBind, &Statement_);
 }
 
 int tDBQuery::StatementType() {
