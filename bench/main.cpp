@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -62,54 +63,52 @@ std::vector<int> NumberList(const std::string& text) {
   return numbers;
 }
 
+void SetSmokeCounts(tOptions& options) {
+  options.Rounds = 2;
+  options.Count = 5;
+  options.Queued = 50;
+  options.Processes = {1, 2};
+  options.ScaleSeconds = 1;
+  options.Calls = 2000;
+  options.MemoryFirst = 50;
+  options.MemoryAll = 200;
+}
+
+using tSetter = std::function<void(tOptions&, const std::string&)>;
+
+const std::map<std::string, tSetter>& Setters() {
+  static const std::map<std::string, tSetter> setters = {
+      {"--rounds", [](tOptions& o, const std::string& v) { o.Rounds = std::stoi(v); }},
+      {"--count", [](tOptions& o, const std::string& v) { o.Count = std::stoi(v); }},
+      {"--queued", [](tOptions& o, const std::string& v) { o.Queued = std::stoi(v); }},
+      {"--processes", [](tOptions& o, const std::string& v) { o.Processes = NumberList(v); }},
+      {"--scale-seconds", [](tOptions& o, const std::string& v) { o.ScaleSeconds = std::stod(v); }},
+      {"--seconds", [](tOptions& o, const std::string& v) { o.ScaleSeconds = std::stod(v); }},
+      {"--calls", [](tOptions& o, const std::string& v) { o.Calls = std::stoi(v); }},
+      {"--plugin", [](tOptions& o, const std::string& v) { o.Plugin = v; }},
+      {"--mode", [](tOptions& o, const std::string& v) { o.Mode = v; }},
+      {"--db", [](tOptions& o, const std::string& v) { o.Db = v; }},
+      {"--measurer", [](tOptions& o, const std::string& v) { o.Measurer = std::stoi(v); }},
+      {"--start-at", [](tOptions& o, const std::string& v) { o.StartAt = std::stoll(v); }},
+  };
+  return setters;
+}
+
 tOptions ParseOptions(int argc, char** argv) {
   tOptions options;
-  std::map<std::string, std::string> values;
   for (int index = 1; index < argc; ++index) {
     const std::string name = argv[index];
+    const auto setter = Setters().find(name);
     if (name == "--smoke") {
-      options.Rounds = 2;
-      options.Count = 5;
-      options.Queued = 50;
-      options.Processes = {1, 2};
-      options.ScaleSeconds = 1;
-      options.Calls = 2000;
-      options.MemoryFirst = 50;
-      options.MemoryAll = 200;
+      SetSmokeCounts(options);
     } else if (name == "--memory" && index + 2 < argc) {
       options.MemoryFirst = std::stoi(argv[++index]);
       options.MemoryAll = std::stoi(argv[++index]);
-    } else if (index + 1 < argc) {
-      values[name] = argv[++index];
+    } else if (setter != Setters().end() && index + 1 < argc) {
+      setter->second(options, argv[++index]);
     } else {
       throw std::invalid_argument("unknown or incomplete option " + name);
     }
-  }
-  for (const auto& [name, value] : values) {
-    if (name == "--rounds")
-      options.Rounds = std::stoi(value);
-    else if (name == "--count")
-      options.Count = std::stoi(value);
-    else if (name == "--queued")
-      options.Queued = std::stoi(value);
-    else if (name == "--processes")
-      options.Processes = NumberList(value);
-    else if (name == "--scale-seconds")
-      options.ScaleSeconds = std::stod(value);
-    else if (name == "--calls")
-      options.Calls = std::stoi(value);
-    else if (name == "--mode")
-      options.Mode = value;
-    else if (name == "--db")
-      options.Db = value;
-    else if (name == "--measurer")
-      options.Measurer = std::stoi(value);
-    else if (name == "--start-at")
-      options.StartAt = std::stoll(value);
-    else if (name == "--seconds")
-      options.ScaleSeconds = std::stod(value);
-    else
-      throw std::invalid_argument("unknown option " + name);
   }
   return options;
 }
