@@ -9,7 +9,8 @@
 //                [--scale-seconds N] [--calls N] [--memory N M] [--plugin PATH]
 //
 // --plugin measures another build of the plugin (such as an older one) in
-// place of the one this tree built.
+// place of the one this tree built. --smoke runs small counts and fails
+// (exit status 2) unless Kalvor's round trips per command are within 2, 5 and 3.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +48,8 @@ struct tOptions {
   int Calls = 40000;
   int MemoryFirst = 1000;
   int MemoryAll = 100000;
+  // Fail unless Kalvor's round trips were counted and are within their limits.
+  bool CheckTrips = false;
   // The worker modes: one measurer under strace, one host of the scale run,
   // the memory run.
   std::string Plugin = KALVOR_PLUGIN_PATH;
@@ -64,6 +67,7 @@ std::vector<int> NumberList(const std::string& text) {
 }
 
 void SetSmokeCounts(tOptions& options) {
+  options.CheckTrips = true;
   options.Rounds = 2;
   options.Count = 5;
   options.Queued = 50;
@@ -195,6 +199,20 @@ void MeasureQueued(tKalvorMeasurer& kalvor, int queued, tBenchReport& report) {
   report.MixedQueuedPerSecond = queued / kalvor.RunQueued(mixed);
 }
 
+// Round trips are counts, not times: a healthy attachment makes exactly as
+// many on any machine, so a command that makes more has regressed.
+int CheckKalvorTrips(const tMeasured& kalvor) {
+  constexpr double Limits[BenchCommandCount] = {2, 5, 3};
+  bool within = kalvor.Trips.size() == BenchCommandCount;
+  for (size_t command = 0; within && command < kalvor.Trips.size(); ++command)
+    within = kalvor.Trips[command] >= 1 && kalvor.Trips[command] <= Limits[command];
+  if (!within)
+    std::fprintf(stderr,
+                 "kalvor_bench: Kalvor's round trips per command are not within 2, 5 "
+                 "and 3, or were not counted\n");
+  return within ? 0 : 2;
+}
+
 int RunBenchmark(const tOptions& options, const std::string& self) {
   TestDatabase database;
   database.RunScript(std::string(KALVOR_SOURCE_DIR) + "/sql/demo-data.sql");
@@ -237,7 +255,7 @@ int RunBenchmark(const tOptions& options, const std::string& self) {
   report.MemoryAll = options.MemoryAll;
   report.Memory = RunMemory(memory);
   PrintReport(report);
-  return 0;
+  return options.CheckTrips ? CheckKalvorTrips(report.Measured[KalvorQuiet]) : 0;
 }
 
 // Under strace: TripSamples marked commands of each kind after a warm-up.
