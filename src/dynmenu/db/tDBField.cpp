@@ -69,8 +69,9 @@ std::string ScaledText(int64_t value, short scale) {
     digits.append(static_cast<size_t>(scale), '0');
   } else if (scale < 0) {
     const size_t places = static_cast<size_t>(-scale);
-    if (digits.size() <= places) digits.insert(0, places + 1 - digits.size(), '0');
-    digits.insert(digits.size() - places, ".");
+    if (digits.size() <= places) digits = std::string(places + 1 - digits.size(), '0') + digits;
+    const size_t point = digits.size() - places;
+    digits = digits.substr(0, point) + "." + digits.substr(point);
   }
   return negative ? "-" + digits : digits;
 }
