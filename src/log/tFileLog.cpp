@@ -11,9 +11,10 @@ constexpr std::size_t TimeStampLength = 13;
 const std::string LineBreak = "\r\n";
 
 std::string FormatTimeStamp(const tLocalTime& time) {
+  const char separator = TimeSeparator();
   char stamp[32];
-  std::snprintf(stamp, sizeof(stamp), "%02d:%02d:%02d.%03d ", time.Hour, time.Minute, time.Second,
-                time.Millisecond);
+  std::snprintf(stamp, sizeof(stamp), "%02d%c%02d%c%02d.%03d ", time.Hour, separator, time.Minute,
+                separator, time.Second, time.Millisecond);
   return stamp;
 }
 

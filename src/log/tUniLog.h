@@ -8,13 +8,23 @@
 #include "log/tTimeSeparatedFileLog.h"
 #include "platform/DynamicLibrary.h"
 
-// The client library's entries; a Boolean result is one byte, nonzero for true.
-using tDLLInitialize = std::uint8_t (*)(const char* Setting, std::int32_t Value);
-using tDLLMessageToLogServer = std::uint8_t (*)(double Time, const char* Host, const char* Module,
-                                                const char* Prefix, const char* Message);
-using tDLLFinalize = void (*)();
+// The client library's entries: plain exported functions in their platform's
+// usual calling convention (__stdcall on 32-bit Windows); a Boolean result is
+// one byte, nonzero for true.
+#if defined(_WIN32) && !defined(_WIN64)
+#define KALVOR_LOGCLIENT_CALL __stdcall
+#else
+#define KALVOR_LOGCLIENT_CALL
+#endif
+using tDLLInitialize = std::uint8_t(KALVOR_LOGCLIENT_CALL*)(const char* Setting,
+                                                            std::int32_t Value);
+using tDLLMessageToLogServer = std::uint8_t(KALVOR_LOGCLIENT_CALL*)(double Time, const char* Host,
+                                                                    const char* Module,
+                                                                    const char* Prefix,
+                                                                    const char* Message);
+using tDLLFinalize = void(KALVOR_LOGCLIENT_CALL*)();
 
-inline constexpr const char* LogClientLibraryName = "LogClient.so";
+inline const std::string LogClientLibraryName = std::string("LogClient") + DynamicLibraryExtension;
 
 class tUniLog : public tTimeSeparatedFileLog {
  public:

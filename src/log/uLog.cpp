@@ -17,8 +17,9 @@ namespace {
 // Logs/<day>/<hour>_<library file>.log beside the host program. The folder and
 // the file name are literals whatever they hold: a folder named a"MM"b stays so.
 std::string LogFilePattern(const std::string& hostFolder) {
-  return PatternLiteral(hostFolder + "Logs/") + "YYYY\"_\"MM\"_\"DD\"/\"HH" +
-         PatternLiteral("_" + ModuleFileName + ".log");
+  const std::string delimiter(1, PathDelimiter);
+  return PatternLiteral(hostFolder + "Logs" + delimiter) + "YYYY\"_\"MM\"_\"DD\"" + delimiter +
+         "\"HH" + PatternLiteral("_" + ModuleFileName + ".log");
 }
 
 // The host program's own ini file names the log server, keyed by this library's file name.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 class tAppendFile {
@@ -13,7 +14,7 @@ class tAppendFile {
   tAppendFile(const tAppendFile&) = delete;
   tAppendFile& operator=(const tAppendFile&) = delete;
 
-  bool IsOpen() const { return Handle >= 0; }
+  bool IsOpen() const { return Handle != -1; }
   // Also remembers where the file ends, for Write to go back to.
   bool SeekToEnd();
   // One write call; true when it took every byte. A write that took only part
@@ -24,6 +25,7 @@ class tAppendFile {
  private:
   bool CutBack();
 
-  int Handle = -1;
+  // A descriptor, or a Windows handle; -1 for none on both.
+  std::intptr_t Handle = -1;
   long long End = 0;
 };

@@ -3,6 +3,9 @@
 
 #include <string>
 
+// The file-name extension of dynamic libraries here: ".so", or ".dll" on Windows.
+extern const char* const DynamicLibraryExtension;
+
 class tDynamicLibrary {
  public:
   tDynamicLibrary() = default;

@@ -19,5 +19,9 @@ struct tLocalTime {
   double OleDate() const;
 };
 
+// The separator between hours, minutes and seconds in the user's locale
+// settings (":" unless they say otherwise; always ":" where there are none).
+char TimeSeparator();
+
 // Where the logs read the time from; tests put a fixed clock in its place.
 using tLocalClock = std::function<tLocalTime()>;

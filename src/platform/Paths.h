@@ -1,9 +1,12 @@
-// Splitting and rewriting file paths with this platform's delimiter.
+// Splitting and rewriting file paths with this platform's delimiters.
 #pragma once
 
 #include <string>
 
-inline constexpr char PathDelimiter = '/';
+// The delimiter this library puts into the paths it builds.
+extern const char PathDelimiter;
+// Every character that ends a folder part: "/" here, "\", "/" and a drive's ":" on Windows.
+extern const char* const PathDelimiters;
 
 // Folder part including the last delimiter; empty when there is none.
 std::string ExtractFilePath(const std::string& path);

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "log/uLog.h"
+#include "platform/DefaultDatabase.h"
 #include "platform/HighResolutionCounter.h"
 #include "platform/ModulePaths.h"
 #include "platform/Paths.h"
@@ -35,11 +36,8 @@ struct tDefaultKey {
 
 // Written one key at a time, in this order, into a missing configuration file.
 const tDefaultKey DefaultKeys[] = {
-    {"DBName", "127.0.0.1:/var/lib/firebird/3.0/data/vo.fdb"},
-    {"DBUser", "SYSDBA"},
-    {"DBPWD", "orchardly"},
-    {"lc_ctype", "WIN1251"},
-    {"LogLevel", "255"},
+    {"DBName", DefaultDatabaseName}, {"DBUser", "SYSDBA"}, {"DBPWD", "orchardly"},
+    {"lc_ctype", "WIN1251"},         {"LogLevel", "255"},
 };
 }  // namespace
 

@@ -17,3 +17,7 @@ tLocalTime tLocalTime::Now() {
   result.Millisecond = static_cast<int>(now.tv_nsec / 1000000);
   return result;
 }
+
+char TimeSeparator() {
+  return ':';
+}

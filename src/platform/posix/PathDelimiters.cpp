@@ -1,0 +1,4 @@
+#include "platform/Paths.h"
+
+const char PathDelimiter = '/';
+const char* const PathDelimiters = "/";

@@ -1,0 +1,30 @@
+#include "platform/Directories.h"
+
+#include <windows.h>
+
+#include "platform/Paths.h"
+
+namespace {
+bool IsDirectory(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::string WithoutTrailingDelimiters(std::string path) {
+  while (path.size() > 1 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+  return path;
+}
+}  // namespace
+
+bool ForceDirectories(const std::string& path) {
+  const std::string folder = WithoutTrailingDelimiters(path);
+  if (folder.empty()) return false;
+  if (IsDirectory(folder)) return true;
+  const std::string parent = WithoutTrailingDelimiters(ExtractFilePath(folder));
+  // A drive ("C:") or the top of a path is not created here: it exists or the path is wrong.
+  const bool parentIsRoot = parent.empty() || parent.back() == ':' || parent == folder;
+  if (!parentIsRoot && !ForceDirectories(parent)) return false;
+  // Another thread or process may have created it in the meantime.
+  return CreateDirectoryA(folder.c_str(), nullptr) != 0 ||
+         (GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(folder));
+}
