@@ -11,40 +11,14 @@ static_assert(std::is_same_v<tFbHandle, isc_stmt_handle>);
 
 namespace {
 
-const tFbClientApi kLibraryApi{
-    isc_attach_database,
-    isc_detach_database,
-    isc_database_info,
-    isc_start_multiple,
-    isc_commit_transaction,
-    isc_rollback_transaction,
-    fb_disconnect_transaction,
-    isc_dsql_allocate_statement,
-    isc_dsql_prepare,
-    isc_dsql_describe,
-    isc_dsql_describe_bind,
-    isc_dsql_sql_info,
-    isc_dsql_execute,
-    isc_dsql_execute2,
-    isc_dsql_fetch,
-    isc_dsql_free_statement,
-    isc_open_blob2,
-    isc_get_segment,
-    isc_close_blob,
-    isc_sqlcode,
-    fb_interpret,
-};
-
-std::atomic<const tFbClientApi*> CurrentApi{&kLibraryApi};
+// None: the default table, taken only when first needed.
+std::atomic<const tFbClientApi*> CurrentApi{nullptr};
 
 }  // namespace
 
-const tFbClientApi& DefaultFbClientApi() {
-  return kLibraryApi;
-}
-
 const tFbClientApi& FbClientApi() {
-  return *CurrentApi.load();
+  const tFbClientApi* api = CurrentApi.load();
+  return api != nullptr ? *api : DefaultFbClientApi();
 }
 
 tFbClientApiOverride::tFbClientApiOverride(const tFbClientApi& api)

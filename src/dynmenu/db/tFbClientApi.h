@@ -28,7 +28,10 @@ struct tFbClientApi {
   decltype(&fb_interpret) Interpret;
 };
 
-// The table bound to libfbclient's own functions.
+// The table bound to the client library's own functions: linked with the
+// plugin (libfbclient), or on Windows loaded when first needed (fbclient.dll,
+// else gds32.dll), where a missing library gives a table whose every call
+// fails with a text naming it.
 const tFbClientApi& DefaultFbClientApi();
 
 // The table in use now.
