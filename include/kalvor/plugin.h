@@ -4,26 +4,41 @@
 
 #include <stdint.h>
 
+/* The calling convention of the four entry points and of the host callback:
+   on 32-bit Windows __stdcall, what a Windows host expects of plain exported
+   functions, or __cdecl for a host that needs it (define KALVOR_CDECL, as the
+   CMake option KALVOR_CDECL does for the library). Other platforms have one
+   convention. */
+#if defined(_WIN32) && !defined(_WIN64)
+#ifdef KALVOR_CDECL
+#define KALVOR_CALL __cdecl
+#else
+#define KALVOR_CALL __stdcall
+#endif
+#else
+#define KALVOR_CALL
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /* Called on the plugin's own thread once per queued command. Buffer belongs
    to the plugin and is freed when the callback returns: copy what you keep. */
-typedef void (*Callback)(int32_t CommandId, const char* Name, void* Buffer, int32_t Size,
-                         intptr_t UserValue);
+typedef void(KALVOR_CALL* Callback)(int32_t CommandId, const char* Name, void* Buffer, int32_t Size,
+                                    intptr_t UserValue);
 
 /* Creates the session and its worker (reads the ini, connects to the database). */
-void Init_Plugin(char** NameOut, Callback cb, intptr_t UserValue);
+void KALVOR_CALL Init_Plugin(char** NameOut, Callback cb, intptr_t UserValue);
 
 /* The plugin name; works without a session. */
-void GetName_Plugin(char** NameOut);
+void KALVOR_CALL GetName_Plugin(char** NameOut);
 
 /* Queues a copy of Size bytes of Buffer. 0 queued; 1 no session (or it is
    stopping); 3 refused: a buffer that cannot be answered inside itself, or a
    full queue (QueueLimit in the ini file). A refused command is never called
    back. */
-int32_t Command_Plugin(int32_t CommandId, void* Buffer, int32_t Size);
+int32_t KALVOR_CALL Command_Plugin(int32_t CommandId, void* Buffer, int32_t Size);
 
 /* Stops the session: the command in progress finishes and is called back,
    then the worker closes its database connection; queued commands are dropped
@@ -31,8 +46,11 @@ int32_t Command_Plugin(int32_t CommandId, void* Buffer, int32_t Size);
    at once, the thread ends when the callback returns, and the library stays
    loaded until then, so the host may dlclose it in the same callback. Call it
    before a dlclose from inside the callback: without it the library can only
-   survive that dlclose by keeping its memory mapped (Linux 6.10 or later). */
-void Finalize_Plugin(void);
+   survive that dlclose by keeping its memory mapped (Linux 6.10 or later).
+   On Windows call it before FreeLibrary and before the process ends: the
+   library may not wait for its thread while it is being unloaded, so one
+   unloaded without it keeps itself loaded, idle, until the process ends. */
+void KALVOR_CALL Finalize_Plugin(void);
 
 #ifdef __cplusplus
 }

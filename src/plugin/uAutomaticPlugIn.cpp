@@ -8,7 +8,12 @@
 #include "plugin/uAutomaticPlugInSession.h"
 #include "worker/uPlugInConst.h"
 
+// Windows exports by the module definition file, elsewhere by visibility.
+#ifdef _WIN32
+#define KALVOR_EXPORT extern "C"
+#else
 #define KALVOR_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 // The one session. The host promises that Init_Plugin and Finalize_Plugin
@@ -37,7 +42,7 @@ void OnProcessExit() {
 }
 }  // namespace
 
-KALVOR_EXPORT void Init_Plugin(char** NameOut, Callback cb, intptr_t UserValue) {
+KALVOR_EXPORT void KALVOR_CALL Init_Plugin(char** NameOut, Callback cb, intptr_t UserValue) {
   try {
     if (Session.load() == nullptr) {
       auto* session = new tPlugInSession();
@@ -51,18 +56,18 @@ KALVOR_EXPORT void Init_Plugin(char** NameOut, Callback cb, intptr_t UserValue) 
   *NameOut = PlugInNameCharacters();
 }
 
-KALVOR_EXPORT void GetName_Plugin(char** NameOut) {
+KALVOR_EXPORT void KALVOR_CALL GetName_Plugin(char** NameOut) {
   *NameOut = PlugInNameCharacters();
 }
 
-KALVOR_EXPORT int32_t Command_Plugin(int32_t CommandId, void* Buffer, int32_t Size) {
+KALVOR_EXPORT int32_t KALVOR_CALL Command_Plugin(int32_t CommandId, void* Buffer, int32_t Size) {
   tPlugInSession* session = Session.load();
   if (session == nullptr) return Command_NoSession;
   return session->AddCommand(CommandId, Buffer, Size);
 }
 
 // Also from inside the callback: the thread then ends when the callback returns.
-KALVOR_EXPORT void Finalize_Plugin(void) {
+KALVOR_EXPORT void KALVOR_CALL Finalize_Plugin(void) {
   if (tPlugInSession* session = Session.exchange(nullptr))
     StopAndRelease(session, tStopKind::Finalize);
 }

@@ -1,0 +1,38 @@
+# What the Windows build (cmake/mingw-w64.cmake) needs besides the common parts.
+
+option(KALVOR_CDECL "Entry points and host callback in __cdecl instead of __stdcall (32-bit Windows)" OFF)
+if(KALVOR_CDECL)
+  add_compile_definitions(KALVOR_CDECL)
+endif()
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
+
+# The client library is loaded at run time; only its C header is needed, and
+# the one of the Linux packages serves. It is copied into a folder of its own:
+# /usr/include as a whole would shadow the Windows runtime's headers.
+find_path(FIREBIRD_HEADER_DIR ibase.h PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+  REQUIRED)
+set(FIREBIRD_INCLUDE_DIR ${PROJECT_BINARY_DIR}/firebird-include)
+configure_file(${FIREBIRD_HEADER_DIR}/ibase.h ${FIREBIRD_INCLUDE_DIR}/ibase.h COPYONLY)
+set(KALVOR_PLATFORM_LIBRARIES "")
+
+# Exports exactly the four entry points under their plain names; on 32-bit
+# Windows __stdcall decorates them with their argument bytes (Init_Plugin@12).
+function(kalvor_windows_exports target)
+  set(decorate OFF)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND NOT KALVOR_CDECL)
+    set(decorate ON)
+  endif()
+  foreach(entry Init_Plugin:12 GetName_Plugin:4 Command_Plugin:12 Finalize_Plugin:0)
+    string(REPLACE ":" ";" parts ${entry})
+    list(GET parts 0 name)
+    list(GET parts 1 bytes)
+    if(decorate)
+      set(KALVOR_DEF_${name} "${name} = ${name}@${bytes}")
+    else()
+      set(KALVOR_DEF_${name} "${name}")
+    endif()
+  endforeach()
+  set(def ${PROJECT_BINARY_DIR}/Kalvor.def)
+  configure_file(${PROJECT_SOURCE_DIR}/src/plugin/Kalvor.def.in ${def} @ONLY)
+  target_sources(${target} PRIVATE ${def})
+endfunction()
