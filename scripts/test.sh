@@ -3,8 +3,9 @@
 # server, builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs
 # all suites, then builds with ThreadSanitizer and runs the unit and
 # end-to-end suites again (the session, the logs and the menu worker's
-# threads), and last fuzzes the command path for 60 seconds (scripts/fuzz.sh).
-# Safe to run twice.
+# threads), then fuzzes the command path for 60 seconds (scripts/fuzz.sh), and
+# last cross-builds Kalvor.dll for 32-bit and 64-bit Windows and runs its
+# suite under wine (scripts/test-windows.sh). Safe to run twice.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -48,3 +49,6 @@ scripts/fuzz.sh 60
 # The benchmark with small counts, so that it keeps building and running; it
 # shares the soak's build, which has the same flags.
 KALVOR_SERVER_LOCKED=1 KALVOR_BENCH_BUILD_DIR="$root/build-soak" scripts/bench.sh --smoke
+
+# Kalvor.dll for 32-bit and 64-bit Windows, its suite under wine.
+scripts/test-windows.sh

@@ -59,14 +59,6 @@ std::vector<uint8_t> StartRequest(int32_t menuId) {
   return request;
 }
 
-// The bytes of a text whose offset field lies at base + field, counted from base.
-std::string TextAt(const std::vector<uint8_t>& buffer, uint32_t base, uint32_t field) {
-  const uint64_t offset = uint64_t{base} + WordAt(buffer, base + field);
-  const uint64_t length = WordAt(buffer, base + field + 4);
-  if (offset + length > buffer.size()) return "<outside the buffer>";
-  return std::string(buffer.begin() + offset, buffer.begin() + offset + length);
-}
-
 // The part of a step line after its elapsed field: 8 characters, a number right-aligned.
 std::string AfterElapsed(const std::string& line) {
   if (line.size() < 9) return {};

@@ -24,6 +24,13 @@ void PutWord(std::vector<uint8_t>& buffer, uint32_t offset, uint32_t value) {
   for (int i = 0; i < 4; ++i) buffer.at(offset + i) = static_cast<uint8_t>(value >> (8 * i));
 }
 
+std::string TextAt(const std::vector<uint8_t>& buffer, uint32_t base, uint32_t field) {
+  const uint64_t offset = uint64_t{base} + WordAt(buffer, base + field);
+  const uint64_t length = WordAt(buffer, base + field + 4);
+  if (offset + length > buffer.size()) return "<outside the buffer>";
+  return std::string(buffer.begin() + offset, buffer.begin() + offset + length);
+}
+
 std::vector<uint8_t> StartItemRequest(int32_t menuId) {
   auto request = MakeCommand(24, 100);
   PutWord(request, 16, static_cast<uint32_t>(menuId));

@@ -9,6 +9,8 @@ std::vector<uint8_t> MakeCommand(uint32_t sizeWord, int32_t command, uint32_t le
 uint32_t WordAt(const std::vector<uint8_t>& buffer, uint32_t offset);
 int32_t SignedWordAt(const std::vector<uint8_t>& buffer, uint32_t offset);
 void PutWord(std::vector<uint8_t>& buffer, uint32_t offset, uint32_t value);
+// The bytes of a text whose offset field lies at base + field, counted from base.
+std::string TextAt(const std::vector<uint8_t>& buffer, uint32_t base, uint32_t field);
 
 // Requests of the three menu commands, at their smallest sizes.
 std::vector<uint8_t> StartItemRequest(int32_t menuId);

@@ -3,6 +3,10 @@
 #include <filesystem>
 #include <fstream>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -53,7 +57,13 @@ std::vector<std::string> LogTail::MainMessages() const {
 }
 
 std::string HostLogsFolder() {
+#ifdef _WIN32
+  char path[1024] = {};
+  GetModuleFileNameA(nullptr, path, sizeof(path));
+  return (fs::path(path).parent_path() / "Logs").string();
+#else
   return (fs::read_symlink("/proc/self/exe").parent_path() / "Logs").string();
+#endif
 }
 
 std::vector<std::string> SplitLogLines(const std::string& text, bool stripStamp) {

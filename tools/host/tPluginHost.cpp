@@ -1,27 +1,25 @@
 #include "tPluginHost.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cstring>
+
+#include "uPluginLibrary.h"
 
 namespace {
 constexpr int32_t EnvelopeLength = 16;
 
 template <typename Entry>
 Entry LookUp(void* library, const char* name) {
-  void* address = dlsym(library, name);
+  void* address = PluginLibraryEntry(library, name);
   if (address == nullptr) throw tHostError(std::string("entry ") + name + " not found in plugin");
   return reinterpret_cast<Entry>(address);
 }
 }  // namespace
 
 tPluginHost::tPluginHost(const std::string& pluginPath) {
-  Library = dlopen(pluginPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (Library == nullptr) {
-    const char* reason = dlerror();
-    throw tHostError("cannot load plugin " + pluginPath + ": " + (reason ? reason : "unknown"));
-  }
+  std::string why;
+  Library = OpenPluginLibrary(pluginPath, why);
+  if (Library == nullptr) throw tHostError("cannot load plugin " + pluginPath + ": " + why);
   try {
     InitEntry = LookUp<decltype(InitEntry)>(Library, "Init_Plugin");
     GetNameEntry = LookUp<decltype(GetNameEntry)>(Library, "GetName_Plugin");
@@ -38,7 +36,7 @@ tPluginHost::~tPluginHost() {
 }
 
 void tPluginHost::Unload() {
-  if (Library != nullptr) dlclose(Library);
+  if (Library != nullptr) ClosePluginLibrary(Library);
   Library = nullptr;
 }
 
@@ -70,8 +68,8 @@ void tPluginHost::Finalize() {
   FinalizeEntry();
 }
 
-void tPluginHost::CollectAnswer(int32_t commandId, const char* name, void* buffer, int32_t size,
-                                intptr_t userValue) {
+void KALVOR_CALL tPluginHost::CollectAnswer(int32_t commandId, const char* name, void* buffer,
+                                            int32_t size, intptr_t userValue) {
   auto* host = reinterpret_cast<tPluginHost*>(userValue);
   tAnswer answer;
   answer.CommandId = commandId;

@@ -31,7 +31,8 @@ struct tAnswer {
 
 class tPluginHost {
  public:
-  // dlopen with the plugin's full path; raises tHostError when the file or an entry is missing.
+  // Loads the plugin by its full path (dlopen, LoadLibrary); raises tHostError when the file or an
+  // entry is missing.
   explicit tPluginHost(const std::string& pluginPath);
   ~tPluginHost();
   tPluginHost(const tPluginHost&) = delete;
@@ -45,7 +46,7 @@ class tPluginHost {
   int32_t Command(int32_t commandId, const void* buffer, int32_t size);
   int32_t Command(int32_t commandId, const std::vector<uint8_t>& buffer);
   void Finalize();
-  // dlclose now (the destructor does it otherwise).
+  // Unloads now (the destructor does it otherwise).
   void Unload();
 
   std::optional<tAnswer> WaitAnswer(std::chrono::milliseconds timeout);
@@ -53,8 +54,8 @@ class tPluginHost {
   size_t AnswerCount();
 
   // The callback this host registers; UserValue carries the host object.
-  static void CollectAnswer(int32_t commandId, const char* name, void* buffer, int32_t size,
-                            intptr_t userValue);
+  static void KALVOR_CALL CollectAnswer(int32_t commandId, const char* name, void* buffer,
+                                        int32_t size, intptr_t userValue);
 
  private:
   void* Library = nullptr;

@@ -1,0 +1,15 @@
+// This program played again as a host that ends or unloads the plugin without
+// Finalize_Plugin, to see that the plugin neither hangs nor crashes it.
+#pragma once
+
+#include <string>
+
+inline constexpr const char* ForgetfulHostSwitch = "--forgetful-host";
+
+// Scenarios:
+//   exit-busy      commands still queued and running when the process ends
+//   unload-busy    FreeLibrary with commands queued and running
+//   unload-idle    FreeLibrary after Init_Plugin, before any command
+//   unload-in-callback  Finalize_Plugin and FreeLibrary from inside the callback
+// Returns the process's exit code: 0 when the scenario ran to its end.
+int PlayForgetfulHost(const std::string& scenario, const std::string& pluginPath);

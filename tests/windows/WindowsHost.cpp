@@ -1,0 +1,104 @@
+#include "WindowsHost.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+
+#include "StandInControl.h"
+#include "support/LogTail.h"
+
+std::string ServerIni() {
+  return "[Main]\r\nDBName=127.0.0.1:c:\\bases\\vo.fdb\r\nDBUser=SYSDBA\r\nDBPWD=orchardly\r\n"
+         "lc_ctype=WIN1251\r\nLogLevel=1\r\n";
+}
+
+std::string PutStandInClientBeside(const PluginCopy& plugin) {
+  const auto target = std::filesystem::path(plugin.LibraryPath()).parent_path() / "fbclient.dll";
+  std::filesystem::copy_file(KALVOR_STANDIN_CLIENT_PATH, target);
+  return target.string();
+}
+
+namespace {
+void* Entry(void* library, const char* name) {
+  void* entry = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+  if (entry == nullptr) throw std::runtime_error(std::string("stand-in lacks ") + name);
+  return entry;
+}
+}  // namespace
+
+tStandInClient::tStandInClient(const std::string& path)
+    : Library(LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
+  if (Library == nullptr) throw std::runtime_error("cannot load " + path);
+  FailNext = Entry(Library, "StandIn_FailNextExecution");
+  AttachmentCount = Entry(Library, "StandIn_Attachments");
+  LastCall = Entry(Library, "StandIn_LastProcedureCall");
+}
+
+tStandInClient::~tStandInClient() {
+  FreeLibrary(static_cast<HMODULE>(Library));
+}
+
+void tStandInClient::FailNextExecution(int failure) {
+  reinterpret_cast<tFailNextExecution>(FailNext)(failure);
+}
+
+int tStandInClient::Attachments() {
+  return reinterpret_cast<tAttachments>(AttachmentCount)();
+}
+
+std::string tStandInClient::LastProcedureCall() {
+  char text[2048] = {};
+  reinterpret_cast<tLastProcedureCall>(LastCall)(text, sizeof text);
+  return text;
+}
+
+namespace {
+std::string HourlyLog(const std::string& libraryFileName, const SYSTEMTIME& time) {
+  char day[32];
+  std::snprintf(day, sizeof day, "%04u_%02u_%02u\\%02u_", time.wYear, time.wMonth, time.wDay,
+                time.wHour);
+  return HostLogsFolder() + "\\" + day + libraryFileName + ".log";
+}
+}  // namespace
+
+std::vector<std::string> HourlyLogCandidates(const std::string& libraryFileName) {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  FILETIME stamp{};
+  SystemTimeToFileTime(&now, &stamp);
+  ULARGE_INTEGER ticks{};
+  ticks.LowPart = stamp.dwLowDateTime;
+  ticks.HighPart = stamp.dwHighDateTime;
+  ticks.QuadPart -= 3600ull * 10000000ull;
+  stamp.dwLowDateTime = ticks.LowPart;
+  stamp.dwHighDateTime = ticks.HighPart;
+  SYSTEMTIME hourBefore{};
+  FileTimeToSystemTime(&stamp, &hourBefore);
+  return {HourlyLog(libraryFileName, now), HourlyLog(libraryFileName, hourBefore)};
+}
+
+int RunThisProgram(const std::string& arguments, std::chrono::seconds patience) {
+  char program[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, program, sizeof program);
+  std::string commandLine = "\"" + std::string(program) + "\" " + arguments;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(program, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process))
+    throw std::runtime_error("cannot start " + commandLine);
+  CloseHandle(process.hThread);
+  const auto waited = WaitForSingleObject(
+      process.hProcess,
+      static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(patience).count()));
+  DWORD code = 0;
+  if (waited != WAIT_OBJECT_0) {
+    TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, INFINITE);
+  }
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  return waited == WAIT_OBJECT_0 ? static_cast<int>(code) : -1;
+}

@@ -1,0 +1,43 @@
+// What the Windows suite needs besides the shared test support: plugin copies
+// beside the stand-in client library and its controls, the hourly log file
+// beside this program, and this program run again as a careless host.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "support/PluginCopy.h"
+
+// An ini pointing the plugin at the server database of the Windows defaults.
+std::string ServerIni();
+
+// Puts the stand-in fbclient.dll beside the plugin copy; returns its path.
+std::string PutStandInClientBeside(const PluginCopy& plugin);
+
+// The stand-in loaded at that path: the same module the plugin loads from there.
+class tStandInClient {
+ public:
+  explicit tStandInClient(const std::string& path);
+  ~tStandInClient();
+  tStandInClient(const tStandInClient&) = delete;
+  tStandInClient& operator=(const tStandInClient&) = delete;
+
+  void FailNextExecution(int failure);
+  int Attachments();
+  std::string LastProcedureCall();
+
+ private:
+  void* Library = nullptr;
+  void* FailNext = nullptr;
+  void* AttachmentCount = nullptr;
+  void* LastCall = nullptr;
+};
+
+// Logs\YYYY_MM_DD\HH_<library file>.log beside this program, for the hour
+// before and after the call (a test may run across the turn of an hour).
+std::vector<std::string> HourlyLogCandidates(const std::string& libraryFileName);
+
+// This program run again with the arguments: its exit code, or -1 when it
+// had not ended within the time (it is then ended).
+int RunThisProgram(const std::string& arguments, std::chrono::seconds patience);

@@ -1,0 +1,42 @@
+// A host that does not call Finalize_Plugin before FreeLibrary or before it
+// ends: each scenario runs in a process of its own, which must end by itself
+// with exit code 0 (not hang, not crash).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "ForgetfulHost.h"
+#include "WindowsHost.h"
+#include "support/PluginCopy.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+constexpr auto Patience = 90s;
+
+int Play(const std::string& scenario) {
+  PluginCopy plugin("Kalvor.dll");
+  plugin.WriteIni(ServerIni());
+  PutStandInClientBeside(plugin);
+  return RunThisProgram(
+      std::string(ForgetfulHostSwitch) + " " + scenario + " \"" + plugin.LibraryPath() + "\"",
+      Patience);
+}
+}  // namespace
+
+TEST(ForgetfulHost, EndsWhileCommandsAreQueuedAndRunning) {
+  EXPECT_EQ(Play("exit-busy"), 0);
+}
+
+TEST(ForgetfulHost, UnloadsWhileCommandsAreQueuedAndRunning) {
+  EXPECT_EQ(Play("unload-busy"), 0);
+}
+
+TEST(ForgetfulHost, UnloadsAfterInitBeforeAnyCommand) {
+  EXPECT_EQ(Play("unload-idle"), 0);
+}
+
+TEST(ForgetfulHost, FinalizesAndUnloadsFromInsideTheCallback) {
+  EXPECT_EQ(Play("unload-in-callback"), 0);
+}

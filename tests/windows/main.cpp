@@ -1,0 +1,14 @@
+// The Windows suite's program: the tests, or one careless host's scenario
+// when started by a test with the forgetful-host switch.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ForgetfulHost.h"
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == ForgetfulHostSwitch)
+    return PlayForgetfulHost(argv[2], argv[3]);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,198 @@
+// Commands 100, 101 and 102 through the client library on Windows: a stand-in
+// fbclient.dll beside the plugin answers the menu procedures and fails on
+// demand; without any client library the plugin still loads and answers.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "StandInControl.h"
+#include "WindowsHost.h"
+#include "support/CommandBuffers.h"
+#include "support/LogTail.h"
+#include "support/PluginCopy.h"
+#include "tPluginHost.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+constexpr auto Patience = 60s;
+
+struct tEnvelope {
+  int32_t Outcome;
+  int32_t ResultCode;
+  friend bool operator==(const tEnvelope&, const tEnvelope&) = default;
+};
+
+tEnvelope EnvelopeOf(const tAnswer& answer) {
+  return {SignedWordAt(answer.Buffer, 8), SignedWordAt(answer.Buffer, 12)};
+}
+
+size_t CountLines(const std::vector<std::string>& lines, const std::string& text) {
+  return static_cast<size_t>(std::count(lines.begin(), lines.end(), text));
+}
+
+bool HasLineEndingWith(const std::vector<std::string>& lines, const std::string& end) {
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+    return line.size() >= end.size() &&
+           line.compare(line.size() - end.size(), end.size(), end) == 0;
+  });
+}
+
+// A request buffer far longer than its answer: the answer comes back exactly sized.
+std::vector<uint8_t> LongItemRequest(int32_t itemId) {
+  auto request = ItemDescRequest(itemId);
+  request.resize(4096);
+  PutWord(request, 0, 4096);
+  return request;
+}
+
+class MenuHost {
+ public:
+  explicit MenuHost(const PluginCopy& plugin) : Host(plugin.LibraryPath()) { Host.Init(); }
+
+  tAnswer Ask(const std::vector<uint8_t>& request) {
+    EXPECT_EQ(Host.Command(SignedWordAt(request, 4), request), 0);
+    auto answer = Host.WaitAnswer(Patience);
+    if (!answer) {
+      ADD_FAILURE() << "no answer to command " << SignedWordAt(request, 4);
+      return {};
+    }
+    EXPECT_EQ(answer->Buffer.size(), WordAt(answer->Buffer, 0));
+    return *answer;
+  }
+
+  tPluginHost Host;
+};
+
+void ExpectVoiceItem(const std::vector<uint8_t>& b) {
+  EXPECT_EQ(SignedWordAt(b, 16), StandIn::VoiceItemId);
+  EXPECT_EQ(SignedWordAt(b, 20), 1);
+  EXPECT_EQ(TextAt(b, 0, 32), StandIn::Greeting);
+  EXPECT_EQ(SignedWordAt(b, 40), StandIn::ConnectionId);
+  EXPECT_EQ(TextAt(b, 0, 44), StandIn::MainMenu);
+  EXPECT_EQ(TextAt(b, 60, 0), StandIn::Hello);
+  EXPECT_EQ(SignedWordAt(b, 68), StandIn::SynthezPlace);
+  EXPECT_EQ(SignedWordAt(b, 72), StandIn::Timeout);
+  EXPECT_EQ(SignedWordAt(b, 76), 1);  // no repeat count in the database
+  EXPECT_EQ(TextAt(b, 60, 20), StandIn::Macro);
+  ASSERT_EQ(WordAt(b, 56), 2u);
+  uint32_t row = WordAt(b, 52);
+  for (const auto& expected : StandIn::Rows) {
+    EXPECT_EQ(TextAt(b, row, 4), expected.Key);
+    EXPECT_EQ(SignedWordAt(b, row + 12), expected.ItemId);
+    EXPECT_EQ(TextAt(b, row, 16), expected.WayDesc);
+    row += WordAt(b, row);
+  }
+  EXPECT_EQ(row, b.size());
+}
+
+void ExpectConditionItem(const std::vector<uint8_t>& b) {
+  EXPECT_EQ(SignedWordAt(b, 20), 2);
+  EXPECT_EQ(WordAt(b, 28), 24 + std::string(StandIn::Processor).size() +
+                               std::string(StandIn::ConditionData).size());
+  EXPECT_EQ(TextAt(b, 60, 0), StandIn::Processor);
+  EXPECT_EQ(TextAt(b, 60, 8), StandIn::ConditionData);
+  EXPECT_EQ(TextAt(b, 0, 32), StandIn::CheckHours);
+  EXPECT_EQ(SignedWordAt(b, 40), -1);
+  EXPECT_EQ(WordAt(b, 52), b.size());
+  EXPECT_EQ(WordAt(b, 56), 0u);
+}
+
+// Every line of the hourly file: a stamp with the locale's separators, CR LF at the end.
+void ExpectWellFormedLines(const std::string& text) {
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  const std::regex stamp("^[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\\.[0-9]{3} ");
+  for (const auto& line : SplitLogLines(text, false)) {
+    EXPECT_EQ(line.find('\n'), std::string::npos) << line;
+    if (!line.empty()) {
+      EXPECT_TRUE(std::regex_search(line, stamp)) << line;
+    }
+  }
+}
+}  // namespace
+
+TEST(StandInClient, CommandsAnswerThroughTheClientLibraryRetryingOnceAfterEachFailure) {
+  PluginCopy plugin("Kalvor.dll");
+  plugin.WriteIni(ServerIni());
+  tStandInClient client(PutStandInClientBeside(plugin));
+  LogTail log(HostLogsFolder());
+  auto host = std::make_unique<MenuHost>(plugin);
+  EXPECT_EQ(client.Attachments(), 1);
+
+  client.FailNextExecution(StandIn::Deadlock);
+  const auto start = host->Ask(StartItemRequest(StandIn::MenuId));
+  EXPECT_EQ(EnvelopeOf(start), (tEnvelope{0, 0}));
+  EXPECT_EQ(SignedWordAt(start.Buffer, 20), StandIn::StartItemId);
+
+  client.FailNextExecution(StandIn::LostConnection);
+  const auto voice = host->Ask(LongItemRequest(StandIn::VoiceItemId));
+  EXPECT_EQ(EnvelopeOf(voice), (tEnvelope{0, 0}));
+  ExpectVoiceItem(voice.Buffer);
+  EXPECT_EQ(client.Attachments(), 2);
+
+  // "Да" and a quote: the key's bytes reach the statement and the log unchanged.
+  const std::string key = "\xc4\xe0 \"1\"";
+  client.FailNextExecution(StandIn::Deadlock);
+  EXPECT_EQ(EnvelopeOf(host->Ask(ActionRequest(77, StandIn::VoiceItemId, key))), (tEnvelope{0, 0}));
+  EXPECT_EQ(client.LastProcedureCall(),
+            "execute procedure menu_prot_actions(77,10,\"\xc4\xe0 \"\"1\"\"\")");
+
+  const auto condition = host->Ask(ItemDescRequest(StandIn::ConditionItemId));
+  EXPECT_EQ(EnvelopeOf(condition), (tEnvelope{0, 0}));
+  ExpectConditionItem(condition.Buffer);
+  auto unknownMenu = StartItemRequest(99);
+  PutWord(unknownMenu, 20, 0x5A5A5A5Au);
+  const auto unknown = host->Ask(unknownMenu);
+  EXPECT_EQ(EnvelopeOf(unknown), (tEnvelope{1, 2}));
+  EXPECT_EQ(WordAt(unknown.Buffer, 20), 0x5A5A5A5Au);
+
+  host->Host.Finalize();
+  const auto lines = log.MainMessages();
+  EXPECT_EQ(CountLines(lines, "No database connection!"), 1u);
+  EXPECT_TRUE(HasLineEndingWith(
+      lines,
+      "GetStartMenuItem(MENU_GET_START_ITEM) IN[menu_id=1] OUT[menu_start_itemid=10]- "
+      "SUCCESS"));
+  EXPECT_EQ(CountLines(lines, "TABLE => [2]"), 1u);
+  EXPECT_TRUE(HasLineEndingWith(
+      lines, "IN[session_id=77, item_id=10, item_key=\"" + key + "\"] OUT[]- SUCCESS"));
+  EXPECT_EQ(CountLines(lines, "Finalize Close Database connection."), 1u);
+  size_t deadlocks = 0, losses = 0;
+  for (const auto& line : lines) {
+    deadlocks += line.rfind("Pausing before retrying query due to deadlock for ", 0) == 0;
+    losses += line.rfind("Pausing before retrying query due to connection loss for ", 0) == 0;
+  }
+  EXPECT_EQ(deadlocks, 2u);
+  EXPECT_EQ(losses, 1u);
+  ExpectWellFormedLines(log.MainText());
+  host.reset();
+}
+
+// Run in a process of its own: once any fbclient.dll is loaded, a load by
+// name would find it.
+TEST(MissingClientLibrary, PluginLoadsAndEveryCommandFailsNamingTheLibrary) {
+  ASSERT_EQ(GetModuleHandleA("fbclient.dll"), nullptr);
+  PluginCopy plugin("Kalvor.dll");
+  plugin.WriteIni(ServerIni());
+  LogTail log(HostLogsFolder());
+  MenuHost host(plugin);
+  for (const auto& request :
+       {StartItemRequest(StandIn::MenuId), ItemDescRequest(StandIn::VoiceItemId),
+        ActionRequest(1, StandIn::VoiceItemId, "1")})
+    EXPECT_EQ(EnvelopeOf(host.Ask(request)), (tEnvelope{1, 1}));
+  host.Host.Finalize();
+  const std::string text = log.MainText();
+  EXPECT_NE(text.find("Firebird client library not loaded: neither fbclient.dll nor gds32.dll"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("Pausing before retrying"), std::string::npos) << text;
+}
