@@ -15,19 +15,13 @@
 #include "support/CommandBuffers.h"
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
+#include "support/TaggedCommands.h"
 #include "tPluginHost.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 constexpr auto Patience = 10s;
-
-// A command the worker routes nowhere: the envelope alone, with a tag to tell answers apart.
-std::vector<uint8_t> TaggedCommand(uint32_t tag) {
-  auto buffer = MakeCommand(20, 7);
-  PutWord(buffer, 16, tag);
-  return buffer;
-}
 
 // The name one command is answered under, or an empty text when no answer comes.
 std::string AnsweringName(tPluginHost& host) {
@@ -59,19 +53,7 @@ TEST_F(SessionTest, ReportsTheNameWithoutSessionAndRefusesCommandsBeforeInitAndA
 
 TEST_F(SessionTest, AnswersInQueueOrderOnOneThreadThatIsNotTheCallers) {
   EXPECT_EQ(Host->Init(), "DYNAMIC_MENU");
-  std::mutex orderLock;
-  uint32_t nextTag = 0;
-  std::vector<std::thread> senders;
-  for (int t = 0; t < 4; ++t)
-    senders.emplace_back([&] {
-      for (int i = 0; i < 50; ++i) {
-        std::lock_guard<std::mutex> guard(orderLock);
-        auto command = TaggedCommand(nextTag);
-        ASSERT_EQ(Host->Command(static_cast<int32_t>(nextTag) + 1000, command), 0);
-        ++nextTag;
-      }
-    });
-  for (auto& sender : senders) sender.join();
+  ASSERT_TRUE(QueueTaggedFromThreads(*Host, 4, 50));
 
   auto answers = Host->WaitAnswers(200, Patience);
   ASSERT_EQ(answers.size(), 200u);

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -16,6 +15,7 @@
 #include "support/CommandBuffers.h"
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
+#include "support/TaggedCommands.h"
 #include "support/TempFolder.h"
 #include "tPluginHost.h"
 
@@ -23,12 +23,6 @@ using namespace std::chrono_literals;
 
 namespace {
 constexpr auto Patience = 60s;
-
-std::vector<uint8_t> TaggedCommand(uint32_t tag) {
-  auto buffer = MakeCommand(20, 7);
-  PutWord(buffer, 16, tag);
-  return buffer;
-}
 
 std::vector<std::string> CrLfLines(const std::string& text) {
   return SplitLogLines(text, false);
@@ -87,19 +81,7 @@ TEST(PluginBoundary, QueueOrderFromSeveralThreadsEnvelopeAndRefusals) {
   EXPECT_EQ(host.Command(1, command.data(), 3), 3);
   EXPECT_EQ(host.Command(1, command.data(), 19), 3);
 
-  std::mutex orderLock;
-  uint32_t nextTag = 0;
-  std::vector<std::thread> senders;
-  for (int t = 0; t < 4; ++t)
-    senders.emplace_back([&] {
-      for (int i = 0; i < 50; ++i) {
-        std::lock_guard<std::mutex> guard(orderLock);
-        auto tagged = TaggedCommand(nextTag);
-        EXPECT_EQ(host.Command(static_cast<int32_t>(nextTag) + 1000, tagged), 0);
-        ++nextTag;
-      }
-    });
-  for (auto& sender : senders) sender.join();
+  ASSERT_TRUE(QueueTaggedFromThreads(host, 4, 50));
   auto fifteen = MakeCommand(15, 7, 15);
   ASSERT_EQ(host.Command(2, fifteen), 0);
 
