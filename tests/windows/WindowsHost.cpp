@@ -34,6 +34,7 @@ tStandInClient::tStandInClient(const std::string& path)
   FailNext = Entry(Library, "StandIn_FailNextExecution");
   AttachmentCount = Entry(Library, "StandIn_Attachments");
   LastCall = Entry(Library, "StandIn_LastProcedureCall");
+  LastDatabase = Entry(Library, "StandIn_LastDatabaseName");
 }
 
 tStandInClient::~tStandInClient() {
@@ -48,10 +49,20 @@ int tStandInClient::Attachments() {
   return reinterpret_cast<tAttachments>(AttachmentCount)();
 }
 
-std::string tStandInClient::LastProcedureCall() {
+namespace {
+std::string TextFrom(void* entry) {
   char text[2048] = {};
-  reinterpret_cast<tLastProcedureCall>(LastCall)(text, sizeof text);
+  reinterpret_cast<tLastText>(entry)(text, sizeof text);
   return text;
+}
+}  // namespace
+
+std::string tStandInClient::LastProcedureCall() {
+  return TextFrom(LastCall);
+}
+
+std::string tStandInClient::LastDatabaseName() {
+  return TextFrom(LastDatabase);
 }
 
 namespace {

@@ -26,12 +26,14 @@ class tStandInClient {
   void FailNextExecution(int failure);
   int Attachments();
   std::string LastProcedureCall();
+  std::string LastDatabaseName();
 
  private:
   void* Library = nullptr;
   void* FailNext = nullptr;
   void* AttachmentCount = nullptr;
   void* LastCall = nullptr;
+  void* LastDatabase = nullptr;
 };
 
 // Logs\YYYY_MM_DD\HH_<library file>.log beside this program, for the hour

@@ -120,13 +120,17 @@ void ExpectWellFormedLines(const std::string& text) {
 }
 }  // namespace
 
+// The ini as people write it: names in any case, a value in quotes, which the
+// private-profile functions take off.
 TEST(StandInClient, CommandsAnswerThroughTheClientLibraryRetryingOnceAfterEachFailure) {
   PluginCopy plugin("Kalvor.dll");
-  plugin.WriteIni(ServerIni());
+  plugin.WriteIni(
+      "[main]\r\ndbname = \"127.0.0.1:c:\\bases\\menu.fdb\"\r\nDBUSER=SYSDBA\r\nDBPWD=x\r\n");
   tStandInClient client(PutStandInClientBeside(plugin));
   LogTail log(HostLogsFolder());
   auto host = std::make_unique<MenuHost>(plugin);
   EXPECT_EQ(client.Attachments(), 1);
+  EXPECT_EQ(client.LastDatabaseName(), "127.0.0.1:c:\\bases\\menu.fdb");
 
   client.FailNextExecution(StandIn::Deadlock);
   const auto start = host->Ask(StartItemRequest(StandIn::MenuId));

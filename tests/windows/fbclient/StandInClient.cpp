@@ -94,6 +94,7 @@ std::map<uintptr_t, uintptr_t> Transactions;  // id, attachment
 std::map<uintptr_t, tStatement> Statements;
 int PendingFailure = 0;
 int AttachmentsMade = 0;
+std::string LastDatabaseName;
 std::string LastProcedureCall;
 
 uintptr_t Id(FB_API_HANDLE handle) {
@@ -231,9 +232,11 @@ const char* TextOf(ISC_STATUS code) {
 
 extern "C" {
 
-ISC_STATUS ISC_EXPORT isc_attach_database(ISC_STATUS* status, short, const ISC_SCHAR*,
-                                          isc_db_handle* handle, short, const ISC_SCHAR*) {
+ISC_STATUS ISC_EXPORT isc_attach_database(ISC_STATUS* status, short nameLength,
+                                          const ISC_SCHAR* name, isc_db_handle* handle, short,
+                                          const ISC_SCHAR*) {
   std::lock_guard guard(Lock);
+  LastDatabaseName = nameLength > 0 ? std::string(name, static_cast<size_t>(nameLength)) : name;
   const uintptr_t id = NextId++;
   Attachments[id] = true;
   ++AttachmentsMade;
@@ -415,10 +418,20 @@ int StandIn_Attachments() {
   return AttachmentsMade;
 }
 
-int StandIn_LastProcedureCall(char* text, int room) {
+namespace {
+int CopyOut(const std::string& value, char* text, int room) {
   std::lock_guard guard(Lock);
-  std::snprintf(text, static_cast<size_t>(room), "%s", LastProcedureCall.c_str());
-  return static_cast<int>(LastProcedureCall.size());
+  std::snprintf(text, static_cast<size_t>(room), "%s", value.c_str());
+  return static_cast<int>(value.size());
+}
+}  // namespace
+
+int StandIn_LastProcedureCall(char* text, int room) {
+  return CopyOut(LastProcedureCall, text, room);
+}
+
+int StandIn_LastDatabaseName(char* text, int room) {
+  return CopyOut(LastDatabaseName, text, room);
 }
 
 }  // extern "C"

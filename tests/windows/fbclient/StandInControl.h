@@ -44,6 +44,7 @@ extern "C" {
 using tFailNextExecution = void (*)(int failure);
 // Attachments made so far.
 using tAttachments = int (*)();
-// Copies the text of the last "execute procedure" statement; returns its length.
-using tLastProcedureCall = int (*)(char* text, int room);
+// Copy the text of the last "execute procedure" statement, or the database
+// name of the last attachment; return its length.
+using tLastText = int (*)(char* text, int room);
 }
