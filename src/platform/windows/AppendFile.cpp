@@ -24,12 +24,24 @@ tAppendFile::~tAppendFile() {
 bool tAppendFile::SeekToEnd() {
   LONG high = 0;
   SetLastError(NO_ERROR);
-  return SetFilePointer(AsHandle(Handle), 0, &high, FILE_END) != INVALID_SET_FILE_POINTER ||
-         GetLastError() == NO_ERROR;
+  const DWORD low = SetFilePointer(AsHandle(Handle), 0, &high, FILE_END);
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
+  End = static_cast<long long>(high) << 32 | low;
+  return true;
 }
 
 bool tAppendFile::Write(const char* data, std::size_t size) {
   DWORD written = 0;
-  return WriteFile(AsHandle(Handle), data, static_cast<DWORD>(size), &written, nullptr) &&
-         written == size;
+  const bool whole =
+      WriteFile(AsHandle(Handle), data, static_cast<DWORD>(size), &written, nullptr) &&
+      written == size;
+  if (!whole && written > 0) CutBack();
+  return whole;
+}
+
+bool tAppendFile::CutBack() {
+  LARGE_INTEGER end{};
+  end.QuadPart = End;
+  return SetFilePointerEx(AsHandle(Handle), end, nullptr, FILE_BEGIN) &&
+         SetEndOfFile(AsHandle(Handle));
 }

@@ -49,12 +49,26 @@ std::vector<std::string> NameList(const std::string& zeroSeparated) {
   return names;
 }
 
-bool IsReadableFile(const std::string& path) {
+// The system's own words for the last error, without the line break it ends them with.
+std::string LastErrorText() {
+  const DWORD error = GetLastError();
+  char text[512] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, error, 0, text, sizeof(text), nullptr);
+  std::string reason(text, length);
+  while (!reason.empty() &&
+         (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
+    reason.pop_back();
+  return reason.empty() ? "error " + std::to_string(error) : reason;
+}
+
+// The profile functions read a file they cannot open as an empty one: the
+// file is opened first, and a folder in its place is refused as Windows refuses it.
+void CheckReadable(const std::string& path) {
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) throw tIniError("cannot read " + path + ": " + LastErrorText());
   CloseHandle(file);
-  return tIniFile::FileExists(path);
 }
 }  // namespace
 
@@ -62,7 +76,7 @@ tIniFile::tIniFile() : Data(std::make_unique<tIniData>()) {}
 tIniFile::~tIniFile() = default;
 
 std::unique_ptr<tIniFile> tIniFile::Load(const std::string& path) {
-  if (!IsReadableFile(path)) throw tIniError("Unable to read " + path);
+  CheckReadable(path);
   std::unique_ptr<tIniFile> file(new tIniFile());
   for (const std::string& section : NameList(ProfileText(nullptr, nullptr, path))) {
     auto& keys = file->Data->Sections[LowerCase(section)];
@@ -92,6 +106,5 @@ void tIniFile::WriteString(const std::string& path, const std::string& section,
 }
 
 bool tIniFile::FileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
