@@ -10,9 +10,9 @@ enum class tUnloadReason {
   // keeps the library loaded for as long as it runs (tLibraryHold), so there
   // is none to wait for.
   LibraryUnloaded,
-  // A step that must not wait for any thread nor call into the database client
-  // library, such as one run after the process's other threads are gone: the
-  // session thread is abandoned.
+  // The process ends and its other threads are gone already (Windows ends
+  // them before the unload steps): the step must not wait, take a lock those
+  // threads may have held, nor call into the database client library.
   ProcessExiting,
 };
 

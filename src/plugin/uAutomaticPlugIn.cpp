@@ -73,12 +73,11 @@ KALVOR_EXPORT void KALVOR_CALL Finalize_Plugin(void) {
 }
 
 // Unloaded without Finalize_Plugin: the session stops all the same, without
-// the worker's Finalize. A step that must not wait abandons the session.
+// the worker's Finalize. At process exit (Windows) the other threads were
+// ended wherever they stood, perhaps holding the session's locks, and the
+// client library may have shut down first: the session is let go of as it is.
 void OnLibraryUnload(tUnloadReason reason) {
   tPlugInSession* session = Session.exchange(nullptr);
-  if (session == nullptr) return;
-  if (reason == tUnloadReason::ProcessExiting)
-    session->Stop(tStopKind::Abandon);
-  else
-    StopAndRelease(session, tStopKind::Unload);
+  if (session == nullptr || reason == tUnloadReason::ProcessExiting) return;
+  StopAndRelease(session, tStopKind::Unload);
 }

@@ -198,7 +198,6 @@ void tPlugInSession::ClearQueue() noexcept {
 void tPlugInSession::Stop(tStopKind kind) noexcept {
   bool onSessionThread = false;
   if (!BeginStop(kind, onSessionThread)) return;
-  if (kind == tStopKind::Abandon) return AbandonThread();
   if (onSessionThread) {
     LeaveToThread(kind);
   } else if (Thread.joinable()) {
@@ -216,7 +215,7 @@ bool tPlugInSession::BeginStop(tStopKind kind, bool& onSessionThread) {
   if (Stopping) return false;
   StopKind = kind;
   Stopping = true;
-  if (kind != tStopKind::Abandon) EndRefusals("Queue closed while full: %u commands were refused");
+  EndRefusals("Queue closed while full: %u commands were refused");
   onSessionThread = Thread.joinable() && Thread.get_id() == std::this_thread::get_id();
   // Wakes a thread waiting for commands at once instead of after its wait.
   QueueSemaphore.release();
@@ -235,14 +234,6 @@ void tPlugInSession::LeaveToThread(tStopKind kind) {
   LeftToThread = true;
   if (kind == tStopKind::Finalize) KeepLoadedUntilThreadEnds();
   if (kind == tStopKind::Unload) KeepMappedThroughUnload();
-}
-
-// The worker and the session stay as they are: the thread may still use them,
-// and destroying the worker would call into the database client library.
-void tPlugInSession::AbandonThread() noexcept {
-  if (Thread.joinable()) Thread.detach();
-  LeftToThread = true;
-  ClearQueue();
 }
 
 // Runs once no command runs: after the thread has ended, or on the thread

@@ -26,9 +26,6 @@ enum class tStopKind {
   Unload,
   // The process is ending: the host is called back no more.
   ProcessExit,
-  // An unload step that must not wait: the thread is left to itself and
-  // nothing calls into the database client library any more.
-  Abandon,
 };
 
 class tPlugInSession {
@@ -46,17 +43,17 @@ class tPlugInSession {
 
   // The one way a session stops; a second call does nothing. In order: mark
   // stopping, so no command is queued or started from now on; wake the thread;
-  // wait for it to end unless the caller is that thread (or the kind is
-  // Abandon), which lets the command in progress finish and be called back
-  // (not at ProcessExit); Finalize the worker (Finalize only) and destroy it
-  // (not at Abandon); drop queued commands without a callback. Called on the
+  // wait for it to end unless the caller is that thread, which lets the
+  // command in progress finish and be called back (not at ProcessExit);
+  // Finalize the worker (Finalize only) and destroy it; drop queued commands
+  // without a callback. Called on the
   // session thread, from inside the callback, the thread ends when the
   // callback returns and takes the session with it (OwnedByItsThread); at
   // Finalize the library then stays loaded until the thread has left it, at
   // Unload its memory stays mapped where the platform allows.
   void Stop(tStopKind kind) noexcept;
-  // After Stop: the session thread deletes the session on its way out, or
-  // the session was abandoned; either way nobody else may delete it.
+  // After Stop: the session thread deletes the session on its way out, and
+  // nobody else may delete it.
   bool OwnedByItsThread() const { return LeftToThread; }
 
   static const std::string& PlugInName();
@@ -89,7 +86,6 @@ class tPlugInSession {
   // Steps of Stop.
   bool BeginStop(tStopKind kind, bool& onSessionThread);
   void LeaveToThread(tStopKind kind);
-  void AbandonThread() noexcept;
   void FinishWorker(tStopKind kind) noexcept;
 
   std::string SessionName = "Abstract PlugIn";
