@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "StandInControl.h"
 #include "support/CommandBuffers.h"
@@ -22,6 +23,17 @@ tPluginHost* StartBusyHost(const std::string& pluginPath) {
   const auto request = ItemDescRequest(StandIn::VoiceItemId);
   for (int i = 0; i < QueuedCommands; ++i) host->Command(i, request);
   return host->WaitAnswer(60s) ? host : nullptr;
+}
+
+// Host threads that queue without pause until the process ends them, as
+// likely as not inside the session's queue lock.
+void KeepQueueing(tPluginHost& host) {
+  for (int t = 0; t < 4; ++t)
+    std::thread([&host] {
+      const auto request = ItemDescRequest(StandIn::VoiceItemId);
+      for (int i = 0;; ++i) host.Command(i, request);
+    }).detach();
+  Sleep(200);
 }
 
 bool StillLoaded(const std::string& pluginPath) {
@@ -56,7 +68,12 @@ int UnloadInCallback(const std::string& pluginPath) {
 }  // namespace
 
 int PlayForgetfulHost(const std::string& scenario, const std::string& pluginPath) {
-  if (scenario == "exit-busy") return StartBusyHost(pluginPath) != nullptr ? 0 : 6;
+  if (scenario == "exit-busy") {
+    tPluginHost* host = StartBusyHost(pluginPath);
+    if (host == nullptr) return 6;
+    KeepQueueing(*host);
+    return 0;
+  }
   if (scenario == "unload-busy") {
     tPluginHost* host = StartBusyHost(pluginPath);
     if (host == nullptr) return 6;
