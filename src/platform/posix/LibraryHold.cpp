@@ -1,11 +1,15 @@
 #include "platform/LibraryHold.h"
 
-// The unload step here stops and joins the thread before the code goes.
+#include <utility>
+
+// The unload step here stops and joins the thread before the code goes:
+// nothing is held.
 tLibraryHold tLibraryHold::Take() {
   return {};
 }
 
-tLibraryHold::tLibraryHold(tLibraryHold&&) noexcept {}
+tLibraryHold::tLibraryHold(tLibraryHold&& other) noexcept
+    : Module(std::exchange(other.Module, nullptr)) {}
 
 tLibraryHold::~tLibraryHold() = default;
 
