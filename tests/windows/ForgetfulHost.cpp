@@ -25,14 +25,15 @@ tPluginHost* StartBusyHost(const std::string& pluginPath) {
   return host->WaitAnswer(60s) ? host : nullptr;
 }
 
-// Host threads that queue without pause until the process ends them, as
-// likely as not inside the session's queue lock.
+// A host thread that queues without pause until the process ends it, as
+// likely as not inside the session's queue lock. One only: threads that fight
+// over the heap get ended while waiting for its lock, and wine's exit then
+// spins for ever on that wait in whatever frees memory last.
 void KeepQueueing(tPluginHost& host) {
-  for (int t = 0; t < 4; ++t)
-    std::thread([&host] {
-      const auto request = ItemDescRequest(StandIn::VoiceItemId);
-      for (int i = 0;; ++i) host.Command(i, request);
-    }).detach();
+  std::thread([&host] {
+    const auto request = ItemDescRequest(StandIn::VoiceItemId);
+    for (int i = 0;; ++i) host.Command(i, request);
+  }).detach();
   Sleep(200);
 }
 

@@ -7,8 +7,8 @@
 inline constexpr const char* ForgetfulHostSwitch = "--forgetful-host";
 
 // Scenarios:
-//   exit-busy      commands running, queued and being queued from four threads
-//                  when the process ends
+//   exit-busy      commands running, queued and being queued from another
+//                  thread when the process ends
 //   unload-busy    FreeLibrary with commands queued and running
 //   unload-idle    FreeLibrary after Init_Plugin, before any command
 //   unload-in-callback  Finalize_Plugin and FreeLibrary from inside the callback
