@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 
-#include "StandInControl.h"
 #include "support/LogTail.h"
 
 std::string ServerIni() {
@@ -33,7 +33,7 @@ tStandInClient::tStandInClient(const std::string& path)
   if (Library == nullptr) throw std::runtime_error("cannot load " + path);
   FailNext = Entry(Library, "StandIn_FailNextExecution");
   AttachmentCount = Entry(Library, "StandIn_Attachments");
-  LastCall = Entry(Library, "StandIn_LastProcedureCall");
+  LastAction = Entry(Library, "StandIn_LastCommittedAction");
   LastDatabase = Entry(Library, "StandIn_LastDatabaseName");
 }
 
@@ -57,8 +57,14 @@ std::string TextFrom(void* entry) {
 }
 }  // namespace
 
-std::string tStandInClient::LastProcedureCall() {
-  return TextFrom(LastCall);
+std::optional<StandIn::tAction> tStandInClient::LastCommittedAction() {
+  StandIn::tAction action;
+  std::vector<char> key(2048);
+  const int length = reinterpret_cast<tLastCommittedAction>(LastAction)(
+      &action.SessionId, &action.ItemId, key.data(), static_cast<int>(key.size()));
+  if (length < 0) return std::nullopt;
+  action.Key.assign(key.data(), std::min(key.size(), static_cast<size_t>(length)));
+  return action;
 }
 
 std::string tStandInClient::LastDatabaseName() {

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "StandInControl.h"
 #include "support/PluginCopy.h"
 
 // An ini pointing the plugin at the server database of the Windows defaults.
@@ -25,14 +27,14 @@ class tStandInClient {
 
   void FailNextExecution(int failure);
   int Attachments();
-  std::string LastProcedureCall();
+  std::optional<StandIn::tAction> LastCommittedAction();
   std::string LastDatabaseName();
 
  private:
   void* Library = nullptr;
   void* FailNext = nullptr;
   void* AttachmentCount = nullptr;
-  void* LastCall = nullptr;
+  void* LastAction = nullptr;
   void* LastDatabase = nullptr;
 };
 

@@ -143,12 +143,17 @@ TEST(StandInClient, CommandsAnswerThroughTheClientLibraryRetryingOnceAfterEachFa
   ExpectVoiceItem(voice.Buffer);
   EXPECT_EQ(client.Attachments(), 2);
 
-  // "Да" and a quote: the key's bytes reach the statement and the log unchanged.
-  const std::string key = "\xc4\xe0 \"1\"";
+  // "Да", quotes and a NUL byte: the procedure receives the key's bytes
+  // unchanged, in a transaction that commits; the log shows the NUL escaped.
+  const std::string key("\xc4\xe0 \"1\"\0'2", 9);
+  const std::string loggedKey = "\xc4\xe0 \"1\"\\x00'2";
   client.FailNextExecution(StandIn::Deadlock);
   EXPECT_EQ(EnvelopeOf(host->Ask(ActionRequest(77, StandIn::VoiceItemId, key))), (tEnvelope{0, 0}));
-  EXPECT_EQ(client.LastProcedureCall(),
-            "execute procedure menu_prot_actions(77,10,\"\xc4\xe0 \"\"1\"\"\")");
+  const auto action = client.LastCommittedAction();
+  ASSERT_TRUE(action.has_value());
+  EXPECT_EQ(action->SessionId, 77);
+  EXPECT_EQ(action->ItemId, StandIn::VoiceItemId);
+  EXPECT_EQ(action->Key, key);
 
   const auto condition = host->Ask(ItemDescRequest(StandIn::ConditionItemId));
   EXPECT_EQ(EnvelopeOf(condition), (tEnvelope{0, 0}));
@@ -168,7 +173,7 @@ TEST(StandInClient, CommandsAnswerThroughTheClientLibraryRetryingOnceAfterEachFa
       "SUCCESS"));
   EXPECT_EQ(CountLines(lines, "TABLE => [2]"), 1u);
   EXPECT_TRUE(HasLineEndingWith(
-      lines, "IN[session_id=77, item_id=10, item_key=\"" + key + "\"] OUT[]- SUCCESS"));
+      lines, "IN[session_id=77, item_id=10, item_key=\"" + loggedKey + "\"] OUT[]- SUCCESS"));
   EXPECT_EQ(CountLines(lines, "Finalize Close Database connection."), 1u);
   size_t deadlocks = 0, losses = 0;
   for (const auto& line : lines) {

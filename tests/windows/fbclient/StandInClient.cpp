@@ -1,101 +1,70 @@
 // A stand-in for the Firebird client library, built as fbclient.dll for the
-// Windows suite: the six menu procedures answer canned rows (StandInControl.h),
-// and a test can make the next statement fail with a deadlock or a lost
-// connection. Only the calls the plugin makes are served.
+// Windows suite: the menu procedures answer canned rows (StandInProcedures.h)
+// to statements prepared with a "?" for each value, and a test can make the
+// next statement execution fail with a deadlock or a lost connection. Only
+// the calls the plugin makes are served, held to the server's rules where the
+// plugin could break them: values bound through the input area, one row for a
+// singleton select, cursors opened and closed in turn, no writes in a
+// read-only transaction, an action recorded only once its transaction commits.
 #include <ibase.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "StandInControl.h"
+#include "StandInDescriptors.h"
+#include "StandInProcedures.h"
+#include "StandInStatementText.h"
 
 namespace {
 
-struct tCell {
-  bool Null = true;
-  int32_t Number = 0;
-  std::string Text;
-};
-tCell Number(int32_t value) {
-  return {false, value, {}};
-}
-tCell Text(const char* value) {
-  return {false, 0, value};
-}
-const tCell Null{};
+using StandIn::tAction;
+using StandIn::tCell;
+using StandIn::tRows;
 
-struct tColumn {
-  const char* Name;
-  short TextLength;  // 0 for an integer column
-};
-
-using tRows = std::vector<std::vector<tCell>>;
-
-struct tProcedure {
-  const char* Name;
-  std::vector<tColumn> Columns;
-  std::map<int32_t, tRows> RowsByArgument;
-};
-
-const std::vector<tProcedure>& Procedures() {
-  using namespace StandIn;
-  static const std::vector<tProcedure> procedures{
-      {"MENU_GET_START_ITEM", {{"ITEM_START_ID", 0}}, {{MenuId, {{Number(StartItemId)}}}}},
-      {"MENU_GET_ITEM",
-       {{"MENU_SERVICE_ID", 0},
-        {"MENU_CONNECTION_ID", 0},
-        {"MENU_ITEM_NAME", 1000},
-        {"MENU_CONNECTION_NAME", 1000}},
-       {{VoiceItemId, {{Number(1), Number(ConnectionId), Text(Greeting), Text(MainMenu)}}},
-        {ConditionItemId, {{Number(2), Null, Text(CheckHours), Null}}}}},
-      {"MENU_GET_VOICE_ITEM_PARAMS",
-       {{"ITEM_SYNTHEZ_LIST", 4000},
-        {"ITEM_MACRO_NAME", 1000},
-        {"ITEM_SYNTHEZ_PLACE", 0},
-        {"ITEM_REPEAT_COUNT", 0},
-        {"ITEM_TIMEOUT", 0}},
-       {{VoiceItemId, {{Text(Hello), Text(Macro), Number(SynthezPlace), Null, Number(Timeout)}}}}},
-      {"MENU_GET_COND_ITEM_PARAMS",
-       {{"CONDITION_PROCESSOR_NAME", 1000}, {"CONDITION_DATA", 4000}},
-       {{ConditionItemId, {{Text(Processor), Text(ConditionData)}}}}},
-      {"MENU_GET_CONNECTION",
-       {{"CONNECTION_KEY", 1000}, {"CONNECTION_ITEM_ID", 0}, {"CONNECTION_WAY_DESC", 4000}},
-       {{ConnectionId,
-         {{Text(Rows[0].Key), Number(Rows[0].ItemId), Text(Rows[0].WayDesc)},
-          {Text(Rows[1].Key), Number(Rows[1].ItemId), Text(Rows[1].WayDesc)}}}}},
-  };
-  return procedures;
-}
-
-const char* const ActionProcedure = "execute procedure menu_prot_actions(";
 constexpr ISC_STATUS NoMoreRows = 100;
+
+// An entry of the transaction existence block isc_start_multiple takes.
+struct tExistence {
+  isc_db_handle* Attachment;
+  int ParameterBlockLength;
+  const char* ParameterBlock;
+};
+
+struct tTransaction {
+  uintptr_t Attachment = 0;
+  bool ReadOnly = false;
+  // Executed in this transaction, recorded when it commits.
+  std::optional<tAction> Action;
+};
 
 struct tStatement {
   uintptr_t Attachment = 0;
-  const tProcedure* Procedure = nullptr;  // null for the action procedure
-  int32_t Argument = 0;
-  std::string Text;
+  bool Prepared = false;
+  StandIn::tStatementText Text;
+  std::vector<tCell> Values;
+  bool CursorOpen = false;
   size_t NextRow = 0;
-  bool Executed = false;
+
+  const tRows& Rows() const { return Text.Procedure->RowsFor(Values); }
 };
 
 std::mutex Lock;
 uintptr_t NextId = 1;
-std::map<uintptr_t, bool> Attachments;        // id, alive
-std::map<uintptr_t, uintptr_t> Transactions;  // id, attachment
+std::map<uintptr_t, bool> Attachments;  // id, alive
+std::map<uintptr_t, tTransaction> Transactions;
 std::map<uintptr_t, tStatement> Statements;
 int PendingFailure = 0;
 int AttachmentsMade = 0;
 std::string LastDatabaseName;
-std::string LastProcedureCall;
+std::optional<tAction> LastCommittedAction;
 
 uintptr_t Id(FB_API_HANDLE handle) {
   return (uintptr_t)handle;
@@ -119,64 +88,21 @@ ISC_STATUS Succeed(ISC_STATUS* status) {
 ISC_STATUS NetworkError(ISC_STATUS* status) {
   return Report(status, {isc_network_error, isc_net_read_err});
 }
-ISC_STATUS UnknownHandle(ISC_STATUS* status) {
-  return Report(status, {isc_bad_db_handle});
-}
 
 bool Alive(uintptr_t attachment) {
   const auto found = Attachments.find(attachment);
   return found != Attachments.end() && found->second;
 }
 
-std::string UpperCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
-
-// "select * from NAME(number)" or the action procedure; false for anything else.
-bool Parse(const std::string& text, tStatement& statement) {
-  statement.Text = text;
-  if (text.rfind(ActionProcedure, 0) == 0) return true;
-  const std::string upper = UpperCase(text);
-  const size_t from = upper.find("FROM ");
-  const size_t open = upper.find('(', from);
-  if (upper.rfind("SELECT *", 0) != 0 || from == std::string::npos || open == std::string::npos)
-    return false;
-  const std::string name = upper.substr(from + 5, open - from - 5);
-  for (const tProcedure& procedure : Procedures())
-    if (name == procedure.Name) statement.Procedure = &procedure;
-  statement.Argument = std::atoi(text.c_str() + open + 1);
-  return statement.Procedure != nullptr;
-}
-
-const tRows& RowsOf(const tStatement& statement) {
-  static const tRows none;
-  const auto found = statement.Procedure->RowsByArgument.find(statement.Argument);
-  return found == statement.Procedure->RowsByArgument.end() ? none : found->second;
-}
-
-void Describe(const tColumn& column, XSQLVAR& var) {
-  var.sqltype = static_cast<ISC_SHORT>((column.TextLength > 0 ? SQL_VARYING : SQL_LONG) | 1);
-  var.sqllen = column.TextLength > 0 ? column.TextLength : 4;
-  var.sqlscale = 0;
-  var.sqlsubtype = 0;
-  var.sqlname_length = static_cast<ISC_SHORT>(std::strlen(column.Name));
-  std::snprintf(var.sqlname, sizeof var.sqlname, "%s", column.Name);
-  var.aliasname_length = var.sqlname_length;
-  std::snprintf(var.aliasname, sizeof var.aliasname, "%s", column.Name);
-}
-
-void Fill(const tCell& cell, const XSQLVAR& var) {
-  *var.sqlind = cell.Null ? -1 : 0;
-  if (cell.Null) return;
-  if ((var.sqltype & ~1) == SQL_LONG) {
-    std::memcpy(var.sqldata, &cell.Number, sizeof cell.Number);
-    return;
+// Read-only when the block asks for it; an empty block writes.
+bool ReadOnly(const char* block, int length) {
+  for (int at = 1; at < length; ++at) {
+    if (block[at] == isc_tpb_read) return true;
+    // The one item with a value: a length byte, then that many bytes.
+    if (block[at] == isc_tpb_lock_timeout && at + 1 < length)
+      at += 1 + static_cast<unsigned char>(block[at + 1]);
   }
-  const short length = static_cast<short>(std::min<size_t>(cell.Text.size(), var.sqllen));
-  std::memcpy(var.sqldata, &length, sizeof length);
-  std::memcpy(var.sqldata + sizeof length, cell.Text.data(), static_cast<size_t>(length));
+  return false;
 }
 
 // Runs the failure a test asked for, if any; true when the execution failed.
@@ -195,17 +121,57 @@ bool InjectedFailure(ISC_STATUS* status, ISC_STATUS& result) {
   return false;
 }
 
-ISC_STATUS Execute(ISC_STATUS* status, isc_tr_handle* transaction, isc_stmt_handle* handle) {
+ISC_STATUS RecordAction(ISC_STATUS* status, tTransaction& transaction,
+                        const std::vector<tCell>& values) {
+  if (transaction.ReadOnly) return Report(status, {isc_read_only_trans});
+  transaction.Action = tAction{values[0].Number, values[1].Number, values[2].Text};
+  return Succeed(status);
+}
+
+// As the server answers a select executed with an output area: its one row,
+// or an error when it has none or more than one.
+ISC_STATUS AnswerSingleton(ISC_STATUS* status, const tStatement& statement, const XSQLDA* output) {
+  if (!StandIn::IsBoundFor(statement.Text.Procedure->Columns, output))
+    return Report(status, {isc_dsql_sqlda_err});
+  const tRows& rows = statement.Rows();
+  if (rows.empty()) return Report(status, {isc_stream_eof});
+  if (rows.size() > 1 && !statement.Text.FirstRowOnly) return Report(status, {isc_sing_select_err});
+  StandIn::WriteRow(rows.front(), *output);
+  return Succeed(status);
+}
+
+ISC_STATUS Execute(ISC_STATUS* status, isc_tr_handle* transaction, isc_stmt_handle* handle,
+                   const XSQLDA* input, const XSQLDA* output) {
   std::lock_guard guard(Lock);
-  const auto statement = Statements.find(Id(*handle));
+  const auto found = Statements.find(Id(*handle));
   const auto owner = Transactions.find(Id(*transaction));
-  if (statement == Statements.end() || owner == Transactions.end()) return UnknownHandle(status);
-  if (!Alive(owner->second)) return NetworkError(status);
+  if (found == Statements.end()) return Report(status, {isc_bad_stmt_handle});
+  if (owner == Transactions.end()) return Report(status, {isc_bad_trans_handle});
+  tStatement& statement = found->second;
+  if (!statement.Prepared) return Report(status, {isc_unprepared_stmt});
+  if (!Alive(owner->second.Attachment)) return NetworkError(status);
   ISC_STATUS result = 0;
   if (InjectedFailure(status, result)) return result;
-  statement->second.Executed = true;
-  statement->second.NextRow = 0;
-  if (statement->second.Procedure == nullptr) LastProcedureCall = statement->second.Text;
+  if (statement.CursorOpen) return Report(status, {isc_dsql_cursor_open_err});
+  const auto& parameters = statement.Text.Procedure->Parameters;
+  if (const ISC_STATUS failed = StandIn::ReadValues(parameters, input, statement.Values))
+    return Report(status, {failed});
+  if (!statement.Text.Selects) return RecordAction(status, owner->second, statement.Values);
+  if (output != nullptr) return AnswerSingleton(status, statement, output);
+  statement.CursorOpen = true;
+  statement.NextRow = 0;
+  return Succeed(status);
+}
+
+// The described columns or parameters of a prepared statement.
+ISC_STATUS DescribeStatement(ISC_STATUS* status, isc_stmt_handle* handle, XSQLDA* area,
+                             bool parameters) {
+  std::lock_guard guard(Lock);
+  const auto found = Statements.find(Id(*handle));
+  if (found == Statements.end()) return Report(status, {isc_bad_stmt_handle});
+  if (!found->second.Prepared) return Report(status, {isc_unprepared_stmt});
+  const StandIn::tProcedure& procedure = *found->second.Text.Procedure;
+  StandIn::Describe(parameters ? procedure.Parameters : procedure.Columns, *area);
   return Succeed(status);
 }
 
@@ -221,8 +187,34 @@ const char* TextOf(ISC_STATUS code) {
       return "update conflicts with concurrent update";
     case isc_bad_db_handle:
       return "invalid database handle (no active connection)";
+    case isc_bad_trans_handle:
+      return "invalid transaction handle (expecting explicit transaction start)";
+    case isc_bad_stmt_handle:
+      return "invalid statement handle";
+    case isc_unprepared_stmt:
+      return "Attempt to execute an unprepared dynamic SQL statement";
     case isc_dsql_error:
       return "Dynamic SQL Error";
+    case isc_dsql_sqlda_err:
+      return "SQLDA missing or incorrect version, or incorrect number/type of variables";
+    case isc_convert_error:
+      return "conversion error from string";
+    case isc_string_truncation:
+      return "string right truncation";
+    case isc_transliteration_failed:
+      return "Cannot transliterate character between character sets";
+    case isc_stream_eof:
+      return "attempt to fetch past the last record in a record stream";
+    case isc_sing_select_err:
+      return "multiple rows in singleton select";
+    case isc_dsql_cursor_open_err:
+      return "Attempt to reopen an open cursor";
+    case isc_dsql_cursor_close_err:
+      return "Attempt to reclose a closed cursor";
+    case isc_dsql_cursor_err:
+      return "Cursor is not open";
+    case isc_read_only_trans:
+      return "attempted update during read-only transaction";
     default:
       return "stand-in client: unsupported call";
   }
@@ -262,28 +254,35 @@ ISC_STATUS ISC_EXPORT isc_database_info(ISC_STATUS* status, isc_db_handle* handl
 
 ISC_STATUS ISC_EXPORT isc_start_multiple(ISC_STATUS* status, isc_tr_handle* handle, short,
                                          void* existence) {
-  // The first entry of the existence block is the attachment's handle address.
-  isc_db_handle* attachment = *static_cast<isc_db_handle**>(existence);
+  const tExistence& block = *static_cast<const tExistence*>(existence);
   std::lock_guard guard(Lock);
-  if (!Alive(Id(*attachment))) return NetworkError(status);
+  if (!Alive(Id(*block.Attachment))) return NetworkError(status);
   const uintptr_t id = NextId++;
-  Transactions[id] = Id(*attachment);
+  Transactions[id] = {Id(*block.Attachment),
+                      ReadOnly(block.ParameterBlock, block.ParameterBlockLength), std::nullopt};
   *handle = Handle(id);
   return Succeed(status);
 }
 
-ISC_STATUS ISC_EXPORT isc_commit_transaction(ISC_STATUS* status, isc_tr_handle* handle) {
+namespace {
+ISC_STATUS EndTransaction(ISC_STATUS* status, isc_tr_handle* handle, bool commit) {
   std::lock_guard guard(Lock);
   const auto found = Transactions.find(Id(*handle));
-  if (found == Transactions.end()) return UnknownHandle(status);
-  if (!Alive(found->second)) return NetworkError(status);
+  if (found == Transactions.end()) return Report(status, {isc_bad_trans_handle});
+  if (!Alive(found->second.Attachment)) return NetworkError(status);
+  if (commit && found->second.Action) LastCommittedAction = found->second.Action;
   Transactions.erase(found);
   *handle = Handle(0);
   return Succeed(status);
 }
+}  // namespace
+
+ISC_STATUS ISC_EXPORT isc_commit_transaction(ISC_STATUS* status, isc_tr_handle* handle) {
+  return EndTransaction(status, handle, true);
+}
 
 ISC_STATUS ISC_EXPORT isc_rollback_transaction(ISC_STATUS* status, isc_tr_handle* handle) {
-  return isc_commit_transaction(status, handle);
+  return EndTransaction(status, handle, false);
 }
 
 // Lets go of the handle whatever became of the transaction.
@@ -308,73 +307,81 @@ ISC_STATUS ISC_EXPORT isc_dsql_prepare(ISC_STATUS* status, isc_tr_handle*, isc_s
                                        unsigned short, const ISC_SCHAR* text, unsigned short,
                                        XSQLDA*) {
   std::lock_guard guard(Lock);
-  const auto statement = Statements.find(Id(*handle));
-  if (statement == Statements.end()) return UnknownHandle(status);
-  if (!Alive(statement->second.Attachment)) return NetworkError(status);
-  // The plugin sends its lines each ended by CR LF; the stand-in reads them as one.
-  std::string plain(text);
-  plain.erase(std::remove(plain.begin(), plain.end(), '\r'), plain.end());
-  std::replace(plain.begin(), plain.end(), '\n', ' ');
-  while (!plain.empty() && plain.back() == ' ') plain.pop_back();
-  if (!Parse(plain, statement->second)) return Report(status, {isc_dsql_error});
-  return Succeed(status);
+  const auto found = Statements.find(Id(*handle));
+  if (found == Statements.end()) return Report(status, {isc_bad_stmt_handle});
+  tStatement& statement = found->second;
+  if (!Alive(statement.Attachment)) return NetworkError(status);
+  statement.CursorOpen = false;
+  statement.Prepared = StandIn::ParseStatementText(text, statement.Text);
+  return statement.Prepared ? Succeed(status) : Report(status, {isc_dsql_error});
 }
 
 ISC_STATUS ISC_EXPORT isc_dsql_describe(ISC_STATUS* status, isc_stmt_handle* handle, unsigned short,
                                         XSQLDA* area) {
-  std::lock_guard guard(Lock);
-  const auto statement = Statements.find(Id(*handle));
-  if (statement == Statements.end()) return UnknownHandle(status);
-  const tProcedure* procedure = statement->second.Procedure;
-  const size_t count = procedure == nullptr ? 0 : procedure->Columns.size();
-  area->sqld = static_cast<ISC_SHORT>(count);
-  if (static_cast<size_t>(area->sqln) >= count)
-    for (size_t index = 0; index < count; ++index)
-      Describe(procedure->Columns[index], area->sqlvar[index]);
-  return Succeed(status);
+  return DescribeStatement(status, handle, area, false);
+}
+
+ISC_STATUS ISC_EXPORT isc_dsql_describe_bind(ISC_STATUS* status, isc_stmt_handle* handle,
+                                             unsigned short, XSQLDA* area) {
+  return DescribeStatement(status, handle, area, true);
 }
 
 ISC_STATUS ISC_EXPORT isc_dsql_sql_info(ISC_STATUS* status, isc_stmt_handle* handle, short,
                                         const ISC_SCHAR*, short room, ISC_SCHAR* answer) {
   std::lock_guard guard(Lock);
-  const auto statement = Statements.find(Id(*handle));
-  if (statement == Statements.end() || room < 8) return UnknownHandle(status);
-  const char type = statement->second.Procedure != nullptr ? isc_info_sql_stmt_select
-                                                           : isc_info_sql_stmt_exec_procedure;
+  const auto found = Statements.find(Id(*handle));
+  if (found == Statements.end()) return Report(status, {isc_bad_stmt_handle});
+  if (!found->second.Prepared) return Report(status, {isc_unprepared_stmt});
+  if (room < 8) return Report(status, {isc_random});
+  const char type =
+      found->second.Text.Selects ? isc_info_sql_stmt_select : isc_info_sql_stmt_exec_procedure;
   const char info[] = {isc_info_sql_stmt_type, 4, 0, type, 0, 0, 0, isc_info_end};
   std::memcpy(answer, info, sizeof info);
   return Succeed(status);
 }
 
 ISC_STATUS ISC_EXPORT isc_dsql_execute(ISC_STATUS* status, isc_tr_handle* transaction,
-                                       isc_stmt_handle* handle, unsigned short, const XSQLDA*) {
-  return Execute(status, transaction, handle);
+                                       isc_stmt_handle* handle, unsigned short,
+                                       const XSQLDA* input) {
+  return Execute(status, transaction, handle, input, nullptr);
 }
 
 ISC_STATUS ISC_EXPORT isc_dsql_execute2(ISC_STATUS* status, isc_tr_handle* transaction,
-                                        isc_stmt_handle* handle, unsigned short, const XSQLDA*,
-                                        const XSQLDA*) {
-  return Execute(status, transaction, handle);
+                                        isc_stmt_handle* handle, unsigned short,
+                                        const XSQLDA* input, const XSQLDA* output) {
+  return Execute(status, transaction, handle, input, output);
 }
 
 ISC_STATUS ISC_EXPORT isc_dsql_fetch(ISC_STATUS* status, isc_stmt_handle* handle, unsigned short,
                                      const XSQLDA* area) {
   std::lock_guard guard(Lock);
   const auto found = Statements.find(Id(*handle));
-  if (found == Statements.end() || !found->second.Executed) return UnknownHandle(status);
+  if (found == Statements.end()) return Report(status, {isc_bad_stmt_handle});
   tStatement& statement = found->second;
+  if (!statement.CursorOpen) return Report(status, {isc_dsql_cursor_err});
   if (!Alive(statement.Attachment)) return NetworkError(status);
-  const tRows& rows = RowsOf(statement);
+  if (!StandIn::IsBoundFor(statement.Text.Procedure->Columns, area))
+    return Report(status, {isc_dsql_sqlda_err});
+  const tRows& rows = statement.Rows();
+  Succeed(status);
   if (statement.NextRow >= rows.size()) return NoMoreRows;
-  const auto& row = rows[statement.NextRow++];
-  for (size_t index = 0; index < row.size(); ++index) Fill(row[index], area->sqlvar[index]);
-  return Succeed(status);
+  StandIn::WriteRow(rows[statement.NextRow++], *area);
+  return 0;
 }
 
+// Closing a cursor is answered here, as the client library defers it to the
+// next request; dropping lets the handle go.
 ISC_STATUS ISC_EXPORT isc_dsql_free_statement(ISC_STATUS* status, isc_stmt_handle* handle,
-                                              unsigned short) {
+                                              unsigned short option) {
   std::lock_guard guard(Lock);
-  Statements.erase(Id(*handle));
+  const auto found = Statements.find(Id(*handle));
+  if (found == Statements.end()) return Report(status, {isc_bad_stmt_handle});
+  if (option == DSQL_close) {
+    if (!found->second.CursorOpen) return Report(status, {isc_dsql_cursor_close_err});
+    found->second.CursorOpen = false;
+    return Succeed(status);
+  }
+  Statements.erase(found);
   *handle = Handle(0);
   return Succeed(status);
 }
@@ -397,6 +404,7 @@ ISC_STATUS ISC_EXPORT isc_close_blob(ISC_STATUS* status, isc_blob_handle*) {
 ISC_LONG ISC_EXPORT isc_sqlcode(const ISC_STATUS* status) {
   if (status[1] == isc_network_error) return -902;
   if (status[1] == isc_deadlock) return -913;
+  if (status[1] == isc_stream_eof) return 100;
   return -901;
 }
 
@@ -418,20 +426,20 @@ int StandIn_Attachments() {
   return AttachmentsMade;
 }
 
-namespace {
-int CopyOut(const std::string& value, char* text, int room) {
-  std::lock_guard guard(Lock);
-  std::snprintf(text, static_cast<size_t>(room), "%s", value.c_str());
-  return static_cast<int>(value.size());
-}
-}  // namespace
-
-int StandIn_LastProcedureCall(char* text, int room) {
-  return CopyOut(LastProcedureCall, text, room);
-}
-
 int StandIn_LastDatabaseName(char* text, int room) {
-  return CopyOut(LastDatabaseName, text, room);
+  std::lock_guard guard(Lock);
+  std::snprintf(text, static_cast<size_t>(room), "%s", LastDatabaseName.c_str());
+  return static_cast<int>(LastDatabaseName.size());
+}
+
+int StandIn_LastCommittedAction(int32_t* sessionId, int32_t* itemId, char* key, int room) {
+  std::lock_guard guard(Lock);
+  if (!LastCommittedAction) return -1;
+  *sessionId = LastCommittedAction->SessionId;
+  *itemId = LastCommittedAction->ItemId;
+  const std::string& bytes = LastCommittedAction->Key;
+  std::memcpy(key, bytes.data(), std::min(bytes.size(), static_cast<size_t>(room)));
+  return static_cast<int>(bytes.size());
 }
 
 }  // extern "C"

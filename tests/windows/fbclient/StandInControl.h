@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace StandIn {
 // Menu 1 starts at item 10, a voice item on connection 100 with two rows;
@@ -36,6 +37,13 @@ inline constexpr tRow Rows[] = {
 // Failures the next statement execution can be told to have.
 inline constexpr int Deadlock = 1;
 inline constexpr int LostConnection = 2;
+
+// The values an action procedure received.
+struct tAction {
+  int32_t SessionId = 0;
+  int32_t ItemId = 0;
+  std::string Key;
+};
 }  // namespace StandIn
 
 extern "C" {
@@ -44,7 +52,10 @@ extern "C" {
 using tFailNextExecution = void (*)(int failure);
 // Attachments made so far.
 using tAttachments = int (*)();
-// Copy the text of the last "execute procedure" statement, or the database
-// name of the last attachment; return its length.
+// Copy the database name of the last attachment; return its length.
 using tLastText = int (*)(char* text, int room);
+// Copy the values of the last action procedure whose transaction was
+// committed, the key's bytes into key; return the key's length, or -1 when
+// no action was committed yet.
+using tLastCommittedAction = int (*)(int32_t* sessionId, int32_t* itemId, char* key, int room);
 }
