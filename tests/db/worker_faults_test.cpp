@@ -1,12 +1,14 @@
 // A menu worker serving commands through faults the server cannot produce on
 // demand, injected through the client-function table: a leftover transaction
-// that cannot be rolled back, a commit whose reply is lost, a commit refused.
+// that cannot be rolled back, a commit whose reply is lost, a commit refused,
+// a server killed just as a read is sent.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "dynmenu/db/tFbClientApi.h"
 #include "dynmenu/uIBDynSrvWorker.h"
@@ -47,10 +49,33 @@ struct EndFaults {
     return DefaultFbClientApi().CommitTransaction(status, transaction);
   }
 
+  // The server is killed as the next request goes out. The client was seen to
+  // answer a select that returns its row with the execute with a bare "no
+  // more rows" then, after an answer that had no row; any other request
+  // reports the lost connection.
+  static inline bool ServerKilled = false;
+
+  static ISC_STATUS Execute(ISC_STATUS* status, isc_tr_handle* transaction,
+                            isc_stmt_handle* statement, unsigned short version, const XSQLDA* in) {
+    if (std::exchange(ServerKilled, false))
+      return Fail(status, {isc_arg_gds, isc_net_read_err, isc_arg_end});
+    return DefaultFbClientApi().DsqlExecute(status, transaction, statement, version, in);
+  }
+
+  static ISC_STATUS Execute2(ISC_STATUS* status, isc_tr_handle* transaction,
+                             isc_stmt_handle* statement, unsigned short version, const XSQLDA* in,
+                             const XSQLDA* out) {
+    if (std::exchange(ServerKilled, false))
+      return Fail(status, {isc_arg_gds, isc_stream_eof, isc_arg_end});
+    return DefaultFbClientApi().DsqlExecute2(status, transaction, statement, version, in, out);
+  }
+
   static tFbClientApi Table() {
     tFbClientApi api = DefaultFbClientApi();
     api.RollbackTransaction = &Rollback;
     api.CommitTransaction = &Commit;
+    api.DsqlExecute = &Execute;
+    api.DsqlExecute2 = &Execute2;
     return api;
   }
 };
@@ -61,21 +86,26 @@ class WorkerFaultTest : public ::testing::Test {
     EndFaults::RollbackCutOff = false;
     EndFaults::CommitsLosingTheReply = 0;
     EndFaults::CommitsRefused = 0;
+    EndFaults::ServerKilled = false;
     tDBConnection& connection = Worker.MenuDatabase.Connection();
     connection.DatabaseName = Database.ConnectionString();
     connection.SetParam("user_name", TestDatabase::User());
     connection.SetParam("password", TestDatabase::Password());
   }
 
-  // Command 102 as the session hands it over; answers the result code.
-  int32_t Post(int32_t sessionId, int32_t itemId, const std::string& key) {
-    const auto request = ActionRequest(sessionId, itemId, key);
+  // A command as the session hands it over; answers the buffer as it comes back.
+  std::vector<uint8_t> Ask(const std::vector<uint8_t>& request) {
     auto* buffer = static_cast<uint8_t*>(std::malloc(request.size()));
     std::memcpy(buffer, request.data(), request.size());
     Worker.PlugInCommand(buffer, static_cast<uint32_t>(request.size()));
-    std::vector<uint8_t> answer(buffer, buffer + 16);
+    std::vector<uint8_t> answer(buffer, buffer + request.size());
     std::free(buffer);
-    return SignedWordAt(answer, 12);
+    return answer;
+  }
+
+  // Command 102; answers the result code.
+  int32_t Post(int32_t sessionId, int32_t itemId, const std::string& key) {
+    return SignedWordAt(Ask(ActionRequest(sessionId, itemId, key)), 12);
   }
 
   std::string Rows(const std::string& key) const {
@@ -147,4 +177,19 @@ TEST_F(WorkerFaultTest, ACommitWithoutAReplyIsNamedOutcomeUnknownARefusedOneIsNo
   EXPECT_EQ(Rows("after"), "1");
   EXPECT_EQ(TimesLogged(log, "Transaction is active! Rollback"), 0u);
   EXPECT_EQ(OurAttachments(), "1");
+}
+
+// A read is never answered "not found" because the server went away under it:
+// the lost connection is found, and the read runs again on a new attachment.
+TEST_F(WorkerFaultTest, AServerKilledAsAReadGoesOutIsNeverAnsweredNotFound) {
+  Database.Execute("INSERT INTO MENUS (MENU_ID, SEQ, ITEM_START_ID) VALUES (1, 0, 10);");
+  LogTail log(HostLogsFolder());
+  EXPECT_EQ(SignedWordAt(Ask(StartItemRequest(7)), 12), 2) << "menu 7 has no start item";
+  const size_t reconnects = TimesLogged(log, "No database connection!");
+  EndFaults::ServerKilled = true;
+  const std::vector<uint8_t> answer = Ask(StartItemRequest(1));
+  EXPECT_EQ(SignedWordAt(answer, 12), 0) << log.MainText();
+  EXPECT_EQ(SignedWordAt(answer, 20), 10);
+  EXPECT_EQ(TimesLogged(log, "No database connection!"), reconnects + 1);
+  EXPECT_EQ(TimesLogged(log, "Pausing before retrying query"), 0u);
 }

@@ -218,7 +218,6 @@ void tDBQuery::Execute(tDBTransaction& transaction) {
   XSQLDA* input = Input_->Count() > 0 ? Input_->Get() : nullptr;
   const bool select = StatementType_ == isc_info_sql_stmt_select ||
                       StatementType_ == isc_info_sql_stmt_select_for_upd;
-  if (select && SingleRow) return ExecuteSingleRow(transaction);
   ISC_STATUS failed = 0;
   if (StatementType_ == isc_info_sql_stmt_exec_procedure) {
     XSQLDA* output = Output_->Count() > 0 ? Output_->Get() : nullptr;
@@ -246,18 +245,6 @@ bool tDBQuery::FetchRow() {
   if (result) throw status.Error();
   KeepCurrentRow();
   return true;
-}
-
-void tDBQuery::ExecuteSingleRow(tDBTransaction& transaction) {
-  XSQLDA* input = Input_->Count() > 0 ? Input_->Get() : nullptr;
-  tFbStatus status;
-  if (FbClientApi().DsqlExecute2(status.Vector(), transaction.Handle(), &Statement_, SQLDA_VERSION1,
-                                 input, Output_->Get())) {
-    // The server's word for a singleton without a row.
-    if (status.Vector()[1] == isc_stream_eof) return;
-    throw status.Error();
-  }
-  KeepCurrentRow();
 }
 
 void tDBQuery::KeepCurrentRow() {

@@ -34,10 +34,6 @@ class tDBQuery {
   std::string Text() const;
   // The values of the text's "?" markers, in order, for every later Open.
   void SetParams(std::vector<tDBParam> params) { Params_ = std::move(params); }
-  // A select that needs no more than its first row: the row comes back with
-  // the execute and no cursor is left to close. The text must not yield more
-  // than one row ("select first 1 ...").
-  bool SingleRow = false;
 
   // Prepares Text in the active transaction, once: one request to the server.
   void Prepare();
@@ -71,7 +67,6 @@ class tDBQuery {
   int StatementType();
   void Execute(tDBTransaction& transaction);
   bool FetchRow();
-  void ExecuteSingleRow(tDBTransaction& transaction);
   void KeepCurrentRow();
   tDBCell ReadCell(int index);
   std::string ReadBlob(const void* blobId);
