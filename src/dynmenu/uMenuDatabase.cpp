@@ -27,6 +27,7 @@ tMenuDatabase::tMenuDatabase(tDatabaseFigures& figures)
     Queries_[index] =
         std::make_unique<tDBQuery>(Connection_, WritesData(statement) ? Write_ : Read_);
     for (const std::string& line : PreparedLines(statement)) Queries_[index]->AddLine(line);
+    Queries_[index]->SingleRow = ReadsOneRow(statement);
   }
 }
 

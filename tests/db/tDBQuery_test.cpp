@@ -224,6 +224,7 @@ TEST_F(tDBQueryTest, PreparedStatementRunsAgainWithNewValuesUntilTheAttachmentGo
   tDBQuery start(Connection, reads);
   start.AddLine("select first 1 *");
   start.AddLine("from MENU_GET_START_ITEM(?)");
+  start.SingleRow = true;
   tDBQuery action(Connection);
   action.AddLine("execute procedure menu_prot_actions(?,?,?)");
 

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <utility>
 
 #include "dynmenu/db/tFbClientApi.h"
 #include "dynmenu/uIBDynSrvWorker.h"
@@ -49,25 +48,40 @@ struct EndFaults {
     return DefaultFbClientApi().CommitTransaction(status, transaction);
   }
 
-  // The server is killed as the next request goes out. The client was seen to
-  // answer a select that returns its row with the execute with a bare "no
-  // more rows" then, after an answer that had no row; any other request
-  // reports the lost connection.
+  // The server is killed as the next request goes out, until a new
+  // attachment. The client was seen to answer a select that returns its row
+  // with the execute with a bare "no more rows" then, after an answer that
+  // had no row; other requests report the lost connection.
   static inline bool ServerKilled = false;
+
+  static ISC_STATUS Lost(ISC_STATUS* status) {
+    return Fail(status, {isc_arg_gds, isc_net_read_err, isc_arg_end});
+  }
 
   static ISC_STATUS Execute(ISC_STATUS* status, isc_tr_handle* transaction,
                             isc_stmt_handle* statement, unsigned short version, const XSQLDA* in) {
-    if (std::exchange(ServerKilled, false))
-      return Fail(status, {isc_arg_gds, isc_net_read_err, isc_arg_end});
+    if (ServerKilled) return Lost(status);
     return DefaultFbClientApi().DsqlExecute(status, transaction, statement, version, in);
   }
 
   static ISC_STATUS Execute2(ISC_STATUS* status, isc_tr_handle* transaction,
                              isc_stmt_handle* statement, unsigned short version, const XSQLDA* in,
                              const XSQLDA* out) {
-    if (std::exchange(ServerKilled, false))
-      return Fail(status, {isc_arg_gds, isc_stream_eof, isc_arg_end});
+    if (ServerKilled) return Fail(status, {isc_arg_gds, isc_stream_eof, isc_arg_end});
     return DefaultFbClientApi().DsqlExecute2(status, transaction, statement, version, in, out);
+  }
+
+  static ISC_STATUS DatabaseInfo(ISC_STATUS* status, isc_db_handle* database, short itemsLength,
+                                 const ISC_SCHAR* items, short answerLength, ISC_SCHAR* answer) {
+    if (ServerKilled) return Lost(status);
+    return DefaultFbClientApi().DatabaseInfo(status, database, itemsLength, items, answerLength,
+                                             answer);
+  }
+
+  static ISC_STATUS Attach(ISC_STATUS* status, short nameLength, const ISC_SCHAR* name,
+                           isc_db_handle* database, short dpbLength, const ISC_SCHAR* dpb) {
+    ServerKilled = false;
+    return DefaultFbClientApi().AttachDatabase(status, nameLength, name, database, dpbLength, dpb);
   }
 
   static tFbClientApi Table() {
@@ -76,6 +90,8 @@ struct EndFaults {
     api.CommitTransaction = &Commit;
     api.DsqlExecute = &Execute;
     api.DsqlExecute2 = &Execute2;
+    api.DatabaseInfo = &DatabaseInfo;
+    api.AttachDatabase = &Attach;
     return api;
   }
 };

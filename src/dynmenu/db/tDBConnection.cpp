@@ -63,15 +63,22 @@ void tDBConnection::Open() {
 
 bool tDBConnection::TestConnected() noexcept {
   if (!IsConnected()) return false;
+  try {
+    CheckAnswers();
+    return true;
+  } catch (...) {
+    ForceClose();
+    return false;
+  }
+}
+
+void tDBConnection::CheckAnswers() {
   const char items[] = {isc_info_base_level};
   char answer[kInfoBufferSize];
   tFbStatus status;
   if (FbClientApi().DatabaseInfo(status.Vector(), &Attachment_, sizeof items, items, sizeof answer,
-                                 answer)) {
-    ForceClose();
-    return false;
-  }
-  return true;
+                                 answer))
+    throw status.Error();
 }
 
 void tDBConnection::Close() {

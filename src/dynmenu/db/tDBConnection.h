@@ -32,6 +32,8 @@ class tDBConnection {
   bool IsConnected() const { return Attachment_ != 0; }
   // Asks the server for its base level; a failed request drops the attachment.
   bool TestConnected() noexcept;
+  // The same request; raises with the client's status when it fails.
+  void CheckAnswers();
   // Closes the queries' results and lets their statements go, ends active
   // transactions (commit, else rollback, errors ignored) and detaches. Raises after the attachment
   // has been dropped when closing a result or detaching fails.

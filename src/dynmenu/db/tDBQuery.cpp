@@ -218,6 +218,7 @@ void tDBQuery::Execute(tDBTransaction& transaction) {
   XSQLDA* input = Input_->Count() > 0 ? Input_->Get() : nullptr;
   const bool select = StatementType_ == isc_info_sql_stmt_select ||
                       StatementType_ == isc_info_sql_stmt_select_for_upd;
+  if (select && SingleRow) return ExecuteSingleRow(transaction);
   ISC_STATUS failed = 0;
   if (StatementType_ == isc_info_sql_stmt_exec_procedure) {
     XSQLDA* output = Output_->Count() > 0 ? Output_->Get() : nullptr;
@@ -245,6 +246,20 @@ bool tDBQuery::FetchRow() {
   if (result) throw status.Error();
   KeepCurrentRow();
   return true;
+}
+
+void tDBQuery::ExecuteSingleRow(tDBTransaction& transaction) {
+  XSQLDA* input = Input_->Count() > 0 ? Input_->Get() : nullptr;
+  tFbStatus status;
+  if (FbClientApi().DsqlExecute2(status.Vector(), transaction.Handle(), &Statement_, SQLDA_VERSION1,
+                                 input, Output_->Get())) {
+    // The server's word for a singleton without a row; but a client whose
+    // server has just been killed was seen to answer it too, so it stands
+    // only once the attachment has answered as well.
+    if (status.Vector()[1] == isc_stream_eof) return Connection_->CheckAnswers();
+    throw status.Error();
+  }
+  KeepCurrentRow();
 }
 
 void tDBQuery::KeepCurrentRow() {

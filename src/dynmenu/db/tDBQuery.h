@@ -34,6 +34,11 @@ class tDBQuery {
   std::string Text() const;
   // The values of the text's "?" markers, in order, for every later Open.
   void SetParams(std::vector<tDBParam> params) { Params_ = std::move(params); }
+  // A select that needs no more than its first row: the row comes back with
+  // the execute and no cursor is left to close; an answer without a row takes
+  // a second request. The text must not yield more than one row
+  // ("select first 1 ...").
+  bool SingleRow = false;
 
   // Prepares Text in the active transaction, once: one request to the server.
   void Prepare();
@@ -67,6 +72,7 @@ class tDBQuery {
   int StatementType();
   void Execute(tDBTransaction& transaction);
   bool FetchRow();
+  void ExecuteSingleRow(tDBTransaction& transaction);
   void KeepCurrentRow();
   tDBCell ReadCell(int index);
   std::string ReadBlob(const void* blobId);

@@ -3,8 +3,8 @@
 // to statements prepared with a "?" for each value, and a test can make the
 // next statement execution fail with a deadlock or a lost connection. Only
 // the calls the plugin makes are served, held to the server's rules where the
-// plugin could break them: values bound through the input area, one row from
-// a "select first 1" cursor, cursors opened and closed in turn, no writes in a
+// plugin could break them: values bound through the input area, one row for a
+// singleton select, cursors opened and closed in turn, no writes in a
 // read-only transaction, an action recorded only once its transaction commits.
 #include <ibase.h>
 
@@ -128,6 +128,18 @@ ISC_STATUS RecordAction(ISC_STATUS* status, tTransaction& transaction,
   return Succeed(status);
 }
 
+// As the server answers a select executed with an output area: its one row,
+// or an error when it has none or more than one.
+ISC_STATUS AnswerSingleton(ISC_STATUS* status, const tStatement& statement, const XSQLDA* output) {
+  if (!StandIn::IsBoundFor(statement.Text.Procedure->Columns, output))
+    return Report(status, {isc_dsql_sqlda_err});
+  const tRows& rows = statement.Rows();
+  if (rows.empty()) return Report(status, {isc_stream_eof});
+  if (rows.size() > 1 && !statement.Text.FirstRowOnly) return Report(status, {isc_sing_select_err});
+  StandIn::WriteRow(rows.front(), *output);
+  return Succeed(status);
+}
+
 ISC_STATUS Execute(ISC_STATUS* status, isc_tr_handle* transaction, isc_stmt_handle* handle,
                    const XSQLDA* input, const XSQLDA* output) {
   std::lock_guard guard(Lock);
@@ -145,8 +157,7 @@ ISC_STATUS Execute(ISC_STATUS* status, isc_tr_handle* transaction, isc_stmt_hand
   if (const ISC_STATUS failed = StandIn::ReadValues(parameters, input, statement.Values))
     return Report(status, {failed});
   if (!statement.Text.Selects) return RecordAction(status, owner->second, statement.Values);
-  // The plugin reads rows through cursors only.
-  if (output != nullptr) return Report(status, {isc_dsql_sqlda_err});
+  if (output != nullptr) return AnswerSingleton(status, statement, output);
   statement.CursorOpen = true;
   statement.NextRow = 0;
   return Succeed(status);
@@ -192,6 +203,10 @@ const char* TextOf(ISC_STATUS code) {
       return "string right truncation";
     case isc_transliteration_failed:
       return "Cannot transliterate character between character sets";
+    case isc_stream_eof:
+      return "attempt to fetch past the last record in a record stream";
+    case isc_sing_select_err:
+      return "multiple rows in singleton select";
     case isc_dsql_cursor_open_err:
       return "Attempt to reopen an open cursor";
     case isc_dsql_cursor_close_err:
@@ -349,9 +364,7 @@ ISC_STATUS ISC_EXPORT isc_dsql_fetch(ISC_STATUS* status, isc_stmt_handle* handle
     return Report(status, {isc_dsql_sqlda_err});
   const tRows& rows = statement.Rows();
   Succeed(status);
-  const size_t rowCount =
-      statement.Text.FirstRowOnly ? std::min<size_t>(rows.size(), 1) : rows.size();
-  if (statement.NextRow >= rowCount) return NoMoreRows;
+  if (statement.NextRow >= rows.size()) return NoMoreRows;
   StandIn::WriteRow(rows[statement.NextRow++], *area);
   return 0;
 }
