@@ -2,15 +2,18 @@
 # Checks the Windows zip of a build, as a Windows shop unpacks it: every file
 # there, the DLL stripped and carrying its version resource, the texts in
 # CR LF, the sample ini complete and commented, and the C example compiling
-# from the zip alone. Given wine and the stand-in client library, the example
-# also runs against the zip's DLL, which a calling convention mismatch breaks.
+# from the zip alone. Given wine and the stand-in client library,
+# create-database.cmd also runs against a stand-in isql.exe, and the example
+# against the zip's DLL, which a calling convention mismatch breaks.
 # usage: check-zip.sh BUILD_DIR [WINE STANDIN_FBCLIENT_DLL]
+# shellcheck disable=SC2154 # the build's settings come from its windows-zip.conf
 set -euo pipefail
 
 build=$1
 wine=${2:-}
 standin=${3:-}
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+# zip_name, version, bits, convention, host_tool and the tools' paths.
 # shellcheck source=/dev/null
 source "$build/windows-zip.conf"
 zip="$build/$zip_name.zip"
@@ -30,7 +33,7 @@ run_windows() {
 unzip -l "$zip"
 required=(Kalvor.dll README-Windows.txt Kalvor.ini.sample create-database.cmd sql/schema.sql
   sql/demo-data.sql include/kalvor/plugin.h include/kalvor/menu_commands.h examples/menu_host.c
-  $host_tool)
+  ${host_tool:+"$host_tool"})
 listing=$(unzip -Z1 "$zip")
 for file in "${required[@]}"; do
   grep -qxF "$zip_name/$file" <<<"$listing" || fail "$file is missing"
