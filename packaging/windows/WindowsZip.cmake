@@ -10,11 +10,6 @@ if(KALVOR_BITS EQUAL 32 AND KALVOR_CDECL)
   string(APPEND KALVOR_ZIP_NAME "-cdecl")
 endif()
 
-set(KALVOR_ZIP_HOST_TOOL "")
-if(TARGET kalvor-host)
-  set(KALVOR_ZIP_HOST_TOOL kalvor-host.exe)
-  install(TARGETS kalvor-host RUNTIME DESTINATION .)
-endif()
 
 set(texts ${PROJECT_BINARY_DIR}/windows-zip)
 function(kalvor_windows_text source target)
@@ -30,11 +25,21 @@ install(FILES ${PROJECT_SOURCE_DIR}/examples/menu_host.c DESTINATION examples)
 install(FILES ${PROJECT_SOURCE_DIR}/sql/schema.sql ${PROJECT_SOURCE_DIR}/sql/demo-data.sql
   DESTINATION sql)
 
-# What the zip check (tests/windows/check-zip.sh) expects of this build.
-file(WRITE ${PROJECT_BINARY_DIR}/windows-zip.conf
-  "zip_name=${KALVOR_ZIP_NAME}\nversion=${PROJECT_VERSION}\nbits=${KALVOR_BITS}\n"
-  "convention=${KALVOR_CONVENTION}\nhost_tool=${KALVOR_ZIP_HOST_TOOL}\n"
-  "c_compiler=${CMAKE_C_COMPILER}\nobjdump=${CMAKE_OBJDUMP}\nwindres=${CMAKE_RC_COMPILER}\n")
+# The host tool goes in when the build has its target, wherever the target is
+# defined: this runs once the top folder's CMakeLists.txt is done. It also
+# writes what the zip check (tests/windows/check-zip.sh) expects of the build.
+function(kalvor_windows_zip_host_tool)
+  set(host_tool "")
+  if(TARGET kalvor-host)
+    set(host_tool kalvor-host.exe)
+    install(TARGETS kalvor-host RUNTIME DESTINATION .)
+  endif()
+  file(WRITE ${PROJECT_BINARY_DIR}/windows-zip.conf
+    "zip_name=${KALVOR_ZIP_NAME}\nversion=${PROJECT_VERSION}\nbits=${KALVOR_BITS}\n"
+    "convention=${KALVOR_CONVENTION}\nhost_tool=${host_tool}\n"
+    "c_compiler=${CMAKE_C_COMPILER}\nobjdump=${CMAKE_OBJDUMP}\nwindres=${CMAKE_RC_COMPILER}\n")
+endfunction()
+cmake_language(DEFER CALL kalvor_windows_zip_host_tool)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME kalvor)
