@@ -5,6 +5,22 @@ if(KALVOR_CDECL)
   add_compile_definitions(KALVOR_CDECL)
 endif()
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
+enable_language(RC)
+
+# The calling convention the entry points are built with, as the version
+# resource and the zip name it: __stdcall or __cdecl on 32-bit Windows, the one
+# x64 convention on 64-bit Windows.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(KALVOR_BITS 32)
+  if(KALVOR_CDECL)
+    set(KALVOR_CONVENTION "__cdecl")
+  else()
+    set(KALVOR_CONVENTION "__stdcall")
+  endif()
+else()
+  set(KALVOR_BITS 64)
+  set(KALVOR_CONVENTION "x64")
+endif()
 
 # The client library is loaded at run time; only its C header is needed, and
 # the one of the Linux packages serves. It is copied into a folder of its own:
@@ -35,4 +51,12 @@ function(kalvor_windows_exports target)
   set(def ${PROJECT_BINARY_DIR}/Kalvor.def)
   configure_file(${PROJECT_SOURCE_DIR}/src/plugin/Kalvor.def.in ${def} @ONLY)
   target_sources(${target} PRIVATE ${def})
+endfunction()
+
+# File and product version, description and calling convention, for
+# Explorer's Properties and for installers.
+function(kalvor_windows_version_resource target)
+  set(rc ${PROJECT_BINARY_DIR}/Kalvor.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/src/plugin/Kalvor.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
 endfunction()

@@ -1,62 +1,152 @@
-/* A minimal host in C: loads the plugin with dlopen, asks for the start item
-   of a menu (command 100), describes that item (command 101) and records a
-   key pressed on it (command 102), waiting for each callback in turn.
+/* A minimal host in C: loads the plugin (dlopen, or LoadLibrary on Windows),
+   asks for the start item of a menu (command 100), describes that item
+   (command 101) and records a key pressed on it (command 102), waiting for
+   each callback in turn. The entry points and the callback are declared with
+   KALVOR_CALL: on 32-bit Windows they are __stdcall, and a host that calls
+   them as __cdecl corrupts its stack.
 
-   usage: menu_host PLUGIN.so MENU_ID SESSION_ID KEY
-   Build: cc -std=c99 -I include examples/menu_host.c -ldl -lpthread */
+   usage: menu_host PLUGIN MENU_ID SESSION_ID KEY
+   Build: cc -std=c99 -I include examples/menu_host.c -ldl -lpthread
+          i686-w64-mingw32-gcc -std=c99 -I include examples/menu_host.c -o menu_host.exe */
+#ifdef _WIN32
+#ifndef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600 /* Vista, for condition variables: the plugin needs it too */
+#endif
+#include <windows.h>
+#else
 #define _POSIX_C_SOURCE 200809L
-
 #include <dlfcn.h>
+#include <pthread.h>
+#endif
+
 #include <kalvor/menu_commands.h>
 #include <kalvor/plugin.h>
-#include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+/* The few operating-system calls a host needs: loading a library, and a lock
+   with a condition to wait for the callback. */
+#ifdef _WIN32
+typedef HMODULE library_handle;
+typedef CRITICAL_SECTION box_lock;
+typedef CONDITION_VARIABLE box_condition;
+
+static library_handle open_library(const char* path) {
+  return LoadLibraryA(path);
+}
+static void close_library(library_handle library) {
+  FreeLibrary(library);
+}
+static void report_load_failure(const char* path) {
+  fprintf(stderr, "%s: LoadLibrary failed with error %lu\n", path, (unsigned long)GetLastError());
+}
+/* Stores the entry's address into *slot, a function pointer of the entry's type. */
+static int find_entry(library_handle library, const char* name, void* slot) {
+  FARPROC entry = GetProcAddress(library, name);
+  memcpy(slot, &entry, sizeof entry);
+  return entry != NULL;
+}
+static void init_lock(box_lock* lock) {
+  InitializeCriticalSection(lock);
+}
+static void init_condition(box_condition* condition) {
+  InitializeConditionVariable(condition);
+}
+static void lock_box(box_lock* lock) {
+  EnterCriticalSection(lock);
+}
+static void unlock_box(box_lock* lock) {
+  LeaveCriticalSection(lock);
+}
+static void wait_box(box_condition* condition, box_lock* lock) {
+  SleepConditionVariableCS(condition, lock, INFINITE);
+}
+static void signal_box(box_condition* condition) {
+  WakeConditionVariable(condition);
+}
+#else
+typedef void* library_handle;
+typedef pthread_mutex_t box_lock;
+typedef pthread_cond_t box_condition;
+
+static library_handle open_library(const char* path) {
+  return dlopen(path, RTLD_NOW | RTLD_LOCAL);
+}
+static void close_library(library_handle library) {
+  dlclose(library);
+}
+static void report_load_failure(const char* path) {
+  fprintf(stderr, "%s: %s\n", path, dlerror());
+}
+static int find_entry(library_handle library, const char* name, void* slot) {
+  void* entry = dlsym(library, name);
+  memcpy(slot, &entry, sizeof entry);
+  return entry != NULL;
+}
+static void init_lock(box_lock* lock) {
+  pthread_mutex_init(lock, NULL);
+}
+static void init_condition(box_condition* condition) {
+  pthread_cond_init(condition, NULL);
+}
+static void lock_box(box_lock* lock) {
+  pthread_mutex_lock(lock);
+}
+static void unlock_box(box_lock* lock) {
+  pthread_mutex_unlock(lock);
+}
+static void wait_box(box_condition* condition, box_lock* lock) {
+  pthread_cond_wait(condition, lock);
+}
+static void signal_box(box_condition* condition) {
+  pthread_cond_signal(condition);
+}
+#endif
+
 /* The answer the callback copied out of the plugin's buffer. */
 struct answer_box {
-  pthread_mutex_t lock;
-  pthread_cond_t arrived;
+  box_lock lock;
+  box_condition arrived;
   uint8_t* buffer;
   uint32_t length;
 };
 
-static struct answer_box box = {PTHREAD_MUTEX_INITIALIZER, PTHREAD_COND_INITIALIZER, NULL, 0};
+static struct answer_box box;
 
 /* Runs on the plugin's thread; the buffer is freed when this returns. */
-static void on_answer(int32_t command_id, const char* name, void* buffer, int32_t size,
-                      intptr_t user_value) {
+static void KALVOR_CALL on_answer(int32_t command_id, const char* name, void* buffer, int32_t size,
+                                  intptr_t user_value) {
   (void)command_id;
   (void)name;
   (void)user_value;
   uint8_t* copy = malloc((size_t)size);
   if (copy != NULL) memcpy(copy, buffer, (size_t)size);
-  pthread_mutex_lock(&box.lock);
+  lock_box(&box.lock);
   box.buffer = copy;
   box.length = copy != NULL ? (uint32_t)size : 0;
-  pthread_cond_signal(&box.arrived);
-  pthread_mutex_unlock(&box.lock);
+  signal_box(&box.arrived);
+  unlock_box(&box.lock);
 }
 
 struct plugin {
-  void (*init)(char**, Callback, intptr_t);
-  int32_t (*command)(int32_t, void*, int32_t);
-  void (*finalize)(void);
+  void(KALVOR_CALL* init)(char**, Callback, intptr_t);
+  int32_t(KALVOR_CALL* command)(int32_t, void*, int32_t);
+  void(KALVOR_CALL* finalize)(void);
 };
 
 /* Sends one command and returns its answer (malloc'd), or NULL. */
 static uint8_t* send_command(const struct plugin* plugin, uint8_t* request, uint32_t length) {
-  pthread_mutex_lock(&box.lock);
+  lock_box(&box.lock);
   box.buffer = NULL;
-  pthread_mutex_unlock(&box.lock);
+  unlock_box(&box.lock);
   if (plugin->command(kalvor_get_i32(request, KALVOR_ENVELOPE_COMMAND), request, (int32_t)length) !=
       0)
     return NULL;
-  pthread_mutex_lock(&box.lock);
-  while (box.buffer == NULL) pthread_cond_wait(&box.arrived, &box.lock);
+  lock_box(&box.lock);
+  while (box.buffer == NULL) wait_box(&box.arrived, &box.lock);
   uint8_t* answer = box.buffer;
-  pthread_mutex_unlock(&box.lock);
+  unlock_box(&box.lock);
   return answer;
 }
 
@@ -171,21 +261,22 @@ static int run(const struct plugin* plugin, int32_t menu_id, int32_t session, co
 
 int main(int argc, char** argv) {
   if (argc != 5) {
-    fprintf(stderr, "usage: %s PLUGIN.so MENU_ID SESSION_ID KEY\n", argv[0]);
+    fprintf(stderr, "usage: %s PLUGIN MENU_ID SESSION_ID KEY\n", argv[0]);
     return 2;
   }
-  void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+  library_handle library = open_library(argv[1]);
   if (library == NULL) {
-    fprintf(stderr, "%s\n", dlerror());
+    report_load_failure(argv[1]);
     return 3;
   }
+  init_lock(&box.lock);
+  init_condition(&box.arrived);
   struct plugin plugin;
-  *(void**)&plugin.init = dlsym(library, "Init_Plugin");
-  *(void**)&plugin.command = dlsym(library, "Command_Plugin");
-  *(void**)&plugin.finalize = dlsym(library, "Finalize_Plugin");
   int status = 3;
-  if (plugin.init != NULL && plugin.command != NULL && plugin.finalize != NULL)
+  if (find_entry(library, "Init_Plugin", &plugin.init) &&
+      find_entry(library, "Command_Plugin", &plugin.command) &&
+      find_entry(library, "Finalize_Plugin", &plugin.finalize))
     status = run(&plugin, atoi(argv[2]), atoi(argv[3]), argv[4]);
-  dlclose(library);
+  close_library(library);
   return status;
 }

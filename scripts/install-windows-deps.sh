@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building Kalvor.dll and testing it under wine needs: the
-# mingw-w64 cross compilers, 64-bit and 32-bit wine, and a qemu-i386 recent
-# enough to run 32-bit wine at a usable speed where the kernel runs no 32-bit
-# binaries itself. Safe to run again: what is there is kept.
+# mingw-w64 cross compilers, 64-bit and 32-bit wine, unzip to check the zips,
+# and a qemu-i386 recent enough to run 32-bit wine at a usable speed where the
+# kernel runs no 32-bit binaries itself. Safe to run again: what is there is kept.
 set -euo pipefail
 
 # qemu-i386 lives outside any clone, so every checkout on the machine shares
@@ -10,7 +10,7 @@ set -euo pipefail
 qemu_folder=/var/cache/kalvor-windows
 qemu="$qemu_folder/qemu-i386"
 
-packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine wine64 wine32:i386)
+packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine wine64 wine32:i386 unzip)
 
 missing_packages() {
   local package

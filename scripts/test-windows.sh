@@ -2,7 +2,8 @@
 # Cross-builds Kalvor.dll for 32-bit Windows (the production platform) and for
 # 64-bit Windows with mingw-w64, and runs the Windows suite under wine for
 # both: the test host loads the DLL as a Windows host does, with a stand-in
-# fbclient.dll, and objdump checks the DLL's exports and imports.
+# fbclient.dll, objdump checks the DLL's exports and imports, and each
+# build's zip is packed and checked (tests/windows/check-zip.sh).
 # Usage: scripts/test-windows.sh [i686|x86_64 ...]   (default: both)
 set -euo pipefail
 
@@ -37,7 +38,8 @@ build_googletest() {
 }
 
 run_architecture() {
-  local arch=$1 build="$root/build-windows-$arch" wine
+  local arch=$1
+  local build="$root/build-windows-$arch" wine
   local googletest="$cache/googletest-$googletest_version-$arch"
   build_googletest "$arch" "$googletest"
   say "$arch: googletest ready"
