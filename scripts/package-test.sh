@@ -116,6 +116,8 @@ grep -q "^menu 1, start item 10$" "$work/member" || fail "unexpected walk: $(cat
 find /var/log/kalvor -type f -user "$member" -name "*_Kalvor.so.log" -exec cat {} + >"$work/member-log"
 grep -aq "GetStartMenuItem(MENU_GET_START_ITEM) IN\[menu_id=1\] OUT\[menu_start_itemid=10\]- SUCCESS" \
   "$work/member-log" || fail "the member's log lacks the start item: $(cat "$work/member-log")"
+echo "package test: $member of group kalvor logged:"
+grep -a "MENU_GET_START_ITEM" "$work/member-log"
 if runuser -u "$outsider" -- kalvor-host start-item 1 >"$work/outsider" 2>&1; then
   fail "an account outside the group was answered: $(cat "$work/outsider")"
 fi
