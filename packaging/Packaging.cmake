@@ -50,8 +50,9 @@ set(CPACK_PACKAGE_DESCRIPTION
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# What the installed scripts run: isql-fb, and the embedded engine for local paths.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "firebird3.0-utils, firebird3.0-server-core, libfbclient2")
+# What the installed scripts run: isql-fb, the embedded engine for local paths,
+# and addgroup for the kalvor group.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "firebird3.0-utils, firebird3.0-server-core, libfbclient2, adduser")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firebird3.0-server, graphviz")
 set(CPACK_DEBIAN_PACKAGE_SECTION "misc")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -1,22 +1,29 @@
 #!/bin/sh
-# Creates (or re-creates) a menu database from sql/schema.sql, plus the demo
-# menu of sql/demo-data.sql with --demo. DBPATH is either a server path
+# Creates a menu database from sql/schema.sql, plus the demo menu of
+# sql/demo-data.sql with --demo. DBPATH is either a server path
 # ("localhost:/path/menu.fdb", the server must run) or a local file path, which
-# goes through the embedded engine and needs no server.
+# goes through the embedded engine and needs no server. An existing database
+# holds recorded actions and an operator's menu: it is refused unless --force
+# says to drop it.
 set -eu
 
 usage() {
-  echo "usage: $0 DBPATH [--demo]" >&2
+  echo "usage: $0 DBPATH [--demo] [--force]" >&2
   exit 2
 }
 
 [ $# -ge 1 ] || usage
 DB=$1
+shift
 DEMO=no
-if [ $# -ge 2 ]; then
-  [ "$2" = "--demo" ] || usage
-  DEMO=yes
-fi
+FORCE=no
+for option in "$@"; do
+  case "$option" in
+    --demo) DEMO=yes ;;
+    --force) FORCE=yes ;;
+    *) usage ;;
+  esac
+done
 
 # The SQL scripts: sql/ beside this script once installed (share/kalvor/sql),
 # ../sql in the source tree.
@@ -46,17 +53,51 @@ case "$FILE" in
     ;;
 esac
 FOLDER=$(dirname "$FILE")
+LOCAL=no
+if [ "$SERVER" = no ] || [ "$HOST" = localhost ] || [ "$HOST" = 127.0.0.1 ]; then
+  LOCAL=yes
+fi
 
+# isql reads the password from ISC_PASSWORD: on its command line every user
+# would see it in the process list. The embedded engine trusts the given user
+# name and checks no password.
+ISC_USER=$DB_USER
+export ISC_USER
 if [ "$SERVER" = yes ]; then
-  AUTH="-user $DB_USER -password $PASSWORD"
-else
-  # The embedded engine trusts the given user name; no password is checked.
-  AUTH="-user $DB_USER"
+  ISC_PASSWORD=$PASSWORD
+  export ISC_PASSWORD
+fi
+
+isql() {
+  isql-fb -q -bail -sqldialect 1 "$@"
+}
+
+# A database answers an attach; a file that is no database still is not ours
+# to overwrite.
+exists() {
+  if [ "$LOCAL" = yes ] && [ -e "$FILE" ]; then
+    return 0
+  fi
+  [ "$SERVER" = yes ] && echo "QUIT;" | isql-fb -q "$DB" >/dev/null 2>&1
+}
+
+if exists; then
+  if [ "$FORCE" = no ]; then
+    echo "$0: $DB exists already; it was left as it is. --force drops it, with its menus and recorded actions, and creates it afresh." >&2
+    exit 1
+  fi
+  # Through the server for a server path, so that nothing is deleted on the
+  # wrong machine.
+  if [ "$SERVER" = yes ]; then
+    echo "DROP DATABASE;" | isql-fb -q "$DB" >/dev/null 2>&1 || true
+  else
+    rm -f "$FILE"
+  fi
 fi
 
 # The server process runs as "firebird" and needs to write the folder. Only a
 # folder this script creates is handed over; an existing one is left as it is.
-if [ "$SERVER" = no ] || [ "$HOST" = localhost ] || [ "$HOST" = 127.0.0.1 ]; then
+if [ "$LOCAL" = yes ]; then
   if [ ! -d "$FOLDER" ]; then
     mkdir -p "$FOLDER"
     [ "$SERVER" = no ] || chown firebird:firebird "$FOLDER"
@@ -66,27 +107,7 @@ if [ "$SERVER" = no ] || [ "$HOST" = localhost ] || [ "$HOST" = 127.0.0.1 ]; the
   fi
 fi
 
-# Idempotent: an existing database is dropped first (through the server for a
-# server path, so that nothing is deleted on the wrong machine).
-if [ "$SERVER" = yes ]; then
-  # shellcheck disable=SC2086
-  echo "DROP DATABASE;" | isql-fb -q $AUTH "$DB" >/dev/null 2>&1 || true
-else
-  rm -f "$FILE"
-fi
-
-isql() {
-  # shellcheck disable=SC2086
-  isql-fb -q -bail -sqldialect 1 $AUTH "$@"
-}
-
-if [ "$SERVER" = yes ]; then
-  CREATE="CREATE DATABASE '$DB' USER '$DB_USER' PASSWORD '$PASSWORD' DEFAULT CHARACTER SET WIN1251;"
-else
-  CREATE="CREATE DATABASE '$DB' USER '$DB_USER' DEFAULT CHARACTER SET WIN1251;"
-fi
-echo "$CREATE" | isql-fb -q -bail -sqldialect 1
-
+echo "CREATE DATABASE '$DB' DEFAULT CHARACTER SET WIN1251;" | isql
 isql -charset WIN1251 -i "$SQL/schema.sql" "$DB"
 if [ "$DEMO" = yes ]; then
   isql -charset WIN1251 -i "$SQL/demo-data.sql" "$DB"

@@ -26,7 +26,7 @@ cmake --build "$build" -j2 --target Kalvor kalvor-host
 
 database="$build/demo/menu.fdb"
 if [ "$recreate" = yes ] || [ ! -e "$database" ]; then
-  scripts/create-database.sh "$database" --demo >/dev/null
+  scripts/create-database.sh "$database" --demo --force >/dev/null
 else
   echo "Keeping the demo database $database (--recreate makes it afresh)."
 fi

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a Release tree, checks what it holds, installs
-# it, uses it (the installed create-database.sh makes a demo database on the
-# embedded engine, the installed kalvor-host walks and checks it), then removes
-# and purges it and checks that nothing is left behind. The package is never
-# left installed: the machine ends as it was found.
+# it, uses it (a service account in the kalvor group walks a demo menu on the
+# loopback server and logs, an account outside the group is refused; the
+# installed create-database.sh makes a demo database on the embedded engine, the
+# installed kalvor-host walks and checks it), then removes and purges it and
+# checks that nothing is left behind. The package is never left installed and
+# the test's accounts are removed: the machine ends as it was found. Takes the
+# server lock unless the caller holds it already (KALVOR_SERVER_LOCKED=1).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -36,8 +39,17 @@ rm -f "$build"/kalvor_*.deb
 deb=$(ls "$build"/kalvor_*.deb)
 
 work=$(mktemp -d)
+# Service accounts of the test, and the group when the package brought it.
+member=kalvor-member-$$
+outsider=kalvor-outsider-$$
+group_was_there=no
+if getent group kalvor >/dev/null; then group_was_there=yes; fi
 cleanup() {
   if known; then flock "$apt_lock" dpkg --purge kalvor >/dev/null || true; fi
+  for account in "$member" "$outsider"; do
+    if getent passwd "$account" >/dev/null; then userdel "$account"; fi
+  done
+  if [ "$group_was_there" = no ] && getent group kalvor >/dev/null; then groupdel kalvor; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -62,7 +74,8 @@ done
 # one that Depends names; the embedded engine too.
 depends=$(dpkg-deb -f "$deb" Depends)
 engine=$(ls /usr/lib/*/firebird/3.0/plugins/libEngine12.so | head -n 1)
-for file in "$engine" $(command -v isql-fb sed su chown mkdir dirname readlink install rm rmdir); do
+for file in "$engine" $(command -v isql-fb sed su chown chmod mkdir dirname readlink install rm rmdir \
+  getent addgroup dpkg-statoverride); do
   # dpkg may know a merged /usr file under its old /bin or /sbin name.
   resolved=$(readlink -f "$file")
   owner=$(dpkg -S "$resolved" 2>/dev/null || dpkg -S "${resolved#/usr}" 2>/dev/null) ||
@@ -75,7 +88,41 @@ done
 # Install and use it, from a folder of no importance.
 flock "$apt_lock" dpkg -i "$deb" >/dev/null
 [ -d /var/log/kalvor ] || fail "no /var/log/kalvor after install"
+[ "$(stat -c %U:%G:%a /etc/kalvor/Kalvor.ini)" = root:kalvor:640 ] ||
+  fail "Kalvor.ini is $(stat -c %U:%G:%a /etc/kalvor/Kalvor.ini), not root:kalvor:640"
+[ "$(stat -c %U:%G:%a /var/log/kalvor)" = root:kalvor:2775 ] ||
+  fail "/var/log/kalvor is $(stat -c %U:%G:%a /var/log/kalvor), not root:kalvor:2775"
+chmod 755 "$work"
 cd "$work"
+
+# A host under a service account in the kalvor group reads the ini (with the
+# server's password) and logs; an account outside it neither reads nor logs.
+# The member runs first: the plugin makes the day's log folder 0755, so a day
+# folder root made first would keep the member out.
+useradd --system --no-create-home --shell /usr/sbin/nologin --groups kalvor "$member"
+useradd --system --no-create-home --shell /usr/sbin/nologin "$outsider"
+if [[ -z "${KALVOR_SERVER_LOCKED:-}" ]]; then
+  exec 8>/tmp/kalvor-firebird.lock
+  flock 8
+fi
+"$root/scripts/firebird-server.sh" start >/dev/null
+password=$(sed -n 's/^ISC_PASSWORD="\{0,1\}\([^"]*\)"\{0,1\}$/\1/p' /etc/firebird/3.0/SYSDBA.password)
+/usr/share/kalvor/create-database.sh "127.0.0.1:$work/server/menu.fdb" --demo >/dev/null
+sed -i "s|^DBName=.*|DBName=127.0.0.1:$work/server/menu.fdb|; s|^DBPWD=.*|DBPWD=$password|" \
+  /etc/kalvor/Kalvor.ini
+runuser -u "$member" -- kalvor-host walk 1 >"$work/member" 2>&1 ||
+  fail "the group's member could not walk: $(cat "$work/member")"
+grep -q "^menu 1, start item 10$" "$work/member" || fail "unexpected walk: $(cat "$work/member")"
+find /var/log/kalvor -type f -user "$member" -name "*_Kalvor.so.log" -exec cat {} + >"$work/member-log"
+grep -aq "GetStartMenuItem(MENU_GET_START_ITEM) IN\[menu_id=1\] OUT\[menu_start_itemid=10\]- SUCCESS" \
+  "$work/member-log" || fail "the member's log lacks the start item: $(cat "$work/member-log")"
+echo "package test: $member of group kalvor logged:"
+grep -a "MENU_GET_START_ITEM" "$work/member-log"
+if runuser -u "$outsider" -- kalvor-host start-item 1 >"$work/outsider" 2>&1; then
+  fail "an account outside the group was answered: $(cat "$work/outsider")"
+fi
+grep -Eq "result_code[^0-9]*1\b" "$work/outsider" || fail "the outsider got no failure: $(cat "$work/outsider")"
+[ -z "$(find /var/log/kalvor -user "$outsider")" ] || fail "an account outside the group wrote a log"
 /usr/share/kalvor/create-database.sh "$work/menu.fdb" --demo >/dev/null
 sed -i "s|^DBName=.*|DBName=$work/menu.fdb|; s|^DBPWD=.*|DBPWD=|" /etc/kalvor/Kalvor.ini
 kalvor-host walk 1 >"$work/walk" || fail "walk failed: $(cat "$work/walk")"

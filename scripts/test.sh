@@ -37,7 +37,7 @@ cmake --build build-tsan -j"$jobs" --target Kalvor kalvor-host kalvor_e2e_tests 
 (cd build-tsan && ctest --output-on-failure --timeout 600 -L 'e2e|unit')
 
 # The Debian package built, installed, used and purged; the demo run twice.
-scripts/package-test.sh
+KALVOR_SERVER_LOCKED=1 scripts/package-test.sh
 scripts/demo-rerun-test.sh
 
 # The database fault soak, short: this script holds the server lock already.
