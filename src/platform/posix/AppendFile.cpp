@@ -4,8 +4,24 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
+
+#include "platform/posix/SharedFolder.h"
+
+namespace {
+int OpenOrCreate(const std::string& path) {
+  const int handle = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (handle >= 0 || errno != ENOENT) return handle;
+  const int created = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
+  if (created >= 0) ShareWithGroupLikeParent(path);
+  // Another writer created it in the meantime.
+  if (created < 0 && errno == EEXIST) return open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  return created;
+}
+}  // namespace
+
 tAppendFile::tAppendFile(const std::string& path) {
-  Handle = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  Handle = OpenOrCreate(path);
   if (Handle < 0) return;
   // Other writers are shut out for the time of one line; they fail rather than wait.
   if (flock(Handle, LOCK_EX | LOCK_NB) != 0) {

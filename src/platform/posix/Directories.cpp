@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "platform/posix/SharedFolder.h"
+
 namespace {
 bool IsDirectory(const std::string& path) {
   struct stat info {};
@@ -28,6 +30,10 @@ bool ForceDirectories(const std::string& path) {
   if (IsDirectory(folder)) return true;
   const std::string parent = ParentOf(folder);
   if (!parent.empty() && !ForceDirectories(parent)) return false;
+  if (mkdir(folder.c_str(), 0755) == 0) {
+    ShareWithGroupLikeParent(folder);
+    return true;
+  }
   // Another thread or process may have created it in the meantime.
-  return mkdir(folder.c_str(), 0755) == 0 || (errno == EEXIST && IsDirectory(folder));
+  return errno == EEXIST && IsDirectory(folder);
 }
