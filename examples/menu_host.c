@@ -51,7 +51,7 @@ static uint8_t* send_command(const struct plugin* plugin, uint8_t* request, uint
   box.buffer = NULL;
   pthread_mutex_unlock(&box.lock);
   if (plugin->command(kalvor_get_i32(request, KALVOR_ENVELOPE_COMMAND), request, (int32_t)length) !=
-      0)
+      KALVOR_COMMAND_QUEUED)
     return NULL;
   pthread_mutex_lock(&box.lock);
   while (box.buffer == NULL) pthread_cond_wait(&box.arrived, &box.lock);
