@@ -181,6 +181,37 @@ TEST(SessionQueue, RefusesBeyondQueueLimitAndLogsEachBurstOnce) {
   EXPECT_EQ(CountStartingWith(lines, "Queue accepts commands again: 2 commands were refused"), 1u);
 }
 
+// A host passing its whole receive buffer's length as Size: only the bytes
+// the size word declares are read (each block is exactly that long, so a read
+// past it is caught), and they count against QueueByteLimit.
+TEST(SessionQueue, ReadsOnlyTheSizeWordsBytesAndRefusesBeyondQueueByteLimit) {
+  constexpr int32_t ReceiveBufferSize = 0x7FFFFFFF;
+  PluginCopy plugin;
+  plugin.WriteIni("[Main]\nQueueByteLimit=100\nLogLevel=1\n");
+  LogTail log(HostLogsFolder());
+  tPluginHost host(plugin.LibraryPath());
+  tCallbackPlan plan;
+  host.InitWith(&tCallbackPlan::Call, reinterpret_cast<intptr_t>(&plan));
+  const auto command = TaggedCommand(1);
+  const auto envelope = MakeCommand(16, 7);
+  ASSERT_EQ(host.Command(1, command.data(), ReceiveBufferSize), 0);
+  ASSERT_TRUE(plan.WaitForFirstCall());
+  // Five copies of 20 bytes fill the 100; not even a bare envelope fits then.
+  for (int i = 2; i <= 6; ++i) EXPECT_EQ(host.Command(i, command.data(), ReceiveBufferSize), 0);
+  EXPECT_EQ(host.Command(7, envelope.data(), ReceiveBufferSize), 3);
+  ASSERT_TRUE(plan.ReleaseFirstCall());
+  ASSERT_TRUE(WaitFor([&] { return plan.CallCount() == 6; }));
+  EXPECT_EQ(host.Command(8, envelope.data(), ReceiveBufferSize), 0);
+  ASSERT_TRUE(WaitFor([&] { return plan.CallCount() == 7; }));
+  host.Finalize();
+
+  const auto lines = log.MainMessages();
+  EXPECT_EQ(
+      CountStartingWith(lines, "Queue full at QueueByteLimit=100 bytes: refusing new commands"),
+      1u);
+  EXPECT_EQ(CountStartingWith(lines, "Queue accepts commands again: 1 commands were refused"), 1u);
+}
+
 // The command that runs is held by a row lock on the server while Finalize_Plugin
 // begins; the commands queued behind it must never run, and nothing may open
 // the database again after the worker's Finalize.
