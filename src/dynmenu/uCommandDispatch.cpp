@@ -48,10 +48,11 @@ void tIB_DynMenuWorker::LogUnanswerable(int32_t Code, const uint8_t* Buffer, con
 // The defaults just written point at nobody's database: every command says
 // where the ini is and what it takes, instead of a connection failure.
 int32_t tIB_DynMenuWorker::AnswerUnconfigured(int32_t Code, int32_t* ResultCode) {
-  WriteLog(Format("Command %d not run: the ini file \"%s\" was just written with defaults and "
-                  "must be edited (DBName, DBUser, DBPWD), then read by Finalize_Plugin and "
-                  "Init_Plugin; answered with result code %d",
-                  Code, DefaultsWrittenTo.c_str(), Result_ProcessingFailed));
+  WriteLog(
+      Format("Command %d not run: the ini file \"%s\" was just written with defaults and "
+             "must be edited (DBName, DBUser, DBPWD), then read by Finalize_Plugin and "
+             "Init_Plugin; answered with result code %d",
+             Code, DefaultsWrittenTo.c_str(), Result_ProcessingFailed));
   SetResultCode(ResultCode, Result_ProcessingFailed);
   return 1;
 }

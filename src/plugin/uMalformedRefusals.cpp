@@ -39,9 +39,9 @@ std::optional<tMalformed> FindMalformed(int32_t commandId, const void* buffer, i
   if (buffer == nullptr)
     return tMalformed{tMalformedKind::NullBuffer, Format("null buffer (CommandId=%d)", commandId)};
   if (size < SizeWordLength)
-    return tMalformed{tMalformedKind::SizeBelowSizeWord,
-                      Format("Size=%d is below 4, the size word's length (CommandId=%d)", size,
-                             commandId)};
+    return tMalformed{
+        tMalformedKind::SizeBelowSizeWord,
+        Format("Size=%d is below 4, the size word's length (CommandId=%d)", size, commandId)};
   const uint32_t sizeWord = ReadLE32(static_cast<const uint8_t*>(buffer));
   if (sizeWord > static_cast<uint32_t>(size)) return SizeWordAboveSize(commandId, sizeWord, size);
   return std::nullopt;

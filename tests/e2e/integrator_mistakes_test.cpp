@@ -45,10 +45,13 @@ TEST(IntegratorMistakes, EachIsAnsweredAsBeforeAndSaysInTheLogWhy) {
 
   const auto start = MakeCommand(24, KALVOR_CMD_GET_START_ITEM);
   const auto bigEndian = MakeCommand(0x18000000u, KALVOR_CMD_GET_START_ITEM, 24);
-  const int32_t refused[] = {host.Command(1, nullptr, 24), host.Command(2, nullptr, 24),
-                             host.Command(3, start.data(), 3), host.Command(4, start.data(), -5),
+  const int32_t refused[] = {host.Command(1, nullptr, 24),
+                             host.Command(2, nullptr, 24),
+                             host.Command(3, start.data(), 3),
+                             host.Command(4, start.data(), -5),
                              host.Command(5, MakeCommand(40, 100, 24)),
-                             host.Command(6, bigEndian), host.Command(7, bigEndian)};
+                             host.Command(6, bigEndian),
+                             host.Command(7, bigEndian)};
   for (const int32_t answer : refused) EXPECT_EQ(answer, KALVOR_COMMAND_REFUSED);
 
   const std::string tooShort = ": envelope below 16 bytes; answered with result code 2";
@@ -90,7 +93,8 @@ TEST(IntegratorMistakes, EachIsAnsweredAsBeforeAndSaysInTheLogWhy) {
         "Command refused: Size=3 is below 4, the size word's length (CommandId=3): refusing such "
         "commands",
         "Refusals ended: 2 commands were refused for a Size below 4",
-        "Command refused: size word 40 is larger than Size=24 (CommandId=5): refusing such commands",
+        "Command refused: size word 40 is larger than Size=24 (CommandId=5): refusing such "
+        "commands",
         "Refusals ended: 1 commands were refused for a size word above Size",
         "Command refused: size word 402653184 is larger than Size=24 (CommandId=6): it reads 24 "
         "written big-endian, and must be little-endian: refusing such commands",
