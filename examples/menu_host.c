@@ -141,7 +141,7 @@ static uint8_t* send_command(const struct plugin* plugin, uint8_t* request, uint
   box.buffer = NULL;
   unlock_box(&box.lock);
   if (plugin->command(kalvor_get_i32(request, KALVOR_ENVELOPE_COMMAND), request, (int32_t)length) !=
-      0)
+      KALVOR_COMMAND_QUEUED)
     return NULL;
   lock_box(&box.lock);
   while (box.buffer == NULL) wait_box(&box.arrived, &box.lock);

@@ -33,12 +33,15 @@
 #define KALVOR_CMD_GET_ITEM_DESC 101
 #define KALVOR_CMD_POST_ACTION 102
 
-/* Command 100, start item of a menu: answered in place. */
+/* Command 100, start item of a menu: the answer is written into the
+   plugin's copy of the request, handed to the callback (the host's own
+   buffer is never written). */
 #define KALVOR_START_ITEM_MENU_ID 16u       /* request, signed */
 #define KALVOR_START_ITEM_START_ITEM_ID 20u /* answer, signed; written only when found */
 #define KALVOR_START_ITEM_LENGTH 24u        /* minimum buffer length */
 
-/* Command 102, record an action: answered in place, only the envelope changes. */
+/* Command 102, record an action: answered in the plugin's copy of the
+   request, only the envelope changes. */
 #define KALVOR_ACTION_SESSION_ID 16u      /* signed */
 #define KALVOR_ACTION_ITEM_ID 20u         /* signed */
 #define KALVOR_ACTION_ITEM_KEY_OFFSET 24u /* from the start of the buffer */

@@ -23,21 +23,32 @@
 extern "C" {
 #endif
 
-/* Called on the plugin's own thread once per queued command. Buffer belongs
-   to the plugin and is freed when the callback returns: copy what you keep. */
+/* Command_Plugin's results. */
+#define KALVOR_COMMAND_QUEUED 0     /* queued: the callback follows */
+#define KALVOR_COMMAND_NO_SESSION 1 /* no session, or it is stopping: no callback */
+#define KALVOR_COMMAND_REFUSED 3    /* refused, logged: no callback */
+
+/* Called on the plugin's own thread once per queued command, with the
+   plugin's copy of the command holding the answer; the host's own buffer is
+   never written. Buffer always holds at least the 16-byte envelope, even when
+   Size (the size word) is smaller. It belongs to the plugin and is freed when
+   the callback returns: copy what you keep. */
 typedef void(KALVOR_CALL* Callback)(int32_t CommandId, const char* Name, void* Buffer, int32_t Size,
                                     intptr_t UserValue);
 
-/* Creates the session and its worker (reads the ini, connects to the database). */
+/* Creates the session and its worker (reads the ini, connects to the
+   database). A second call while a session exists changes nothing: an edited
+   ini is read by Finalize_Plugin, then Init_Plugin. A null NameOut is skipped. */
 void KALVOR_CALL Init_Plugin(char** NameOut, Callback cb, intptr_t UserValue);
 
-/* The plugin name; works without a session. */
+/* The plugin name; works without a session. A null NameOut is skipped. */
 void KALVOR_CALL GetName_Plugin(char** NameOut);
 
-/* Queues a copy of Size bytes of Buffer. 0 queued; 1 no session (or it is
-   stopping); 3 refused: a buffer that cannot be answered inside itself, or a
-   full queue (QueueLimit in the ini file). A refused command is never called
-   back. */
+/* Queues a copy of the bytes Buffer's size word declares (at most Size; the
+   host may reuse Buffer at once). KALVOR_COMMAND_QUEUED, KALVOR_COMMAND_NO_SESSION
+   (or it is stopping) or KALVOR_COMMAND_REFUSED: a null Buffer, Size below 4,
+   a size word above Size, or a full queue (QueueLimit and QueueByteLimit in
+   the ini file). A refused command is never called back; the log says why. */
 int32_t KALVOR_CALL Command_Plugin(int32_t CommandId, void* Buffer, int32_t Size);
 
 /* Stops the session: the command in progress finishes and is called back,

@@ -40,4 +40,6 @@ class tIB_DynMenuWorker : public tPlugInWorker {
   // exception line with the values, outcome 1.
   int32_t AnswerCurrentError(int32_t* ResultCode, const char* exceptionLine,
                              const std::string& values);
+  void LogUnanswerable(int32_t Code, const uint8_t* Buffer, const char* why, int32_t resultCode);
+  int32_t AnswerUnconfigured(int32_t Code, int32_t* ResultCode);
 };

@@ -23,8 +23,9 @@ namespace {
 std::atomic<tPlugInSession*> Session{nullptr};
 bool ExitHandlerRegistered = false;
 
-char* PlugInNameCharacters() {
-  return const_cast<char*>(tPlugInSession::PlugInName().c_str());
+// A host that does not want the name may pass no place for it.
+void ReportName(char** NameOut) {
+  if (NameOut != nullptr) *NameOut = const_cast<char*>(tPlugInSession::PlugInName().c_str());
 }
 
 void StopAndRelease(tPlugInSession* session, tStopKind kind) noexcept {
@@ -53,11 +54,11 @@ KALVOR_EXPORT void KALVOR_CALL Init_Plugin(char** NameOut, Callback cb, intptr_t
     }
   } catch (...) {
   }
-  *NameOut = PlugInNameCharacters();
+  ReportName(NameOut);
 }
 
 KALVOR_EXPORT void KALVOR_CALL GetName_Plugin(char** NameOut) {
-  *NameOut = PlugInNameCharacters();
+  ReportName(NameOut);
 }
 
 KALVOR_EXPORT int32_t KALVOR_CALL Command_Plugin(int32_t CommandId, void* Buffer, int32_t Size) {

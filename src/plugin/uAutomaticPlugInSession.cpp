@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <exception>
+#include <optional>
 
 #include "log/uLog.h"
 #include "platform/LibraryHold.h"
@@ -33,7 +34,9 @@ void tPlugInSession::InitWorker(Callback callback, intptr_t userValue) noexcept 
     SessionName = Worker->Name;
   } catch (...) {
   }
-  if (Worker) QueueLimit = static_cast<uint32_t>(Worker->QueueLimit);
+  if (!Worker) return;
+  QueueLimit = static_cast<uint32_t>(Worker->QueueLimit);
+  QueueByteLimit = static_cast<size_t>(Worker->QueueByteLimit);
 }
 
 const std::string& tPlugInSession::PlugInName() {
@@ -42,25 +45,31 @@ const std::string& tPlugInSession::PlugInName() {
 
 int32_t tPlugInSession::AddCommand(int32_t commandId, const void* buffer, int32_t size) noexcept {
   try {
-    // A buffer that cannot hold its own size word, or claims more bytes than
-    // the host handed over, cannot be answered without going outside it.
-    if (buffer == nullptr || size < SizeWordLength ||
-        EnvelopeSizeWord(static_cast<const uint8_t*>(buffer)) > static_cast<uint32_t>(size))
+    const std::optional<tMalformed> malformed = FindMalformed(commandId, buffer, size);
+    std::lock_guard<std::mutex> guard(QueueLock);
+    if (malformed) {
+      Malformed.Note(*malformed);
       return Command_Refused;
+    }
+    Malformed.End();
+    if (Stopping) return Command_NoSession;
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    const uint32_t sizeWord = EnvelopeSizeWord(bytes);
+    const size_t length = CopyLength(sizeWord);
+    if (const std::optional<std::string> full = QueueFullLine(length)) {
+      NoteRefusal(*full);
+      return Command_Refused;
+    }
     auto item = std::make_unique<tQueueItem>();
     item->CommandId = commandId;
     item->QueuedAt = std::chrono::steady_clock::now();
-    std::lock_guard<std::mutex> guard(QueueLock);
-    if (Stopping) return Command_NoSession;
-    if (Queue.size() >= QueueLimit) {
-      NoteRefusal();
-      return Command_Refused;
-    }
-    item->Data.Get() = CopyBuffer(buffer, size);
+    item->Length = length;
+    item->Data.Get() = CopyBuffer(bytes, sizeWord);
     if (item->Data.Get() == nullptr) return Command_Refused;
     StartThreadLocked();
     EndRefusals("Queue accepts commands again: %u commands were refused");
     Queue.push_back(std::move(item));
+    QueuedBytes += length;
     Figures.NoteQueueLength(Queue.size());
     QueueSemaphore.release();
     return Command_Queued;
@@ -69,22 +78,34 @@ int32_t tPlugInSession::AddCommand(int32_t commandId, const void* buffer, int32_
   }
 }
 
-// At least the envelope's length, zero-filled past size, so the envelope can
-// always be answered inside the copy.
-uint8_t* tPlugInSession::CopyBuffer(const void* buffer, int32_t size) {
-  const size_t length = std::max<size_t>(static_cast<size_t>(size), EnvelopeSize);
-  auto* copy = static_cast<uint8_t*>(std::calloc(length, 1));
-  if (copy != nullptr) std::memcpy(copy, buffer, static_cast<size_t>(size));
+// Never less than the envelope, so the envelope can always be answered inside the copy.
+size_t tPlugInSession::CopyLength(uint32_t sizeWord) {
+  return std::max<size_t>(sizeWord, EnvelopeSize);
+}
+
+// The bytes the size word declares, and at least the size word itself, which
+// FindMalformed saw within Size; zero-filled up to CopyLength.
+uint8_t* tPlugInSession::CopyBuffer(const uint8_t* buffer, uint32_t sizeWord) {
+  auto* copy = static_cast<uint8_t*>(std::calloc(CopyLength(sizeWord), 1));
+  if (copy != nullptr) std::memcpy(copy, buffer, std::max<size_t>(sizeWord, SizeWordLength));
   return copy;
+}
+
+std::optional<std::string> tPlugInSession::QueueFullLine(size_t length) const {
+  if (Queue.size() >= QueueLimit)
+    return Format("Queue full at QueueLimit=%u commands: refusing new commands", QueueLimit);
+  if (length > QueueByteLimit - QueuedBytes)
+    return Format("Queue full at QueueByteLimit=%zu bytes: refusing new commands", QueueByteLimit);
+  return std::nullopt;
 }
 
 // Written straight to the log, from the host's thread: one line when refusing
 // begins, one with the count when it ends.
-void tPlugInSession::NoteRefusal() {
+void tPlugInSession::NoteRefusal(const std::string& firstLine) {
   ++Refused;
   if (Refusing) return;
   Refusing = true;
-  LogWrite(Format("Queue full at QueueLimit=%u commands: refusing new commands", QueueLimit));
+  LogWrite(firstLine);
 }
 
 void tPlugInSession::EndRefusals(const char* line) {
@@ -126,6 +147,7 @@ std::unique_ptr<tPlugInSession::tQueueItem> tPlugInSession::TakeItem() {
   if (Stopping || Queue.empty()) return nullptr;
   std::unique_ptr<tQueueItem> item = std::move(Queue.front());
   Queue.pop_front();
+  QueuedBytes -= item->Length;
   return item;
 }
 
@@ -193,6 +215,7 @@ void tPlugInSession::WriteFiguresAtFinalize() noexcept {
 void tPlugInSession::ClearQueue() noexcept {
   std::lock_guard<std::mutex> guard(QueueLock);
   Queue.clear();
+  QueuedBytes = 0;
 }
 
 void tPlugInSession::Stop(tStopKind kind) noexcept {
@@ -216,6 +239,7 @@ bool tPlugInSession::BeginStop(tStopKind kind, bool& onSessionThread) {
   StopKind = kind;
   Stopping = true;
   EndRefusals("Queue closed while full: %u commands were refused");
+  Malformed.End();
   onSessionThread = Thread.joinable() && Thread.get_id() == std::this_thread::get_id();
   // Wakes a thread waiting for commands at once instead of after its wait.
   QueueSemaphore.release();

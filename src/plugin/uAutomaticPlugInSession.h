@@ -10,10 +10,12 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <semaphore>
 #include <string>
 #include <thread>
 
+#include "plugin/uMalformedRefusals.h"
 #include "worker/uHeapBlock.h"
 #include "worker/uHourlyFigures.h"
 #include "worker/uPlugInWorker.h"
@@ -38,7 +40,9 @@ class tPlugInSession {
 
   void InitWorker(Callback callback, intptr_t userValue) noexcept;
   // 0 queued; 1 the session is stopping; 3 refused (a buffer that cannot be
-  // answered inside itself, a full queue, no memory).
+  // answered inside itself, a queue full by count or by bytes, no memory).
+  // Only the bytes the size word declares are read: a host may pass its whole
+  // receive buffer's length as size.
   int32_t AddCommand(int32_t commandId, const void* buffer, int32_t size) noexcept;
 
   // The one way a session stops; a second call does nothing. In order: mark
@@ -63,6 +67,8 @@ class tPlugInSession {
   struct tQueueItem {
     int32_t CommandId = 0;
     tHeapBlock Data;
+    // The copy's length, counted against QueueByteLimit while queued.
+    size_t Length = 0;
     std::chrono::steady_clock::time_point QueuedAt;
   };
 
@@ -77,10 +83,13 @@ class tPlugInSession {
   void CountAnswer(tQueueItem& item, const tLocalTime& started) noexcept;
   void WriteFiguresOfHourBefore(const tLocalTime& now) noexcept;
   void WriteFiguresAtFinalize() noexcept;
-  static uint8_t* CopyBuffer(const void* buffer, int32_t size);
+  static size_t CopyLength(uint32_t sizeWord);
+  static uint8_t* CopyBuffer(const uint8_t* buffer, uint32_t sizeWord);
+  // With QueueLock held: the reason a well-formed command finds no room, or none.
+  std::optional<std::string> QueueFullLine(size_t length) const;
 
   // Both with QueueLock held: the refusals of a full queue are logged once per burst.
-  void NoteRefusal();
+  void NoteRefusal(const std::string& firstLine);
   void EndRefusals(const char* line);
 
   // Steps of Stop.
@@ -92,12 +101,15 @@ class tPlugInSession {
   Callback HostCallback = nullptr;
   intptr_t UserValue = 0;
   uint32_t QueueLimit = DefaultQueueLimit;
+  size_t QueueByteLimit = DefaultQueueByteLimit;
   std::counting_semaphore<2147483647> QueueSemaphore{0};
-  // Guards the queue, the refusal count, starting the thread and the stop mark.
+  // Guards the queue, its bytes, the refusals, starting the thread and the stop mark.
   std::mutex QueueLock;
   std::deque<std::unique_ptr<tQueueItem>> Queue;
+  size_t QueuedBytes = 0;
   uint32_t Refused = 0;
   bool Refusing = false;
+  tMalformedRefusals Malformed;
   std::unique_ptr<tPlugInWorker> Worker;
   tHourlyFigures Figures;
   std::thread Thread;

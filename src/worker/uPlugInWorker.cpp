@@ -62,9 +62,9 @@ int32_t ParseLogLevel(const std::string& text) {
   return ParseWholeNumber(text, 1);
 }
 
-int32_t ParseQueueLimit(const std::string& text) {
-  const int32_t limit = ParseWholeNumber(text, DefaultQueueLimit);
-  return limit > 0 ? limit : DefaultQueueLimit;
+int32_t ParseQueueLimit(const std::string& text, int32_t fallback) {
+  const int32_t limit = ParseWholeNumber(text, fallback);
+  return limit > 0 ? limit : fallback;
 }
 
 tPlugInWorker::tPlugInWorker() {
@@ -91,6 +91,8 @@ void tPlugInWorker::ReadConfig(std::string& ConfigPath) {
   Config = LoadConfig(path);
   LogLevel = ParseLogLevel(Config->ReadString(ConfigSection, "LogLevel", "1"));
   QueueLimit = ParseQueueLimit(Config->ReadString(ConfigSection, "QueueLimit", ""));
+  QueueByteLimit = ParseQueueLimit(Config->ReadString(ConfigSection, "QueueByteLimit", ""),
+                                   DefaultQueueByteLimit);
   WriteLog(Format("Set LogLevel=%d", LogLevel));
 }
 
@@ -109,6 +111,7 @@ std::unique_ptr<tIniFile> tPlugInWorker::LoadConfig(const std::string& path) {
 void tPlugInWorker::WriteDefaultConfig(const std::string& path) {
   for (const auto& entry : DefaultKeys)
     tIniFile::WriteString(path, ConfigSection, entry.Key, entry.Value);
+  DefaultsWrittenTo = path;
 }
 
 void tPlugInWorker::Initialize() {
@@ -123,8 +126,20 @@ void tPlugInWorker::Finalize() {
 void tPlugInWorker::PlugInCommand(uint8_t*& Buffer, uint32_t) {
   int32_t resultCode = Result_Success;
   int32_t outcome = CheckBufferSize(Buffer, EnvelopeSize, &resultCode);
+  if (outcome != 0 && Buffer != nullptr) LogShortEnvelope(Buffer);
   if (outcome == 0) outcome = ProcessCommand(EnvelopeCommand(Buffer), Buffer, &resultCode);
   if (Buffer != nullptr) StoreEnvelopeAnswer(Buffer, outcome, resultCode);
+}
+
+// The copy always holds the whole envelope, zero-filled past the size word:
+// the command word is named only when the size word reaches over it.
+void tPlugInWorker::LogShortEnvelope(const uint8_t* Buffer) {
+  const uint32_t sizeWord = EnvelopeSizeWord(Buffer);
+  const std::string command = sizeWord >= EnvelopeCommandOffset + 4
+                                  ? Format("Command %d", EnvelopeCommand(Buffer))
+                                  : std::string("Command (word not sent)");
+  WriteLog(Format("%s, size word %u: envelope below 16 bytes; answered with result code %d",
+                  command.c_str(), sizeWord, Result_TooSmallOrNotFound));
 }
 
 int32_t tPlugInWorker::ProcessCommand(int32_t, uint8_t*&, int32_t* ResultCode) {

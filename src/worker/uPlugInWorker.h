@@ -39,12 +39,20 @@ class tPlugInWorker {
   int32_t LogLevel = 0;
   // Commands the session queues at most; read with LogLevel.
   int32_t QueueLimit = DefaultQueueLimit;
+  // Bytes of copied commands the session queues at most; read with LogLevel.
+  int32_t QueueByteLimit = DefaultQueueByteLimit;
+  // The ini file ReadConfig found missing and wrote with the defaults, or
+  // empty: those defaults are nobody's database, and are read only at the
+  // next Init_Plugin, once edited.
+  std::string DefaultsWrittenTo;
   // Retries and reconnects of the hour, taken by the session's hourly figures.
   tDatabaseFigures DatabaseFigures;
 
  private:
   std::unique_ptr<tIniFile> LoadConfig(const std::string& path);
   void WriteDefaultConfig(const std::string& path);
+  // Inside the command's frame: why it is answered without going further.
+  void LogShortEnvelope(const uint8_t* Buffer);
 };
 
 // Elapsed milliseconds between two GetTicks values, modulo 2^32.
@@ -53,5 +61,5 @@ uint32_t TicksBetween(uint32_t start, uint32_t stop);
 // An absent or unreadable value counts as 1; "0x" introduces hexadecimal.
 int32_t ParseLogLevel(const std::string& text);
 
-// As LogLevel; an absent, unreadable or non-positive value counts as DefaultQueueLimit.
-int32_t ParseQueueLimit(const std::string& text);
+// As LogLevel; an absent, unreadable or non-positive value counts as fallback.
+int32_t ParseQueueLimit(const std::string& text, int32_t fallback = DefaultQueueLimit);

@@ -156,30 +156,48 @@ INSTANTIATE_TEST_SUITE_P(Calls, StopInsideCallbackTest,
                                            tInsideCallback::Unload),
                          InsideCallbackName);
 
-TEST(SessionQueue, RefusesBeyondQueueLimitAndLogsEachBurstOnce) {
+struct tQueueBound {
+  const char* Key;
+  const char* FullLine;
+};
+
+class SessionQueueTest : public ::testing::TestWithParam<tQueueBound> {};
+
+// Five commands of 20 bytes fill either bound. Each is sent as a host passing
+// its whole receive buffer's length: only the size word's bytes may be read
+// (the block is exactly that long, so a read past it is caught).
+TEST_P(SessionQueueTest, RefusesBeyondTheBoundAndLogsEachBurstOnce) {
+  constexpr int32_t ReceiveBufferSize = 0x7FFFFFFF;
   PluginCopy plugin;
-  plugin.WriteIni("[Main]\nQueueLimit=5\nLogLevel=1\n");
+  plugin.WriteIni(std::string("[Main]\n") + GetParam().Key + "\nLogLevel=1\n");
   LogTail log(HostLogsFolder());
   tPluginHost host(plugin.LibraryPath());
   tCallbackPlan plan;
   host.InitWith(&tCallbackPlan::Call, reinterpret_cast<intptr_t>(&plan));
   const auto command = TaggedCommand(1);
-  ASSERT_EQ(host.Command(1, command), 0);
+  auto send = [&](int32_t id) { return host.Command(id, command.data(), ReceiveBufferSize); };
+  ASSERT_EQ(send(1), 0);
   ASSERT_TRUE(plan.WaitForFirstCall());
-  for (int i = 2; i <= 6; ++i) EXPECT_EQ(host.Command(i, command), 0) << i;
-  EXPECT_EQ(host.Command(7, command), 3);
-  EXPECT_EQ(host.Command(8, command), 3);
+  for (int i = 2; i <= 6; ++i) EXPECT_EQ(send(i), 0) << i;
+  EXPECT_EQ(send(7), 3);
+  EXPECT_EQ(send(8), 3);
   ASSERT_TRUE(plan.ReleaseFirstCall());
   ASSERT_TRUE(WaitFor([&] { return plan.CallCount() == 6; }));
-  EXPECT_EQ(host.Command(9, command), 0);
+  EXPECT_EQ(send(9), 0);
   ASSERT_TRUE(WaitFor([&] { return plan.CallCount() == 7; }));
   host.Finalize();
 
   const auto lines = log.MainMessages();
-  EXPECT_EQ(CountStartingWith(lines, "Queue full at QueueLimit=5 commands: refusing new commands"),
-            1u);
+  EXPECT_EQ(CountStartingWith(lines, GetParam().FullLine), 1u);
   EXPECT_EQ(CountStartingWith(lines, "Queue accepts commands again: 2 commands were refused"), 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Bounds, SessionQueueTest,
+    ::testing::Values(
+        tQueueBound{"QueueLimit=5", "Queue full at QueueLimit=5 commands: refusing new commands"},
+        tQueueBound{"QueueByteLimit=100",
+                    "Queue full at QueueByteLimit=100 bytes: refusing new commands"}));
 
 // The command that runs is held by a row lock on the server while Finalize_Plugin
 // begins; the commands queued behind it must never run, and nothing may open

@@ -84,9 +84,13 @@ TEST(PluginBoundary, QueueOrderFromSeveralThreadsEnvelopeAndRefusals) {
   ASSERT_TRUE(QueueTaggedFromThreads(host, 4, 50));
   auto fifteen = MakeCommand(15, 7, 15);
   ASSERT_EQ(host.Command(2, fifteen), 0);
+  // A host passing its whole receive buffer's length: only the size word's
+  // 24 bytes are read, neither the 2 GB nor past the block.
+  auto received = MakeCommand(24, 7, 24);
+  ASSERT_EQ(host.Command(3, received.data(), 0x7FFFFFFF), 0);
 
-  auto answers = host.WaitAnswers(201, Patience);
-  ASSERT_EQ(answers.size(), 201u);
+  auto answers = host.WaitAnswers(202, Patience);
+  ASSERT_EQ(answers.size(), 202u);
   std::set<std::thread::id> threads;
   for (uint32_t i = 0; i < 200; ++i) {
     EXPECT_EQ(WordAt(answers[i].Buffer, 16), i);
@@ -102,5 +106,7 @@ TEST(PluginBoundary, QueueOrderFromSeveralThreadsEnvelopeAndRefusals) {
   EXPECT_EQ(answers[200].Size, 15);
   EXPECT_EQ(SignedWordAt(answers[200].Buffer, 8), 1);
   EXPECT_EQ(SignedWordAt(answers[200].Buffer, 12), 2);
+  EXPECT_EQ(answers[201].Size, 24);
+  EXPECT_EQ(SignedWordAt(answers[201].Buffer, 12), 3);
   host.Finalize();
 }

@@ -1,0 +1,34 @@
+// Commands Command_Plugin refuses for their buffer: a null buffer, a Size too
+// small for the size word, a size word larger than Size (told apart when it
+// would fit written the other way round, a host's likely mistake). An integrator's
+// mistake repeats with every command, so each reason is logged once per burst
+// with the first command's particulars, and with the count when it ends.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+enum class tMalformedKind { NullBuffer, SizeBelowSizeWord, SizeWordAboveSize, SizeWordBigEndian };
+
+struct tMalformed {
+  tMalformedKind Kind;
+  // The reason with the command's own values, as the log shows it.
+  std::string Particulars;
+};
+
+// Why the buffer cannot be queued, or nothing when it can: a queued buffer
+// holds its size word within Size, and Size covers the bytes it declares.
+std::optional<tMalformed> FindMalformed(int32_t commandId, const void* buffer, int32_t size);
+
+// Not synchronised: the session calls it under its queue lock.
+class tMalformedRefusals {
+ public:
+  void Note(const tMalformed& refusal);
+  // A command of another kind came, or the session closes.
+  void End();
+
+ private:
+  std::optional<tMalformedKind> Current;
+  uint32_t Count = 0;
+};
