@@ -6,7 +6,6 @@
 #include <exception>
 
 #include "log/uLog.h"
-#include "platform/LibraryHold.h"
 #include "platform/LibraryPin.h"
 #include "worker/uFormat.h"
 #include "worker/uPlugInConst.h"
@@ -98,10 +97,9 @@ void tPlugInSession::EndRefusals(const char* line) {
 // fully initialised before the thread touches it.
 void tPlugInSession::StartThreadLocked() {
   if (Thread.joinable()) return;
-  Thread = std::thread([this, hold = tLibraryHold::Take()]() mutable {
+  Thread = std::thread([this] {
     Execute();
     if (DeleteOnExit) delete this;
-    hold.EndThread();
   });
 }
 

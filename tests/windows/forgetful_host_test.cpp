@@ -33,10 +33,10 @@ TEST(ForgetfulHost, UnloadsWhileCommandsAreQueuedAndRunning) {
   EXPECT_EQ(Play("unload-busy"), 0);
 }
 
-TEST(ForgetfulHost, UnloadsAfterInitBeforeAnyCommand) {
+TEST(ForgetfulHost, UnloadsAfterInitBeforeAnyCommandAndLoadsAgain) {
   EXPECT_EQ(Play("unload-idle"), 0);
 }
 
-TEST(ForgetfulHost, FinalizesAndUnloadsFromInsideTheCallback) {
+TEST(ForgetfulHost, FinalizesAndUnloadsFromInsideTheCallbackAndLoadsAgain) {
   EXPECT_EQ(Play("unload-in-callback"), 0);
 }
