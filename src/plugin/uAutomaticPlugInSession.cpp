@@ -13,7 +13,6 @@
 #include "worker/uPlugInName.h"
 
 namespace {
-constexpr auto IdleWait = std::chrono::milliseconds(50);
 constexpr int32_t SizeWordLength = 4;
 }  // namespace
 
@@ -61,7 +60,7 @@ int32_t tPlugInSession::AddCommand(int32_t commandId, const void* buffer, int32_
     EndRefusals("Queue accepts commands again: %u commands were refused");
     Queue.push_back(std::move(item));
     Figures.NoteQueueLength(Queue.size());
-    QueueSemaphore.release();
+    QueueSemaphore.Release();
     return Command_Queued;
   } catch (...) {
     return Command_Refused;
@@ -105,7 +104,7 @@ void tPlugInSession::StartThreadLocked() {
 
 void tPlugInSession::Execute() {
   while (!Stopping) {
-    if (!QueueSemaphore.try_acquire_for(IdleWait)) continue;
+    QueueSemaphore.Acquire();
     std::unique_ptr<tQueueItem> item = TakeItem();
     if (!item) continue;
     if (Worker) {
@@ -215,8 +214,8 @@ bool tPlugInSession::BeginStop(tStopKind kind, bool& onSessionThread) {
   Stopping = true;
   EndRefusals("Queue closed while full: %u commands were refused");
   onSessionThread = Thread.joinable() && Thread.get_id() == std::this_thread::get_id();
-  // Wakes a thread waiting for commands at once instead of after its wait.
-  QueueSemaphore.release();
+  // Wakes a thread waiting for commands: it then takes none and ends.
+  QueueSemaphore.Release();
   return true;
 }
 

@@ -10,10 +10,10 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <semaphore>
 #include <string>
 #include <thread>
 
+#include "platform/CountingSemaphore.h"
 #include "worker/uHeapBlock.h"
 #include "worker/uHourlyFigures.h"
 #include "worker/uPlugInWorker.h"
@@ -92,7 +92,8 @@ class tPlugInSession {
   Callback HostCallback = nullptr;
   intptr_t UserValue = 0;
   uint32_t QueueLimit = DefaultQueueLimit;
-  std::counting_semaphore<2147483647> QueueSemaphore{0};
+  // One count per queued command, and one to wake the thread when stopping.
+  tCountingSemaphore QueueSemaphore;
   // Guards the queue, the refusal count, starting the thread and the stop mark.
   std::mutex QueueLock;
   std::deque<std::unique_ptr<tQueueItem>> Queue;
