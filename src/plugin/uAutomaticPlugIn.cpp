@@ -24,7 +24,7 @@ std::atomic<tPlugInSession*> Session{nullptr};
 bool ExitHandlerRegistered = false;
 
 char* PlugInNameCharacters() {
-  return const_cast<char*>(tPlugInSession::PlugInName().c_str());
+  return const_cast<char*>(tPlugInSession::PlugInName());
 }
 
 void StopAndRelease(tPlugInSession* session, tStopKind kind) noexcept {

@@ -34,7 +34,7 @@ void tPlugInSession::InitWorker(Callback callback, intptr_t userValue) noexcept 
   if (Worker) QueueLimit = static_cast<uint32_t>(Worker->QueueLimit);
 }
 
-const std::string& tPlugInSession::PlugInName() {
+const char* tPlugInSession::PlugInName() {
   return ::PlugInName();
 }
 

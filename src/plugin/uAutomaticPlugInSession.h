@@ -56,7 +56,7 @@ class tPlugInSession {
   // nobody else may delete it.
   bool OwnedByItsThread() const { return LeftToThread; }
 
-  static const std::string& PlugInName();
+  static const char* PlugInName();
   const std::string& Name() const { return SessionName; }
 
  private:
