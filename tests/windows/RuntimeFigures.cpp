@@ -87,6 +87,7 @@ bool Flat(const tProcessFigures& before, const tProcessFigures& after) {
 
 int PlayReloadCycles(const std::string& pluginPath, int cycles) {
   constexpr int WarmUpCycles = 20;
+  constexpr int PrintEvery = 250;
   const auto request = ItemDescRequest(StandIn::VoiceItemId);
   tProcessFigures warm = MeasureProcess();
   Print("before", 0, warm);
@@ -104,6 +105,8 @@ int PlayReloadCycles(const std::string& pluginPath, int cycles) {
     if (cycle == WarmUpCycles) {
       warm = MeasureProcess();
       Print("after warm-up", cycle, warm);
+    } else if (cycle % PrintEvery == 0 && cycle < cycles) {
+      Print("at", cycle, MeasureProcess());
     }
   }
   const tProcessFigures last = MeasureProcess();
