@@ -60,3 +60,12 @@ function(kalvor_windows_version_resource target)
   configure_file(${PROJECT_SOURCE_DIR}/src/plugin/Kalvor.rc.in ${rc} @ONLY)
   target_sources(${target} PRIVATE ${rc})
 endfunction()
+
+# The oldest Windows the DLL runs on, Vista / Server 2008 (6.0): it imports
+# GetTickCount64. The header says so; tests/windows/CheckMinimumWindows.cmake
+# holds its KERNEL32 imports to what Vista has.
+function(kalvor_windows_minimum_version target)
+  target_link_options(${target} PRIVATE
+    -Wl,--major-os-version,6,--minor-os-version,0
+    -Wl,--major-subsystem-version,6,--minor-subsystem-version,0)
+endfunction()

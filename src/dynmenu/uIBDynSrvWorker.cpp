@@ -8,7 +8,7 @@
 #include "worker/uPlugInName.h"
 
 namespace {
-const std::string ConfigSection = "Main";
+constexpr const char* ConfigSection = "Main";
 constexpr int32_t DefaultTimeoutSeconds = 5;
 
 // A whole number of seconds, 0 or more; absent or anything else gives the default.

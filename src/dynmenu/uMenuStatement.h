@@ -18,7 +18,7 @@ enum class tMenuStatement {
 constexpr size_t MenuStatementCount = 6;
 
 // The lines of the statement as it is prepared.
-const std::vector<std::string>& PreparedLines(tMenuStatement statement);
+std::vector<std::string> PreparedLines(tMenuStatement statement);
 
 // Only the action writes; the others read.
 bool WritesData(tMenuStatement statement);

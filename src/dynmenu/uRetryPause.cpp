@@ -1,7 +1,7 @@
 #include "dynmenu/uRetryPause.h"
 
+#include <atomic>
 #include <chrono>
-#include <mutex>
 #include <random>
 #include <thread>
 
@@ -9,8 +9,10 @@ namespace {
 constexpr uint32_t ShortestPause = 20;
 constexpr uint32_t PauseSpread = 279;
 
-// Seeded once per process; the lock keeps draws safe should two workers ever exist.
-std::mutex GeneratorLock;
+// Seeded once per process. The flag keeps draws safe should two workers ever
+// exist; a flag, not a mutex, since a mutex of this toolchain's Windows runtime
+// has a destructor to run at exit.
+std::atomic_flag GeneratorBusy = ATOMIC_FLAG_INIT;
 std::mt19937& Generator() {
   static std::mt19937 generator{std::random_device{}()};
   return generator;
@@ -18,9 +20,11 @@ std::mt19937& Generator() {
 }  // namespace
 
 uint32_t DrawRetryPause() {
-  std::lock_guard<std::mutex> guard(GeneratorLock);
+  while (GeneratorBusy.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
   std::uniform_int_distribution<uint32_t> draw(0, PauseSpread);
-  return ShortestPause + draw(Generator());
+  const uint32_t pause = ShortestPause + draw(Generator());
+  GeneratorBusy.clear(std::memory_order_release);
+  return pause;
 }
 
 void SleepForRetry(uint32_t milliseconds) {

@@ -1,6 +1,7 @@
 #include "log/tFileLog.h"
 
 #include <cstdio>
+#include <string_view>
 #include <utility>
 
 #include "platform/AppendFile.h"
@@ -8,7 +9,7 @@
 
 namespace {
 constexpr std::size_t TimeStampLength = 13;
-const std::string LineBreak = "\r\n";
+constexpr std::string_view LineBreak = "\r\n";
 
 std::string FormatTimeStamp(const tLocalTime& time) {
   const char separator = TimeSeparator();

@@ -15,6 +15,10 @@ tEntry EntryOf(const tDynamicLibrary& library, const char* name) {
 }
 }  // namespace
 
+std::string LogClientLibraryName() {
+  return std::string("LogClient") + DynamicLibraryExtension;
+}
+
 tUniLog::tUniLog(const std::string& Pattern, const std::string& Setting,
                  const std::string& ClientLibraryName, tLocalClock Clock)
     : tTimeSeparatedFileLog(Pattern, std::move(Clock)) {
@@ -73,8 +77,9 @@ void tUniLog::ReleaseClient() noexcept {
 bool tUniLog::TakenByClient(bool Stamped, const std::string& Prefix, const std::string& Message) {
   if (ClientMessage == nullptr) return false;
   const double time = Stamped ? Now().OleDate() : 0.0;
-  return ClientMessage(time, HostFileName.c_str(), ModuleFileName.c_str(), Prefix.c_str(),
-                       Message.c_str()) != 0;
+  const auto taken =
+      ClientMessage(time, HostFileName(), ModuleFileName(), Prefix.c_str(), Message.c_str());
+  return taken != 0;
 }
 
 bool tUniLog::WriteLine(const std::string& Message) {

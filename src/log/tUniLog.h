@@ -24,13 +24,13 @@ using tDLLMessageToLogServer = std::uint8_t(KALVOR_LOGCLIENT_CALL*)(double Time,
                                                                     const char* Message);
 using tDLLFinalize = void(KALVOR_LOGCLIENT_CALL*)();
 
-inline const std::string LogClientLibraryName = std::string("LogClient") + DynamicLibraryExtension;
+std::string LogClientLibraryName();
 
 class tUniLog : public tTimeSeparatedFileLog {
  public:
   // An empty Setting means no log server: the client library is not even loaded.
   tUniLog(const std::string& Pattern, const std::string& Setting,
-          const std::string& ClientLibraryName = LogClientLibraryName,
+          const std::string& ClientLibraryName = LogClientLibraryName(),
           tLocalClock Clock = tLocalTime::Now);
   ~tUniLog() override;
 

@@ -10,16 +10,27 @@
 #include "platform/Paths.h"
 
 tUniLog* GlobalLog = nullptr;
-std::string HostFileName;
-std::string ModuleFileName;
 
 namespace {
+// Characters in place rather than strings: nothing to destroy at exit.
+struct tFileNameText {
+  char Characters[256] = {};
+
+  void Assign(const std::string& text) {
+    const size_t length = text.copy(Characters, sizeof Characters - 1);
+    Characters[length] = '\0';
+  }
+};
+
+tFileNameText HostName;
+tFileNameText ModuleName;
+
 // Logs/<day>/<hour>_<library file>.log beside the host program. The folder and
 // the file name are literals whatever they hold: a folder named a"MM"b stays so.
 std::string LogFilePattern(const std::string& hostFolder) {
   const std::string delimiter(1, PathDelimiter);
   return PatternLiteral(hostFolder + "Logs" + delimiter) + "YYYY\"_\"MM\"_\"DD\"" + delimiter +
-         "\"HH" + PatternLiteral("_" + ModuleFileName + ".log");
+         "\"HH" + PatternLiteral("_" + std::string(ModuleFileName()) + ".log");
 }
 
 // The host program's own ini file names the log server, keyed by this library's file name.
@@ -27,7 +38,7 @@ std::string ReadLogServerSetting(const std::string& hostPath) {
   const std::string iniPath = ChangeFileExt(hostPath, ".ini");
   if (!tIniFile::FileExists(iniPath)) return {};
   try {
-    return tIniFile::Load(iniPath)->ReadString("Debug", ModuleFileName, "");
+    return tIniFile::Load(iniPath)->ReadString("Debug", ModuleFileName(), "");
   } catch (const tIniError&) {
     return {};  // an unreadable ini costs the log server, not the file log
   }
@@ -35,13 +46,25 @@ std::string ReadLogServerSetting(const std::string& hostPath) {
 
 void BuildGlobalLog() {
   const std::string hostPath = HostExecutablePath();
-  HostFileName = ExtractFileName(hostPath);
-  ModuleFileName = ExtractFileName(GetOwnModuleFileName());
-  if (ModuleFileName.empty()) return;
+  SetLogFileNames(ExtractFileName(hostPath), ExtractFileName(GetOwnModuleFileName()));
+  if (*ModuleFileName() == '\0') return;
   const std::string setting = ReadLogServerSetting(hostPath);
   GlobalLog = new tUniLog(LogFilePattern(ExtractFilePath(hostPath)), setting);
 }
 }  // namespace
+
+const char* HostFileName() {
+  return HostName.Characters;
+}
+
+const char* ModuleFileName() {
+  return ModuleName.Characters;
+}
+
+void SetLogFileNames(const std::string& hostFileName, const std::string& moduleFileName) {
+  HostName.Assign(hostFileName);
+  ModuleName.Assign(moduleFileName);
+}
 
 void CreateGlobalLog() {
   if (GlobalLog != nullptr) return;

@@ -9,9 +9,11 @@ class tUniLog;
 extern tUniLog* GlobalLog;
 
 // File-name parts (no folder) of the host program and of this library, as
-// handed to the log server with every line; set by CreateGlobalLog.
-extern std::string HostFileName;
-extern std::string ModuleFileName;
+// handed to the log server with every line; set by CreateGlobalLog. Empty
+// before; a name longer than a file name can be is cut.
+const char* HostFileName();
+const char* ModuleFileName();
+void SetLogFileNames(const std::string& hostFileName, const std::string& moduleFileName);
 
 void CreateGlobalLog();
 void FreeGlobalLog();

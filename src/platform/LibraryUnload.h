@@ -4,11 +4,10 @@
 #pragma once
 
 enum class tUnloadReason {
-  // The host unloads the library and the process goes on (dlclose,
-  // FreeLibrary). The step may wait for the session thread, and does so unless
-  // it runs on it. On Windows, where it runs under the loader lock, the thread
-  // keeps the library loaded for as long as it runs (tLibraryHold), so there
-  // is none to wait for.
+  // The host unloads the library and the process goes on (dlclose). The step
+  // may wait for the session thread, and does so unless it runs on it. Windows,
+  // whose unload step runs under the loader lock and must not wait, never
+  // unloads the library: it is pinned at its first load.
   LibraryUnloaded,
   // The process ends and its other threads are gone already (Windows ends
   // them before the unload steps): the step must not wait, take a lock those

@@ -25,7 +25,7 @@ bool ExitHandlerRegistered = false;
 
 // A host that does not want the name may pass no place for it.
 void ReportName(char** NameOut) {
-  if (NameOut != nullptr) *NameOut = const_cast<char*>(tPlugInSession::PlugInName().c_str());
+  if (NameOut != nullptr) *NameOut = const_cast<char*>(tPlugInSession::PlugInName());
 }
 
 void StopAndRelease(tPlugInSession* session, tStopKind kind) noexcept {

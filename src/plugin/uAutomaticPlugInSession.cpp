@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "log/uLog.h"
-#include "platform/LibraryHold.h"
 #include "platform/LibraryPin.h"
 #include "worker/uFormat.h"
 #include "worker/uPlugInConst.h"
@@ -15,7 +14,6 @@
 #include "worker/uPlugInName.h"
 
 namespace {
-constexpr auto IdleWait = std::chrono::milliseconds(50);
 constexpr int32_t SizeWordLength = 4;
 }  // namespace
 
@@ -39,7 +37,7 @@ void tPlugInSession::InitWorker(Callback callback, intptr_t userValue) noexcept 
   QueueByteLimit = static_cast<size_t>(Worker->QueueByteLimit);
 }
 
-const std::string& tPlugInSession::PlugInName() {
+const char* tPlugInSession::PlugInName() {
   return ::PlugInName();
 }
 
@@ -71,7 +69,7 @@ int32_t tPlugInSession::AddCommand(int32_t commandId, const void* buffer, int32_
     Queue.push_back(std::move(item));
     QueuedBytes += length;
     Figures.NoteQueueLength(Queue.size());
-    QueueSemaphore.release();
+    QueueSemaphore.Release();
     return Command_Queued;
   } catch (...) {
     return Command_Refused;
@@ -119,16 +117,15 @@ void tPlugInSession::EndRefusals(const char* line) {
 // fully initialised before the thread touches it.
 void tPlugInSession::StartThreadLocked() {
   if (Thread.joinable()) return;
-  Thread = std::thread([this, hold = tLibraryHold::Take()]() mutable {
+  Thread = std::thread([this] {
     Execute();
     if (DeleteOnExit) delete this;
-    hold.EndThread();
   });
 }
 
 void tPlugInSession::Execute() {
   while (!Stopping) {
-    if (!QueueSemaphore.try_acquire_for(IdleWait)) continue;
+    QueueSemaphore.Acquire();
     std::unique_ptr<tQueueItem> item = TakeItem();
     if (!item) continue;
     if (Worker) {
@@ -241,8 +238,8 @@ bool tPlugInSession::BeginStop(tStopKind kind, bool& onSessionThread) {
   EndRefusals("Queue closed while full: %u commands were refused");
   Malformed.End();
   onSessionThread = Thread.joinable() && Thread.get_id() == std::this_thread::get_id();
-  // Wakes a thread waiting for commands at once instead of after its wait.
-  QueueSemaphore.release();
+  // Wakes a thread waiting for commands: it then takes none and ends.
+  QueueSemaphore.Release();
   return true;
 }
 

@@ -11,10 +11,10 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <semaphore>
 #include <string>
 #include <thread>
 
+#include "platform/CountingSemaphore.h"
 #include "plugin/uMalformedRefusals.h"
 #include "worker/uHeapBlock.h"
 #include "worker/uHourlyFigures.h"
@@ -60,7 +60,7 @@ class tPlugInSession {
   // nobody else may delete it.
   bool OwnedByItsThread() const { return LeftToThread; }
 
-  static const std::string& PlugInName();
+  static const char* PlugInName();
   const std::string& Name() const { return SessionName; }
 
  private:
@@ -102,7 +102,8 @@ class tPlugInSession {
   intptr_t UserValue = 0;
   uint32_t QueueLimit = DefaultQueueLimit;
   size_t QueueByteLimit = DefaultQueueByteLimit;
-  std::counting_semaphore<2147483647> QueueSemaphore{0};
+  // One count per queued command, and one to wake the thread when stopping.
+  tCountingSemaphore QueueSemaphore;
   // Guards the queue, its bytes, the refusals, starting the thread and the stop mark.
   std::mutex QueueLock;
   std::deque<std::unique_ptr<tQueueItem>> Queue;

@@ -8,4 +8,4 @@
 std::string BuildPlugInName(const std::string& fileName);
 
 // Computed once when the library is loaded; the characters stay put until unload.
-const std::string& PlugInName();
+const char* PlugInName();

@@ -12,7 +12,7 @@
 #include "worker/uPlugInDynMenuErrors.h"
 
 namespace {
-const std::string ConfigSection = "Main";
+constexpr const char* ConfigSection = "Main";
 
 // Windows-1251: "no time mark was taken", "setting the measuring interval failed",
 // "the hardware does not support sufficient measuring precision".

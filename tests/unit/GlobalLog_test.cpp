@@ -35,9 +35,9 @@ class tFileBesideHost {
 // Where the process log puts a line written now: the hour may turn meanwhile,
 // so both readings of the clock are candidates.
 std::string HourlyFileContent(const tLocalTime& time) {
+  const std::string module = ModuleFileName();
   return ReadWholeFile(ExpandDateTimePattern(
-      "\"" + HostFolder() + "Logs/\"YYYY\"_\"MM\"_\"DD\"/\"HH\"_" + ModuleFileName + ".log\"",
-      time));
+      "\"" + HostFolder() + "Logs/\"YYYY\"_\"MM\"_\"DD\"/\"HH\"_" + module + ".log\"", time));
 }
 
 // Leaves a Logs folder that other suites beside this program had made.
@@ -66,8 +66,8 @@ TEST_F(GlobalLogTest, LogsBesideTheHostProgramPerDayAndHour) {
   tUniLog* const first = GlobalLog;
   CreateGlobalLog();
   EXPECT_EQ(GlobalLog, first);
-  EXPECT_EQ(HostFileName, ExtractFileName(HostExecutablePath()));
-  EXPECT_EQ(ModuleFileName, ExtractFileName(OwnModuleFilePath()));
+  EXPECT_EQ(HostFileName(), ExtractFileName(HostExecutablePath()));
+  EXPECT_EQ(ModuleFileName(), ExtractFileName(OwnModuleFilePath()));
 
   const tLocalTime before = tLocalTime::Now();
   EXPECT_TRUE(LogWrite("global line"));
@@ -80,7 +80,7 @@ TEST_F(GlobalLogTest, HostIniNamesTheLogServerAndTheClientIsFoundBesideTheHost) 
   TempFolder recordFolder;
   const std::string record = Slashed(recordFolder) + "calls.txt";
   setenv("KALVOR_LOGCLIENT_RECORD", record.c_str(), 1);
-  tFileBesideHost client(LogClientLibraryName);
+  tFileBesideHost client(LogClientLibraryName());
   fs::copy_file(TakesAll, client.Path);
   tFileBesideHost ini(ExtractFileName(ChangeFileExt(HostExecutablePath(), ".ini")));
   std::ofstream(ini.Path) << "[Main]\nx=1\n[Debug]\n"
@@ -93,8 +93,9 @@ TEST_F(GlobalLogTest, HostIniNamesTheLogServerAndTheClientIsFoundBesideTheHost) 
 
   const std::string calls = ReadWholeFile(record);
   EXPECT_EQ(calls.rfind("init|server=logs:9000|500\n", 0), 0u) << calls;
-  EXPECT_NE(calls.find("|" + HostFileName + "|" + ModuleFileName + "|full|forwarded\n"),
-            std::string::npos)
+  EXPECT_NE(
+      calls.find("|" + std::string(HostFileName()) + "|" + ModuleFileName() + "|full|forwarded\n"),
+      std::string::npos)
       << calls;
   EXPECT_TRUE(calls.ends_with("finalize\n")) << calls;
   if (!LogsExisted) {
@@ -104,7 +105,7 @@ TEST_F(GlobalLogTest, HostIniNamesTheLogServerAndTheClientIsFoundBesideTheHost) 
 
 TEST_F(GlobalLogTest, ErrorsOfTheLogNeverReachTheCaller) {
   TempFolder folder;
-  GlobalLog = new tUniLog("\"" + Slashed(folder) + "\"HH\".log\"", "", LogClientLibraryName,
+  GlobalLog = new tUniLog("\"" + Slashed(folder) + "\"HH\".log\"", "", LogClientLibraryName(),
                           []() -> tLocalTime { throw std::runtime_error("clock"); });
   EXPECT_FALSE(LogWrite("x"));
   EXPECT_FALSE(LogWriteTo("x", "full"));

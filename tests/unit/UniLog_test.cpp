@@ -48,13 +48,11 @@ class UniLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("KALVOR_LOGCLIENT_RECORD", RecordPath.c_str(), 1);
-    HostFileName = "Host";
-    ModuleFileName = "Kalvor.so";
+    SetLogFileNames("Host", "Kalvor.so");
   }
   void TearDown() override {
     unsetenv("KALVOR_LOGCLIENT_RECORD");
-    HostFileName.clear();
-    ModuleFileName.clear();
+    SetLogFileNames("", "");
   }
 
   std::unique_ptr<tUniLog> MakeLog(const std::string& setting, const std::string& variant) {

@@ -41,14 +41,20 @@ bool StillLoaded(const std::string& pluginPath) {
   return GetModuleHandleA(std::filesystem::path(pluginPath).filename().string().c_str()) != nullptr;
 }
 
+int AnswersAfreshOnceLoadedAgain(const std::string& pluginPath);
+
+// The first answer finalizes and unloads, with commands still queued, once the
+// host has queued them all: Command_Plugin must not overlap Finalize_Plugin.
 struct tShutDownInCallback {
   static inline tPluginHost* Host = nullptr;
+  static inline HANDLE Queued = nullptr;
   static inline HANDLE Done = nullptr;
 
   static void KALVOR_CALL Call(int32_t, const char*, void*, int32_t, intptr_t) {
     if (Host == nullptr) return;
     tPluginHost* host = Host;
     Host = nullptr;
+    WaitForSingleObject(Queued, INFINITE);
     host->Finalize();
     host->Unload();
     SetEvent(Done);
@@ -56,15 +62,43 @@ struct tShutDownInCallback {
 };
 
 int UnloadInCallback(const std::string& pluginPath) {
+  tShutDownInCallback::Queued = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   tShutDownInCallback::Done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  tShutDownInCallback::Host = new tPluginHost(pluginPath);
-  tShutDownInCallback::Host->InitWith(&tShutDownInCallback::Call, 0);
+  auto* host = new tPluginHost(pluginPath);
+  tShutDownInCallback::Host = host;
+  host->InitWith(&tShutDownInCallback::Call, 0);
   const auto request = ItemDescRequest(StandIn::VoiceItemId);
-  for (int i = 0; i < QueuedCommands; ++i) tShutDownInCallback::Host->Command(i, request);
+  for (int i = 0; i < QueuedCommands; ++i) host->Command(i, request);
+  SetEvent(tShutDownInCallback::Queued);
   if (WaitForSingleObject(tShutDownInCallback::Done, 60000) != WAIT_OBJECT_0) return 3;
-  // The session thread lets go of the library as it ends.
-  for (int i = 0; i < 600 && StillLoaded(pluginPath); ++i) Sleep(100);
-  return StillLoaded(pluginPath) ? 4 : 0;
+  return AnswersAfreshOnceLoadedAgain(pluginPath);
+}
+
+// The library stays loaded, pinned, after FreeLibrary; loaded again, it has
+// no session until Init_Plugin starts a fresh one for the new host.
+int AnswersAfreshOnceLoadedAgain(const std::string& pluginPath) {
+  if (!StillLoaded(pluginPath)) return 4;
+  tPluginHost host(pluginPath);
+  const auto request = ItemDescRequest(StandIn::VoiceItemId);
+  if (host.Command(1, request) != 1) return 7;
+  host.Init();
+  if (host.Command(2, request) != 0 || !host.WaitAnswer(60s)) return 8;
+  host.Finalize();
+  return 0;
+}
+
+// A FreeLibrary after Init_Plugin alone leaves the session as it was: loaded
+// again, the library queues at once and answers the first host's callback.
+int GoesOnWhenLoadedAgain(const std::string& pluginPath) {
+  tPluginHost first(pluginPath);
+  first.Init();
+  first.Unload();
+  if (!StillLoaded(pluginPath)) return 5;
+  tPluginHost second(pluginPath);
+  if (second.Command(1, ItemDescRequest(StandIn::VoiceItemId)) != 0) return 7;
+  if (!first.WaitAnswer(60s) || second.AnswerCount() != 0) return 8;
+  second.Finalize();
+  return AnswersAfreshOnceLoadedAgain(pluginPath);
 }
 }  // namespace
 
@@ -82,12 +116,7 @@ int PlayForgetfulHost(const std::string& scenario, const std::string& pluginPath
     Sleep(500);
     return 0;
   }
-  if (scenario == "unload-idle") {
-    tPluginHost host(pluginPath);
-    host.Init();
-    host.Unload();
-    return StillLoaded(pluginPath) ? 5 : 0;
-  }
+  if (scenario == "unload-idle") return GoesOnWhenLoadedAgain(pluginPath);
   if (scenario == "unload-in-callback") return UnloadInCallback(pluginPath);
   return 2;
 }

@@ -10,7 +10,9 @@ inline constexpr const char* ForgetfulHostSwitch = "--forgetful-host";
 //   exit-busy      commands running, queued and being queued from another
 //                  thread when the process ends
 //   unload-busy    FreeLibrary with commands queued and running
-//   unload-idle    FreeLibrary after Init_Plugin, before any command
-//   unload-in-callback  Finalize_Plugin and FreeLibrary from inside the callback
+//   unload-idle    FreeLibrary after Init_Plugin, before any command, then
+//                  LoadLibrary again: the session goes on
+//   unload-in-callback  Finalize_Plugin and FreeLibrary from inside the
+//                  callback, then LoadLibrary again: a fresh session
 // Returns the process's exit code: 0 when the scenario ran to its end.
 int PlayForgetfulHost(const std::string& scenario, const std::string& pluginPath);

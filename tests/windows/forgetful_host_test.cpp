@@ -25,18 +25,24 @@ int Play(const std::string& scenario) {
 }
 }  // namespace
 
+// An exit that met a lock a stopped thread held spun for ever in about one run
+// of twenty: one run proves little.
 TEST(ForgetfulHost, EndsWhileCommandsAreQueuedAndRunning) {
-  EXPECT_EQ(Play("exit-busy"), 0);
+  constexpr int Runs = 25;
+  for (int run = 1; run <= Runs; ++run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    ASSERT_EQ(Play("exit-busy"), 0);
+  }
 }
 
 TEST(ForgetfulHost, UnloadsWhileCommandsAreQueuedAndRunning) {
   EXPECT_EQ(Play("unload-busy"), 0);
 }
 
-TEST(ForgetfulHost, UnloadsAfterInitBeforeAnyCommand) {
+TEST(ForgetfulHost, UnloadsAfterInitBeforeAnyCommandAndLoadsAgain) {
   EXPECT_EQ(Play("unload-idle"), 0);
 }
 
-TEST(ForgetfulHost, FinalizesAndUnloadsFromInsideTheCallback) {
+TEST(ForgetfulHost, FinalizesAndUnloadsFromInsideTheCallbackAndLoadsAgain) {
   EXPECT_EQ(Play("unload-in-callback"), 0);
 }

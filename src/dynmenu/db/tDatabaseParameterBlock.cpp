@@ -2,9 +2,11 @@
 
 #include <ibase.h>
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <limits>
-#include <map>
+#include <string_view>
 
 #include "dynmenu/db/tDBError.h"
 #include "dynmenu/db/uParameterBlockInteger.h"
@@ -12,20 +14,24 @@
 namespace {
 
 struct tItem {
+  std::string_view Name;
   char Code;
   bool Numeric;
 };
 
+// A constant table: nothing of it is destroyed at exit.
+constexpr std::array<tItem, 4> kItems{{
+    {"user_name", isc_dpb_user_name, false},
+    {"password", isc_dpb_password, false},
+    {"lc_ctype", isc_dpb_lc_ctype, false},
+    {"connect_timeout", isc_dpb_connect_timeout, true},
+}};
+
 tItem ItemOf(const std::string& name) {
-  static const std::map<std::string, tItem> kItems{
-      {"user_name", {isc_dpb_user_name, false}},
-      {"password", {isc_dpb_password, false}},
-      {"lc_ctype", {isc_dpb_lc_ctype, false}},
-      {"connect_timeout", {isc_dpb_connect_timeout, true}},
-  };
-  const auto found = kItems.find(name);
+  const auto found = std::find_if(kItems.begin(), kItems.end(),
+                                  [&name](const tItem& item) { return item.Name == name; });
   if (found == kItems.end()) throw tDBError("Unknown connection parameter '" + name + "'");
-  return found->second;
+  return *found;
 }
 
 void AppendText(std::string& block, const std::string& name, const std::string& value) {

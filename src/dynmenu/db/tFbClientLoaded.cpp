@@ -18,8 +18,9 @@ const char* const kLibraryNames[] = {"fbclient.dll", "gds32.dll"};
 constexpr ISC_STATUS kLibraryMissing = isc_unavailable;
 constexpr ISC_LONG kLibraryMissingSqlCode = -904;
 
-// Why no library is in use; written once, before any call can read it.
-std::string MissingLibraryText;
+// Why no library is in use; written once, before any call can read it. Never
+// destroyed, like the loaded client.
+std::string& MissingLibraryText = *new std::string;
 
 ISC_STATUS ReportMissing(ISC_STATUS* status) {
   status[0] = isc_arg_gds;
@@ -135,7 +136,9 @@ class tLoadedClient {
 
 }  // namespace
 
+// Never destroyed: the library stays loaded until the process ends, and nothing
+// may run at exit that can meet a lock a thread ended by the exit held.
 const tFbClientApi& DefaultFbClientApi() {
-  static const tLoadedClient client;
+  static const tLoadedClient& client = *new tLoadedClient;
   return client.Api;
 }

@@ -24,11 +24,15 @@ class tThreadEndRelease {
         pthread_key_create(
             &Key, reinterpret_cast<void (*)(void*)>(reinterpret_cast<void (*)()>(&dlclose))) == 0;
   }
-  ~tThreadEndRelease() {
-    if (Created) pthread_key_delete(Key);
-  }
   tThreadEndRelease(const tThreadEndRelease&) = delete;
   tThreadEndRelease& operator=(const tThreadEndRelease&) = delete;
+
+  // At unload. Not a destructor: the C++ runtime's exit list gets nothing of
+  // this library's.
+  void DeleteKey() {
+    if (Created) pthread_key_delete(Key);
+    Created = false;
+  }
 
   // False when the thread holds the library already, or the hold cannot be kept.
   bool Hold(void* library) {
@@ -41,6 +45,12 @@ class tThreadEndRelease {
 };
 
 tThreadEndRelease ThreadEndRelease;
+
+// A thread holding the library keeps it from being unloaded, so by now no
+// thread holds it through the key.
+__attribute__((destructor)) void DeleteThreadEndKey() {
+  ThreadEndRelease.DeleteKey();
+}
 
 // Sealing a mapping (Linux 6.10) makes munmap fail on it, and the loader
 // ignores that failure: the library is taken off its lists but stays mapped.

@@ -15,7 +15,7 @@ std::string ModuleFilePath(HMODULE module) {
 }  // namespace
 
 std::string OwnModuleFilePath() {
-  const HMODULE own = OwnModuleHandle(false);
+  const HMODULE own = OwnModuleHandle();
   return own == nullptr ? std::string() : ModuleFilePath(own);
 }
 

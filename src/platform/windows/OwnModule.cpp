@@ -3,12 +3,20 @@
 namespace {
 // An address inside this library, so the module found is the library, not the host.
 void OwnModuleAnchor() {}
+
+HMODULE FindOwnModule(DWORD flags) {
+  HMODULE own = nullptr;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | flags,
+                          reinterpret_cast<LPCSTR>(&OwnModuleAnchor), &own))
+    return nullptr;
+  return own;
+}
 }  // namespace
 
-HMODULE OwnModuleHandle(bool addReference) {
-  const DWORD flags = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                      (addReference ? 0 : GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT);
-  HMODULE own = nullptr;
-  if (!GetModuleHandleExA(flags, reinterpret_cast<LPCSTR>(&OwnModuleAnchor), &own)) return nullptr;
-  return own;
+HMODULE OwnModuleHandle() {
+  return FindOwnModule(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT);
+}
+
+bool PinOwnModule() {
+  return FindOwnModule(GET_MODULE_HANDLE_EX_FLAG_PIN) != nullptr;
 }

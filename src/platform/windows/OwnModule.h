@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
-// Null when the loader cannot tell. With addReference the library stays
-// loaded until the reference is given back with FreeLibrary.
-HMODULE OwnModuleHandle(bool addReference);
+// Null when the loader cannot tell. No reference is added.
+HMODULE OwnModuleHandle();
+
+// Keeps the library loaded until the process ends, whatever FreeLibrary calls
+// follow; false when the loader refused.
+bool PinOwnModule();

@@ -1,0 +1,23 @@
+// A counting semaphore of the operating system whose wait has no time limit:
+// a thread waiting on it costs nothing until a count arrives.
+#pragma once
+
+#include <memory>
+
+class tCountingSemaphore {
+ public:
+  // Count 0. Raises std::system_error when the system refuses one.
+  tCountingSemaphore();
+  ~tCountingSemaphore();
+  tCountingSemaphore(const tCountingSemaphore&) = delete;
+  tCountingSemaphore& operator=(const tCountingSemaphore&) = delete;
+
+  // Adds one count; up to 2^31 - 1 are kept.
+  void Release() noexcept;
+  // Waits for a count and takes it.
+  void Acquire() noexcept;
+
+ private:
+  struct tHandle;
+  std::unique_ptr<tHandle> Handle;
+};
