@@ -23,6 +23,9 @@ class tDynamicLibrary {
   // The address of an exported symbol; null when missing or nothing is loaded.
   void* Symbol(const std::string& name) const;
   void Unload();
+  // Lets go of the handle without unloading: for a library whose code faulted,
+  // which may still hold threads or state that its unloading would trip over.
+  void KeepLoaded();
 
  private:
   explicit tDynamicLibrary(void* handle) : Handle(handle) {}

@@ -96,16 +96,29 @@ std::vector<std::string> HourlyLogCandidates(const std::string& libraryFileName)
   return {HourlyLog(libraryFileName, now), HourlyLog(libraryFileName, hourBefore)};
 }
 
-int RunThisProgram(const std::string& arguments, std::chrono::seconds patience) {
+std::string ThisProgramPath() {
   char program[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, program, sizeof program);
-  std::string commandLine = "\"" + std::string(program) + "\" " + arguments;
-  STARTUPINFOA startup{};
+  return program;
+}
+
+int RunThisProgram(const std::string& arguments, std::chrono::seconds patience) {
+  return RunProgram(ThisProgramPath(), arguments, patience);
+}
+
+int RunProgram(const std::string& program, const std::string& arguments,
+               std::chrono::seconds patience) {
+  // The long-path form, for a program in a folder deeper than MAX_PATH.
+  const std::wstring wideProgram = L"\\\\?\\" + std::filesystem::path(program).wstring();
+  std::wstring commandLine =
+      L"\"" + std::filesystem::path(program).wstring() + L"\" " +
+      std::filesystem::path(arguments).wstring();
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(program, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
-    throw std::runtime_error("cannot start " + commandLine);
+  if (!CreateProcessW(wideProgram.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process))
+    throw std::runtime_error("cannot start " + program + " " + arguments);
   CloseHandle(process.hThread);
   const auto waited = WaitForSingleObject(
       process.hProcess,
