@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <regex>
@@ -18,6 +19,7 @@
 #include "support/CommandBuffers.h"
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
+#include "support/TempFolder.h"
 #include "tPluginHost.h"
 
 using namespace std::chrono_literals;
@@ -186,14 +188,23 @@ TEST(StandInClient, CommandsAnswerThroughTheClientLibraryRetryingOnceAfterEachFa
   host.reset();
 }
 
-// Run in a process of its own: once any fbclient.dll is loaded, a load by
-// name would find it.
-TEST(MissingClientLibrary, PluginLoadsAndEveryCommandFailsNamingTheLibrary) {
-  ASSERT_EQ(GetModuleHandleA("fbclient.dll"), nullptr);
-  PluginCopy plugin("Kalvor.dll");
-  plugin.WriteIni(ServerIni());
+namespace {
+// The system's own text for an error, as the plugin reports it.
+std::string SystemText(DWORD error, const std::string& file) {
+  char text[512] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, error, 0, text, sizeof text, nullptr);
+  std::string reason(text, length);
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
+    reason.pop_back();
+  const auto insert = reason.find("%1");
+  if (insert != std::string::npos) reason.replace(insert, 2, file);
+  return reason;
+}
+
+// Every command fails naming the library and the reason; the log's text.
+std::string AskWithoutClient(MenuHost& host) {
   LogTail log(HostLogsFolder());
-  MenuHost host(plugin);
   for (const auto& request :
        {StartItemRequest(StandIn::MenuId), ItemDescRequest(StandIn::VoiceItemId),
         ActionRequest(1, StandIn::VoiceItemId, "1")})
@@ -204,4 +215,33 @@ TEST(MissingClientLibrary, PluginLoadsAndEveryCommandFailsNamingTheLibrary) {
             std::string::npos)
       << text;
   EXPECT_EQ(text.find("Pausing before retrying"), std::string::npos) << text;
+  return text;
+}
+}  // namespace
+
+// Run in a process of its own: once any fbclient.dll is loaded, a load by
+// name would find it. The integrator puts a wrong file beside the plugin, then
+// the right one; each Init_Plugin looks again.
+TEST(MissingClientLibrary, EveryCommandFailsWithTheReasonUntilTheLibraryIsPutInPlace) {
+  ASSERT_EQ(GetModuleHandleA("fbclient.dll"), nullptr);
+  PluginCopy plugin("Kalvor.dll");
+  plugin.WriteIni(ServerIni());
+  MenuHost host(plugin);
+  std::string text = AskWithoutClient(host);
+  const std::string notFound = SystemText(ERROR_MOD_NOT_FOUND, "fbclient.dll");
+  EXPECT_NE(text.find("fbclient.dll: " + notFound), std::string::npos) << text;
+
+  const auto beside = std::filesystem::path(plugin.LibraryPath()).parent_path() / "fbclient.dll";
+  WriteWholeFile(beside.string(), "not a library");
+  host.Host.Init();
+  text = AskWithoutClient(host);
+  EXPECT_NE(text.find("fbclient.dll: " + SystemText(ERROR_BAD_EXE_FORMAT, "fbclient.dll")),
+            std::string::npos)
+      << text;
+
+  std::filesystem::remove(beside);
+  PutStandInClientBeside(plugin);
+  host.Host.Init();
+  EXPECT_EQ(EnvelopeOf(host.Ask(StartItemRequest(StandIn::MenuId))), (tEnvelope{0, 0}));
+  host.Host.Finalize();
 }
