@@ -83,7 +83,8 @@ void tUniLog::ReleaseClient() noexcept {
 void tUniLog::DropFaultedClient(const char* Entry, const tForeignCallOutcome& Outcome) {
   if (ClientFaulted.exchange(true)) return;
   tTimeSeparatedFileLog::WriteLine(ClientFileName + " raised " + FaultText(Outcome) + " in " +
-                                   Entry + ": the log client is called no more, lines go to "
+                                   Entry +
+                                   ": the log client is called no more, lines go to "
                                    "this file");
 }
 

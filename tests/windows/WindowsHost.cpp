@@ -110,9 +110,8 @@ int RunProgram(const std::string& program, const std::string& arguments,
                std::chrono::seconds patience) {
   // The long-path form, for a program in a folder deeper than MAX_PATH.
   const std::wstring wideProgram = L"\\\\?\\" + std::filesystem::path(program).wstring();
-  std::wstring commandLine =
-      L"\"" + std::filesystem::path(program).wstring() + L"\" " +
-      std::filesystem::path(arguments).wstring();
+  std::wstring commandLine = L"\"" + std::filesystem::path(program).wstring() + L"\" " +
+                             std::filesystem::path(arguments).wstring();
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};

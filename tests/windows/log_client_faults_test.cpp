@@ -46,9 +46,10 @@ class tHostDebugSetting {
 class tLogClientStandIn {
  public:
   tLogClientStandIn()
-      : Library(LoadLibraryA((std::filesystem::path(ThisProgramPath()).parent_path() / "LogClient.dll")
-                                 .string()
-                                 .c_str())) {
+      : Library(
+            LoadLibraryA((std::filesystem::path(ThisProgramPath()).parent_path() / "LogClient.dll")
+                             .string()
+                             .c_str())) {
     if (Library == nullptr) throw std::runtime_error("no stand-in LogClient.dll");
   }
   ~tLogClientStandIn() { FreeLibrary(Library); }
@@ -57,14 +58,12 @@ class tLogClientStandIn {
 
   StandIn::tLogClientCalls Calls() const {
     StandIn::tLogClientCalls calls{};
-    reinterpret_cast<tLogClientCallsEntry>(Entry("StandIn_LogClientCalls"))(
-        &calls);
+    reinterpret_cast<tLogClientCallsEntry>(Entry("StandIn_LogClientCalls"))(&calls);
     return calls;
   }
   std::string FaultedMessage() const {
     char text[1024] = {};
-    reinterpret_cast<tFaultedMessageEntry>(Entry("StandIn_FaultedMessage"))(
-        text, sizeof text);
+    reinterpret_cast<tFaultedMessageEntry>(Entry("StandIn_FaultedMessage"))(text, sizeof text);
     return text;
   }
 
@@ -94,8 +93,7 @@ void RunCommandsAndFinalize(const PluginCopy& plugin) {
 
 size_t Occurrences(const std::string& text, const std::string& part) {
   size_t count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-    ++count;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
   return count;
 }
 }  // namespace

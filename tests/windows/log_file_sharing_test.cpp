@@ -35,8 +35,9 @@ struct tLineCounts {
 tLineCounts CountLines(const std::string& text) {
   tLineCounts counts;
   for (const auto& line : SplitLogLines(text, true)) {
-    const size_t mentions = (line.find("Operation") != std::string::npos) +
-                            (line.find("Operation", line.find("Operation") + 1) != std::string::npos);
+    const size_t mentions =
+        (line.find("Operation") != std::string::npos) +
+        (line.find("Operation", line.find("Operation") + 1) != std::string::npos);
     if (line == Started)
       ++counts.Started;
     else if (line.rfind(Completed, 0) == 0 && line.size() > Completed.size() + 3 &&
@@ -54,9 +55,9 @@ fs::path LongForm(const fs::path& path) {
 
 // Empty when there is no such file.
 std::string ReadLong(const fs::path& path) {
-  const HANDLE file = CreateFileW(LongForm(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                  nullptr);
+  const HANDLE file =
+      CreateFileW(LongForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {};
   std::string text;
   char block[65536];
@@ -72,9 +73,9 @@ TEST(LogFileSharing, TwoProcessesTwoCopiesEachAndAViewerLoseNoLine) {
   const std::string hourly = HourlyLogCandidates("Kalvor.dll").front();
   fs::create_directories(fs::path(hourly).parent_path());
   const LogTail log(HostLogsFolder());
-  const HANDLE viewer = CreateFileA(hourly.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
-                                    nullptr);
+  const HANDLE viewer =
+      CreateFileA(hourly.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_ALWAYS, 0, nullptr);
   ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
   const std::string arguments = std::string(LogWriterSwitch) + " " + std::to_string(Commands);
   int firstExit = -2;
@@ -102,9 +103,8 @@ TEST(LogFileSharing, HostFolderPastMaxPathGetsItsLog) {
   fs::create_directories(LongForm(deep));
   const fs::path host = deep / "DeepHost.exe";
   fs::copy_file(LongForm(ThisProgramPath()), LongForm(host));
-  const int exitCode = RunProgram(host.string(),
-                                  std::string(LogWriterSwitch) + " " + std::to_string(Commands),
-                                  120s);
+  const int exitCode = RunProgram(
+      host.string(), std::string(LogWriterSwitch) + " " + std::to_string(Commands), 120s);
 
   // The hourly files this program's own log would have, moved into the deep folder.
   const std::string ownFolder = fs::path(ThisProgramPath()).parent_path().string();

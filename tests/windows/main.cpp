@@ -10,7 +10,8 @@
 int main(int argc, char** argv) {
   if (argc == 4 && std::string(argv[1]) == ForgetfulHostSwitch)
     return PlayForgetfulHost(argv[2], argv[3]);
-  if (argc == 3 && std::string(argv[1]) == LogWriterSwitch) return PlayLogWriter(std::stoi(argv[2]));
+  if (argc == 3 && std::string(argv[1]) == LogWriterSwitch)
+    return PlayLogWriter(std::stoi(argv[2]));
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -97,8 +97,7 @@ void BindAll(tFbClientApi& api, tBinder& bind) {
 
 // Beside the plugin first: that is where an integrator puts it. When neither
 // loads, Failure says why, in the system's own words for each place.
-tDynamicLibrary LoadNamed(const std::string& pluginFolder, const char* name,
-                          std::string& failure) {
+tDynamicLibrary LoadNamed(const std::string& pluginFolder, const char* name, std::string& failure) {
   tDynamicLibrary library;
   std::string besideFailure;
   if (!pluginFolder.empty()) library = tDynamicLibrary::Load(pluginFolder + name, besideFailure);
@@ -106,7 +105,8 @@ tDynamicLibrary LoadNamed(const std::string& pluginFolder, const char* name,
   std::string searchFailure;
   library = tDynamicLibrary::Load(name, searchFailure);
   if (library.IsLoaded()) return library;
-  failure = std::string(", ") + name + ": " + (besideFailure.empty() ? searchFailure : besideFailure);
+  failure =
+      std::string(", ") + name + ": " + (besideFailure.empty() ? searchFailure : besideFailure);
   if (!besideFailure.empty() && searchFailure != besideFailure)
     failure += " (from the search path: " + searchFailure + ")";
   return library;

@@ -48,8 +48,8 @@ void Enter(const char* entry, std::int32_t& count) {
 }  // namespace
 
 extern "C" {
-__declspec(dllexport) std::uint8_t LOGCLIENT_CALL DLL_Initialize(const char* setting,
-                                                                  std::int32_t) {
+__declspec(dllexport) std::uint8_t LOGCLIENT_CALL
+    DLL_Initialize(const char* setting, std::int32_t) {
   ReadPlan(setting);
   Calls = {};
   Raised = false;
@@ -58,10 +58,8 @@ __declspec(dllexport) std::uint8_t LOGCLIENT_CALL DLL_Initialize(const char* set
   return 1;
 }
 
-__declspec(dllexport) std::uint8_t LOGCLIENT_CALL DLL_MessageToLogServer(double, const char*,
-                                                                          const char*,
-                                                                          const char*,
-                                                                          const char* message) {
+__declspec(dllexport) std::uint8_t LOGCLIENT_CALL
+    DLL_MessageToLogServer(double, const char*, const char*, const char*, const char* message) {
   if (!Raised) std::snprintf(FaultedMessage, sizeof FaultedMessage, "%s", message);
   Enter("message", Calls.Message);
   return 1;
