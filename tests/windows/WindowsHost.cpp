@@ -108,16 +108,13 @@ int RunThisProgram(const std::string& arguments, std::chrono::seconds patience) 
 
 int RunProgram(const std::string& program, const std::string& arguments,
                std::chrono::seconds patience) {
-  // The long-path form, for a program in a folder deeper than MAX_PATH.
-  const std::wstring wideProgram = L"\\\\?\\" + std::filesystem::path(program).wstring();
-  std::wstring commandLine = L"\"" + std::filesystem::path(program).wstring() + L"\" " +
-                             std::filesystem::path(arguments).wstring();
-  STARTUPINFOW startup{};
+  std::string commandLine = "\"" + program + "\" " + arguments;
+  STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(wideProgram.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       nullptr, &startup, &process))
-    throw std::runtime_error("cannot start " + program + " " + arguments);
+    throw std::runtime_error("cannot start " + commandLine);
   CloseHandle(process.hThread);
   const auto waited = WaitForSingleObject(
       process.hProcess,

@@ -50,3 +50,9 @@ int RunThisProgram(const std::string& arguments, std::chrono::seconds patience);
 
 // The full path of this program.
 std::string ThisProgramPath();
+
+// This program run again as a host that logs as fast as it can: two copies of
+// the plugin under one file name answer commands routed nowhere, two log lines
+// each. Returns how many went unanswered.
+inline constexpr const char* LogWriterSwitch = "--log-writer";
+int PlayLogWriter(int commandsPerCopy);

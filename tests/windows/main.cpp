@@ -5,7 +5,7 @@
 #include <string>
 
 #include "ForgetfulHost.h"
-#include "LogWriterHost.h"
+#include "WindowsHost.h"
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::string(argv[1]) == ForgetfulHostSwitch)
