@@ -3,6 +3,7 @@
 #include <charconv>
 #include <exception>
 
+#include "dynmenu/db/tFbClientApi.h"
 #include "worker/uFormat.h"
 #include "worker/uPlugInConst.h"
 #include "worker/uPlugInName.h"
@@ -76,6 +77,8 @@ void tIB_DynMenuWorker::ApplySettingsAndConnect() {
 }
 
 void tIB_DynMenuWorker::Initialize() {
+  // Each Init_Plugin gives a client library put in place since the last a chance.
+  RetryMissingFbClient();
   tPlugInWorker::Initialize();
   if (Status != Status_OK) return;
   std::string scratch;

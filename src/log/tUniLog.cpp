@@ -4,6 +4,8 @@
 
 #include "log/uLog.h"
 #include "log/uModule.h"
+#include "platform/Paths.h"
+#include "worker/uFormat.h"
 
 namespace {
 // The integer the client library's initialisation has always been handed.
@@ -13,6 +15,11 @@ template <typename tEntry>
 tEntry EntryOf(const tDynamicLibrary& library, const char* name) {
   return reinterpret_cast<tEntry>(GetLibraryProc(library, name));
 }
+
+std::string FaultText(const tForeignCallOutcome& outcome) {
+  if (outcome.FaultCode == 0) return "a C++ exception";
+  return Format("exception 0x%08X", static_cast<unsigned>(outcome.FaultCode));
+}
 }  // namespace
 
 std::string LogClientLibraryName() {
@@ -21,7 +28,8 @@ std::string LogClientLibraryName() {
 
 tUniLog::tUniLog(const std::string& Pattern, const std::string& Setting,
                  const std::string& ClientLibraryName, tLocalClock Clock)
-    : tTimeSeparatedFileLog(Pattern, std::move(Clock)) {
+    : tTimeSeparatedFileLog(Pattern, std::move(Clock)),
+      ClientFileName(ExtractFileName(ClientLibraryName)) {
   if (Setting.empty()) return;
   try {
     LoadLogClient(Setting, ClientLibraryName);
@@ -45,7 +53,9 @@ void tUniLog::LoadLogClient(const std::string& Setting, const std::string& Clien
     return;
   }
   // Its answer decides nothing: lines are offered to the library either way.
-  ClientInitialize(Setting.c_str(), ClientInitializeValue);
+  auto initialize = [&] { ClientInitialize(Setting.c_str(), ClientInitializeValue); };
+  const tForeignCallOutcome outcome = RunForeignCall(initialize);
+  if (!outcome.Completed) DropFaultedClient("DLL_Initialize", outcome);
 }
 
 void tUniLog::BindEntries() {
@@ -61,25 +71,39 @@ void tUniLog::BindEntries() {
 }
 
 void tUniLog::ReleaseClient() noexcept {
-  if (ClientFinalize != nullptr) {
-    try {
-      ClientFinalize();
-    } catch (...) {
-      // Nothing to do about a library that fails to finish; it is unloaded anyway.
-    }
+  if (ClientFinalize != nullptr && !ClientFaulted.load()) {
+    const tForeignCallOutcome outcome = RunForeignCall(ClientFinalize);
+    if (!outcome.Completed) DropFaultedClient("DLL_Finalize", outcome);
   }
   ClientInitialize = nullptr;
   ClientFinalize = nullptr;
   ClientMessage = nullptr;
-  UnloadLibrary(ClientLibrary);
+  if (ClientFaulted.load())
+    ClientLibrary.KeepLoaded();
+  else
+    UnloadLibrary(ClientLibrary);
+}
+
+void tUniLog::DropFaultedClient(const char* Entry, const tForeignCallOutcome& Outcome) {
+  if (ClientFaulted.exchange(true)) return;
+  tTimeSeparatedFileLog::WriteLine(ClientFileName + " raised " + FaultText(Outcome) + " in " +
+                                   Entry +
+                                   ": the log client is called no more, lines go to "
+                                   "this file");
 }
 
 bool tUniLog::TakenByClient(bool Stamped, const std::string& Prefix, const std::string& Message) {
-  if (ClientMessage == nullptr) return false;
+  if (ClientMessage == nullptr || ClientFaulted.load()) return false;
   const double time = Stamped ? Now().OleDate() : 0.0;
-  const auto taken =
-      ClientMessage(time, HostFileName(), ModuleFileName(), Prefix.c_str(), Message.c_str());
-  return taken != 0;
+  bool taken = false;
+  auto offer = [&] {
+    taken = ClientMessage(time, HostFileName(), ModuleFileName(), Prefix.c_str(),
+                          Message.c_str()) != 0;
+  };
+  const tForeignCallOutcome outcome = RunForeignCall(offer);
+  if (outcome.Completed) return taken;
+  DropFaultedClient("DLL_MessageToLogServer", outcome);
+  return false;
 }
 
 bool tUniLog::WriteLine(const std::string& Message) {

@@ -2,11 +2,13 @@
 // first, and only a line the library does not take is written to the hourly file.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
 #include "log/tTimeSeparatedFileLog.h"
 #include "platform/DynamicLibrary.h"
+#include "platform/ForeignCall.h"
 
 // The client library's entries: plain exported functions in their platform's
 // usual calling convention (__stdcall on 32-bit Windows); a Boolean result is
@@ -45,8 +47,12 @@ class tUniLog : public tTimeSeparatedFileLog {
   void ReleaseClient() noexcept;
   // True when the library took the line; always false without a library.
   bool TakenByClient(bool Stamped, const std::string& Prefix, const std::string& Message);
+  // A library that raised is called no more, and the file says so once.
+  void DropFaultedClient(const char* Entry, const tForeignCallOutcome& Outcome);
 
+  std::string ClientFileName;
   tDynamicLibrary ClientLibrary;
+  std::atomic<bool> ClientFaulted{false};
   tDLLInitialize ClientInitialize = nullptr;
   tDLLFinalize ClientFinalize = nullptr;
   tDLLMessageToLogServer ClientMessage = nullptr;

@@ -7,8 +7,9 @@
 
 class tAppendFile {
  public:
-  // Opens for writing, creating the file when missing. Does not wait: while
-  // another writer holds the file the open fails and IsOpen() is false.
+  // Opens for writing, creating the file when missing, and waits its turn
+  // while another writer of this library appends a line to the same file, so
+  // whole lines of several writers follow each other and none is lost.
   explicit tAppendFile(const std::string& path);
   ~tAppendFile();
   tAppendFile(const tAppendFile&) = delete;

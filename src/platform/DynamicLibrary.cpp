@@ -16,3 +16,7 @@ tDynamicLibrary& tDynamicLibrary::operator=(tDynamicLibrary&& other) noexcept {
   }
   return *this;
 }
+
+void tDynamicLibrary::KeepLoaded() {
+  Handle = nullptr;
+}

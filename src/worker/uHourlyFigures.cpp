@@ -26,8 +26,11 @@ size_t ResultCodeSlot(int32_t resultCode) {
              : OtherResultCode;
 }
 
-double Milliseconds(uint64_t microseconds) {
-  return static_cast<double>(microseconds) / 1000.0;
+// Whole integers only: a host that set a locale with a decimal comma (msvcrt
+// is shared with hosts built by old compilers) must not turn 1.471 into 1,471.
+std::string Milliseconds(uint64_t microseconds) {
+  return Format("%llu.%03u", static_cast<unsigned long long>(microseconds / 1000),
+                static_cast<unsigned>(microseconds % 1000));
 }
 
 std::string HourText(const tLocalTime& start) {
@@ -76,12 +79,12 @@ std::string tHourlyFigures::Line(const std::string& period,
   return Format(
       "Figures of %s: commands 100=%u 101=%u 102=%u other=%u; result codes 0=%u 1=%u 2=%u 3=%u "
       "other=%u; retries deadlock=%u connection loss=%u; reconnects=%u; longest queue=%u; "
-      "Command_Plugin to callback ms median=%.3f p99=%.3f max=%.3f",
+      "Command_Plugin to callback ms median=%s p99=%s max=%s",
       period.c_str(), Commands[0], Commands[1], Commands[2], Commands[3], ResultCodes[0],
       ResultCodes[1], ResultCodes[2], ResultCodes[3], ResultCodes[4], database.DeadlockRetries,
       database.ConnectionLossRetries, database.Reconnects,
-      LongestQueue.load(std::memory_order_relaxed), Milliseconds(Latency.Quantile(0.5)),
-      Milliseconds(Latency.Quantile(0.99)), Milliseconds(Latency.Max()));
+      LongestQueue.load(std::memory_order_relaxed), Milliseconds(Latency.Quantile(0.5)).c_str(),
+      Milliseconds(Latency.Quantile(0.99)).c_str(), Milliseconds(Latency.Max()).c_str());
 }
 
 void tHourlyFigures::Clear() {

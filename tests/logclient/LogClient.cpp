@@ -4,11 +4,13 @@
 //   LOGCLIENT_REFUSE_MARKED  refuses messages that contain "[refuse]"
 //   LOGCLIENT_INIT_FAILS     DLL_Initialize answers false
 //   LOGCLIENT_NO_FINALIZE    DLL_Finalize is not exported
+//   LOGCLIENT_THROW_MARKED   throws on messages that contain "[throw]"
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 
 #define LOGCLIENT_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -51,6 +53,9 @@ LOGCLIENT_EXPORT std::uint8_t DLL_MessageToLogServer(double time, const char* ho
                                                      const char* module, const char* prefix,
                                                      const char* message) {
   Record("message|%.17g|%s|%s|%s|%s", time, host, module, prefix, message);
+#ifdef LOGCLIENT_THROW_MARKED
+  if (std::strstr(message, "[throw]") != nullptr) throw std::runtime_error("log server gone");
+#endif
   return Refused(message) ? 0 : 1;
 }
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <chrono>
 #include <csignal>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -97,15 +99,19 @@ TEST_P(FileLogCutTest, PlainLineIsCutAt8191Bytes) {
 
 INSTANTIATE_TEST_SUITE_P(AroundTheLimit, FileLogCutTest, ::testing::Values(8191, 8192, 8193));
 
-TEST_F(FileLogTest, FileHeldByAnotherWriterLosesTheLineOnly) {
-  {
-    tAppendFile holder(Name);
-    ASSERT_TRUE(holder.IsOpen());
-    EXPECT_FALSE(Log.WriteLine("lost"));
-    EXPECT_FALSE(Log.WriteLineTo("lost too", ""));
-  }
+// Another process or log object in the middle of its line: this one waits its turn.
+TEST_F(FileLogTest, LineWaitsWhileAnotherWriterHoldsTheFile) {
+  auto holder = std::make_unique<tAppendFile>(Name);
+  ASSERT_TRUE(holder->IsOpen());
+  ASSERT_TRUE(holder->SeekToEnd());
+  std::thread finish([&holder] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    holder->Write("other\r\n", 7);
+    holder.reset();
+  });
   EXPECT_TRUE(Log.WriteLine("kept"));
-  EXPECT_EQ(ReadWholeFile(Name), FixedStamp + "kept\r\n");
+  finish.join();
+  EXPECT_EQ(ReadWholeFile(Name), "other\r\n" + FixedStamp + "kept\r\n");
 }
 
 // A file size limit for the time of a test: a write that crosses it takes only

@@ -100,6 +100,19 @@ TEST_F(UniLogTest, RefusedLinesAloneReachTheFileWithTheirStamp) {
   EXPECT_EQ(Calls().size(), 5u);  // init and four offers
 }
 
+TEST_F(UniLogTest, LibraryThatThrowsIsCalledNoMoreAndTheFileGetsItsLines) {
+  auto log = MakeLog("s", "throws_marked");
+  EXPECT_TRUE(log->WriteLine("taken"));
+  EXPECT_TRUE(log->WriteLine("kept [throw]"));
+  EXPECT_TRUE(log->WritePlainLine("kept too"));
+  log.reset();
+  EXPECT_EQ(Calls().size(), 3u);  // init and two offers, no finalize
+  EXPECT_EQ(HourlyFile(),
+            "15:30:00.000 LogClient.so raised a C++ exception in DLL_MessageToLogServer: the log "
+            "client is called no more, lines go to this file\r\n"
+            "15:30:00.000 kept [throw]\r\nkept too\r\n");
+}
+
 TEST_F(UniLogTest, LibraryLackingAnEntryIsNotUsed) {
   auto log = MakeLog("s", "no_finalize");
   EXPECT_TRUE(log->WriteLine("to the file"));

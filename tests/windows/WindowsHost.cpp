@@ -96,15 +96,24 @@ std::vector<std::string> HourlyLogCandidates(const std::string& libraryFileName)
   return {HourlyLog(libraryFileName, now), HourlyLog(libraryFileName, hourBefore)};
 }
 
-int RunThisProgram(const std::string& arguments, std::chrono::seconds patience) {
+std::string ThisProgramPath() {
   char program[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, program, sizeof program);
-  std::string commandLine = "\"" + std::string(program) + "\" " + arguments;
+  return program;
+}
+
+int RunThisProgram(const std::string& arguments, std::chrono::seconds patience) {
+  return RunProgram(ThisProgramPath(), arguments, patience);
+}
+
+int RunProgram(const std::string& program, const std::string& arguments,
+               std::chrono::seconds patience) {
+  std::string commandLine = "\"" + program + "\" " + arguments;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(program, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
+  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process))
     throw std::runtime_error("cannot start " + commandLine);
   CloseHandle(process.hThread);
   const auto waited = WaitForSingleObject(

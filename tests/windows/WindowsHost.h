@@ -42,6 +42,17 @@ class tStandInClient {
 // before and after the call (a test may run across the turn of an hour).
 std::vector<std::string> HourlyLogCandidates(const std::string& libraryFileName);
 
-// This program run again with the arguments: its exit code, or -1 when it
-// had not ended within the time (it is then ended).
+// A program run with the arguments: its exit code, or -1 when it had not ended
+// within the time (it is then ended).
+int RunProgram(const std::string& program, const std::string& arguments,
+               std::chrono::seconds patience);
 int RunThisProgram(const std::string& arguments, std::chrono::seconds patience);
+
+// The full path of this program.
+std::string ThisProgramPath();
+
+// This program run again as a host that logs as fast as it can: two copies of
+// the plugin under one file name answer commands routed nowhere, two log lines
+// each. Returns how many went unanswered.
+inline constexpr const char* LogWriterSwitch = "--log-writer";
+int PlayLogWriter(int commandsPerCopy);

@@ -6,6 +6,7 @@
 
 #include "ForgetfulHost.h"
 #include "RuntimeFigures.h"
+#include "WindowsHost.h"
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::string(argv[1]) == ForgetfulHostSwitch)
@@ -14,6 +15,8 @@ int main(int argc, char** argv) {
     return PlayReloadCycles(argv[3], std::stoi(argv[2]));
   if (argc == 4 && std::string(argv[1]) == IdleCpuSwitch)
     return PlayIdleCpu(argv[3], std::stoi(argv[2]));
+  if (argc == 3 && std::string(argv[1]) == LogWriterSwitch)
+    return PlayLogWriter(std::stoi(argv[2]));
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

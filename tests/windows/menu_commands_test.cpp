@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <regex>
@@ -18,6 +19,7 @@
 #include "support/CommandBuffers.h"
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
+#include "support/TempFolder.h"
 #include "tPluginHost.h"
 
 using namespace std::chrono_literals;
@@ -186,14 +188,19 @@ TEST(StandInClient, CommandsAnswerThroughTheClientLibraryRetryingOnceAfterEachFa
   host.reset();
 }
 
-// Run in a process of its own: once any fbclient.dll is loaded, a load by
-// name would find it.
-TEST(MissingClientLibrary, PluginLoadsAndEveryCommandFailsNamingTheLibrary) {
-  ASSERT_EQ(GetModuleHandleA("fbclient.dll"), nullptr);
-  PluginCopy plugin("Kalvor.dll");
-  plugin.WriteIni(ServerIni());
+namespace {
+// The system's own words for an error about the client library, as the plugin logs them.
+std::string ReasonText(DWORD error) {
+  char text[512] = {};
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                 text, sizeof text, nullptr);
+  std::string reason = std::regex_replace(text, std::regex("%1"), "fbclient.dll");
+  return "fbclient.dll: " + reason.substr(0, reason.find_last_not_of("\r\n ") + 1);
+}
+
+// Every command fails, and the log names the library and the reason.
+void ExpectCommandsToFailFor(MenuHost& host, DWORD error) {
   LogTail log(HostLogsFolder());
-  MenuHost host(plugin);
   for (const auto& request :
        {StartItemRequest(StandIn::MenuId), ItemDescRequest(StandIn::VoiceItemId),
         ActionRequest(1, StandIn::VoiceItemId, "1")})
@@ -203,5 +210,29 @@ TEST(MissingClientLibrary, PluginLoadsAndEveryCommandFailsNamingTheLibrary) {
   EXPECT_NE(text.find("Firebird client library not loaded: neither fbclient.dll nor gds32.dll"),
             std::string::npos)
       << text;
+  EXPECT_NE(text.find(ReasonText(error)), std::string::npos) << text;
   EXPECT_EQ(text.find("Pausing before retrying"), std::string::npos) << text;
+}
+}  // namespace
+
+// Run in a process of its own: once any fbclient.dll is loaded, a load by
+// name would find it. The integrator puts a wrong file beside the plugin, then
+// the right one; each Init_Plugin looks again.
+TEST(MissingClientLibrary, EveryCommandFailsWithTheReasonUntilTheLibraryIsInPlace) {
+  ASSERT_EQ(GetModuleHandleA("fbclient.dll"), nullptr);
+  PluginCopy plugin("Kalvor.dll");
+  plugin.WriteIni(ServerIni());
+  MenuHost host(plugin);
+  ExpectCommandsToFailFor(host, ERROR_MOD_NOT_FOUND);
+
+  const auto beside = std::filesystem::path(plugin.LibraryPath()).parent_path() / "fbclient.dll";
+  WriteWholeFile(beside.string(), "not a library");
+  host.Host.Init();
+  ExpectCommandsToFailFor(host, ERROR_BAD_EXE_FORMAT);
+
+  std::filesystem::remove(beside);
+  PutStandInClientBeside(plugin);
+  host.Host.Init();
+  EXPECT_EQ(EnvelopeOf(host.Ask(StartItemRequest(StandIn::MenuId))), (tEnvelope{0, 0}));
+  host.Host.Finalize();
 }

@@ -34,6 +34,11 @@ struct tFbClientApi {
 // fails with a text naming it.
 const tFbClientApi& DefaultFbClientApi();
 
+// Where the library is loaded at run time and none was usable, tries again,
+// so one put in place since is found. Not to be called while another thread
+// runs database calls.
+void RetryMissingFbClient();
+
 // The table in use now.
 const tFbClientApi& FbClientApi();
 

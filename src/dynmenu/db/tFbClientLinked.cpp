@@ -32,3 +32,5 @@ const tFbClientApi kLibraryApi{
 const tFbClientApi& DefaultFbClientApi() {
   return kLibraryApi;
 }
+
+void RetryMissingFbClient() {}

@@ -18,7 +18,7 @@ const char* const kLibraryNames[] = {"fbclient.dll", "gds32.dll"};
 constexpr ISC_STATUS kLibraryMissing = isc_unavailable;
 constexpr ISC_LONG kLibraryMissingSqlCode = -904;
 
-// Why no library is in use; written once, before any call can read it. Never
+// Why no library is in use; written while no database call runs. Never
 // destroyed, like the loaded client.
 std::string& MissingLibraryText = *new std::string;
 
@@ -96,21 +96,42 @@ void BindAll(tFbClientApi& api, tBinder& bind) {
   bind(api.Interpret, "fb_interpret");
 }
 
-// Beside the plugin first: that is where an integrator puts it.
-tDynamicLibrary LoadNamed(const std::string& pluginFolder, const char* name) {
+// Beside the plugin first: that is where an integrator puts it. When neither
+// loads, Failure says why, in the system's own words for each place.
+tDynamicLibrary LoadNamed(const std::string& pluginFolder, const char* name, std::string& failure) {
   tDynamicLibrary library;
-  if (!pluginFolder.empty()) library = tDynamicLibrary::Load(pluginFolder + name);
-  if (!library.IsLoaded()) library = tDynamicLibrary::Load(name);
+  std::string besideFailure;
+  if (!pluginFolder.empty()) library = tDynamicLibrary::Load(pluginFolder + name, besideFailure);
+  if (library.IsLoaded()) return library;
+  std::string searchFailure;
+  library = tDynamicLibrary::Load(name, searchFailure);
+  if (library.IsLoaded()) return library;
+  failure =
+      std::string(", ") + name + ": " + (besideFailure.empty() ? searchFailure : besideFailure);
+  if (!besideFailure.empty() && searchFailure != besideFailure)
+    failure += " (from the search path: " + searchFailure + ")";
   return library;
 }
 
 class tLoadedClient {
  public:
-  tLoadedClient() {
+  tLoadedClient() { Load(); }
+
+  // A library put beside the plugin after a failed load is found the next time.
+  void LoadIfMissing() {
+    if (!Library.IsLoaded()) Load();
+  }
+
+  tFbClientApi Api{};
+
+ private:
+  void Load() {
     const std::string pluginFolder = ExtractFilePath(OwnModuleFilePath());
     std::string problems;
     for (const char* name : kLibraryNames) {
-      tDynamicLibrary library = LoadNamed(pluginFolder, name);
+      std::string failure;
+      tDynamicLibrary library = LoadNamed(pluginFolder, name, failure);
+      problems += failure;
       if (!library.IsLoaded()) continue;
       tBinder bind(&library);
       BindAll(Api, bind);
@@ -128,17 +149,22 @@ class tLoadedClient {
     BindAll(Api, stand);
   }
 
-  tFbClientApi Api{};
-
- private:
   tDynamicLibrary Library;
 };
+
+tLoadedClient& LoadedClient() {
+  static tLoadedClient& client = *new tLoadedClient;
+  return client;
+}
 
 }  // namespace
 
 // Never destroyed: the library stays loaded until the process ends, and nothing
 // may run at exit that can meet a lock a thread ended by the exit held.
 const tFbClientApi& DefaultFbClientApi() {
-  static const tLoadedClient& client = *new tLoadedClient;
-  return client.Api;
+  return LoadedClient().Api;
+}
+
+void RetryMissingFbClient() {
+  LoadedClient().LoadIfMissing();
 }

@@ -1,5 +1,6 @@
 #include "platform/AppendFile.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -23,8 +24,12 @@ int OpenOrCreate(const std::string& path) {
 tAppendFile::tAppendFile(const std::string& path) {
   Handle = OpenOrCreate(path);
   if (Handle < 0) return;
-  // Other writers are shut out for the time of one line; they fail rather than wait.
-  if (flock(Handle, LOCK_EX | LOCK_NB) != 0) {
+  // Writers take turns for the time of one line: a line is appended, or cut
+  // back after a partial write, with no other writer's line in between.
+  int locked = -1;
+  do locked = flock(static_cast<int>(Handle), LOCK_EX);
+  while (locked != 0 && errno == EINTR);
+  if (locked != 0) {
     close(Handle);
     Handle = -1;
   }

@@ -2,22 +2,58 @@
 
 #include <windows.h>
 
+#include "platform/windows/LongPath.h"
+
 namespace {
 HANDLE AsHandle(std::intptr_t handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
+
+// Writers of one file (other processes with the same log folder, another copy
+// of this library, a second log object) take turns through a lock on one byte
+// far past any end the file will reach: a line is appended, or cut back after
+// a partial write, with no other writer in between. Readers such as log viewers
+// need no lock and are not disturbed.
+OVERLAPPED TurnByte() {
+  OVERLAPPED turn{};
+  turn.Offset = 0xFFFFFFF0;
+  turn.OffsetHigh = 0x7FFFFFFF;
+  return turn;
+}
+
+// An opener that shares no writing (an older build of this library, an editor)
+// holds the file for moments; waiting that long loses no line.
+constexpr int OpenAttempts = 50;
+constexpr DWORD OpenPauseMs = 5;
+
+HANDLE OpenShared(const std::wstring& path) {
+  for (int attempt = 1;; ++attempt) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||
+        attempt == OpenAttempts)
+      return file;
+    Sleep(OpenPauseMs);
+  }
+}
 }  // namespace
 
-// Other openers may read while a line is written; one that wants to write
-// fails at once rather than waiting.
 tAppendFile::tAppendFile(const std::string& path) {
-  const HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
-  Handle = reinterpret_cast<std::intptr_t>(file);  // INVALID_HANDLE_VALUE is -1
+  const HANDLE file = OpenShared(LongPathForm(path));
+  if (file == INVALID_HANDLE_VALUE) return;
+  OVERLAPPED turn = TurnByte();
+  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn)) {
+    CloseHandle(file);
+    return;
+  }
+  Handle = reinterpret_cast<std::intptr_t>(file);
 }
 
 tAppendFile::~tAppendFile() {
-  if (IsOpen()) CloseHandle(AsHandle(Handle));
+  if (!IsOpen()) return;
+  OVERLAPPED turn = TurnByte();
+  UnlockFileEx(AsHandle(Handle), 0, 1, 0, &turn);
+  CloseHandle(AsHandle(Handle));
 }
 
 // With the high word asked for, a file past 4 GB is no failure.

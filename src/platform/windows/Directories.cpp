@@ -3,10 +3,11 @@
 #include <windows.h>
 
 #include "platform/Paths.h"
+#include "platform/windows/LongPath.h"
 
 namespace {
 bool IsDirectory(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(LongPathForm(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -25,6 +26,6 @@ bool ForceDirectories(const std::string& path) {
   const bool parentIsRoot = parent.empty() || parent.back() == ':' || parent == folder;
   if (!parentIsRoot && !ForceDirectories(parent)) return false;
   // Another thread or process may have created it in the meantime.
-  return CreateDirectoryA(folder.c_str(), nullptr) != 0 ||
+  return CreateDirectoryW(LongPathForm(folder).c_str(), nullptr) != 0 ||
          (GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(folder));
 }

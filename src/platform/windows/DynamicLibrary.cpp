@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/Paths.h"
+#include "platform/windows/LastErrorText.h"
 
 const char* const DynamicLibraryExtension = ".dll";
 
@@ -18,6 +19,16 @@ HMODULE AsModule(void* handle) {
 tDynamicLibrary tDynamicLibrary::Load(const std::string& name) {
   const DWORD flags = ExtractFilePath(name).empty() ? 0 : LOAD_WITH_ALTERED_SEARCH_PATH;
   return tDynamicLibrary(LoadLibraryExA(name.c_str(), nullptr, flags));
+}
+
+tDynamicLibrary tDynamicLibrary::Load(const std::string& name, std::string& Failure) {
+  tDynamicLibrary library = Load(name);
+  if (library.IsLoaded()) return library;
+  Failure = LastErrorText();
+  // Some of the system's texts name the file as "%1".
+  const auto insert = Failure.find("%1");
+  if (insert != std::string::npos) Failure.replace(insert, 2, ExtractFileName(name));
+  return library;
 }
 
 void* tDynamicLibrary::Symbol(const std::string& name) const {

@@ -5,6 +5,8 @@
 #include <map>
 #include <vector>
 
+#include "platform/windows/LastErrorText.h"
+
 // The private-profile functions read the file: they match names without
 // regard to case and take a value's enclosing quotes off. The copy keeps
 // what they answered, under lower-case names.
@@ -47,19 +49,6 @@ std::vector<std::string> NameList(const std::string& zeroSeparated) {
     start = stop + 1;
   }
   return names;
-}
-
-// The system's own words for the last error, without the line break it ends them with.
-std::string LastErrorText() {
-  const DWORD error = GetLastError();
-  char text[512] = {};
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, error, 0, text, sizeof(text), nullptr);
-  std::string reason(text, length);
-  while (!reason.empty() &&
-         (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
-    reason.pop_back();
-  return reason.empty() ? "error " + std::to_string(error) : reason;
 }
 
 // The profile functions read a file they cannot open as an empty one: the
