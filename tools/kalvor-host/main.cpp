@@ -1,7 +1,9 @@
 // kalvor-host: drives a Kalvor plugin from the command line the way a host does.
 #include <iostream>
+#include <optional>
 
-#include "dynmenu/uByteView.h"
+#include "tStagedPlugin.h"
+#include "uAnswerReader.h"
 #include "uExitStatus.h"
 #include "uHostCommands.h"
 
@@ -19,9 +21,14 @@ int Run(const std::vector<std::string>& arguments) {
     return Exit_Success;
   }
   CheckOperands(options);
-  const std::string plugin = options.PluginPath.empty() ? DefaultPluginPath() : options.PluginPath;
-  tHostSession session(plugin, options.Timeout, std::cerr);
-  const int status = RunSubcommand(options, session, std::cout, std::cerr);
+  tHostOptions run = options;
+  run.PluginPath = options.PluginPath.empty() ? DefaultPluginPath() : options.PluginPath;
+  // Declared before the session, so the plugin is unloaded before its copy goes.
+  std::optional<tStagedPlugin> staged;
+  if (!options.IniPath.empty()) staged.emplace(run.PluginPath, options.IniPath);
+  if (run.IniPath.empty()) run.IniPath = IniBeside(run.PluginPath);
+  tHostSession session(staged ? staged->PluginPath() : run.PluginPath, options.Timeout, std::cerr);
+  const int status = RunSubcommand(run, session, std::cout, std::cerr);
   // check and simulate say themselves what failed.
   const bool explained = options.Subcommand == "check" || options.Subcommand == "simulate";
   if (status == Exit_CommandFailed && !explained)
@@ -40,7 +47,7 @@ int main(int argc, char** argv) {
     return Fail(Exit_Timeout, error.what());
   } catch (const tHostError& error) {
     return Fail(Exit_PluginError, error.what());
-  } catch (const tLayoutError& error) {
+  } catch (const tAnswerError& error) {
     return Fail(Exit_BadAnswer, std::string("malformed answer: ") + error.what());
   } catch (const std::exception& error) {
     return Fail(Exit_CommandFailed, error.what());
