@@ -5,12 +5,13 @@
 #include <filesystem>
 
 #include "uCp1251.h"
+#include "uSystem.h"
 
 // Beside the tool in a build tree; under lib/kalvor/ once installed.
 std::string DefaultPluginPath() {
-  const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path();
-  const auto besideTool = folder / "Kalvor.so";
-  const auto installed = folder.parent_path() / "lib" / "kalvor" / "Kalvor.so";
+  const auto folder = ProgramPath().parent_path();
+  const auto besideTool = folder / PluginFileName();
+  const auto installed = folder.parent_path() / "lib" / "kalvor" / PluginFileName();
   if (!std::filesystem::exists(besideTool) && std::filesystem::exists(installed))
     return installed.string();
   return besideTool.string();

@@ -74,7 +74,8 @@ const std::map<std::string, std::string> SubcommandHelp = {
 
 const char* const CommonHelp =
     "\noptions:\n"
-    "  --plugin PATH   plugin file to load (default: Kalvor.so beside kalvor-host,\n"
+    "  --plugin PATH   plugin file to load (default: Kalvor.so, or Kalvor.dll on\n"
+    "                  Windows, beside kalvor-host,\n"
     "                  else ../lib/kalvor/Kalvor.so once installed)\n"
     "  --ini FILE      configuration to use in place of the ini beside the plugin\n"
     "                  (the plugin is loaded from a private copy beside a copy of FILE)\n"
