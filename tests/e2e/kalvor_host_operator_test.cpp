@@ -224,7 +224,7 @@ TEST_F(KalvorHostOperatorTest, CheckFindsTheMistakesOfAClinicMenuInItsAnswersAnd
            "voice item 620 \"Doctor\" has time-out -5: ",
            "voice item 620 \"Doctor\" has repeat count 0: ",
            "voice item 630 \"Records\" has connection 6999, which does not exist",
-           "not checked: the items behind item 650, whose answers failed",
+           "not checked: what lies behind item 650, whose answer failed: ",
            "item 670 was not checked: it lies behind item 650, whose answer failed",
            "item 640 has 2 rows in MENU_ITEMS (SEQ 0, 1): the plugin reads the first alone",
            "item 680 is reached from no menu",

@@ -25,12 +25,12 @@ std::string CheckText(const tMenuCheck& check) {
   for (const auto& finding : check.Findings)
     text += std::string(SeverityName(finding.Severity)) + ": " + finding.Message + " [" +
             finding.Code + "]\n";
+  const bool one = check.UncheckedBehind.size() == 1;
   if (!check.UncheckedBehind.empty())
-    text += "not checked: the items behind item" +
-            std::string(check.UncheckedBehind.size() == 1 ? " " : "s ") +
-            IdList(check.UncheckedBehind) +
-            ", whose answers failed, so their connection rows are unknown (check --tables names "
-            "them)\n";
+    text += std::string("not checked: what lies behind item") + (one ? " " : "s ") +
+            IdList(check.UncheckedBehind) + (one ? ", whose answer" : ", whose answers") +
+            " failed: the commands do not show " + (one ? "its" : "their") +
+            " connection rows (--tables reads them)\n";
   return text + "menu " + std::to_string(check.MenuId) + ": " +
          Counted(check.ItemsChecked, "item") + " checked, " +
          Counted(check.Count(tSeverity::Error), "error") + ", " +
