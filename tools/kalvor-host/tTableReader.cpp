@@ -5,6 +5,8 @@
 namespace {
 
 constexpr unsigned short Dialect = 1;
+// Seconds an attach waits for the server, as the plugin's own default.
+constexpr char ConnectTimeoutSeconds = 5;
 
 std::string ParameterBlock(const tDatabaseSettings& settings) {
   std::string block(1, static_cast<char>(isc_dpb_version1));
@@ -13,6 +15,7 @@ std::string ParameterBlock(const tDatabaseSettings& settings) {
     block += static_cast<char>(value.size());
     block += value;
   };
+  add(isc_dpb_connect_timeout, std::string{ConnectTimeoutSeconds, 0, 0, 0});
   add(isc_dpb_user_name, settings.User.substr(0, 255));
   if (!settings.Password.empty()) add(isc_dpb_password, settings.Password.substr(0, 255));
   return block;
