@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "dynmenu/uPlugInDynMenuTypes.h"
+#include "uMenuItemAnswer.h"
 #include "worker/uByteOrder.h"
 
 namespace {
@@ -77,8 +78,8 @@ void CheckAnswer(const tAnswer& answer) {
   const int32_t command = static_cast<int32_t>(ReadLE32(bytes + 4));
   if (command != DynMenuCmd_GetMenuItemDesc || outcome != 0) return;
   try {
-    DecodeMenuItemAnswer(tConstByteView(bytes, static_cast<uint32_t>(answer.Size)));
-  } catch (const tLayoutError& error) {
+    DecodeMenuItemAnswer(tAnswerReader(bytes, static_cast<uint32_t>(answer.Size)));
+  } catch (const tAnswerError& error) {
     std::fprintf(stderr, "%s\n", error.what());
     Broken("a command 101 success is self-consistent within its size");
   }

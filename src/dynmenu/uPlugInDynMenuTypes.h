@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -144,7 +143,6 @@ tByteView CommandView(uint8_t* buffer);
 int32_t ReadMenuId(const tConstByteView& request);
 void WriteMenuStartItemId(tByteView& buffer, int32_t itemId);
 int32_t ReadMenuStartItemId(const tConstByteView& answer);
-std::vector<uint8_t> BuildStartItemRequest(int32_t menuId);
 
 // Command 102.
 struct tActionRequest {
@@ -156,8 +154,6 @@ struct tActionRequest {
 bool ActionKeyFits(const tConstByteView& request);
 // Raises tLayoutError when the key does not fit; an empty key's offset is not read.
 tActionRequest ReadActionRequest(const tConstByteView& request);
-std::vector<uint8_t> BuildActionRequest(int32_t sessionId, int32_t itemId,
-                                        const std::string& itemKey);
 
 // Command 101.
 int32_t ReadMenuItemId(const tConstByteView& request);
@@ -168,56 +164,3 @@ uint64_t MenuItemAnswerLength(const tMenuItemDesc& desc);
 // from the copied request), the parameter block, the names and the rows.
 // The view must be exactly MenuItemAnswerLength(desc) long.
 void WriteMenuItemAnswer(tByteView& answer, const tMenuItemDesc& desc);
-std::vector<uint8_t> BuildMenuItemRequest(int32_t itemId,
-                                          uint32_t length = ItemDescLayout::MinSize);
-
-// A text field as it lies in an answer.
-struct tTextField {
-  uint32_t Offset = 0;
-  uint32_t Length = 0;
-  std::string Bytes;
-};
-
-struct tVoiceBlock {
-  tTextField SynthezList;
-  int32_t SynthezPlace = 0;
-  int32_t Timeout = 0;
-  int32_t RepeatCount = 0;
-  tTextField MacroName;
-};
-
-struct tConditionBlock {
-  tTextField Plugin;
-  tTextField Data;
-};
-
-struct tConnectionRow {
-  uint32_t RowSize = 0;
-  uint32_t Offset = 0;  // from the start of the buffer
-  tTextField Key;
-  int32_t ItemId = 0;
-  tTextField WayDesc;
-};
-
-// Every field of a command 101 answer, for hosts that show or check it.
-struct tMenuItemAnswer {
-  uint32_t Size = 0;
-  int32_t MenuItemId = 0;
-  int32_t ServiceId = 0;
-  uint32_t ParamsOffset = 0;
-  uint32_t ParamsSize = 0;
-  tTextField ItemName;
-  int32_t ConnectionId = 0;
-  tTextField ConnectionName;
-  uint32_t ConnectionsOffset = 0;
-  uint32_t ConnectionsCount = 0;
-  std::optional<tVoiceBlock> Voice;
-  std::optional<tConditionBlock> Condition;
-  std::vector<tConnectionRow> Rows;
-
-  tMenuItemDesc Desc() const;
-};
-
-// Checks every offset and length against the buffer and the layout's rules;
-// raises tLayoutError naming the first field that is wrong.
-tMenuItemAnswer DecodeMenuItemAnswer(const tConstByteView& answer);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/LocalTime.h"
+#include "platform/ProcessId.h"
 #include "worker/uLatencyHistogram.h"
 
 // What a worker's database steps add to the figures; counted on the session thread.
@@ -21,6 +22,10 @@ struct tDatabaseFigures {
 
 class tHourlyFigures {
  public:
+  // The line names the process, so that the lines of many short runs in one
+  // hour's file can be told apart.
+  explicit tHourlyFigures(uint32_t processId = CurrentProcessId()) : ProcessId(processId) {}
+
   // From the host's threads, with the session's queue lock held: the queue's
   // length after a command was added.
   void NoteQueueLength(size_t length);
@@ -48,4 +53,5 @@ class tHourlyFigures {
   tLatencyHistogram Latency;
   std::atomic<uint32_t> LongestQueue{0};
   std::optional<tLocalTime> HourStart;
+  uint32_t ProcessId;
 };

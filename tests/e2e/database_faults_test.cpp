@@ -179,7 +179,7 @@ struct tFigures {
 
 tFigures ReadFigures(const std::vector<std::string>& messages) {
   const std::regex pattern(
-      "^Figures of [-0-9: ]+: commands 100=(\\d+) 101=(\\d+) 102=(\\d+) other=(\\d+); "
+      "^Figures of [-0-9: ]+, pid \\d+: commands 100=(\\d+) 101=(\\d+) 102=(\\d+) other=(\\d+); "
       "result codes 0=(\\d+) 1=(\\d+) 2=(\\d+) 3=(\\d+) other=(\\d+); "
       "retries deadlock=(\\d+) connection loss=(\\d+); reconnects=(\\d+); longest queue=(\\d+); "
       "Command_Plugin to callback ms median=([.\\d]+) p99=([.\\d]+) max=([.\\d]+)$");
@@ -225,6 +225,8 @@ TEST_F(ServerFaultTest, FinalizeWritesTheFiguresOfTheHour) {
       << "commands by kind, result codes, retries, reconnects:\n"
       << figures.Lines.back();
   EXPECT_GE(figures.Counts[12], 3) << "the longest queue";
+  EXPECT_NE(figures.Lines.back().find(", pid " + std::to_string(getpid()) + ":"), std::string::npos)
+      << "the host's process: " << figures.Lines.back();
   // The queued description waited for the slow start item and its second run.
   EXPECT_GE(*std::max_element(figures.Max.begin(), figures.Max.end()), 2000.0);
   for (size_t line = 0; line < figures.Lines.size(); ++line) {

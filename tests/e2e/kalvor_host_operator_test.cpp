@@ -4,6 +4,7 @@
 // on the real server.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -13,6 +14,8 @@
 
 #include "KalvorHostDemoTest.h"
 #include "support/KalvorHostRun.h"
+#include "support/PluginCopy.h"
+#include "support/TempFolder.h"
 
 using nlohmann::json;
 
@@ -57,6 +60,66 @@ const char* BrokenMenus =
     "INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY,"
     " CONNECTION_ITEM_ID) VALUES (700, 6, '1', 76);\n";
 
+// Menu 6, a clinic's menu with the mistakes operators make: a misspelt
+// variable, keys with a blank, NULL or lower-case letters, a time-out of -5 and
+// a repeat count of 0, a connection id that names no connection, an item
+// without its voice parameters and one behind it, a second item row (SEQ 1),
+// and item 680 that nothing leads to.
+const char* ClinicMenu =
+    "INSERT INTO MENUS (MENU_ID, MENU_NAME, ITEM_START_ID) VALUES (6, 'Clinic', 600);\n"
+    "INSERT INTO MENU_CONNECTIONS (CONNECTION_ID, CONNECTION_NAME) VALUES (6000, 'Main');\n"
+    "INSERT INTO MENU_CONNECTIONS (CONNECTION_ID, CONNECTION_NAME) VALUES (6100, 'Hours');\n"
+    "INSERT INTO MENU_CONNECTIONS (CONNECTION_ID, CONNECTION_NAME) VALUES (6400, 'Booked');\n"
+    "INSERT INTO MENU_CONNECTIONS (CONNECTION_ID, CONNECTION_NAME) VALUES (6500, 'Results');\n"
+    "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
+    " VALUES (600, 1, 'Welcome', 6000);\n"
+    "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
+    " VALUES (610, 2, 'Open now?', 6100);\n"
+    "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
+    " VALUES (620, 1, 'Doctor', NULL);\n"
+    "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
+    " VALUES (630, 1, 'Records', 6999);\n"
+    "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
+    " VALUES (640, 1, 'Appointments', 6400);\n"
+    "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, SEQ, MENU_SERVICE_ID, MENU_ITEM_NAME,"
+    " MENU_CONNECTION_ID) VALUES (640, 1, 1, 'Appointments (new)', 6000);\n"
+    "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
+    " VALUES (650, 1, 'Lab results', 6500);\n"
+    "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
+    " VALUES (660, 1, 'Goodbye', NULL);\n"
+    "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
+    " VALUES (670, 1, 'Lab call back', NULL);\n"
+    "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
+    " VALUES (680, 1, 'Flu season', NULL);\n"
+    "INSERT INTO MENU_VOICE_PARAMS (MENU_ITEM_ID, ITEM_SYNTHEZ_LIST, ITEM_REPEAT_COUNT,"
+    " ITEM_TIMEOUT) VALUES (600, 'Hello {NAME}, you owe {BALANSE}. {BALANCE} {NAME}', 2, 5000);\n"
+    "INSERT INTO MENU_VOICE_PARAMS (MENU_ITEM_ID, ITEM_SYNTHEZ_LIST, ITEM_REPEAT_COUNT,"
+    " ITEM_TIMEOUT) VALUES (620, 'Connecting', 0, -5);\n"
+    "INSERT INTO MENU_VOICE_PARAMS (MENU_ITEM_ID, ITEM_SYNTHEZ_LIST) VALUES (630, 'Records');\n"
+    "INSERT INTO MENU_VOICE_PARAMS (MENU_ITEM_ID, ITEM_SYNTHEZ_LIST) VALUES (640, 'Booked');\n"
+    "INSERT INTO MENU_VOICE_PARAMS (MENU_ITEM_ID, ITEM_SYNTHEZ_LIST) VALUES (660, 'Bye');\n"
+    "INSERT INTO MENU_VOICE_PARAMS (MENU_ITEM_ID, ITEM_SYNTHEZ_LIST) VALUES (670, 'Later');\n"
+    "INSERT INTO MENU_VOICE_PARAMS (MENU_ITEM_ID, ITEM_SYNTHEZ_LIST) VALUES (680, 'Flu');\n"
+    "INSERT INTO MENU_COND_PARAMS (MENU_ITEM_ID, CONDITION_PROCESSOR_NAME) VALUES (610, 'OPEN');\n"
+    "INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY,"
+    " CONNECTION_ITEM_ID) VALUES (6000, 1, '1', 610);\n"
+    "INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY,"
+    " CONNECTION_ITEM_ID) VALUES (6000, 2, '2 ', 620);\n"
+    "INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY,"
+    " CONNECTION_ITEM_ID) VALUES (6000, 3, NULL, 630);\n"
+    "INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY,"
+    " CONNECTION_ITEM_ID) VALUES (6000, 4, '3', 640);\n"
+    "INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY,"
+    " CONNECTION_ITEM_ID) VALUES (6000, 5, '4', 650);\n"
+    "INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY,"
+    " CONNECTION_ITEM_ID) VALUES (6100, 1, 'true', 620);\n"
+    "INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY,"
+    " CONNECTION_ITEM_ID) VALUES (6100, 2, 'FALSE', 660);\n"
+    "INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY,"
+    " CONNECTION_ITEM_ID) VALUES (6400, 1, '0', 660);\n"
+    "INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY,"
+    " CONNECTION_ITEM_ID) VALUES (6500, 1, '1', 670);\n";
+
 // "Ё" in UTF-8 and in Windows-1251; "中" has no Windows-1251 form.
 const std::string YoUtf8 = "\xd0\x81";
 const std::string YoCp1251 = "\xa8";
@@ -68,7 +131,7 @@ bool Contains(const std::string& text, const std::string& part) {
 
 class KalvorHostOperatorTest : public KalvorHostDemoTest {
  protected:
-  static void SetUpTestSuite() { StartDemo(BrokenMenus); }
+  static void SetUpTestSuite() { StartDemo(std::string(BrokenMenus) + ClinicMenu); }
 
   static std::string Actions(int session) {
     return Db->QueryValue(
@@ -123,6 +186,57 @@ TEST_F(KalvorHostOperatorTest,
   ASSERT_EQ(lostStart["findings"].size(), 1u) << lostStart.dump();
   EXPECT_EQ(lostStart["findings"][0]["code"], "missing-start-item");
   EXPECT_EQ(lostStart["findings"][0]["item_id"], 79);
+}
+
+TEST_F(KalvorHostOperatorTest, CheckFindsTheMistakesOfAClinicMenuInItsAnswersAndTables) {
+  json clinic = HostJson({"check", "6", "--vars", "NAME,BALANCE", "--tables"}, ExitCommandFailed);
+  std::multiset<std::pair<std::string, int>> found;
+  for (auto& finding : clinic["findings"])
+    found.insert({finding["code"].get<std::string>(), finding["item_id"].get<int>()});
+  EXPECT_EQ(found, (std::multiset<std::pair<std::string, int>>{
+                       {"unknown-variable", 600},
+                       {"blank-padded-key", 600},
+                       {"empty-key", 600},
+                       {"bad-condition-key", 610},
+                       {"condition-row-missing", 610},
+                       {"bad-timeout", 620},
+                       {"bad-repeat-count", 620},
+                       {"dead-end", 620},
+                       {"missing-connection", 630},
+                       {"missing-voice-params", 650},
+                       {"dead-end", 660},
+                       {"unchecked-item", 670},
+                       {"second-row", 640},
+                       {"unreachable-item", 680},
+                   }))
+      << clinic.dump(1);
+  EXPECT_EQ(clinic["errors"], 8);
+  EXPECT_EQ(clinic["unchecked_behind"], json::array({650}));
+
+  const auto text = Host({"check", "6", "--vars", "NAME,BALANCE", "--tables"});
+  for (const char* line : {
+           "error: voice item 600 \"Welcome\" prompts with \"{BALANSE}\", which is not among the "
+           "variables the host fills (\"NAME\", \"BALANCE\") [unknown-variable]\n",
+           "key \"2 \" to item 620: blanks around the key",
+           "connection 6000 has key \"\" to item 630: the key is empty or NULL",
+           "condition item 610 \"Open now?\": connection 6100 has key \"true\" to item 620: a "
+           "condition follows only the keys TRUE and FALSE",
+           "voice item 620 \"Doctor\" has time-out -5: ",
+           "voice item 620 \"Doctor\" has repeat count 0: ",
+           "voice item 630 \"Records\" has connection 6999, which does not exist",
+           "not checked: what lies behind item 650, whose answer failed: ",
+           "item 670 was not checked: it lies behind item 650, whose answer failed",
+           "item 640 has 2 rows in MENU_ITEMS (SEQ 0, 1): the plugin reads the first alone",
+           "item 680 is reached from no menu",
+           "menu 6: 7 items checked, 8 errors, 6 warnings\n",
+       })
+    EXPECT_TRUE(Contains(text.Output, line)) << line << "\n" << text.Output;
+  EXPECT_EQ(text.ExitStatus, ExitCommandFailed);
+
+  // Without --vars the placeholders are not judged; without --tables no table is read.
+  json plain = HostJson({"check", "6"}, ExitCommandFailed);
+  EXPECT_EQ(plain["errors"], 7);
+  EXPECT_EQ(plain["warnings"], 3);
 }
 
 TEST_F(KalvorHostOperatorTest, CheckPassesTheDemoWithItsOneDeadEndUnlessStrict) {
@@ -207,7 +321,46 @@ TEST_F(KalvorHostOperatorTest, AFailedCommandShowsItsLogLinesOnStderrAndDotKeeps
   EXPECT_EQ(dot.ExitStatus, ExitCommandFailed);
   EXPECT_EQ(dot.Output, "");
   EXPECT_TRUE(Contains(dot.Errors, "FAIL [Menu not found]")) << dot.Errors;
-  EXPECT_TRUE(Contains(dot.Errors, "menu_start_itemid")) << dot.Errors;
+  EXPECT_TRUE(Contains(dot.Errors,
+                       "\nmenu 4 has no start item (the menu does not exist, or its "
+                       "start item is empty)\n"))
+      << dot.Errors;
+
+  const auto walk = Host({"walk", "404"});
+  EXPECT_EQ(walk.ExitStatus, ExitCommandFailed);
+  EXPECT_EQ(walk.Output,
+            "menu 404 has no start item (the menu does not exist, or its start "
+            "item is empty)\n");
+
+  const auto typo = Host({"simulate", "1", "--keys", "2", "--cond", "WORK_TIMES=TRUE"});
+  EXPECT_EQ(typo.ExitStatus, ExitUsage);
+  EXPECT_TRUE(Contains(typo.Errors,
+                       "--cond \"WORK_TIMES\": no condition item of menu 1 asks for "
+                       "it (they ask for \"WORK_TIME\")"))
+      << typo.Errors;
+}
+
+TEST_F(KalvorHostOperatorTest, IniOptionServesAnotherDatabaseWithoutTouchingThePluginsFolder) {
+  // A plugin whose own ini names no reachable database: --ini alone makes it work.
+  PluginCopy plugin;
+  plugin.WriteIni("[Main]\nDBName = 127.0.0.1:/nowhere/missing.fdb\nDBUser = x\n");
+  TempFolder staging("kalvor-staging");
+  WriteWholeFile(staging / "staging.ini", ReadWholeFile(Plugin->IniPath()));
+  const auto staged = RunKalvorHost(
+      {"--plugin", plugin.LibraryPath(), "--ini", staging / "staging.ini", "walk", "1"});
+  EXPECT_EQ(staged.ExitStatus, 0) << staged.Errors;
+  EXPECT_TRUE(Contains(staged.Output, "menu 1, start item 10\n")) << staged.Output;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(
+                              std::filesystem::path(plugin.LibraryPath()).parent_path()),
+                          std::filesystem::directory_iterator()),
+            2)
+      << "the plugin's folder holds the plugin and its own ini, nothing else";
+  EXPECT_TRUE(Contains(ReadWholeFile(plugin.IniPath()), "/nowhere/missing.fdb"));
+
+  const auto missing =
+      RunKalvorHost({"--plugin", plugin.LibraryPath(), "--ini", staging / "none.ini", "walk", "1"});
+  EXPECT_NE(missing.ExitStatus, 0);
+  EXPECT_TRUE(Contains(missing.Errors, "--ini: cannot read ")) << missing.Errors;
 }
 
 }  // namespace

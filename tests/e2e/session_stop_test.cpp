@@ -11,13 +11,13 @@
 #include <string>
 #include <thread>
 
-#include "dynmenu/uPlugInDynMenuTypes.h"
 #include "support/CommandBuffers.h"
 #include "support/IsqlSession.h"
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
 #include "support/TestDatabase.h"
 #include "tPluginHost.h"
+#include "uCommandRequests.h"
 
 using namespace std::chrono_literals;
 

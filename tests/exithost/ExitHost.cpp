@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "dynmenu/uPlugInDynMenuTypes.h"
+#include "uCommandRequests.h"
 
 namespace {
 constexpr int FloodCommands = 300;

@@ -22,7 +22,7 @@ bool Has(const std::string& line, const std::string& part) {
 }  // namespace
 
 TEST(HourlyFigures, OneLinePerHourWithTheFiguresOfThatHourOnly) {
-  tHourlyFigures figures;
+  tHourlyFigures figures(4242);
   tDatabaseFigures database;
   EXPECT_FALSE(figures.CloseHourBefore(At(13, 5), database)) << "nothing counted yet";
 
@@ -39,10 +39,11 @@ TEST(HourlyFigures, OneLinePerHourWithTheFiguresOfThatHourOnly) {
 
   const auto line = figures.CloseHourBefore(At(14, 0, 1), database);
   ASSERT_TRUE(line);
-  EXPECT_TRUE(Has(*line,
-                  "Figures of 2026-12-08 13:00-13:59: commands 100=2 101=1 102=1 other=1; "
-                  "result codes 0=2 1=1 2=1 3=1 other=0; retries deadlock=2 "
-                  "connection loss=1; reconnects=4; longest queue=7; "))
+  EXPECT_TRUE(
+      Has(*line,
+          "Figures of 2026-12-08 13:00-13:59, pid 4242: commands 100=2 101=1 102=1 other=1; "
+          "result codes 0=2 1=1 2=1 3=1 other=0; retries deadlock=2 "
+          "connection loss=1; reconnects=4; longest queue=7; "))
       << *line;
   EXPECT_TRUE(Has(*line, "median=2.015 p99=250.000 max=250.000")) << *line;
   EXPECT_EQ(database.Reconnects, 0u) << "the worker's figures are taken with the line";
@@ -52,7 +53,7 @@ TEST(HourlyFigures, OneLinePerHourWithTheFiguresOfThatHourOnly) {
   const auto last = figures.CloseAt(At(14, 42, 17), database);
   ASSERT_TRUE(last);
   EXPECT_TRUE(Has(*last,
-                  "Figures of 2026-12-08 14:00-14:42:17: commands 100=0 101=0 102=1 "
+                  "Figures of 2026-12-08 14:00-14:42:17, pid 4242: commands 100=0 101=0 102=1 "
                   "other=0; result codes 0=1 1=0 2=0 3=0 other=0; retries deadlock=0 "
                   "connection loss=0; reconnects=0; longest queue=0; "))
       << *last;
@@ -62,7 +63,7 @@ TEST(HourlyFigures, OneLinePerHourWithTheFiguresOfThatHourOnly) {
   figures.CountAnswer(At(23, 30), 100, 0, 100);
   const auto night = figures.CloseHourBefore(At(6, 0, 0, 9), database);
   ASSERT_TRUE(night);
-  EXPECT_TRUE(Has(*night, "Figures of 2026-12-08 23:00-23:59: ")) << *night;
+  EXPECT_TRUE(Has(*night, "Figures of 2026-12-08 23:00-23:59, pid 4242: ")) << *night;
 }
 
 TEST(LatencyHistogram, QuantilesStayWithinAThirtySecondOfTheTimes) {

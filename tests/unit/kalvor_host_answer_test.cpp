@@ -2,10 +2,11 @@
 
 #include <cstring>
 
+#include "dynmenu/uPlugInDynMenuTypes.h"
 #include "uAnswerDecode.h"
 #include "uAnswerJson.h"
 #include "uAnswerText.h"
-#include "worker/uPlugInConst.h"
+#include "uCommandRequests.h"
 
 namespace {
 
@@ -72,13 +73,13 @@ TEST(KalvorHostAnswer, FailedItemShowsOnlyTheEnvelopeAndTheId) {
 TEST(KalvorHostAnswer, AnswersThatContradictTheirLayoutAreRefused) {
   auto start = BuildStartItemRequest(1);
   start.pop_back();
-  EXPECT_THROW(DecodeStartItemAnswer(start), tLayoutError) << "shorter than 24";
+  EXPECT_THROW(DecodeStartItemAnswer(start), tAnswerError) << "shorter than 24";
   auto grown = BuildStartItemRequest(1);
   grown.push_back(0);
-  EXPECT_THROW(DecodeStartItemAnswer(grown), tLayoutError) << "size word differs from length";
+  EXPECT_THROW(DecodeStartItemAnswer(grown), tAnswerError) << "size word differs from length";
   auto item = ItemAnswer(1, tMenuItemDesc{});
   tByteView(item.data(), 60).WriteU32(ItemDescLayout::ConnectionsCount, 1);
-  EXPECT_THROW(DecodeItemDescAnswer(item), tLayoutError);
+  EXPECT_THROW(DecodeItemDescAnswer(item), tAnswerError);
 }
 
 TEST(KalvorHostAnswer, StartItemAndActionFields) {

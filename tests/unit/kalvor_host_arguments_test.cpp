@@ -34,6 +34,9 @@ TEST(KalvorHostArguments, WrongCommandLinesAreRefused) {
   EXPECT_THROW(Parse({"item", "1", "--timeout", "0"}), tUsageError);
   EXPECT_THROW(Parse({"item", "1", "--timeout", "5s"}), tUsageError);
   EXPECT_THROW(Parse({"item", "1", "--dot"}), tUsageError);
+  EXPECT_THROW(Parse({"walk", "1", "--vars", "NAME"}), tUsageError) << "--vars belongs to check";
+  EXPECT_THROW(Parse({"walk", "1", "--tables"}), tUsageError) << "--tables belongs to check";
+  EXPECT_THROW(Parse({"walk", "1", "--ini"}), tUsageError) << "--ini needs a file";
 }
 
 TEST(KalvorHostArguments, HelpNeedsNothingElse) {

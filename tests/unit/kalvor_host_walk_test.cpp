@@ -3,10 +3,11 @@
 #include <cstring>
 #include <map>
 
+#include "dynmenu/uPlugInDynMenuTypes.h"
+#include "uCommandRequests.h"
 #include "uMenuDot.h"
 #include "uMenuTree.h"
 #include "uMenuWalk.h"
-#include "worker/uPlugInConst.h"
 
 namespace {
 

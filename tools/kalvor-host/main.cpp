@@ -1,48 +1,66 @@
 // kalvor-host: drives a Kalvor plugin from the command line the way a host does.
 #include <iostream>
+#include <optional>
 
-#include "dynmenu/uByteView.h"
+#include "tConsoleStream.h"
+#include "tStagedPlugin.h"
+#include "uAnswerReader.h"
 #include "uExitStatus.h"
 #include "uHostCommands.h"
+#include "uSystem.h"
 
 namespace {
 
-int Fail(int status, const std::string& message) {
-  std::cerr << "kalvor-host: " << message << "\n";
+int Fail(std::ostream& err, int status, const std::string& message) {
+  err << "kalvor-host: " << message << "\n";
   return status;
 }
 
-int Run(const std::vector<std::string>& arguments) {
+int Run(const std::vector<std::string>& arguments, std::ostream& err) {
   const auto options = ParseArguments(arguments);
+  // JSON and DOT are UTF-8 whatever the console, as their readers expect.
+  tConsoleStream console(std::cout);
+  std::ostream& out = options.Json || options.Dot ? std::cout : console;
   if (options.Help) {
-    std::cout << HelpText(options.Subcommand);
+    out << HelpText(options.Subcommand);
     return Exit_Success;
   }
   CheckOperands(options);
-  const std::string plugin = options.PluginPath.empty() ? DefaultPluginPath() : options.PluginPath;
-  tHostSession session(plugin, options.Timeout, std::cerr);
-  const int status = RunSubcommand(options, session, std::cout, std::cerr);
+  tHostOptions run = options;
+  run.PluginPath = options.PluginPath.empty() ? DefaultPluginPath() : options.PluginPath;
+  // Declared before the session, so the plugin is unloaded before its copy goes.
+  std::optional<tStagedPlugin> staged;
+  if (!options.IniPath.empty()) staged.emplace(run.PluginPath, options.IniPath);
+  if (run.IniPath.empty()) run.IniPath = IniBeside(run.PluginPath);
+  tHostSession session(staged ? staged->PluginPath() : run.PluginPath, options.Timeout, err);
+  const int status = RunSubcommand(run, session, out, err);
   // check and simulate say themselves what failed.
   const bool explained = options.Subcommand == "check" || options.Subcommand == "simulate";
   if (status == Exit_CommandFailed && !explained)
-    std::cerr << "kalvor-host: the answer reports a failure\n";
+    err << "kalvor-host: the answer reports a failure\n";
   return status;
+}
+
+int RunReporting(const std::vector<std::string>& arguments, std::ostream& err) {
+  try {
+    return Run(arguments, err);
+  } catch (const tUsageError& error) {
+    return Fail(err, Exit_Usage,
+                std::string(error.what()) + "\n(kalvor-host --help lists the usage)");
+  } catch (const tCallbackTimeout& error) {
+    return Fail(err, Exit_Timeout, error.what());
+  } catch (const tHostError& error) {
+    return Fail(err, Exit_PluginError, error.what());
+  } catch (const tAnswerError& error) {
+    return Fail(err, Exit_BadAnswer, std::string("malformed answer: ") + error.what());
+  } catch (const std::exception& error) {
+    return Fail(err, Exit_CommandFailed, error.what());
+  }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  try {
-    return Run(std::vector<std::string>(argv + 1, argv + argc));
-  } catch (const tUsageError& error) {
-    return Fail(Exit_Usage, std::string(error.what()) + "\n(kalvor-host --help lists the usage)");
-  } catch (const tCallbackTimeout& error) {
-    return Fail(Exit_Timeout, error.what());
-  } catch (const tHostError& error) {
-    return Fail(Exit_PluginError, error.what());
-  } catch (const tLayoutError& error) {
-    return Fail(Exit_BadAnswer, std::string("malformed answer: ") + error.what());
-  } catch (const std::exception& error) {
-    return Fail(Exit_CommandFailed, error.what());
-  }
+  tConsoleStream err(std::cerr);
+  return RunReporting(CommandLineArguments(argc, argv), err);
 }

@@ -5,12 +5,19 @@
 #include <filesystem>
 
 #include "uCp1251.h"
+#include "uSystem.h"
+
+namespace {
+// What Command_Plugin returns.
+constexpr int32_t CommandQueued = 0;
+constexpr int32_t CommandNoSession = 1;
+}  // namespace
 
 // Beside the tool in a build tree; under lib/kalvor/ once installed.
 std::string DefaultPluginPath() {
-  const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path();
-  const auto besideTool = folder / "Kalvor.so";
-  const auto installed = folder.parent_path() / "lib" / "kalvor" / "Kalvor.so";
+  const auto folder = ProgramPath().parent_path();
+  const auto besideTool = folder / PluginFileName();
+  const auto installed = folder.parent_path() / "lib" / "kalvor" / PluginFileName();
   if (!std::filesystem::exists(besideTool) && std::filesystem::exists(installed))
     return installed.string();
   return besideTool.string();
@@ -30,10 +37,10 @@ std::vector<uint8_t> tHostSession::Send(int32_t commandId, const std::vector<uin
   FailureLog = {};
   Log.Mark();
   const int32_t queued = Host.Command(commandId, buffer);
-  if (queued != 0)
+  if (queued != CommandQueued)
     throw tHostError("Command_Plugin refused command " + std::to_string(commandId) + " with " +
                      std::to_string(queued) +
-                     (queued == 1 ? " (no session)" : " (buffer not copied)"));
+                     (queued == CommandNoSession ? " (no session)" : " (buffer not copied)"));
   auto answer = Host.WaitAnswer(Timeout);
   if (!answer) {
     ShowReasons(commandId);

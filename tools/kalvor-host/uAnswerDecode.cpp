@@ -1,26 +1,26 @@
 #include "uAnswerDecode.h"
 
-#include "worker/uPlugInConst.h"
+#include <kalvor/menu_commands.h>
 
 namespace {
 
-tConstByteView ViewOf(const std::vector<uint8_t>& answer) {
-  return tConstByteView(answer.data(), static_cast<uint32_t>(answer.size()));
+tAnswerReader ReaderOf(const std::vector<uint8_t>& answer) {
+  return tAnswerReader(answer.data(), static_cast<uint32_t>(answer.size()));
 }
 
 // The envelope of a buffer that must hold at least minimum bytes.
 tEnvelope DecodeEnvelopeOf(const std::vector<uint8_t>& answer, uint32_t minimum) {
   if (answer.size() < minimum)
-    throw tLayoutError("answer of " + std::to_string(answer.size()) + " bytes is shorter than " +
+    throw tAnswerError("answer of " + std::to_string(answer.size()) + " bytes is shorter than " +
                        std::to_string(minimum));
-  const auto view = ViewOf(answer);
+  const auto reader = ReaderOf(answer);
   tEnvelope envelope;
-  envelope.Size = view.ReadU32(EnvelopeSizeOffset);
-  envelope.Command = view.ReadI32(EnvelopeCommandOffset);
-  envelope.Outcome = view.ReadI32(EnvelopeOutcomeOffset);
-  envelope.ResultCode = view.ReadI32(EnvelopeResultCodeOffset);
+  envelope.Size = reader.U32(KALVOR_ENVELOPE_SIZE);
+  envelope.Command = reader.I32(KALVOR_ENVELOPE_COMMAND);
+  envelope.Outcome = reader.I32(KALVOR_ENVELOPE_OUTCOME);
+  envelope.ResultCode = reader.I32(KALVOR_ENVELOPE_RESULT_CODE);
   if (envelope.Size != answer.size())
-    throw tLayoutError("size word " + std::to_string(envelope.Size) + " differs from the " +
+    throw tAnswerError("size word " + std::to_string(envelope.Size) + " differs from the " +
                        std::to_string(answer.size()) + " bytes handed back");
   return envelope;
 }
@@ -29,13 +29,13 @@ tEnvelope DecodeEnvelopeOf(const std::vector<uint8_t>& answer, uint32_t minimum)
 
 std::string ResultMeaning(int32_t resultCode) {
   switch (resultCode) {
-    case Result_Success:
+    case KALVOR_RESULT_SUCCESS:
       return "success";
-    case Result_ProcessingFailed:
+    case KALVOR_RESULT_PROCESSING_FAILED:
       return "processing failed";
-    case Result_TooSmallOrNotFound:
+    case KALVOR_RESULT_TOO_SMALL_OR_NOT_FOUND:
       return "buffer too small, or not found";
-    case Result_UnknownCommand:
+    case KALVOR_RESULT_UNKNOWN_COMMAND:
       return "command not recognised";
     default:
       return "unknown result code";
@@ -43,36 +43,38 @@ std::string ResultMeaning(int32_t resultCode) {
 }
 
 tEnvelope DecodeEnvelope(const std::vector<uint8_t>& answer) {
-  return DecodeEnvelopeOf(answer, EnvelopeSize);
+  return DecodeEnvelopeOf(answer, KALVOR_ENVELOPE_LENGTH);
 }
 
 tStartItemAnswer DecodeStartItemAnswer(const std::vector<uint8_t>& answer) {
   tStartItemAnswer start;
-  start.Envelope = DecodeEnvelopeOf(answer, StartItemLayout::MinSize);
-  start.MenuId = ReadMenuId(ViewOf(answer));
-  start.MenuStartItemId = ReadMenuStartItemId(ViewOf(answer));
+  start.Envelope = DecodeEnvelopeOf(answer, KALVOR_START_ITEM_LENGTH);
+  const auto reader = ReaderOf(answer);
+  start.MenuId = reader.I32(KALVOR_START_ITEM_MENU_ID);
+  start.MenuStartItemId = reader.I32(KALVOR_START_ITEM_START_ITEM_ID);
   return start;
 }
 
 tActionAnswer DecodeActionAnswer(const std::vector<uint8_t>& answer) {
   tActionAnswer action;
-  action.Envelope = DecodeEnvelopeOf(answer, ActionLayout::MinSize);
-  const auto view = ViewOf(answer);
-  action.ItemKeyOffset = view.ReadU32(ActionLayout::ItemKeyOffset);
-  action.ItemKeyLength = view.ReadU32(ActionLayout::ItemKeyLength);
-  if (ActionKeyFits(view)) {
-    const auto request = ReadActionRequest(view);
-    action.ItemKey = request.ItemKey;
-  }
-  action.SessionId = view.ReadI32(ActionLayout::SessionId);
-  action.ItemId = view.ReadI32(ActionLayout::ItemId);
+  action.Envelope = DecodeEnvelopeOf(answer, KALVOR_ACTION_LENGTH);
+  const auto reader = ReaderOf(answer);
+  action.ItemKeyOffset = reader.U32(KALVOR_ACTION_ITEM_KEY_OFFSET);
+  action.ItemKeyLength = reader.U32(KALVOR_ACTION_ITEM_KEY_LENGTH);
+  if (action.ItemKeyLength == 0)
+    action.ItemKey = std::string();
+  else if (reader.Holds(action.ItemKeyOffset, action.ItemKeyLength))
+    action.ItemKey = reader.Bytes(action.ItemKeyOffset, action.ItemKeyLength);
+  action.SessionId = reader.I32(KALVOR_ACTION_SESSION_ID);
+  action.ItemId = reader.I32(KALVOR_ACTION_ITEM_ID);
   return action;
 }
 
 tItemDescAnswer DecodeItemDescAnswer(const std::vector<uint8_t>& answer) {
   tItemDescAnswer desc;
-  desc.Envelope = DecodeEnvelopeOf(answer, ItemDescLayout::MinSize);
-  desc.MenuItemId = ReadMenuItemId(ViewOf(answer));
-  if (desc.Envelope.Succeeded()) desc.Item = DecodeMenuItemAnswer(ViewOf(answer));
+  desc.Envelope = DecodeEnvelopeOf(answer, KALVOR_ITEM_LENGTH);
+  const auto reader = ReaderOf(answer);
+  desc.MenuItemId = reader.I32(KALVOR_ITEM_MENU_ITEM_ID);
+  if (desc.Envelope.Succeeded()) desc.Item = DecodeMenuItemAnswer(reader);
   return desc;
 }

@@ -1,12 +1,14 @@
 // The answers of the three menu commands as the host receives them.
 #pragma once
 
+#include <kalvor/menu_commands.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "dynmenu/uPlugInDynMenuTypes.h"
+#include "uMenuItemAnswer.h"
 #include "uMissingCause.h"
 
 struct tEnvelope {
@@ -45,7 +47,7 @@ struct tItemDescAnswer {
 // The meaning of a result code, as the host documentation words it.
 std::string ResultMeaning(int32_t resultCode);
 
-// Each raises tLayoutError when the buffer is too short for its layout, its
+// Each raises tAnswerError when the buffer is too short for its layout, its
 // size word differs from its length, or (command 101) its fields contradict.
 tEnvelope DecodeEnvelope(const std::vector<uint8_t>& answer);
 tStartItemAnswer DecodeStartItemAnswer(const std::vector<uint8_t>& answer);

@@ -65,9 +65,14 @@ std::string MenuItemText(const tMenuItemAnswer& item) {
 }  // namespace
 
 std::string KindName(int32_t serviceId) {
-  if (serviceId == MenuService_Voice) return "voice";
-  if (serviceId == MenuService_Condition) return "condition";
+  if (serviceId == KALVOR_SERVICE_VOICE) return "voice";
+  if (serviceId == KALVOR_SERVICE_CONDITION) return "condition";
   return "service " + Number(serviceId);
+}
+
+std::string ItemTitle(int32_t itemId, const tMenuItemAnswer& item) {
+  return KindName(item.ServiceId) + " item " + Number(itemId) + " " +
+         QuotedText(item.ItemName.Bytes);
 }
 
 std::string QuotedText(const std::string& cp1251) {
@@ -112,9 +117,17 @@ std::string ActionText(const tActionAnswer& answer) {
 std::string FailureSummary(const tItemDescAnswer& answer) {
   const std::string code = "result code " + Number(answer.Envelope.ResultCode);
   if (answer.Missing) return MissingCauseText(*answer.Missing) + " (" + code + ")";
-  const bool notFound = answer.Envelope.ResultCode == Result_TooSmallOrNotFound;
+  const bool notFound = answer.Envelope.ResultCode == KALVOR_RESULT_TOO_SMALL_OR_NOT_FOUND;
   return std::string(notFound ? "not found (" : "not read (") + code + ", " +
          ResultMeaning(answer.Envelope.ResultCode) + ")";
+}
+
+std::string StartFailureText(const tStartItemAnswer& answer) {
+  const std::string menu = "menu " + Number(answer.MenuId);
+  if (answer.Envelope.ResultCode == KALVOR_RESULT_TOO_SMALL_OR_NOT_FOUND)
+    return menu + " has no start item (the menu does not exist, or its start item is empty)";
+  return menu + ": command 100 failed with result code " + Number(answer.Envelope.ResultCode) +
+         " (" + ResultMeaning(answer.Envelope.ResultCode) + ")";
 }
 
 std::string ItemDescText(const tItemDescAnswer& answer) {

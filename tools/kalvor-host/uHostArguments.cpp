@@ -21,7 +21,7 @@ const std::map<std::string, std::string> SubcommandHelp = {
      "with no Windows-1251 form is refused); use \"\" for an empty key.\n"
      "  --raw-key HEX   send these bytes as the key, as they are (e.g. c0 for A)\n"},
     {"check",
-     "usage: kalvor-host [options] check MENU_ID [--strict]\n"
+     "usage: kalvor-host [options] check MENU_ID [--strict] [--vars NAME,...] [--tables]\n"
      "Checks a menu through the plugin's own commands 100 and 101, item by item\n"
      "from the start item along every connection row, and prints one line per\n"
      "finding. Errors: no start item, or one that does not exist; a row leading\n"
@@ -29,11 +29,20 @@ const std::map<std::string, std::string> SubcommandHelp = {
      "are missing; an item of unknown kind; a connection without rows; two rows\n"
      "of one connection with the same key. Warnings: an item without connection\n"
      "rows (a dead end, fine where it ends the call); a condition item without a\n"
-     "TRUE or FALSE row. Whether an item or only its parameters are missing is\n"
-     "read from the plugin's log. Items that no row leads to from the start item\n"
-     "cannot be reached through the commands and are not checked.\n"
+     "TRUE or FALSE row. Errors in an item's own fields: an empty (or NULL) key,\n"
+     "a key with blanks around it, a condition key other than TRUE or FALSE, a\n"
+     "time-out below 0 (other than empty), a repeat count below 1, a connection\n"
+     "that does not exist, and with --vars a {NAME} in a prompt that the host\n"
+     "does not fill. Whether an item or only its parameters are missing is read\n"
+     "from the plugin's log; behind an item whose parameters are missing nothing\n"
+     "can be checked through the commands, and the report says so.\n"
      "exit status 1 when there is an error (or, with --strict, a warning).\n"
-     "  --strict   warnings fail the check as well\n"},
+     "  --strict          warnings fail the check as well\n"
+     "  --vars LIST       the variables the host fills into prompts, e.g. BALANCE,NAME\n"
+     "  --tables          also read the menu tables of the demo schema (sql/schema.sql)\n"
+     "                    directly, with the ini's DBName, DBUser and DBPWD: items that\n"
+     "                    nothing leads to, items left unchecked behind a failed one,\n"
+     "                    second rows (SEQ) the plugin never reads\n"},
     {"simulate",
      "usage: kalvor-host [options] simulate MENU_ID --keys K1,K2,... [--cond NAME=VALUE ...]\n"
      "                                   [--session N] [--dry-run]\n"
@@ -65,8 +74,11 @@ const std::map<std::string, std::string> SubcommandHelp = {
 
 const char* const CommonHelp =
     "\noptions:\n"
-    "  --plugin PATH   plugin file to load (default: Kalvor.so beside kalvor-host,\n"
+    "  --plugin PATH   plugin file to load (default: Kalvor.so, or Kalvor.dll on\n"
+    "                  Windows, beside kalvor-host,\n"
     "                  else ../lib/kalvor/Kalvor.so once installed)\n"
+    "  --ini FILE      configuration to use in place of the ini beside the plugin\n"
+    "                  (the plugin is loaded from a private copy beside a copy of FILE)\n"
     "  --timeout MS    how long to wait for each callback (default 10000)\n"
     "  --json          print the answer as JSON, texts as UTF-8 strings\n"
     "  --help          show this help\n"
@@ -84,7 +96,7 @@ const char* const OverviewHelp =
     "  item ITEM_ID                     description of an item (command 101)\n"
     "  action SESSION_ID ITEM_ID KEY    record an action (command 102)\n"
     "  walk MENU_ID [--dot]             the whole menu as a tree or a DOT graph\n"
-    "  check MENU_ID [--strict]         find the faults of a menu\n"
+    "  check MENU_ID [--strict]         find the faults of a menu (--vars, --tables)\n"
     "  simulate MENU_ID --keys ...      play a caller through the menu\n"
     "  raw COMMAND HEX                  any buffer, answer in hex\n"
     "\n'kalvor-host SUBCOMMAND --help' tells more about one of them.\n";
@@ -116,8 +128,14 @@ void ApplyOption(tHostOptions& options, const std::vector<std::string>& argument
     options.PluginPath = ValueOf(arguments, at);
   else if (option == "--timeout")
     options.Timeout = ParseTimeout(ValueOf(arguments, at));
+  else if (option == "--ini")
+    options.IniPath = ValueOf(arguments, at);
   else if (option == "--strict")
     options.Strict = true;
+  else if (option == "--vars")
+    options.Variables = ValueOf(arguments, at);
+  else if (option == "--tables")
+    options.Tables = true;
   else if (option == "--keys")
     options.Keys = ValueOf(arguments, at);
   else if (option == "--cond")
@@ -167,6 +185,8 @@ tHostOptions ParseArguments(const std::vector<std::string>& arguments) {
     throw tUsageError("unknown subcommand " + options.Subcommand);
   RequireOwner(options.Dot, "--dot", options.Subcommand, "walk");
   RequireOwner(options.Strict, "--strict", options.Subcommand, "check");
+  RequireOwner(options.Variables.has_value(), "--vars", options.Subcommand, "check");
+  RequireOwner(options.Tables, "--tables", options.Subcommand, "check");
   const bool simulating = !options.Keys.empty() || !options.Conditions.empty() ||
                           options.SessionId.has_value() || options.DryRun;
   RequireOwner(simulating, "--keys, --cond, --session and --dry-run", options.Subcommand,

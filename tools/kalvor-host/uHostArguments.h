@@ -18,11 +18,14 @@ struct tHostOptions {
   std::string Subcommand;             // empty with a bare --help
   std::vector<std::string> Operands;  // checked by the subcommand
   std::string PluginPath;             // empty: the Kalvor.so beside the tool
+  std::string IniPath;                // empty: the ini beside the plugin
   std::chrono::milliseconds Timeout{10000};
   bool Json = false;
   bool Dot = false;
   bool Help = false;
   bool Strict = false;                   // check: warnings fail too
+  std::optional<std::string> Variables;  // check: comma-separated names the host fills
+  bool Tables = false;                   // check: read the demo schema's tables too
   std::string Keys;                      // simulate: comma-separated key presses
   std::vector<std::string> Conditions;   // simulate: NAME=VALUE, as typed
   std::optional<int32_t> SessionId;      // simulate: session of the recorded actions

@@ -2,17 +2,21 @@
 
 #include <ctime>
 #include <limits>
+#include <set>
 
 #include "uAnswerJson.h"
 #include "uAnswerText.h"
 #include "uCallReport.h"
 #include "uCheckReport.h"
+#include "uCommandRequests.h"
 #include "uCp1251.h"
 #include "uExitStatus.h"
 #include "uHex.h"
 #include "uJson.h"
 #include "uMenuDot.h"
+#include "uMenuTables.h"
 #include "uMenuTree.h"
+#include "uTableFindings.h"
 
 namespace {
 
@@ -45,15 +49,15 @@ std::string ActionKey(const tHostOptions& options) {
 
 tItemDescAnswer FetchItem(tHostSession& session, int32_t itemId) {
   auto answer =
-      DecodeItemDescAnswer(session.Send(DynMenuCmd_GetMenuItemDesc, BuildMenuItemRequest(itemId)));
-  if (answer.Envelope.ResultCode == Result_TooSmallOrNotFound)
+      DecodeItemDescAnswer(session.Send(KALVOR_CMD_GET_ITEM_DESC, BuildMenuItemRequest(itemId)));
+  if (answer.Envelope.ResultCode == KALVOR_RESULT_TOO_SMALL_OR_NOT_FOUND)
     answer.Missing = MissingCauseOf(itemId, session.LastFailureLog().Lines);
   return answer;
 }
 
 tStartItemAnswer FetchStart(tHostSession& session, int32_t menuId) {
   return DecodeStartItemAnswer(
-      session.Send(DynMenuCmd_GetStartMenuItem, BuildStartItemRequest(menuId)));
+      session.Send(KALVOR_CMD_GET_START_ITEM, BuildStartItemRequest(menuId)));
 }
 
 tMenuGraph WalkFrom(tHostSession& session, const tStartItemAnswer& start) {
@@ -76,7 +80,7 @@ int Item(const tHostOptions& options, tHostSession& session, std::ostream& out) 
 int Action(const tHostOptions& options, tHostSession& session, std::ostream& out) {
   const auto request = BuildActionRequest(Operand(options, 0, "SESSION_ID"),
                                           Operand(options, 1, "ITEM_ID"), ActionKey(options));
-  const auto answer = DecodeActionAnswer(session.Send(DynMenuCmd_PostMenuAction, request));
+  const auto answer = DecodeActionAnswer(session.Send(KALVOR_CMD_POST_ACTION, request));
   out << (options.Json ? ActionJson(answer) + "\n" : ActionText(answer));
   return StatusOf(answer.Envelope);
 }
@@ -95,8 +99,8 @@ int Walk(const tHostOptions& options, tHostSession& session, std::ostream& out, 
   const auto start = FetchStart(session, Operand(options, 0, "MENU_ID"));
   if (!start.Envelope.Succeeded()) {
     // Only DOT ever reaches stdout with --dot.
-    (options.Dot ? err : out) << (options.Json ? StartItemJson(start) + "\n"
-                                               : StartItemText(start));
+    (options.Dot ? err : out) << (options.Json ? StartItemJson(start) : StartFailureText(start))
+                              << "\n";
     return Exit_CommandFailed;
   }
   const auto graph = WalkFrom(session, start);
@@ -107,10 +111,28 @@ int Walk(const tHostOptions& options, tHostSession& session, std::ostream& out, 
   return graph.AllFound() ? Exit_Success : Exit_CommandFailed;
 }
 
+tKnownVariables KnownVariables(const tHostOptions& options) {
+  if (!options.Variables) return std::nullopt;
+  std::vector<std::string> names;
+  for (const auto& name : SplitKeys(*options.Variables))
+    if (!name.empty()) names.push_back(TypedText(name, "--vars"));
+  return names;
+}
+
+tMenuCheck CheckWalked(const tHostOptions& options, tHostSession& session,
+                       const tStartItemAnswer& start) {
+  const auto graph = WalkFrom(session, start);
+  auto check = CheckMenu(graph, KnownVariables(options));
+  if (options.Tables)
+    for (auto& finding : TableFindings(ReadMenuTables(options.IniPath), graph, check))
+      check.Findings.push_back(std::move(finding));
+  return check;
+}
+
 int Check(const tHostOptions& options, tHostSession& session, std::ostream& out) {
   const auto start = FetchStart(session, Operand(options, 0, "MENU_ID"));
   const auto check =
-      start.Envelope.Succeeded() ? CheckMenu(WalkFrom(session, start)) : CheckWithoutStart(start);
+      start.Envelope.Succeeded() ? CheckWalked(options, session, start) : CheckWithoutStart(start);
   out << (options.Json ? CheckJson(check) + "\n" : CheckText(check));
   const bool failed = check.Count(tSeverity::Error) != 0 ||
                       (options.Strict && check.Count(tSeverity::Warning) != 0);
@@ -139,6 +161,20 @@ tCallPlan PlanOf(const tHostOptions& options) {
   return plan;
 }
 
+// A --cond name that no condition item of the menu asks for is a typing mistake.
+void RequireKnownConditions(const tCallPlan& plan, const tMenuGraph& graph) {
+  std::set<std::string> known;
+  for (const auto& answer : graph.Items)
+    if (answer.Item && answer.Item->Condition) known.insert(answer.Item->Condition->Plugin.Bytes);
+  std::string list;
+  for (const auto& name : known) list += (list.empty() ? "" : ", ") + QuotedText(name);
+  for (const auto& [name, value] : plan.Conditions)
+    if (!known.contains(name))
+      throw tUsageError("--cond " + QuotedText(name) + ": no condition item of menu " +
+                        std::to_string(plan.MenuId) + " asks for it (they ask for " +
+                        (list.empty() ? std::string("none") : list) + ")");
+}
+
 int32_t SessionOf(const tHostOptions& options) {
   if (options.SessionId) return *options.SessionId;
   return static_cast<int32_t>(std::time(nullptr) % std::numeric_limits<int32_t>::max());
@@ -149,15 +185,15 @@ int Simulate(const tHostOptions& options, tHostSession& session, std::ostream& o
   const tCallHeader header{plan.MenuId, SessionOf(options), options.DryRun};
   const auto start = FetchStart(session, plan.MenuId);
   if (!start.Envelope.Succeeded()) {
-    out << (options.Json ? StartItemJson(start) + "\n" : StartItemText(start));
+    out << (options.Json ? StartItemJson(start) : StartFailureText(start)) << "\n";
     return Exit_CommandFailed;
   }
+  if (!plan.Conditions.empty()) RequireKnownConditions(plan, WalkFrom(session, start));
   tKeyRecorder recorder;
   if (!options.DryRun)
     recorder = [&](int32_t itemId, const std::string& key) {
       const auto request = BuildActionRequest(header.SessionId, itemId, key);
-      return DecodeActionAnswer(session.Send(DynMenuCmd_PostMenuAction, request))
-          .Envelope.Succeeded();
+      return DecodeActionAnswer(session.Send(KALVOR_CMD_POST_ACTION, request)).Envelope.Succeeded();
     };
   const auto call = SimulateCall(
       plan, start.MenuStartItemId,

@@ -11,12 +11,17 @@ std::string Id(int32_t itemId) {
 }
 
 std::string Named(const tMenuItemAnswer& item, int32_t itemId) {
-  return KindName(item.ServiceId) + " item " + Id(itemId) + " " + QuotedText(item.ItemName.Bytes);
+  return ItemTitle(itemId, item);
+}
+
+void Append(std::vector<tFinding>& to, std::vector<tFinding> findings) {
+  for (auto& finding : findings) to.push_back(std::move(finding));
 }
 
 class tChecker {
  public:
-  explicit tChecker(const tMenuGraph& graph) : Graph(graph) {
+  tChecker(const tMenuGraph& graph, const tKnownVariables& variables)
+      : Graph(graph), Variables(variables) {
     Result.MenuId = graph.MenuId;
     Result.StartItemId = graph.StartItemId;
     Result.ItemsChecked = graph.Items.size();
@@ -39,11 +44,14 @@ class tChecker {
 
   void CheckMissing(const tItemDescAnswer& answer) {
     const int32_t id = answer.MenuItemId;
-    if (answer.Envelope.ResultCode != Result_TooSmallOrNotFound) {
+    if (answer.Envelope.ResultCode != KALVOR_RESULT_TOO_SMALL_OR_NOT_FOUND) {
       Add(tSeverity::Error, "unreadable-item", id, "item " + Id(id) + " " + FailureSummary(answer));
+      Result.UncheckedBehind.push_back(id);
       return;
     }
     const tMissingCause cause = answer.Missing.value_or(tMissingCause::Unknown);
+    if (cause == tMissingCause::VoiceParams || cause == tMissingCause::ConditionParams)
+      Result.UncheckedBehind.push_back(id);
     if (cause == tMissingCause::VoiceParams)
       Add(tSeverity::Error, "missing-voice-params", id,
           "item " + Id(id) + " " + MissingCauseText(cause));
@@ -69,24 +77,36 @@ class tChecker {
   }
 
   void CheckItem(int32_t id, const tMenuItemAnswer& item) {
-    const bool voice = item.ServiceId == MenuService_Voice;
-    const bool condition = item.ServiceId == MenuService_Condition;
+    const bool voice = item.ServiceId == KALVOR_SERVICE_VOICE;
+    const bool condition = item.ServiceId == KALVOR_SERVICE_CONDITION;
     if (!voice && !condition)
       Add(tSeverity::Error, "unknown-kind", id,
           "item " + Id(id) + " " + QuotedText(item.ItemName.Bytes) + " is of unknown kind " +
               Id(item.ServiceId));
     if (item.ConnectionId != KALVOR_NO_CONNECTION && item.Rows.empty())
-      Add(tSeverity::Error, "empty-connection", id,
-          Named(item, id) + " has connection " + Id(item.ConnectionId) + " " +
-              QuotedText(item.ConnectionName.Bytes) + ", which has no rows");
+      CheckEmptyConnection(id, item);
     if (item.ConnectionId == KALVOR_NO_CONNECTION && (voice || condition))
       Add(tSeverity::Warning, "dead-end", id,
           Named(item, id) + " has no connection rows: a dead end (fine where it ends the call)");
     CheckDuplicateKeys(id, item);
+    Append(Result.Findings, KeyFindings(id, item));
+    Append(Result.Findings, VoiceFindings(id, item, Variables));
     if (condition && !item.Rows.empty()) {
       CheckConditionRow(id, item, "TRUE");
       CheckConditionRow(id, item, "FALSE");
     }
+  }
+
+  // The connection's name comes from its own table: none and no rows is no connection at all.
+  void CheckEmptyConnection(int32_t id, const tMenuItemAnswer& item) {
+    if (item.ConnectionName.Bytes.empty())
+      Add(tSeverity::Error, "missing-connection", id,
+          Named(item, id) + " has connection " + Id(item.ConnectionId) +
+              ", which does not exist (no name and no rows)");
+    else
+      Add(tSeverity::Error, "empty-connection", id,
+          Named(item, id) + " has connection " + Id(item.ConnectionId) + " " +
+              QuotedText(item.ConnectionName.Bytes) + ", which has no rows");
   }
 
   void CheckDuplicateKeys(int32_t id, const tMenuItemAnswer& item) {
@@ -109,6 +129,7 @@ class tChecker {
   }
 
   const tMenuGraph& Graph;
+  const tKnownVariables& Variables;
   tMenuCheck Result;
 };
 
@@ -124,18 +145,12 @@ size_t tMenuCheck::Count(tSeverity severity) const {
 tMenuCheck CheckWithoutStart(const tStartItemAnswer& start) {
   tMenuCheck check;
   check.MenuId = start.MenuId;
-  const bool missing = start.Envelope.ResultCode == Result_TooSmallOrNotFound;
-  const std::string message =
-      missing ? "menu " + Id(start.MenuId) +
-                    " has no start item (the menu does not exist, or its start item is empty)"
-              : "menu " + Id(start.MenuId) + ": command 100 failed with result code " +
-                    Id(start.Envelope.ResultCode) + " (" +
-                    ResultMeaning(start.Envelope.ResultCode) + ")";
-  check.Findings.push_back(
-      {tSeverity::Error, missing ? "no-start-item" : "unreadable-menu", start.MenuId, message});
+  const bool missing = start.Envelope.ResultCode == KALVOR_RESULT_TOO_SMALL_OR_NOT_FOUND;
+  check.Findings.push_back({tSeverity::Error, missing ? "no-start-item" : "unreadable-menu",
+                            start.MenuId, StartFailureText(start)});
   return check;
 }
 
-tMenuCheck CheckMenu(const tMenuGraph& graph) {
-  return tChecker(graph).Run();
+tMenuCheck CheckMenu(const tMenuGraph& graph, const tKnownVariables& variables) {
+  return tChecker(graph, variables).Run();
 }

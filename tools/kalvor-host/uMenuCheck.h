@@ -6,22 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "uFinding.h"
+#include "uItemFindings.h"
 #include "uMenuWalk.h"
-
-enum class tSeverity { Error, Warning };
-
-struct tFinding {
-  tSeverity Severity = tSeverity::Error;
-  std::string Code;     // stable name for scripts: "missing-item", "dead-end", ...
-  int32_t ItemId = 0;   // the item the finding is about
-  std::string Message;  // UTF-8
-};
 
 struct tMenuCheck {
   int32_t MenuId = 0;
   std::optional<int32_t> StartItemId;  // absent when command 100 found none
   size_t ItemsChecked = 0;
   std::vector<tFinding> Findings;
+  // Items whose answer failed after the item was found: the items their
+  // connection leads to are unknown, so nothing behind them was checked.
+  std::vector<int32_t> UncheckedBehind;
 
   size_t Count(tSeverity severity) const;
 };
@@ -29,4 +25,4 @@ struct tMenuCheck {
 // A menu whose command 100 failed: its one finding.
 tMenuCheck CheckWithoutStart(const tStartItemAnswer& start);
 // Every item of the walk, in the order it was asked for.
-tMenuCheck CheckMenu(const tMenuGraph& graph);
+tMenuCheck CheckMenu(const tMenuGraph& graph, const tKnownVariables& variables);

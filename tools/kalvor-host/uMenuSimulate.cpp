@@ -50,7 +50,7 @@ class tCaller {
   // One move from the current item; false when the call ends there.
   bool Step() {
     const auto& item = *Current().Item;
-    if (item.ServiceId == MenuService_Condition) return FollowCondition(item);
+    if (item.ServiceId == KALVOR_SERVICE_CONDITION) return FollowCondition(item);
     if (NextKey == Plan.Keys.size()) return false;
     return FollowKey(item, Plan.Keys[NextKey]);
   }

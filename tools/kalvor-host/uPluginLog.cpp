@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "uSystem.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -52,16 +54,14 @@ std::string Resolved(const std::string& path) {
 
 tPluginLog::tPluginLog(const std::string& pluginPath) {
   std::error_code error;
-  Folder = fs::read_symlink("/proc/self/exe", error).parent_path().string();
+  Folder = ProgramPath().parent_path().string();
   ModuleNames.push_back(fs::path(pluginPath).filename().string());
   const auto target = fs::canonical(pluginPath, error).filename().string();
   if (!error && target != ModuleNames.front()) ModuleNames.push_back(target);
 }
 
 std::string tPluginLog::CurrentPath(const std::string& moduleName) const {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = LocalNow();
   char day[16];
   char hour[8];
   std::strftime(day, sizeof day, "%Y_%m_%d", &local);

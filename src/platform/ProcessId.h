@@ -1,0 +1,6 @@
+// The number the operating system gives the running process.
+#pragma once
+
+#include <cstdint>
+
+uint32_t CurrentProcessId();

@@ -1,0 +1,48 @@
+#include "tStagedPlugin.h"
+
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A new folder of this user's temporary folder that nobody else created.
+fs::path NewPrivateFolder() {
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path folder = fs::temp_directory_path() / ("kalvor-host-" + std::to_string(random()));
+    if (fs::create_directory(folder)) {
+      fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace);
+      return folder;
+    }
+  }
+  throw std::runtime_error("cannot make a temporary folder in " +
+                           fs::temp_directory_path().string());
+}
+
+}  // namespace
+
+tStagedPlugin::tStagedPlugin(const std::string& pluginPath, const std::string& iniPath) {
+  if (!std::ifstream(iniPath)) throw std::runtime_error("--ini: cannot read " + iniPath);
+  Folder = NewPrivateFolder();
+  try {
+    Plugin = Folder / fs::path(pluginPath).filename();
+    fs::copy_file(pluginPath, Plugin);
+    fs::copy_file(iniPath, IniBeside(Plugin.string()));
+  } catch (const fs::filesystem_error& error) {
+    std::error_code ignored;
+    fs::remove_all(Folder, ignored);
+    throw std::runtime_error(std::string("--ini: ") + error.what());
+  }
+}
+
+tStagedPlugin::~tStagedPlugin() {
+  std::error_code ignored;
+  fs::remove_all(Folder, ignored);
+}
+
+std::string IniBeside(const std::string& pluginPath) {
+  return fs::path(pluginPath).replace_extension(".ini").string();
+}

@@ -1,0 +1,24 @@
+#include "uSystem.h"
+
+std::filesystem::path ProgramPath() {
+  return std::filesystem::read_symlink("/proc/self/exe");
+}
+
+const char* PluginFileName() {
+  return "Kalvor.so";
+}
+
+std::tm LocalNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local;
+}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+std::string ForConsole(const std::string& utf8) {
+  return utf8;
+}
