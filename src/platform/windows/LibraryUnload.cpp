@@ -7,7 +7,7 @@
 // reached from here may wait for another thread or load a library.
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_DETACH)
-    OnLibraryUnload(reserved != nullptr ? tUnloadReason::ProcessExiting
-                                        : tUnloadReason::LibraryUnloaded);
+    RunLibraryUnloadStep(reserved != nullptr ? tUnloadReason::ProcessExiting
+                                             : tUnloadReason::LibraryUnloaded);
   return TRUE;
 }
