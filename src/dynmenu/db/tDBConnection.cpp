@@ -121,7 +121,6 @@ void tDBConnection::Register(tDBTransaction* transaction) {
 
 void tDBConnection::Unregister(tDBTransaction* transaction) {
   Erase(Transactions_, transaction);
-  if (DefaultTransaction == transaction) DefaultTransaction = nullptr;
   for (tDBQuery* query : Queries_) {
     if (query->RunsIn(*transaction)) query->Transaction_ = nullptr;
   }

@@ -20,7 +20,6 @@ class tDBConnection {
 
   std::string DatabaseName;
   int SQLDialect = 1;
-  tDBTransaction* DefaultTransaction = nullptr;
 
   // Replaces the line of that name in place, appends a new one, or removes it
   // when the value is empty.

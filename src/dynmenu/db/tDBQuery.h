@@ -8,20 +8,20 @@
 #include "dynmenu/db/tDBError.h"
 #include "dynmenu/db/tDBField.h"
 #include "dynmenu/db/tDBParam.h"
+#include "dynmenu/db/tDBRow.h"
 #include "dynmenu/db/tFbHandle.h"
 
 class tDBConnection;
 class tDBTransaction;
 class tSqlDescriptorArea;
 
-// One statement and its result on a connection, run in the connection's
-// default transaction or in one of its own. The statement is prepared once and
+// One statement and its result on a connection, run in the transaction it is
+// bound to. The statement is prepared once and
 // run again with new values until its text changes or the attachment goes.
 // Rows are kept as they are fetched, so First can go back to the first row of
 // a forward-only cursor.
 class tDBQuery {
  public:
-  explicit tDBQuery(tDBConnection& connection);
   tDBQuery(tDBConnection& connection, tDBTransaction& transaction);
   ~tDBQuery();
   tDBQuery(const tDBQuery&) = delete;
@@ -60,6 +60,8 @@ class tDBQuery {
   int RecordCount() const { return static_cast<int>(Rows_.size()); }
   // Matches the name without regard to case.
   tDBField& FieldByName(const std::string& name);
+  // The current row as a value; raises at the end of the rows.
+  tDBRow CurrentRow() const;
 
  private:
   friend class tDBConnection;
