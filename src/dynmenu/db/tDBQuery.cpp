@@ -57,7 +57,7 @@ tDBQuery::tDBQuery(tDBConnection& connection, tDBTransaction& transaction)
 
 tDBQuery::~tDBQuery() {
   ReleaseQuietly();
-  if (Connection_ != nullptr) Connection_->Unregister(this);
+  Connection_->Unregister(this);
 }
 
 void tDBQuery::ClearText() {
@@ -136,17 +136,12 @@ tDBRow tDBQuery::CurrentRow() const {
   return tDBRow(std::move(columns), Rows_[Position_]);
 }
 
-tDBTransaction& tDBQuery::Transaction() {
-  if (Transaction_ == nullptr) throw tDBError("Transaction is not active");
-  return *Transaction_;
-}
-
-bool tDBQuery::RunsIn(const tDBTransaction& transaction) const {
-  return Transaction_ == &transaction;
+void tDBQuery::TransactionEnding(const tDBTransaction& transaction) noexcept {
+  if (Transaction_ == &transaction) CloseQuietly();
 }
 
 void tDBQuery::CheckCanRun() {
-  if (Connection_ == nullptr || !Connection_->IsConnected()) throw tDBError(kNotOpen);
+  if (!Connection_->IsConnected()) throw tDBError(kNotOpen);
   if (!Transaction().InTransaction()) throw tDBError("Transaction is not active");
 }
 

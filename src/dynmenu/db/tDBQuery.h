@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "dynmenu/db/tDBAttachmentUser.h"
 #include "dynmenu/db/tDBError.h"
 #include "dynmenu/db/tDBField.h"
 #include "dynmenu/db/tDBParam.h"
@@ -20,7 +21,7 @@ class tSqlDescriptorArea;
 // run again with new values until its text changes or the attachment goes.
 // Rows are kept as they are fetched, so First can go back to the first row of
 // a forward-only cursor.
-class tDBQuery {
+class tDBQuery : public tDBAttachmentUser {
  public:
   tDBQuery(tDBConnection& connection, tDBTransaction& transaction);
   ~tDBQuery();
@@ -52,6 +53,8 @@ class tDBQuery {
   // library fails, with the result closed all the same.
   void Close();
   void CloseQuietly() noexcept;
+  // Lets the prepared statement go as well.
+  void ReleaseQuietly() noexcept override;
 
   void First();
   void Next();
@@ -64,10 +67,9 @@ class tDBQuery {
   tDBRow CurrentRow() const;
 
  private:
-  friend class tDBConnection;
-
-  tDBTransaction& Transaction();
-  bool RunsIn(const tDBTransaction& transaction) const;
+  void TransactionEnding(const tDBTransaction& transaction) noexcept override;
+  void CloseResult() override { Close(); }
+  tDBTransaction& Transaction() { return *Transaction_; }
   void CheckCanRun();
   void PrepareIn(tDBTransaction& transaction);
   void Describe();
@@ -80,8 +82,6 @@ class tDBQuery {
   std::string ReadBlob(const void* blobId);
   void ShowCurrentRow();
   void ForgetResult();
-  // Closes the result and lets the prepared statement go.
-  void ReleaseQuietly() noexcept;
 
   tDBConnection* Connection_;
   tDBTransaction* Transaction_;
