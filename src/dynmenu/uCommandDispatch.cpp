@@ -4,22 +4,29 @@
 #include "worker/uFormat.h"
 #include "worker/uPlugInDynMenuErrors.h"
 
+namespace {
+constexpr tMenuHandler StartItemHandler{&GetStartMenuItem, "onDynMenu_GetStartMenuItem",
+                                        "onDynMenu_GetStartMenuItem"};
+constexpr tMenuHandler ItemDescHandler{&GetMenuItemDesc, "onDynMenu_GetMenuItemDesc",
+                                       "cmdDynMenu_GetItemDesc"};
+constexpr tMenuHandler ActionHandler{&PostMenuAction, "onDynMenu_PostMenuAction",
+                                     "onDynMenu_PostMenuAction"};
+}  // namespace
+
 int32_t tIB_DynMenuWorker::ProcessCommand(int32_t Code, uint8_t*& Buffer, int32_t* ResultCode) {
-  MenuDatabase.RetryCount = 0;
-  using tHandler = int32_t (tIB_DynMenuWorker::*)(uint8_t*&, int32_t*);
-  tHandler handler = nullptr;
+  const tMenuHandler* handler = nullptr;
   uint32_t minimum = 0;
   switch (Code) {
     case DynMenuCmd_GetStartMenuItem:
-      handler = &tIB_DynMenuWorker::GetStartMenuItem;
+      handler = &StartItemHandler;
       minimum = StartItemLayout::MinSize;
       break;
     case DynMenuCmd_GetMenuItemDesc:
-      handler = &tIB_DynMenuWorker::GetMenuItemDesc;
+      handler = &ItemDescHandler;
       minimum = ItemDescLayout::MinSize;
       break;
     case DynMenuCmd_PostMenuAction:
-      handler = &tIB_DynMenuWorker::PostMenuAction;
+      handler = &ActionHandler;
       minimum = ActionLayout::MinSize;
       break;
     default:
@@ -35,7 +42,7 @@ int32_t tIB_DynMenuWorker::ProcessCommand(int32_t Code, uint8_t*& Buffer, int32_
     return checked;
   }
   if (!DefaultsWrittenTo.empty()) return AnswerUnconfigured(Code, ResultCode);
-  return (this->*handler)(Buffer, ResultCode);
+  return RunHandler(*handler, Buffer, ResultCode);
 }
 
 // A host's mistake answered before any database step says so inside the command's frame.

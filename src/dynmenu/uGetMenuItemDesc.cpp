@@ -3,179 +3,132 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <new>
+#include <optional>
 
-#include "dynmenu/uHandlerSupport.h"
-#include "dynmenu/uIBDynSrvWorker.h"
+#include "dynmenu/uMenuDatabase.h"
+#include "dynmenu/uMenuHandlers.h"
 #include "dynmenu/uPlugInDynMenuTypes.h"
 #include "log/uLogValue.h"
 #include "worker/uFormat.h"
 #include "worker/uHeapBlock.h"
 #include "worker/uPlugInDynMenuErrors.h"
+#include "worker/uPlugInWorker.h"
 
 namespace {
-constexpr const char* ExceptionLine =
-    "Exception while processing cmdDynMenu_GetItemDesc Msg=\"%s\"";
-
-enum class tItemStep { Found, NotFound, QueryFailed };
-
-// The database steps of one command 101, each writing its log line. The text
-// of the step in progress is kept where the command's guard can read it.
+// The database steps of one command 101, each writing its log line and
+// naming itself in the command's step for a failure line.
 class tItemDescReader {
  public:
-  tItemDescReader(tIB_DynMenuWorker& worker, int32_t itemId, std::string& currentStep)
-      : Worker(worker), ItemId(itemId), CurrentStep(currentStep) {}
+  tItemDescReader(tMenuCommand& command, int32_t itemId) : Command(command), ItemId(itemId) {}
 
-  tItemStep ReadItem(tMenuItemDesc& desc);
+  bool ReadItem(tMenuItemDesc& desc);
   bool ReadVoiceParams(tVoiceParams& voice);
   bool ReadConditionParams(tConditionParams& condition);
   void ReadConnection(tMenuItemDesc& desc);
 
  private:
-  // The parameter and connection steps run once; an error closes what they opened.
-  template <typename tRead>
-  void RunFollowUp(tMenuStatement statement, int32_t number, tRead read);
-  void LogCurrentError();
-  tMenuDatabase& Database() { return Worker.MenuDatabase; }
-  tDBField& Field(const char* name) { return Database().Result().FieldByName(name); }
-  int Elapsed(uint32_t stepStart) {
-    return static_cast<int>(TicksBetween(stepStart, Worker.GetTicks()));
-  }
+  // The first row of a parameter step, if it has one.
+  std::optional<tDBRow> ReadFirstRow(tMenuStatement statement);
+  void LogNotFound(uint32_t stepStart);
+  void Log(const std::string& line) { Command.Log.WriteLog(line); }
 
-  tIB_DynMenuWorker& Worker;
+  tMenuCommand& Command;
   int32_t ItemId;
-  std::string& CurrentStep;
 };
 
-void tItemDescReader::LogCurrentError() {
-  Worker.LogCurrentError(ExceptionLine, CurrentStep);
+void tItemDescReader::LogNotFound(uint32_t stepStart) {
+  Log(Format("%8d %s OUT[]- %s", StepMilliseconds(Command.Log, stepStart), Command.Step.c_str(),
+             "NOT FOUND"));
 }
 
-template <typename tRead>
-void tItemDescReader::RunFollowUp(tMenuStatement statement, int32_t number, tRead read) {
-  Database().SetStatement(statement, {number});
-  try {
-    Database().RunFollowUp();
-    read();
-    Database().FinishQuery();
-  } catch (...) {
-    Database().RollbackQuietly();
-    LogCurrentError();
-    throw;
-  }
+std::optional<tDBRow> tItemDescReader::ReadFirstRow(tMenuStatement statement) {
+  std::vector<tDBRow> rows = Command.Database.ReadFollowUp(statement, {ItemId});
+  if (rows.empty()) return std::nullopt;
+  return std::move(rows.front());
 }
 
-tItemStep tItemDescReader::ReadItem(tMenuItemDesc& desc) {
-  const uint32_t stepStart = Worker.GetTicks();
-  const std::string stepText = Format("GetMenuItemDesc(MENU_GET_ITEM) IN[menu_item_id=%d]", ItemId);
-  CurrentStep = stepText;
-  bool found = false;
-  try {
-    Database().SetStatement(tMenuStatement::Item, {ItemId});
-    if (!Worker.ExecuteHandlerQuery("onDynMenu_GetMenuItemDesc", stepText))
-      return tItemStep::QueryFailed;
-    found = !Field("MENU_SERVICE_ID").IsNull();
-    if (found) {
-      desc.ServiceId = Field("MENU_SERVICE_ID").AsInteger();
-      tDBField& connection = Field("MENU_CONNECTION_ID");
-      desc.ConnectionId = connection.IsNull() ? -1 : connection.AsInteger();
-      desc.ItemName = Field("MENU_ITEM_NAME").AsString();
-      desc.ConnectionName = Field("MENU_CONNECTION_NAME").AsString();
-    }
-    Database().FinishQuery();
-  } catch (...) {
-    // The result stays open; the next command closes it.
-    LogCurrentError();
-    throw;
+bool tItemDescReader::ReadItem(tMenuItemDesc& desc) {
+  const uint32_t stepStart = Command.Log.GetTicks();
+  Command.Step = Format("GetMenuItemDesc(MENU_GET_ITEM) IN[menu_item_id=%d]", ItemId);
+  const std::vector<tDBRow> rows = Command.Database.Read(tMenuStatement::Item, {ItemId});
+  const std::optional<int32_t> serviceId =
+      rows.empty() ? std::nullopt : rows.front().Integer("MENU_SERVICE_ID");
+  if (!serviceId) {
+    LogNotFound(stepStart);
+    return false;
   }
-  const int elapsed = Elapsed(stepStart);
-  if (!found) {
-    Worker.WriteLog(Format("%8d %s OUT[]- %s", elapsed, stepText.c_str(), "NOT FOUND"));
-    return tItemStep::NotFound;
-  }
-  Worker.WriteLog(
-      Format("%8d %s OUT[menu_service_id=%d, menu_connection_id=%d, "
+  const tDBRow& row = rows.front();
+  desc.ServiceId = *serviceId;
+  desc.ConnectionId = row.Integer("MENU_CONNECTION_ID").value_or(-1);
+  desc.ItemName = row.Text("MENU_ITEM_NAME").value_or("");
+  desc.ConnectionName = row.Text("MENU_CONNECTION_NAME").value_or("");
+  Log(Format("%8d %s OUT[menu_service_id=%d, menu_connection_id=%d, "
              "menu_item_name=\"%s\", menu_connection_name=\"%s\"]- %s",
-             elapsed, stepText.c_str(), desc.ServiceId, desc.ConnectionId,
-             LogValue(desc.ItemName).c_str(), LogValue(desc.ConnectionName).c_str(), "SUCCESS"));
-  return tItemStep::Found;
+             StepMilliseconds(Command.Log, stepStart), Command.Step.c_str(), desc.ServiceId,
+             desc.ConnectionId, LogValue(desc.ItemName).c_str(),
+             LogValue(desc.ConnectionName).c_str(), "SUCCESS"));
+  return true;
 }
 
 bool tItemDescReader::ReadVoiceParams(tVoiceParams& voice) {
-  const uint32_t stepStart = Worker.GetTicks();
-  const std::string stepText =
+  const uint32_t stepStart = Command.Log.GetTicks();
+  Command.Step =
       Format("GetVoiceMenuItemParams(MENU_GET_VOICE_ITEM_PARAMS) IN[menu_item_id=%d]", ItemId);
-  CurrentStep = stepText;
-  bool found = false;
-  RunFollowUp(tMenuStatement::VoiceParams, ItemId, [&] {
-    found = Database().Result().RecordCount() > 0;
-    if (!found) return;
-    voice.SynthezList = Field("ITEM_SYNTHEZ_LIST").AsString();
-    voice.MacroName = Field("ITEM_MACRO_NAME").AsString();
-    voice.SynthezPlace = Field("ITEM_SYNTHEZ_PLACE").AsInteger();
-    tDBField& repeatCount = Field("ITEM_REPEAT_COUNT");
-    voice.RepeatCount = repeatCount.IsNull() ? 1 : repeatCount.AsInteger();
-    tDBField& timeout = Field("ITEM_TIMEOUT");
-    voice.Timeout = timeout.IsNull() ? -1 : timeout.AsInteger();
-  });
-  const int elapsed = Elapsed(stepStart);
-  if (!found) {
-    Worker.WriteLog(Format("%8d %s OUT[]- %s", elapsed, stepText.c_str(), "NOT FOUND"));
+  const std::optional<tDBRow> row = ReadFirstRow(tMenuStatement::VoiceParams);
+  if (!row) {
+    LogNotFound(stepStart);
     return false;
   }
-  Worker.WriteLog(
-      Format("%8d %s OUT[voice_synthez_list=\"%s\", voice_synthez_place=%d, "
+  voice.SynthezList = row->Text("ITEM_SYNTHEZ_LIST").value_or("");
+  voice.MacroName = row->Text("ITEM_MACRO_NAME").value_or("");
+  voice.SynthezPlace = row->Integer("ITEM_SYNTHEZ_PLACE").value_or(0);
+  voice.RepeatCount = row->Integer("ITEM_REPEAT_COUNT").value_or(1);
+  voice.Timeout = row->Integer("ITEM_TIMEOUT").value_or(-1);
+  Log(Format("%8d %s OUT[voice_synthez_list=\"%s\", voice_synthez_place=%d, "
              "voice_repeat_count=%d, voice_timeout=%d, voice_macro_name=\"%s\"]- %s",
-             elapsed, stepText.c_str(), LogValue(voice.SynthezList).c_str(), voice.SynthezPlace,
-             voice.RepeatCount, voice.Timeout, LogValue(voice.MacroName).c_str(), "SUCCESS"));
+             StepMilliseconds(Command.Log, stepStart), Command.Step.c_str(),
+             LogValue(voice.SynthezList).c_str(), voice.SynthezPlace, voice.RepeatCount,
+             voice.Timeout, LogValue(voice.MacroName).c_str(), "SUCCESS"));
   return true;
 }
 
 bool tItemDescReader::ReadConditionParams(tConditionParams& condition) {
-  const uint32_t stepStart = Worker.GetTicks();
-  const std::string stepText =
+  const uint32_t stepStart = Command.Log.GetTicks();
+  Command.Step =
       Format("GetConditionMenuItemParams(MENU_GET_COND_ITEM_PARAMS) IN[menu_item_id=%d]", ItemId);
-  CurrentStep = stepText;
-  bool found = false;
-  RunFollowUp(tMenuStatement::ConditionParams, ItemId, [&] {
-    found = Database().Result().RecordCount() > 0;
-    if (!found) return;
-    condition.ProcessorName = Field("CONDITION_PROCESSOR_NAME").AsString();
-    condition.Data = Field("CONDITION_DATA").AsString();
-  });
-  const int elapsed = Elapsed(stepStart);
-  if (!found) {
-    Worker.WriteLog(Format("%8d %s OUT[]- %s", elapsed, stepText.c_str(), "NOT FOUND"));
+  const std::optional<tDBRow> row = ReadFirstRow(tMenuStatement::ConditionParams);
+  if (!row) {
+    LogNotFound(stepStart);
     return false;
   }
-  Worker.WriteLog(Format("%8d %s OUT[cond_plugin=\"%s\", cond_data=\"%s\"]- %s", elapsed,
-                         stepText.c_str(), LogValue(condition.ProcessorName).c_str(),
-                         LogValue(condition.Data).c_str(), "SUCCESS"));
+  condition.ProcessorName = row->Text("CONDITION_PROCESSOR_NAME").value_or("");
+  condition.Data = row->Text("CONDITION_DATA").value_or("");
+  Log(Format("%8d %s OUT[cond_plugin=\"%s\", cond_data=\"%s\"]- %s",
+             StepMilliseconds(Command.Log, stepStart), Command.Step.c_str(),
+             LogValue(condition.ProcessorName).c_str(), LogValue(condition.Data).c_str(),
+             "SUCCESS"));
   return true;
 }
 
 void tItemDescReader::ReadConnection(tMenuItemDesc& desc) {
-  const uint32_t stepStart = Worker.GetTicks();
-  const std::string stepText =
+  const uint32_t stepStart = Command.Log.GetTicks();
+  Command.Step =
       Format("GetMenuItemDesc(MENU_GET_CONNECTION) IN[item_connection_id=%d]", desc.ConnectionId);
-  CurrentStep = stepText;
-  RunFollowUp(tMenuStatement::Connection, desc.ConnectionId, [&] {
-    tDBQuery& query = Database().Result();
-    for (query.First(); !query.Eof(); query.Next())
-      desc.Connections.push_back({Field("CONNECTION_KEY").AsString(),
-                                  Field("CONNECTION_ITEM_ID").AsInteger(),
-                                  Field("CONNECTION_WAY_DESC").AsString()});
-  });
-  Worker.WriteLog(Format("%8d %s OUT[TABLE]- SUCCESS", Elapsed(stepStart), stepText.c_str()));
+  for (const tDBRow& row :
+       Command.Database.ReadFollowUp(tMenuStatement::Connection, {desc.ConnectionId}))
+    desc.Connections.push_back({row.Text("CONNECTION_KEY").value_or(""),
+                                row.Integer("CONNECTION_ITEM_ID").value_or(0),
+                                row.Text("CONNECTION_WAY_DESC").value_or("")});
+  Log(Format("%8d %s OUT[TABLE]- SUCCESS", StepMilliseconds(Command.Log, stepStart),
+             Command.Step.c_str()));
   if (desc.Connections.empty()) {
-    Worker.WriteLog("TABLE => EMPTY");
+    Log("TABLE => EMPTY");
     return;
   }
-  Worker.WriteLog(Format("TABLE => [%zu]", desc.Connections.size()));
+  Log(Format("TABLE => [%zu]", desc.Connections.size()));
   for (const auto& row : desc.Connections)
-    Worker.WriteLog(
-        Format("connection_key=\"%s\", connection_item_id=%d, connection_way_desc=\"%s\"",
+    Log(Format("connection_key=\"%s\", connection_item_id=%d, connection_way_desc=\"%s\"",
                LogValue(row.Key).c_str(), row.ItemId, LogValue(row.WayDesc).c_str()));
 }
 
@@ -196,28 +149,19 @@ void ReplaceWithAnswer(uint8_t*& Buffer, const tMenuItemDesc& desc) {
 }
 }  // namespace
 
-int32_t tIB_DynMenuWorker::GetMenuItemDesc(uint8_t*& Buffer, int32_t* ResultCode) {
-  SetResultCode(ResultCode, Result_ProcessingFailed);
-  std::string currentStep;
-  try {
-    RollbackActiveTransaction();
-    tMenuItemDesc desc;
-    tItemDescReader reader(*this, ReadMenuItemId(CommandView(Buffer)), currentStep);
-    const tItemStep item = reader.ReadItem(desc);
-    if (item == tItemStep::QueryFailed) return 1;
-    bool found = item == tItemStep::Found;
-    if (found && desc.ServiceId == MenuService_Voice) found = reader.ReadVoiceParams(desc.Voice);
-    if (found && desc.ServiceId == MenuService_Condition)
-      found = reader.ReadConditionParams(desc.Condition);
-    if (!found) {
-      SetResultCode(ResultCode, Result_TooSmallOrNotFound);
-      return 1;
-    }
-    if (desc.ConnectionId != -1) reader.ReadConnection(desc);
-    ReplaceWithAnswer(Buffer, desc);
-    SetResultCode(ResultCode, Result_Success);
-    return 0;
-  } catch (...) {
-    return AnswerCurrentError(ResultCode, ExceptionLine, currentStep);
+int32_t GetMenuItemDesc(tMenuCommand& command) {
+  tMenuItemDesc desc;
+  tItemDescReader reader(command, ReadMenuItemId(CommandView(command.Buffer)));
+  bool found = reader.ReadItem(desc);
+  if (found && desc.ServiceId == MenuService_Voice) found = reader.ReadVoiceParams(desc.Voice);
+  if (found && desc.ServiceId == MenuService_Condition)
+    found = reader.ReadConditionParams(desc.Condition);
+  if (!found) {
+    SetResultCode(command.ResultCode, Result_TooSmallOrNotFound);
+    return 1;
   }
+  if (desc.ConnectionId != -1) reader.ReadConnection(desc);
+  ReplaceWithAnswer(command.Buffer, desc);
+  SetResultCode(command.ResultCode, Result_Success);
+  return 0;
 }

@@ -1,46 +1,29 @@
 // Command 100: the start item of a menu, answered in place.
-#include "dynmenu/uHandlerSupport.h"
-#include "dynmenu/uIBDynSrvWorker.h"
+#include "dynmenu/uMenuDatabase.h"
+#include "dynmenu/uMenuHandlers.h"
 #include "dynmenu/uPlugInDynMenuTypes.h"
 #include "worker/uFormat.h"
 #include "worker/uPlugInDynMenuErrors.h"
+#include "worker/uPlugInWorker.h"
 
-namespace {
-constexpr const char* ExceptionLine =
-    "Exception while processing onDynMenu_GetStartMenuItem Msg=\"%s\"";
-}  // namespace
-
-int32_t tIB_DynMenuWorker::GetStartMenuItem(uint8_t*& Buffer, int32_t* ResultCode) {
-  SetResultCode(ResultCode, Result_ProcessingFailed);
-  std::string stepText;
-  try {
-    RollbackActiveTransaction();
-    tByteView buffer = CommandView(Buffer);
-    const uint32_t stepStart = GetTicks();
-    stepText = Format("GetStartMenuItem(MENU_GET_START_ITEM) IN[menu_id=%d]", ReadMenuId(buffer));
-    MenuDatabase.SetStatement(tMenuStatement::StartItem, {ReadMenuId(buffer)});
-    bool found = false;
-    try {
-      if (!ExecuteHandlerQuery("onDynMenu_GetStartMenuItem", stepText)) return 1;
-      tDBField& startItem = MenuDatabase.Result().FieldByName("ITEM_START_ID");
-      found = !startItem.IsNull();
-      if (found) WriteMenuStartItemId(buffer, startItem.AsInteger());
-      MenuDatabase.FinishQuery();
-    } catch (...) {
-      LogCurrentError(ExceptionLine, stepText);
-      throw;
-    }
-    const int elapsed = static_cast<int>(TicksBetween(stepStart, GetTicks()));
-    if (!found) {
-      WriteLog(Format("%8d %s OUT[]- FAIL [Menu not found]", elapsed, stepText.c_str()));
-      SetResultCode(ResultCode, Result_TooSmallOrNotFound);
-      return 1;
-    }
-    WriteLog(Format("%8d %s OUT[menu_start_itemid=%d]- SUCCESS", elapsed, stepText.c_str(),
-                    ReadMenuStartItemId(buffer)));
-    SetResultCode(ResultCode, Result_Success);
-    return 0;
-  } catch (...) {
-    return AnswerCurrentError(ResultCode, ExceptionLine, stepText);
+int32_t GetStartMenuItem(tMenuCommand& command) {
+  tByteView buffer = CommandView(command.Buffer);
+  const uint32_t stepStart = command.Log.GetTicks();
+  const int32_t menuId = ReadMenuId(buffer);
+  command.Step = Format("GetStartMenuItem(MENU_GET_START_ITEM) IN[menu_id=%d]", menuId);
+  const std::vector<tDBRow> rows = command.Database.Read(tMenuStatement::StartItem, {menuId});
+  const std::optional<int32_t> startItem =
+      rows.empty() ? std::nullopt : rows.front().Integer("ITEM_START_ID");
+  const int elapsed = StepMilliseconds(command.Log, stepStart);
+  if (!startItem) {
+    command.Log.WriteLog(
+        Format("%8d %s OUT[]- FAIL [Menu not found]", elapsed, command.Step.c_str()));
+    SetResultCode(command.ResultCode, Result_TooSmallOrNotFound);
+    return 1;
   }
+  WriteMenuStartItemId(buffer, *startItem);
+  command.Log.WriteLog(Format("%8d %s OUT[menu_start_itemid=%d]- SUCCESS", elapsed,
+                              command.Step.c_str(), ReadMenuStartItemId(buffer)));
+  SetResultCode(command.ResultCode, Result_Success);
+  return 0;
 }

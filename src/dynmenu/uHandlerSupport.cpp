@@ -1,12 +1,19 @@
-#include "dynmenu/uHandlerSupport.h"
-
+// The one guard every menu command runs in, and what its handlers share.
 #include <exception>
 
 #include "dynmenu/db/tDBError.h"
 #include "dynmenu/uIBDynSrvWorker.h"
+#include "dynmenu/uQueryFailed.h"
 #include "worker/uFormat.h"
-#include "worker/uPlugInConst.h"
 #include "worker/uPlugInDynMenuErrors.h"
+
+namespace {
+// The error being handled; call only inside a catch block.
+struct tCurrentError {
+  std::string Message;
+  // A commit lost its reply: the step may have been written or not.
+  bool CommitOutcomeUnknown = false;
+};
 
 tCurrentError CurrentError() {
   try {
@@ -20,39 +27,38 @@ tCurrentError CurrentError() {
   }
 }
 
+// A failure line followed by the step's input values, so an operator can tell
+// which action failed, and by "commit outcome unknown" when it may be written.
 std::string WithStepValues(const std::string& line, const std::string& values,
-                           bool commitOutcomeUnknown) {
+                           bool commitOutcomeUnknown = false) {
   std::string full = line;
   if (!values.empty()) full += " " + values;
   if (commitOutcomeUnknown) full += " - commit outcome unknown";
   return full;
 }
+}  // namespace
 
-void tIB_DynMenuWorker::RollbackActiveTransaction() {
-  if (!MenuDatabase.InTransaction()) return;
-  WriteLog("Transaction is active! Rollback");
-  // A rollback that fails drops the attachment with the transaction; the
-  // command goes on and its query reconnects.
-  MenuDatabase.RollbackQuietly();
+int StepMilliseconds(tPlugInWorker& log, uint32_t stepStart) {
+  return static_cast<int>(TicksBetween(stepStart, log.GetTicks()));
 }
 
-bool tIB_DynMenuWorker::ExecuteHandlerQuery(const char* handlerName, const std::string& values) {
-  std::string errorText;
-  if (MenuDatabase.ExecuteQuery(errorText)) return true;
-  WriteLog(WithStepValues(
-      Format("Error while processing %s Msg=\"%s\"", handlerName, errorText.c_str()), values));
-  return false;
-}
-
-void tIB_DynMenuWorker::LogCurrentError(const char* exceptionLine, const std::string& values) {
-  const tCurrentError error = CurrentError();
-  WriteLog(WithStepValues(Format(exceptionLine, error.Message.c_str()), values,
-                          error.CommitOutcomeUnknown));
-}
-
-int32_t tIB_DynMenuWorker::AnswerCurrentError(int32_t* ResultCode, const char* exceptionLine,
-                                              const std::string& values) {
+int32_t tIB_DynMenuWorker::RunHandler(const tMenuHandler& handler, uint8_t*& Buffer,
+                                      int32_t* ResultCode) {
   SetResultCode(ResultCode, Result_ProcessingFailed);
-  LogCurrentError(exceptionLine, values);
+  tMenuCommand command{*MenuDatabase, *this, Buffer, ResultCode, {}};
+  try {
+    if (MenuDatabase->BeginCommand()) WriteLog("Transaction is active! Rollback");
+    return handler.Run(command);
+  } catch (const tQueryFailed& failure) {
+    WriteLog(WithStepValues(
+        Format("Error while processing %s Msg=\"%s\"", handler.QueryName, failure.what()),
+        command.Step));
+  } catch (...) {
+    const tCurrentError error = CurrentError();
+    WriteLog(WithStepValues(Format("Exception while processing %s Msg=\"%s\"",
+                                   handler.ExceptionName, error.Message.c_str()),
+                            command.Step, error.CommitOutcomeUnknown));
+  }
+  SetResultCode(ResultCode, Result_ProcessingFailed);
   return 1;
 }

@@ -24,17 +24,17 @@ int32_t ReadSeconds(const tIniFile& config, const std::string& key) {
 }
 }  // namespace
 
-tIB_DynMenuWorker::tIB_DynMenuWorker() {
+tIB_DynMenuWorker::tIB_DynMenuWorker(const tMenuDatabaseSettings& settings) {
   Name = PlugInName();
+  MenuDatabase.emplace(DatabaseFigures, settings);
 }
 
 tIB_DynMenuWorker::~tIB_DynMenuWorker() = default;
 
 void tIB_DynMenuWorker::ReadConfig(std::string& ConfigPath) {
   Status = Status_OK;
-  tDBConnection& database = MenuDatabase.Connection();
-  if (database.TestConnected()) return;
-  if (!database.DatabaseName.empty()) WriteLog("No database connection!");
+  if (MenuDatabase->IsAlive()) return;
+  if (!MenuDatabase->Settings().DatabaseName.empty()) WriteLog("No database connection!");
   tPlugInWorker::ReadConfig(ConfigPath);
   if (Status == Status_Error) return;
   try {
@@ -43,34 +43,32 @@ void tIB_DynMenuWorker::ReadConfig(std::string& ConfigPath) {
     Status = Status_Error;
     WriteLog(Format("Exception while initializing worker %s: %s", Name.c_str(), error.what()));
   }
-  MenuDatabase.RetryCount = 0;
 }
 
+// Empty names keep the database the worker had; the time-outs apply either way.
 void tIB_DynMenuWorker::ApplySettingsAndConnect() {
+  tMenuDatabaseSettings settings = MenuDatabase->Settings();
   const std::string dbName = Config->ReadString(ConfigSection, "DBName", "");
   const std::string dbUser = Config->ReadString(ConfigSection, "DBUser", "");
   const std::string dbPassword = Config->ReadString(ConfigSection, "DBPWD", "");
   const std::string charset = Config->ReadString(ConfigSection, "lc_ctype", "WIN1251");
-  MenuDatabase.ConnectTimeout = ReadSeconds(*Config, "ConnectTimeout");
-  MenuDatabase.WriteTransaction().LockTimeout = ReadSeconds(*Config, "LockTimeout");
+  settings.ConnectTimeout = ReadSeconds(*Config, "ConnectTimeout");
+  settings.LockTimeout = ReadSeconds(*Config, "LockTimeout");
   WriteLog("Config settings read!");
   if (dbName.empty() || dbUser.empty()) {
+    MenuDatabase.emplace(DatabaseFigures, settings);
     Status = Status_Error;
     WriteLog(Format("Error: empty DB params DBName=\"%s\" DBUser=\"%s\"", dbName.c_str(),
                     dbUser.c_str()));
     return;
   }
-  tDBConnection& database = MenuDatabase.Connection();
-  database.DatabaseName = dbName;
-  database.SQLDialect = 1;
-  database.SetParam("user_name", dbUser);
-  database.SetParam("password", dbPassword);
-  database.SetParam("lc_ctype", charset);
-  // 0 sends no time-out: the client library's own applies.
-  const int32_t connectTimeout = MenuDatabase.ConnectTimeout;
-  database.SetParam("connect_timeout", connectTimeout > 0 ? std::to_string(connectTimeout) : "");
+  settings.DatabaseName = dbName;
+  settings.User = dbUser;
+  settings.Password = dbPassword;
+  settings.Charset = charset;
+  MenuDatabase.emplace(DatabaseFigures, settings);
   WriteLog("Opening database connection");
-  database.Open();
+  MenuDatabase->Open();
   WriteLog("Connected to " + dbName + " as " + dbUser);
   WriteLog("Init SUCCESS. Ready To Work");
   Status = Status_OK;
@@ -80,18 +78,11 @@ void tIB_DynMenuWorker::Initialize() {
   // Each Init_Plugin gives a client library put in place since the last a chance.
   RetryMissingFbClient();
   tPlugInWorker::Initialize();
-  if (Status != Status_OK) return;
-  std::string scratch;
-  ReadConfig(scratch);
 }
 
 void tIB_DynMenuWorker::Finalize() {
   try {
-    if (MenuDatabase.InTransaction()) MenuDatabase.Rollback();
-    if (MenuDatabase.Connection().IsConnected()) {
-      MenuDatabase.Connection().Close();
-      WriteLog("Finalize Close Database connection.");
-    }
+    if (MenuDatabase->Close()) WriteLog("Finalize Close Database connection.");
   } catch (...) {
   }
   tPlugInWorker::Finalize();

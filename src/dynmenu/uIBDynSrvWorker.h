@@ -2,44 +2,35 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <string>
 
 #include "dynmenu/uMenuDatabase.h"
+#include "dynmenu/uMenuHandlers.h"
 #include "worker/uPlugInWorker.h"
 
 class tIB_DynMenuWorker : public tPlugInWorker {
  public:
-  tIB_DynMenuWorker();
+  // A worker starts on settings that reach no database until its configuration
+  // names one; a test may give it a database at once.
+  explicit tIB_DynMenuWorker(const tMenuDatabaseSettings& settings = {});
   ~tIB_DynMenuWorker() override;
 
-  void ReadConfig(std::string& ConfigPath) override;
   void Initialize() override;
+  void ReadConfig(std::string& ConfigPath) override;
   void Finalize() override;
   int32_t ProcessCommand(int32_t Code, uint8_t*& Buffer, int32_t* ResultCode) override;
 
-  // ExecuteQuery for a handler's main statement; a failure is logged as
-  // "Error while processing <handlerName> Msg=..." followed by the step's values.
-  bool ExecuteHandlerQuery(const char* handlerName, const std::string& values);
-  // Inside a catch block: logs exceptionLine with the error's message, then
-  // the step's values, then "commit outcome unknown" when the error says so.
-  void LogCurrentError(const char* exceptionLine, const std::string& values);
-
-  int32_t GetStartMenuItem(uint8_t*& Buffer, int32_t* ResultCode);
-  int32_t GetMenuItemDesc(uint8_t*& Buffer, int32_t* ResultCode);
-  int32_t PostMenuAction(uint8_t*& Buffer, int32_t* ResultCode);
-
-  tMenuDatabase MenuDatabase{DatabaseFigures};
-
  private:
   void ApplySettingsAndConnect();
-  // Shared by the three handlers: a transaction an earlier command left
-  // active is rolled back with a log line before the handler's own step.
-  void RollbackActiveTransaction();
-  // The guard of every handler, inside its catch block: result code 1, the
-  // exception line with the values, outcome 1.
-  int32_t AnswerCurrentError(int32_t* ResultCode, const char* exceptionLine,
-                             const std::string& values);
+  // Runs a handler inside the one guard of every command: a failure sets
+  // result code 1 and is logged once, with the values of the step it hit.
+  int32_t RunHandler(const tMenuHandler& handler, uint8_t*& Buffer, int32_t* ResultCode);
+  // A command answered before any database step: one line saying why.
   void LogUnanswerable(int32_t Code, const uint8_t* Buffer, const char* why, int32_t resultCode);
+  // The ini was just written with defaults: no database step until it is edited.
   int32_t AnswerUnconfigured(int32_t Code, int32_t* ResultCode);
+
+  // Made again only by ReadConfig, on an attachment that is gone.
+  std::optional<tMenuDatabase> MenuDatabase;
 };

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "dynmenu/db/tDBFailureKind.h"
+#include "dynmenu/uQueryFailed.h"
 #include "dynmenu/uRetryPause.h"
 #include "log/uLog.h"
 #include "log/uLogValue.h"
@@ -19,9 +20,18 @@ uint32_t MillisecondsSince(tClock::time_point start) {
 }
 }  // namespace
 
-tMenuDatabase::tMenuDatabase(tDatabaseFigures& figures)
-    : Figures_(figures), Read_(Connection_), Write_(Connection_) {
+tMenuDatabase::tMenuDatabase(tDatabaseFigures& figures, const tMenuDatabaseSettings& settings)
+    : Figures_(figures), Settings_(settings), Read_(Connection_), Write_(Connection_) {
+  Connection_.DatabaseName = settings.DatabaseName;
+  Connection_.SQLDialect = 1;
+  Connection_.SetParam("user_name", settings.User);
+  Connection_.SetParam("password", settings.Password);
+  Connection_.SetParam("lc_ctype", settings.Charset);
+  // 0 sends no time-out: the client library's own applies.
+  Connection_.SetParam("connect_timeout",
+                       settings.ConnectTimeout > 0 ? std::to_string(settings.ConnectTimeout) : "");
   Read_.ReadCommittedOnly = true;
+  Write_.LockTimeout = settings.LockTimeout;
   for (size_t index = 0; index < MenuStatementCount; ++index) {
     const auto statement = static_cast<tMenuStatement>(index);
     Queries_[index] =
@@ -29,6 +39,53 @@ tMenuDatabase::tMenuDatabase(tDatabaseFigures& figures)
     for (const std::string& line : PreparedLines(statement)) Queries_[index]->AddLine(line);
     Queries_[index]->SingleRow = ReadsOneRow(statement);
   }
+}
+
+void tMenuDatabase::Open() {
+  Connection_.Open();
+}
+
+bool tMenuDatabase::IsAlive() noexcept {
+  return Connection_.TestConnected();
+}
+
+bool tMenuDatabase::BeginCommand() noexcept {
+  RetryCount_ = 0;
+  if (!InTransaction()) return false;
+  RollbackQuietly();
+  return true;
+}
+
+std::vector<tDBRow> tMenuDatabase::Read(tMenuStatement statement, std::vector<tDBParam> values) {
+  SetStatement(statement, std::move(values));
+  ExecuteQuery();
+  return TakeRows();
+}
+
+std::vector<tDBRow> tMenuDatabase::ReadFollowUp(tMenuStatement statement,
+                                                std::vector<tDBParam> values) {
+  SetStatement(statement, std::move(values));
+  try {
+    int answered = 0;
+    SendRequests(answered);
+  } catch (...) {
+    RollbackQuietly();
+    throw;
+  }
+  return TakeRows();
+}
+
+void tMenuDatabase::Record(int32_t sessionId, int32_t itemId, const std::string& itemKey) {
+  SetStatement(tMenuStatement::Action, {sessionId, itemId, itemKey});
+  ExecuteQuery();
+  TakeRows();
+}
+
+bool tMenuDatabase::Close() {
+  if (InTransaction()) Rollback();
+  if (!Connection_.IsConnected()) return false;
+  Connection_.Close();
+  return true;
 }
 
 void tMenuDatabase::SetStatement(tMenuStatement statement, std::vector<tDBParam> values) {
@@ -42,22 +99,21 @@ std::string tMenuDatabase::Text() const {
   return text;
 }
 
-bool tMenuDatabase::ExecuteQuery(std::string& ErrorText) {
+void tMenuDatabase::ExecuteQuery() {
   const auto chainStart = tClock::now();
   for (;;) {
-    ErrorText.clear();
-    ++RetryCount;
+    std::string errorText;
+    ++RetryCount_;
     tFailedAttempt failure;
-    if (RunAttempt(ErrorText, failure)) break;
-    failure.Attempt = RetryCount;
+    if (RunAttempt(errorText, failure)) break;
+    failure.Attempt = RetryCount_;
     failure.ChainMs = MillisecondsSince(chainStart);
     if (!PauseBeforeRetry(failure)) {
-      RetryCount = 0;
-      return false;
+      RetryCount_ = 0;
+      throw tQueryFailed(errorText);
     }
   }
-  RetryCount = 0;
-  return true;
+  RetryCount_ = 0;
 }
 
 // One attempt; on failure ErrorText holds the failure text and failure its kind.
@@ -134,7 +190,7 @@ void tMenuDatabase::SendRequests(int& answered) {
 
 bool tMenuDatabase::PauseBeforeRetry(const tFailedAttempt& failure) {
   const tRetryDecision decision =
-      DecideRetry(failure, tRetryLimits{ConnectTimeout, Write_.LockTimeout});
+      DecideRetry(failure, tRetryLimits{Settings_.ConnectTimeout, Settings_.LockTimeout});
   if (!decision.Refusal.empty()) LogWrite(decision.Refusal);
   if (decision.Cause == tRetryCause::None) return false;
   ++(decision.Cause == tRetryCause::Deadlock ? Figures_.DeadlockRetries
@@ -146,14 +202,23 @@ bool tMenuDatabase::PauseBeforeRetry(const tFailedAttempt& failure) {
   return true;
 }
 
-void tMenuDatabase::RunFollowUp() {
-  int answered = 0;
-  SendRequests(answered);
+std::vector<tDBRow> tMenuDatabase::TakeRows() {
+  std::vector<tDBRow> rows;
+  try {
+    tDBQuery& query = Query(Current_);
+    for (query.First(); !query.Eof(); query.Next()) rows.push_back(query.CurrentRow());
+    Finish();
+  } catch (...) {
+    RollbackQuietly();
+    throw;
+  }
+  return rows;
 }
 
-void tMenuDatabase::FinishQuery() {
+void tMenuDatabase::Finish() {
   if (Write_.InTransaction()) Write_.Commit();
-  if (Result().IsActive()) Result().Close();
+  tDBQuery& query = Query(Current_);
+  if (query.IsActive()) query.Close();
 }
 
 bool tMenuDatabase::InTransaction() const {

@@ -1,9 +1,10 @@
-// The menu database and the one way the commands use it: the main statement
-// of a command runs with reconnection and retries, follow-up statements run
+// The menu database: the one way the commands reach it. A command's first
+// statement runs with reconnection and retries, its follow-up statements run
 // once. Each statement is prepared once per attachment and run again with new
 // values; the reads share one read-only, read-committed transaction that stays
 // open, so a read costs one round trip; an action runs in a transaction of its
-// own, started and committed around it.
+// own, started and committed here. Rows come back as values, their statement's
+// result closed.
 #pragma once
 
 #include <array>
@@ -15,7 +16,9 @@
 #include "dynmenu/db/tDBConnection.h"
 #include "dynmenu/db/tDBParam.h"
 #include "dynmenu/db/tDBQuery.h"
+#include "dynmenu/db/tDBRow.h"
 #include "dynmenu/db/tDBTransaction.h"
+#include "dynmenu/uMenuDatabaseSettings.h"
 #include "dynmenu/uMenuStatement.h"
 #include "dynmenu/uRetryDecision.h"
 #include "worker/uHourlyFigures.h"
@@ -23,43 +26,43 @@
 class tMenuDatabase {
  public:
   // Retries and reconnects are counted in figures.
-  explicit tMenuDatabase(tDatabaseFigures& figures);
+  tMenuDatabase(tDatabaseFigures& figures, const tMenuDatabaseSettings& settings);
   tMenuDatabase(const tMenuDatabase&) = delete;
   tMenuDatabase& operator=(const tMenuDatabase&) = delete;
 
-  tDBConnection& Connection() { return Connection_; }
-  tDBTransaction& ReadTransaction() { return Read_; }
-  // Its LockTimeout bounds an action's wait on a row another connection holds.
-  tDBTransaction& WriteTransaction() { return Write_; }
+  const tMenuDatabaseSettings& Settings() const { return Settings_; }
 
-  // The attempt in progress of the current chain; 0 between chains.
-  int32_t RetryCount = 0;
-  // Seconds an attach waits for the server's answer; 0 leaves the client's own limit.
-  int32_t ConnectTimeout = 0;
+  // Attaches unless attached; raises with the client's words.
+  void Open();
+  bool IsConnected() const { return Connection_.IsConnected(); }
+  // Asks the server whether the attachment still answers; a dead one is dropped.
+  bool IsAlive() noexcept;
 
-  // The statement the next ExecuteQuery or RunFollowUp runs, and its values.
+  // Before each command's first statement: rolls back what an earlier command
+  // left open, ignoring errors (a rollback that fails drops the attachment, and
+  // the next statement reconnects). True when something was left.
+  bool BeginCommand() noexcept;
+  // A command's first read; raises tQueryFailed when its attempts are spent.
+  std::vector<tDBRow> Read(tMenuStatement statement, std::vector<tDBParam> values);
+  // A later read of the same command, once, on the attachment as it is; a
+  // failure rolls back what it opened and raises.
+  std::vector<tDBRow> ReadFollowUp(tMenuStatement statement, std::vector<tDBParam> values);
+  // Writes the action and commits it; raises tQueryFailed when its attempts are
+  // spent, and tDBError with CommitOutcomeUnknown when the commit's reply was lost.
+  void Record(int32_t sessionId, int32_t itemId, const std::string& itemKey);
+
+  // Rolls back and detaches; true when there was an attachment to close. Raises
+  // when either fails.
+  bool Close();
+
+ private:
   void SetStatement(tMenuStatement statement, std::vector<tDBParam> values);
   // The statement as the error texts show it: its values written in, a
   // host's key escaped as every logged value is, each line ended by CR LF.
   std::string Text() const;
-
   // Runs the statement with reconnection and up to ten attempts; on success
   // its result is open on the first row (and an action's transaction active).
-  bool ExecuteQuery(std::string& ErrorText);
-  // Runs the statement once, on the attachment as it is.
-  void RunFollowUp();
-  // Commits an action's transaction, then closes the statement's result.
-  void FinishQuery();
-  tDBQuery& Result() { return Query(Current_); }
-
-  // A result is open or an action's transaction active: a command left it.
-  bool InTransaction() const;
-  // Rolls back an action's transaction and closes every open result.
-  void Rollback();
-  // The same, ignoring every error on the way.
-  void RollbackQuietly() noexcept;
-
- private:
+  void ExecuteQuery();
   bool RunAttempt(std::string& ErrorText, tFailedAttempt& failure);
   // Opens the attachment when there is none; true when it did.
   bool ReconnectWhenGone(tFailedAttempt& failure);
@@ -68,9 +71,20 @@ class tMenuDatabase {
   void SendRequests(int& answered);
   // Pauses and answers true when the failed attempt is worth another one.
   bool PauseBeforeRetry(const tFailedAttempt& failure);
+  // The rows of the statement run last, its action committed and its result
+  // closed; a failure rolls back what is open and raises.
+  std::vector<tDBRow> TakeRows();
+  void Finish();
+  // A result is open or an action's transaction active.
+  bool InTransaction() const;
+  // Rolls back an action's transaction and closes every open result.
+  void Rollback();
+  // The same, ignoring every error on the way.
+  void RollbackQuietly() noexcept;
   tDBQuery& Query(tMenuStatement statement) { return *Queries_[static_cast<size_t>(statement)]; }
 
   tDatabaseFigures& Figures_;
+  const tMenuDatabaseSettings Settings_;
   // Destroyed in reverse order: statements, transactions, connection.
   tDBConnection Connection_;
   tDBTransaction Read_;
@@ -78,4 +92,6 @@ class tMenuDatabase {
   std::array<std::unique_ptr<tDBQuery>, MenuStatementCount> Queries_;
   tMenuStatement Current_ = tMenuStatement::StartItem;
   std::vector<tDBParam> Values_;
+  // The attempt in progress of the current chain; 0 between chains.
+  int32_t RetryCount_ = 0;
 };

@@ -1,6 +1,7 @@
-// The library's own unload step. The platform calls OnLibraryUnload while the
-// library is being unloaded (or the process ends), before the library's static
-// objects are destroyed; the plugin implements it by stopping its session.
+// The library's own unload step. The platform runs the step registered here
+// while the library is being unloaded (or the process ends), before the
+// library's static objects are destroyed; the plugin registers one that stops
+// its session.
 #pragma once
 
 enum class tUnloadReason {
@@ -15,4 +16,9 @@ enum class tUnloadReason {
   ProcessExiting,
 };
 
-void OnLibraryUnload(tUnloadReason reason);
+// The step to run at unload; a later call replaces an earlier one. Until one
+// is registered the unload does nothing of the library's own.
+void CallAtLibraryUnload(void (*step)(tUnloadReason reason));
+
+// Runs the registered step, if any: called by each platform's unload hook.
+void RunLibraryUnloadStep(tUnloadReason reason);

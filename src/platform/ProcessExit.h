@@ -4,5 +4,5 @@
 // Handlers run in the reverse order of their registration: one registered
 // after a library was loaded runs before that library's own exit teardown.
 // Where the platform also runs them when this library is unloaded, they run
-// after OnLibraryUnload.
+// after the unload step registered with CallAtLibraryUnload.
 void CallAtProcessExit(void (*handler)());

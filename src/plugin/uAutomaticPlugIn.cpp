@@ -21,7 +21,7 @@ namespace {
 // same, so that a host breaking the promise sees no session rather than half
 // of one.
 std::atomic<tPlugInSession*> Session{nullptr};
-bool ExitHandlerRegistered = false;
+bool LifecycleHandlersRegistered = false;
 
 // A host that does not want the name may pass no place for it.
 void ReportName(char** NameOut) {
@@ -41,6 +41,16 @@ void StopAndRelease(tPlugInSession* session, tStopKind kind) noexcept {
 void OnProcessExit() {
   if (tPlugInSession* session = Session.load()) session->Stop(tStopKind::ProcessExit);
 }
+
+// Unloaded without Finalize_Plugin: the session stops all the same, without
+// the worker's Finalize. At process exit (Windows) the other threads were
+// ended wherever they stood, perhaps holding the session's locks, and the
+// client library may have shut down first: the session is let go of as it is.
+void OnLibraryUnload(tUnloadReason reason) {
+  tPlugInSession* session = Session.exchange(nullptr);
+  if (session == nullptr || reason == tUnloadReason::ProcessExiting) return;
+  StopAndRelease(session, tStopKind::Unload);
+}
 }  // namespace
 
 KALVOR_EXPORT void KALVOR_CALL Init_Plugin(char** NameOut, Callback cb, intptr_t UserValue) {
@@ -49,8 +59,11 @@ KALVOR_EXPORT void KALVOR_CALL Init_Plugin(char** NameOut, Callback cb, intptr_t
       auto* session = new tPlugInSession();
       session->InitWorker(cb, UserValue);
       Session = session;
-      if (!ExitHandlerRegistered) CallAtProcessExit(&OnProcessExit);
-      ExitHandlerRegistered = true;
+      if (!LifecycleHandlersRegistered) {
+        CallAtProcessExit(&OnProcessExit);
+        CallAtLibraryUnload(&OnLibraryUnload);
+      }
+      LifecycleHandlersRegistered = true;
     }
   } catch (...) {
   }
@@ -73,12 +86,3 @@ KALVOR_EXPORT void KALVOR_CALL Finalize_Plugin(void) {
     StopAndRelease(session, tStopKind::Finalize);
 }
 
-// Unloaded without Finalize_Plugin: the session stops all the same, without
-// the worker's Finalize. At process exit (Windows) the other threads were
-// ended wherever they stood, perhaps holding the session's locks, and the
-// client library may have shut down first: the session is let go of as it is.
-void OnLibraryUnload(tUnloadReason reason) {
-  tPlugInSession* session = Session.exchange(nullptr);
-  if (session == nullptr || reason == tUnloadReason::ProcessExiting) return;
-  StopAndRelease(session, tStopKind::Unload);
-}

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 // 0 (code 0) when buffer is present and its size word is at least minimum;
-// 1 (code 2) when absent or too small; 3 (code 1) when the size word cannot be read.
+// 1 (code 2) when absent or too small.
 int32_t CheckBufferSize(const uint8_t* buffer, uint32_t minimum, int32_t* resultCode);
 
 void SetResultCode(int32_t* resultCode, int32_t code);

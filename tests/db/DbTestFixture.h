@@ -9,8 +9,8 @@
 #include "dynmenu/db/tDBTransaction.h"
 #include "support/TestDatabase.h"
 
-// A fresh database and the three layer objects wired as the worker wires
-// them: connection, its default transaction, one query.
+// A fresh database and the three layer objects: a connection, a
+// transaction on it, and one query bound to both.
 class DbTest : public ::testing::Test {
  protected:
   DbTest() {
@@ -18,8 +18,7 @@ class DbTest : public ::testing::Test {
     Connection.SetParam("user_name", TestDatabase::User());
     Connection.SetParam("password", TestDatabase::Password());
     Connection.SetParam("lc_ctype", "WIN1251");
-    Connection.DefaultTransaction = &Transaction;
-    Query = std::make_unique<tDBQuery>(Connection);
+    Query = std::make_unique<tDBQuery>(Connection, Transaction);
   }
 
   void OpenSelect(const std::string& procedureCall) {

@@ -18,13 +18,12 @@ namespace {
 constexpr int Rounds = 25;
 constexpr int SessionId = 500;
 
-// One writer's connection, wired as the menu worker wires its own.
+// One writer's connection, with a write transaction as the menu worker's actions have.
 struct Writer {
   explicit Writer(const TestDatabase& database) {
     Connection.DatabaseName = database.ConnectionString();
     Connection.SetParam("user_name", TestDatabase::User());
     Connection.SetParam("password", TestDatabase::Password());
-    Connection.DefaultTransaction = &Transaction;
     // A writer held up by the other gives up after a second instead of waiting for ever.
     Transaction.LockTimeout = 1;
     Connection.Open();
@@ -32,7 +31,7 @@ struct Writer {
 
   tDBConnection Connection;
   tDBTransaction Transaction{Connection};
-  tDBQuery Query{Connection};
+  tDBQuery Query{Connection, Transaction};
   std::vector<std::string> Failures;
 };
 

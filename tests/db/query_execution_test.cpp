@@ -10,7 +10,9 @@
 #include <thread>
 
 #include "dynmenu/db/tFbClientApi.h"
-#include "dynmenu/uIBDynSrvWorker.h"
+#include "dynmenu/uMenuDatabase.h"
+#include "dynmenu/uQueryFailed.h"
+#include "worker/uPlugInWorker.h"
 #include "support/FirebirdServer.h"
 #include "support/LogTail.h"
 #include "support/TestDatabase.h"
@@ -51,36 +53,60 @@ BEGIN
 END^
 SET TERM ; ^)";
 
+tMenuDatabaseSettings SettingsFor(const TestDatabase& database) {
+  return {.DatabaseName = database.ConnectionString(),
+          .User = TestDatabase::User(),
+          .Password = TestDatabase::Password(),
+          .Charset = "WIN1251"};
+}
+
 class QueryExecutionTest : public ::testing::Test {
  protected:
   QueryExecutionTest() {
-    tDBConnection& connection = MenuDb.Connection();
-    connection.DatabaseName = Database.ConnectionString();
-    connection.SetParam("user_name", TestDatabase::User());
-    connection.SetParam("password", TestDatabase::Password());
-    connection.SetParam("lc_ctype", "WIN1251");
     Database.Execute("INSERT INTO MENUS (MENU_ID, ITEM_START_ID) VALUES (1, 10);");
-    MenuDb.SetStatement(tMenuStatement::StartItem, {1});
+  }
+
+  // The start item of a menu through the door: true with StartItem set, or
+  // false with the failure text in error.
+  bool ReadStart(std::string& error, int32_t menu = 1) {
+    return Run(error, [&] {
+      const auto rows = MenuDb.Read(tMenuStatement::StartItem, {menu});
+      StartItem = rows.empty() ? -1 : rows.front().Integer("ITEM_START_ID").value_or(-1);
+    });
+  }
+
+  bool Record(std::string& error, int32_t sessionId) {
+    return Run(error, [&] { MenuDb.Record(sessionId, 1, "k"); });
+  }
+
+  template <typename tStep>
+  bool Run(std::string& error, tStep step) {
+    error.clear();
+    try {
+      step();
+      return true;
+    } catch (const tQueryFailed& failure) {
+      error = failure.what();
+      return false;
+    }
   }
 
   TestDatabase Database;
-  tIB_DynMenuWorker Worker;
-  tMenuDatabase& MenuDb = Worker.MenuDatabase;
+  // Brings up the process-wide log the door writes to.
+  tPlugInWorker LogOwner;
+  tDatabaseFigures Figures;
+  tMenuDatabase MenuDb{Figures, SettingsFor(Database)};
+  int32_t StartItem = -1;
 };
 }  // namespace
 
-TEST_F(QueryExecutionTest, ConnectsOnFirstUseAndLeavesTheResultOpenUntilFinished) {
+TEST_F(QueryExecutionTest, ConnectsOnFirstUseAndLeavesNothingOpen) {
   LogTail log(HostLogsFolder());
   std::string error = "stale";
-  ASSERT_TRUE(MenuDb.ExecuteQuery(error));
+  ASSERT_TRUE(ReadStart(error));
   EXPECT_EQ(error, "");
-  EXPECT_EQ(MenuDb.RetryCount, 0);
-  EXPECT_TRUE(MenuDb.InTransaction());
-  EXPECT_EQ(MenuDb.Result().FieldByName("ITEM_START_ID").AsInteger(), 10);
-  MenuDb.FinishQuery();
-  EXPECT_FALSE(MenuDb.InTransaction());
-  EXPECT_FALSE(MenuDb.Result().IsActive());
-  MenuDb.FinishQuery();
+  EXPECT_EQ(StartItem, 10);
+  EXPECT_FALSE(MenuDb.BeginCommand());
 
   const auto messages = log.MainMessages();
   // A configured name without an attachment counts as a lost connection.
@@ -94,9 +120,8 @@ TEST_F(QueryExecutionTest, ConnectsOnFirstUseAndLeavesTheResultOpenUntilFinished
 TEST_F(QueryExecutionTest, AnErrorOfTheProcedureFailsAtOnceWithTheStatementAndTheServersText) {
   Database.Execute(RefusingStartItem);
   LogTail log(HostLogsFolder());
-  MenuDb.SetStatement(tMenuStatement::StartItem, {-1});
   std::string error;
-  EXPECT_FALSE(MenuDb.ExecuteQuery(error));
+  EXPECT_FALSE(ReadStart(error, -1));
   EXPECT_EQ(error.rfind("Exception while processing IB SQL Query=\"select *\r\nfrom "
                         "MENU_GET_START_ITEM(-1)\r\n\" Msg=\"",
                         0),
@@ -105,21 +130,18 @@ TEST_F(QueryExecutionTest, AnErrorOfTheProcedureFailsAtOnceWithTheStatementAndTh
   EXPECT_NE(error.find("menu refused"), std::string::npos);
   EXPECT_EQ(error.back(), '"');
   EXPECT_TRUE(LinesStartingWith(log, "Pausing").empty());
-  EXPECT_EQ(MenuDb.RetryCount, 0);
-  EXPECT_FALSE(MenuDb.InTransaction());
+  EXPECT_FALSE(MenuDb.BeginCommand());
 
   // The attachment and the prepared statement serve the next value.
-  MenuDb.SetStatement(tMenuStatement::StartItem, {1});
-  ASSERT_TRUE(MenuDb.ExecuteQuery(error)) << error;
-  EXPECT_EQ(MenuDb.Result().FieldByName("ITEM_START_ID").AsInteger(), 10);
-  MenuDb.FinishQuery();
+  ASSERT_TRUE(ReadStart(error)) << error;
+  EXPECT_EQ(StartItem, 10);
 }
 
 TEST_F(QueryExecutionTest, NoDatabaseNameFailsAtOnce) {
   LogTail log(HostLogsFolder());
-  MenuDb.Connection().DatabaseName.clear();
+  tMenuDatabase unnamed(Figures, {});
   std::string error;
-  EXPECT_FALSE(MenuDb.ExecuteQuery(error));
+  EXPECT_FALSE(Run(error, [&] { unnamed.Read(tMenuStatement::StartItem, {1}); }));
   EXPECT_NE(error.find("Msg=\"Database name is missing\""), std::string::npos) << error;
   const std::vector<std::string> expected = {"Connecting to "};
   EXPECT_EQ(log.MainMessages(), expected);
@@ -141,26 +163,22 @@ SET TERM ; ^)");
   other.SetParam("user_name", TestDatabase::User());
   other.SetParam("password", TestDatabase::Password());
   tDBTransaction otherTransaction(other);
-  other.DefaultTransaction = &otherTransaction;
-  tDBQuery otherQuery(other);
+  tDBQuery otherQuery(other, otherTransaction);
   other.Open();
   otherTransaction.StartTransaction();
   otherQuery.AddLine("update HELD_ROWS set N = 100 where ID = 7");
   otherQuery.Open();
 
   std::string warmUp;
-  ASSERT_TRUE(MenuDb.ExecuteQuery(warmUp));
-  MenuDb.FinishQuery();
+  ASSERT_TRUE(ReadStart(warmUp));
 
   LogTail log(HostLogsFolder());
-  MenuDb.SetStatement(tMenuStatement::Action, {7, 1, std::string("k")});
   std::string error;
-  auto running = std::async(std::launch::async, [&] { return MenuDb.ExecuteQuery(error); });
+  auto running = std::async(std::launch::async, [&] { return Record(error, 7); });
   // The statement waits on the row lock until the other transaction ends.
   EXPECT_EQ(running.wait_for(500ms), std::future_status::timeout);
   otherTransaction.Commit();
   ASSERT_TRUE(running.get()) << error;
-  MenuDb.FinishQuery();
 
   const auto pauses = LinesStartingWith(log, DeadlockPause);
   EXPECT_EQ(pauses.size(), 1u);
@@ -171,13 +189,11 @@ SET TERM ; ^)");
 TEST_F(QueryExecutionTest, LostServerIsRetriedTenTimesThenReconnectsWhenBack) {
   FirebirdServerRestorer restore;
   std::string error;
-  ASSERT_TRUE(MenuDb.ExecuteQuery(error));
-  MenuDb.FinishQuery();
+  ASSERT_TRUE(ReadStart(error));
 
   FirebirdServer::Stop();
   LogTail down(HostLogsFolder());
-  EXPECT_FALSE(MenuDb.ExecuteQuery(error));
-  EXPECT_EQ(MenuDb.RetryCount, 0);
+  EXPECT_FALSE(ReadStart(error));
   EXPECT_EQ(LinesStartingWith(down, "No database connection!").size(), 10u);
   EXPECT_EQ(LinesStartingWith(down, "Connecting to " + Database.ConnectionString()).size(), 10u);
   const auto pauses = LinesStartingWith(down, ConnectionPause);
@@ -187,8 +203,7 @@ TEST_F(QueryExecutionTest, LostServerIsRetriedTenTimesThenReconnectsWhenBack) {
 
   FirebirdServer::Start();
   LogTail up(HostLogsFolder());
-  ASSERT_TRUE(MenuDb.ExecuteQuery(error)) << error;
-  MenuDb.FinishQuery();
+  ASSERT_TRUE(ReadStart(error)) << error;
   const std::vector<std::string> expected = {
       "No database connection!", "Connecting to " + Database.ConnectionString(),
       "Database " + Database.ConnectionString() + " connected"};
@@ -282,26 +297,24 @@ TEST_F(InjectedFaultTest, TenDeadlocksGiveTenAttemptsAndNinePauses) {
   ScriptedFaults::Failures.assign(10, Deadlock);
   LogTail log(HostLogsFolder());
   std::string error;
-  EXPECT_FALSE(MenuDb.ExecuteQuery(error));
+  EXPECT_FALSE(ReadStart(error));
   EXPECT_EQ(ScriptedFaults::Prepares.load(), 10);
-  EXPECT_EQ(MenuDb.RetryCount, 0);
   const auto pauses = LinesStartingWith(log, DeadlockPause);
   EXPECT_EQ(pauses.size(), 9u);
   ExpectPausesInRange(pauses);
   EXPECT_NE(error.find("Msg=\"deadlock\""), std::string::npos) << error;
-  EXPECT_FALSE(MenuDb.InTransaction());
+  EXPECT_FALSE(MenuDb.BeginCommand());
 }
 
 TEST_F(InjectedFaultTest, DeadlockThenSuccessAndCapitalisedDeadlockAreRetried) {
   ScriptedFaults::Failures = {Deadlock, ScriptedFaults::Random("Lock conflict: DEADLOCK detected")};
   LogTail log(HostLogsFolder());
   std::string error;
-  ASSERT_TRUE(MenuDb.ExecuteQuery(error));
+  ASSERT_TRUE(ReadStart(error));
   EXPECT_EQ(error, "");
   EXPECT_EQ(ScriptedFaults::Prepares.load(), 3);
   EXPECT_EQ(LinesStartingWith(log, DeadlockPause).size(), 2u);
-  EXPECT_EQ(MenuDb.Result().FieldByName("ITEM_START_ID").AsInteger(), 10);
-  MenuDb.FinishQuery();
+  EXPECT_EQ(StartItem, 10);
 }
 
 TEST_F(InjectedFaultTest, NetworkTextsAreRetriedAsConnectionLossAndOthersAreNot) {
@@ -310,7 +323,7 @@ TEST_F(InjectedFaultTest, NetworkTextsAreRetriedAsConnectionLossAndOthersAreNot)
                               ScriptedFaults::Random("arithmetic overflow")};
   LogTail log(HostLogsFolder());
   std::string error;
-  EXPECT_FALSE(MenuDb.ExecuteQuery(error));
+  EXPECT_FALSE(ReadStart(error));
   EXPECT_EQ(ScriptedFaults::Prepares.load(), 3);
   EXPECT_EQ(LinesStartingWith(log, ConnectionPause).size(), 2u);
   EXPECT_TRUE(LinesStartingWith(log, DeadlockPause).empty());
@@ -338,26 +351,21 @@ TEST_F(InjectedFaultTest, LostConnectionCodesAreRetriedWhateverTheirText) {
   std::string error;
   for (const auto& vector : lost) {
     // Second request: the action's execute, after its transaction started.
-    MenuDb.SetStatement(tMenuStatement::Action, {1, 2, std::string("k")});
     ScriptedFaults::ExecuteFailures = {vector};
     ScriptedFaults::Executes = 0;
     LogTail retried(HostLogsFolder());
-    EXPECT_TRUE(MenuDb.ExecuteQuery(error)) << error;
-    MenuDb.FinishQuery();
+    EXPECT_TRUE(Record(error, 1)) << error;
     EXPECT_EQ(LinesStartingWith(retried, ConnectionPause).size(), 1u) << vector[1];
     EXPECT_EQ(ScriptedFaults::Executes.load(), 2) << vector[1];
 
     // First request: the read's execute on a prepared statement.
-    MenuDb.SetStatement(tMenuStatement::StartItem, {1});
-    ASSERT_TRUE(MenuDb.ExecuteQuery(error)) << error;
-    MenuDb.FinishQuery();
+    ASSERT_TRUE(ReadStart(error)) << error;
     ScriptedFaults::ExecuteFailures = {vector};
     ScriptedFaults::Executes = 0;
     LogTail probed(HostLogsFolder());
-    EXPECT_TRUE(MenuDb.ExecuteQuery(error)) << error;
-    EXPECT_EQ(MenuDb.RetryCount, 0);
-    EXPECT_EQ(MenuDb.Result().FieldByName("ITEM_START_ID").AsInteger(), 10);
-    MenuDb.FinishQuery();
+    StartItem = -1;
+    EXPECT_TRUE(ReadStart(error)) << error;
+    EXPECT_EQ(StartItem, 10);
     EXPECT_EQ(probed.MainMessages(), reconnected) << vector[1];
     EXPECT_EQ(ScriptedFaults::Executes.load(), 2) << vector[1];
   }
@@ -368,14 +376,18 @@ TEST_F(InjectedFaultTest, ResetConnectionIsClosedAndAFailingCloseReachesTheCalle
   ScriptedFaults::Failures = {
       ScriptedFaults::Random("Error reading data from the connection. 10054")};
   std::string error;
-  EXPECT_FALSE(MenuDb.ExecuteQuery(error));
-  EXPECT_FALSE(MenuDb.Connection().IsConnected());
+  EXPECT_FALSE(ReadStart(error));
+  EXPECT_FALSE(MenuDb.IsConnected());
   EXPECT_EQ(ScriptedFaults::Prepares.load(), 1);
 
   ScriptedFaults::Failures.push_back(
       ScriptedFaults::Random("Error reading data from the connection. 10054"));
   ScriptedFaults::FailDetach = true;
-  EXPECT_THROW(MenuDb.ExecuteQuery(error), tDBError);
-  EXPECT_FALSE(MenuDb.Connection().IsConnected());
-  EXPECT_NE(error.find("10054"), std::string::npos);
+  try {
+    ReadStart(error);
+    ADD_FAILURE() << "the failing close did not reach the caller";
+  } catch (const tDBError& failure) {
+    EXPECT_NE(failure.Message.find("10054"), std::string::npos);
+  }
+  EXPECT_FALSE(MenuDb.IsConnected());
 }

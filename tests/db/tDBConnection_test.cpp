@@ -71,12 +71,10 @@ TEST_F(tDBConnectionTest, DestroyingAnActiveTransactionCommitsIt) {
   {
     tDBTransaction second(Connection);
     second.StartTransaction();
-    Connection.DefaultTransaction = &second;
-    tDBQuery bound(Connection);
+    tDBQuery bound(Connection, second);
     bound.AddLine("execute procedure menu_prot_actions(5,6,\"k\")");
     bound.Open();
   }
-  EXPECT_EQ(Connection.DefaultTransaction, nullptr);
   EXPECT_EQ(Database.QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS WHERE SESSION_ID = 5;"), "1");
 }
 

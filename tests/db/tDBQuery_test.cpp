@@ -189,8 +189,7 @@ TEST_F(tDBQueryTest, UpdateOfARowAnotherTransactionChangedMeanwhileIsADeadlock) 
     other.SetParam(line.substr(0, equals), line.substr(equals + 1));
   }
   tDBTransaction otherTransaction(other);
-  other.DefaultTransaction = &otherTransaction;
-  tDBQuery otherQuery(other);
+  tDBQuery otherQuery(other, otherTransaction);
   other.Open();
   otherTransaction.StartTransaction();
   otherQuery.AddLine("update HELD_ROWS set N = 100 where ID = 9");
@@ -225,7 +224,7 @@ TEST_F(tDBQueryTest, PreparedStatementRunsAgainWithNewValuesUntilTheAttachmentGo
   start.AddLine("select first 1 *");
   start.AddLine("from MENU_GET_START_ITEM(?)");
   start.SingleRow = true;
-  tDBQuery action(Connection);
+  tDBQuery action(Connection, Transaction);
   action.AddLine("execute procedure menu_prot_actions(?,?,?)");
 
   const std::string key = std::string("a\0\"b'", 5) + kGreeting;

@@ -5,6 +5,7 @@
 #include "dynmenu/db/tDBConnection.h"
 #include "dynmenu/db/tDBError.h"
 #include "dynmenu/db/tDBQuery.h"
+#include "dynmenu/db/tDBTransaction.h"
 
 namespace {
 
@@ -68,7 +69,8 @@ TEST(tDBConnectionOpen, EmptyDatabaseNameIsRefusedWithoutCallingTheLibrary) {
 
 TEST(tDBQueryText, EveryLineEndsWithCrLf) {
   tDBConnection connection;
-  tDBQuery query(connection);
+  tDBTransaction transaction(connection);
+  tDBQuery query(connection, transaction);
   query.AddLine("select *");
   query.AddLine("from MENU_GET_ITEM(-1)");
   EXPECT_EQ(query.Text(), "select *\r\nfrom MENU_GET_ITEM(-1)\r\n");

@@ -1,7 +1,7 @@
 // A menu worker serving commands through faults the server cannot produce on
-// demand, injected through the client-function table: a leftover transaction
-// that cannot be rolled back, a commit whose reply is lost, a commit refused,
-// a server killed just as a read is sent.
+// demand, injected through the client-function table: a follow-up read
+// refused, a commit whose reply is lost, a commit refused, a server killed
+// just as a read is sent.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -24,14 +24,10 @@ ISC_STATUS Fail(ISC_STATUS* status, std::initializer_list<ISC_STATUS> vector) {
 
 // Which end of a transaction fails, and how; the rest is the real library.
 struct EndFaults {
-  static inline bool RollbackCutOff = false;
   static inline int CommitsLosingTheReply = 0;
   static inline int CommitsRefused = 0;
-
-  static ISC_STATUS Rollback(ISC_STATUS* status, isc_tr_handle* transaction) {
-    if (RollbackCutOff) return Fail(status, {isc_arg_gds, isc_att_shutdown, isc_arg_end});
-    return DefaultFbClientApi().RollbackTransaction(status, transaction);
-  }
+  // Selects of more than one row: only the connection rows of command 101.
+  static inline int SelectsRefused = 0;
 
   // The commit reaches the server; its reply does not come back.
   static ISC_STATUS Commit(ISC_STATUS* status, isc_tr_handle* transaction) {
@@ -61,6 +57,11 @@ struct EndFaults {
   static ISC_STATUS Execute(ISC_STATUS* status, isc_tr_handle* transaction,
                             isc_stmt_handle* statement, unsigned short version, const XSQLDA* in) {
     if (ServerKilled) return Lost(status);
+    if (SelectsRefused > 0) {
+      --SelectsRefused;
+      return Fail(status, {isc_arg_gds, isc_random, isc_arg_string,
+                           reinterpret_cast<ISC_STATUS>("select refused"), isc_arg_end});
+    }
     return DefaultFbClientApi().DsqlExecute(status, transaction, statement, version, in);
   }
 
@@ -86,7 +87,6 @@ struct EndFaults {
 
   static tFbClientApi Table() {
     tFbClientApi api = DefaultFbClientApi();
-    api.RollbackTransaction = &Rollback;
     api.CommitTransaction = &Commit;
     api.DsqlExecute = &Execute;
     api.DsqlExecute2 = &Execute2;
@@ -99,14 +99,10 @@ struct EndFaults {
 class WorkerFaultTest : public ::testing::Test {
  protected:
   WorkerFaultTest() {
-    EndFaults::RollbackCutOff = false;
     EndFaults::CommitsLosingTheReply = 0;
     EndFaults::CommitsRefused = 0;
+    EndFaults::SelectsRefused = 0;
     EndFaults::ServerKilled = false;
-    tDBConnection& connection = Worker.MenuDatabase.Connection();
-    connection.DatabaseName = Database.ConnectionString();
-    connection.SetParam("user_name", TestDatabase::User());
-    connection.SetParam("password", TestDatabase::Password());
   }
 
   // A command as the session hands it over; answers the buffer as it comes back.
@@ -142,34 +138,36 @@ class WorkerFaultTest : public ::testing::Test {
   }
 
   TestDatabase Database;
-  tIB_DynMenuWorker Worker;
+  tIB_DynMenuWorker Worker{{.DatabaseName = Database.ConnectionString(),
+                            .User = TestDatabase::User(),
+                            .Password = TestDatabase::Password(),
+                            .Charset = "WIN1251"}};
   tFbClientApi Api = EndFaults::Table();
   tFbClientApiOverride Override{Api};
 };
 
 }  // namespace
 
-TEST_F(WorkerFaultTest, ALeftoverTransactionThatCannotBeRolledBackIsDroppedNotKept) {
-  ASSERT_EQ(Post(1, 1, "first"), 0);
-  Worker.MenuDatabase.WriteTransaction().StartTransaction();
-  // From now on every rollback fails the way it does once the server has cut
-  // the attachment.
-  EndFaults::RollbackCutOff = true;
+// Each failure is logged once, with the values of the step it hit: a refused
+// follow-up read of command 101, a commit whose reply is lost (named outcome
+// unknown, as the action was in fact written) and a commit refused.
+TEST_F(WorkerFaultTest, EachFailedStepWritesOneLineAndALostCommitIsNamedOutcomeUnknown) {
+  Database.Execute(R"(INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME,
+  MENU_CONNECTION_ID) VALUES (20, 1, 'balance', 3);
+INSERT INTO MENU_VOICE_PARAMS (MENU_ITEM_ID, ITEM_SYNTHEZ_LIST) VALUES (20, 'prompt');
+INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY, CONNECTION_ITEM_ID)
+  VALUES (3, 1, '1', 10);)");
   LogTail log(HostLogsFolder());
-  EXPECT_EQ(Post(1, 2, "second"), 0);
-  EXPECT_EQ(Post(1, 3, "third"), 0);
+  EndFaults::SelectsRefused = 1;
+  EXPECT_EQ(SignedWordAt(Ask(ItemDescRequest(20)), 12), 1);
+  EXPECT_EQ(TimesLogged(log,
+                        "Exception while processing cmdDynMenu_GetItemDesc Msg=\"select refused\" "
+                        "GetMenuItemDesc(MENU_GET_CONNECTION) IN[item_connection_id=3]\r\n"),
+            1u);
+  EXPECT_EQ(TimesLogged(log, "select refused"), 1u);
+  EXPECT_EQ(SignedWordAt(Ask(ItemDescRequest(20)), 12), 0);
 
-  EXPECT_EQ(TimesLogged(log, "Transaction is active! Rollback"), 1u);
-  EXPECT_EQ(TimesLogged(log, "No database connection!"), 1u);
-  EXPECT_EQ(Rows("second"), "1");
-  EXPECT_EQ(Rows("third"), "1");
-  // The dropped attachment is gone from the server too, not left behind.
-  EXPECT_EQ(OurAttachments(), "1");
-}
-
-TEST_F(WorkerFaultTest, ACommitWithoutAReplyIsNamedOutcomeUnknownARefusedOneIsNot) {
   EndFaults::CommitsLosingTheReply = 1;
-  LogTail log(HostLogsFolder());
   EXPECT_EQ(Post(5, 6, "lost reply"), 1);
   EXPECT_EQ(Rows("lost reply"), "1");
   EXPECT_EQ(TimesLogged(log,
@@ -177,7 +175,7 @@ TEST_F(WorkerFaultTest, ACommitWithoutAReplyIsNamedOutcomeUnknownARefusedOneIsNo
                         "data from the connection\" PostMenuAction(MENU_PROT_ACTIONS) "
                         "IN[session_id=5, item_id=6, item_key=\"lost reply\"] - commit outcome "
                         "unknown\r\n"),
-            2u);
+            1u);
 
   EndFaults::CommitsRefused = 1;
   EXPECT_EQ(Post(5, 7, "refused"), 1);
@@ -186,8 +184,9 @@ TEST_F(WorkerFaultTest, ACommitWithoutAReplyIsNamedOutcomeUnknownARefusedOneIsNo
                         "Exception while processing onDynMenu_PostMenuAction Msg=\"commit "
                         "refused\" PostMenuAction(MENU_PROT_ACTIONS) IN[session_id=5, item_id=7, "
                         "item_key=\"refused\"]\r\n"),
-            2u);
-  EXPECT_EQ(TimesLogged(log, "commit outcome unknown"), 2u);
+            1u);
+  EXPECT_EQ(TimesLogged(log, "commit outcome unknown"), 1u);
+  EXPECT_EQ(TimesLogged(log, "Exception while processing"), 3u);
 
   EXPECT_EQ(Post(5, 8, "after"), 0);
   EXPECT_EQ(Rows("after"), "1");

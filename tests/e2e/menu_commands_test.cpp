@@ -629,36 +629,32 @@ SET TERM ; ^)");
   }
 };
 
-TEST_F(MenuFailureTest, AReadErrorInTheItemStepLeavesATransactionTheNextCommandRollsBack) {
+// Each failure is logged once; the item step's rows were taken before the
+// column failed to read, so nothing is left for the next command to roll back.
+TEST_F(MenuFailureTest, AReadErrorInTheItemStepIsLoggedOnceAndLeavesNothingOpen) {
   const auto request = ItemRequest(666);
   const auto failed = Ask(request);
   EXPECT_EQ(EnvelopeOf(failed).Outcome, 1);
   EXPECT_EQ(EnvelopeOf(failed).ResultCode, 1);
   EXPECT_EQ(std::vector<uint8_t>(failed.Buffer.begin() + 16, failed.Buffer.end()),
             std::vector<uint8_t>(request.begin() + 16, request.end()));
-  EXPECT_EQ(LinesContaining("Exception while processing cmdDynMenu_GetItemDesc Msg=\""), 2u);
+  EXPECT_EQ(LinesContaining("Exception while processing cmdDynMenu_GetItemDesc Msg=\""), 1u);
   EXPECT_EQ(LinesContaining("MENU_GET_ITEM) IN[menu_item_id=666] OUT["), 0u);
-  EXPECT_EQ(LinesContaining("Transaction is active! Rollback"), 0u);
 
   const auto next = Ask(StartRequest(1));
   EXPECT_EQ(EnvelopeOf(next).ResultCode, 0);
   EXPECT_EQ(WordAt(next.Buffer, 20), 10u);
-  const int rollback = LineIndex("Transaction is active! Rollback");
-  ASSERT_GE(rollback, 0);
-  EXPECT_LT(rollback, LineIndex("GetStartMenuItem(MENU_GET_START_ITEM) IN[menu_id=1]"));
-
-  // The rollback ended it: the command after that finds nothing left over.
   EXPECT_EQ(EnvelopeOf(Ask(ItemRequest(1))).ResultCode, 0);
-  EXPECT_EQ(LinesContaining("Transaction is active! Rollback"), 1u);
+  EXPECT_EQ(LinesContaining("Transaction is active! Rollback"), 0u);
 }
 
-TEST_F(MenuFailureTest, AnErrorInTheParameterStepIsRolledBackAtOnce) {
+TEST_F(MenuFailureTest, AnErrorInTheParameterStepIsLoggedOnceAndRolledBackAtOnce) {
   const auto failed = Ask(ItemRequest(13));
   EXPECT_EQ(EnvelopeOf(failed).Outcome, 1);
   EXPECT_EQ(EnvelopeOf(failed).ResultCode, 1);
   EXPECT_EQ(WordAt(failed.Buffer, 0), 60u);
-  EXPECT_EQ(LinesContaining("Exception while processing cmdDynMenu_GetItemDesc Msg=\""), 2u);
-  EXPECT_EQ(TimesLogged("voice parameters broken"), 2u);
+  EXPECT_EQ(LinesContaining("Exception while processing cmdDynMenu_GetItemDesc Msg=\""), 1u);
+  EXPECT_EQ(TimesLogged("voice parameters broken"), 1u);
   EXPECT_EQ(LinesContaining("MENU_GET_CONNECTION"), 0u);
 
   EXPECT_EQ(EnvelopeOf(Ask(StartRequest(1))).ResultCode, 0);

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "dynmenu/db/tDBQuery.h"
-#include "dynmenu/db/tDBTransaction.h"
 #include "dynmenu/db/tDatabaseParameterBlock.h"
 #include "dynmenu/db/tFbClientApi.h"
 #include "dynmenu/db/tFbStatus.h"
@@ -20,11 +18,6 @@ std::vector<std::string>::iterator FindParam(std::vector<std::string>& params,
                       [&](const std::string& line) { return line.starts_with(prefix); });
 }
 
-template <typename T>
-void Erase(std::vector<T*>& list, T* item) {
-  list.erase(std::remove(list.begin(), list.end(), item), list.end());
-}
-
 }  // namespace
 
 tDBConnection::~tDBConnection() {
@@ -33,8 +26,6 @@ tDBConnection::~tDBConnection() {
   } catch (...) {
     ForceClose();
   }
-  for (tDBQuery* query : Queries_) query->Connection_ = nullptr;
-  for (tDBTransaction* transaction : Transactions_) transaction->Connection_ = nullptr;
 }
 
 void tDBConnection::SetParam(const std::string& name, const std::string& value) {
@@ -84,13 +75,13 @@ void tDBConnection::CheckAnswers() {
 void tDBConnection::Close() {
   if (!IsConnected()) return;
   std::optional<tDBError> failure;
-  for (tDBQuery* query : Queries_) {
+  for (tDBAttachmentUser* user : Users_) {
     try {
-      query->Close();
+      user->CloseResult();
     } catch (const tDBError& error) {
       if (!failure) failure = error;
     }
-    query->ReleaseQuietly();
+    user->ReleaseQuietly();
   }
   EndTransactionsQuietly();
   tFbStatus status;
@@ -106,7 +97,7 @@ void tDBConnection::Close() {
 }
 
 void tDBConnection::ForceClose() noexcept {
-  for (tDBQuery* query : Queries_) query->ReleaseQuietly();
+  for (tDBAttachmentUser* user : Users_) user->ReleaseQuietly();
   EndTransactionsQuietly();
   if (Attachment_ != 0) {
     tFbStatus status;
@@ -115,32 +106,18 @@ void tDBConnection::ForceClose() noexcept {
   }
 }
 
-void tDBConnection::Register(tDBTransaction* transaction) {
-  Transactions_.push_back(transaction);
+void tDBConnection::Register(tDBAttachmentUser* user) {
+  Users_.push_back(user);
 }
 
-void tDBConnection::Unregister(tDBTransaction* transaction) {
-  Erase(Transactions_, transaction);
-  if (DefaultTransaction == transaction) DefaultTransaction = nullptr;
-  for (tDBQuery* query : Queries_) {
-    if (query->RunsIn(*transaction)) query->Transaction_ = nullptr;
-  }
-}
-
-void tDBConnection::Register(tDBQuery* query) {
-  Queries_.push_back(query);
-}
-
-void tDBConnection::Unregister(tDBQuery* query) {
-  Erase(Queries_, query);
+void tDBConnection::Unregister(tDBAttachmentUser* user) {
+  Users_.erase(std::remove(Users_.begin(), Users_.end(), user), Users_.end());
 }
 
 void tDBConnection::CloseResultsOf(const tDBTransaction& transaction) noexcept {
-  for (tDBQuery* query : Queries_) {
-    if (query->RunsIn(transaction)) query->CloseQuietly();
-  }
+  for (tDBAttachmentUser* user : Users_) user->TransactionEnding(transaction);
 }
 
 void tDBConnection::EndTransactionsQuietly() noexcept {
-  for (tDBTransaction* transaction : Transactions_) transaction->EndQuietly();
+  for (tDBAttachmentUser* user : Users_) user->EndQuietly();
 }

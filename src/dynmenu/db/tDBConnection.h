@@ -3,14 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "dynmenu/db/tDBAttachmentUser.h"
 #include "dynmenu/db/tDBError.h"
 #include "dynmenu/db/tFbHandle.h"
 
-class tDBTransaction;
-class tDBQuery;
-
 // One attachment to a database through the client library. Knows the
-// transactions and queries bound to it, so that a disconnect can end them.
+// transactions and queries bound to it, so that a disconnect can end them;
+// they are destroyed before it.
 class tDBConnection {
  public:
   tDBConnection() = default;
@@ -20,7 +19,6 @@ class tDBConnection {
 
   std::string DatabaseName;
   int SQLDialect = 1;
-  tDBTransaction* DefaultTransaction = nullptr;
 
   // Replaces the line of that name in place, appends a new one, or removes it
   // when the value is empty.
@@ -41,21 +39,18 @@ class tDBConnection {
   // The same steps as Close with every error ignored.
   void ForceClose() noexcept;
 
- private:
-  friend class tDBTransaction;
-  friend class tDBQuery;
-
-  void Register(tDBTransaction* transaction);
-  void Unregister(tDBTransaction* transaction);
-  void Register(tDBQuery* query);
-  void Unregister(tDBQuery* query);
+  // Transactions and queries join at construction and leave at destruction.
+  void Register(tDBAttachmentUser* user);
+  void Unregister(tDBAttachmentUser* user);
   // Closes the results of the transaction's queries; their statements stay prepared.
   void CloseResultsOf(const tDBTransaction& transaction) noexcept;
-  void EndTransactionsQuietly() noexcept;
   tFbHandle* AttachmentHandle() { return &Attachment_; }
+
+ private:
+  void EndTransactionsQuietly() noexcept;
 
   std::vector<std::string> Params_;
   tFbHandle Attachment_ = 0;
-  std::vector<tDBTransaction*> Transactions_;
-  std::vector<tDBQuery*> Queries_;
+  // In the order they joined: every query's step runs before any transaction's.
+  std::vector<tDBAttachmentUser*> Users_;
 };

@@ -3,6 +3,7 @@
 #include <ibase.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -12,6 +13,13 @@
 #include <utility>
 
 #include "dynmenu/db/tDBError.h"
+
+bool SameColumnName(const std::string& left, const std::string& right) {
+  return std::equal(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) ==
+           std::tolower(static_cast<unsigned char>(b));
+  });
+}
 
 namespace {
 

@@ -19,6 +19,9 @@ struct tDBColumn {
   short SubType = 0;
 };
 
+// Column names match without regard to case.
+bool SameColumnName(const std::string& left, const std::string& right);
+
 // Reads one column of the query's current row. Without a current row the
 // value reads as NULL.
 class tDBField {
@@ -26,6 +29,7 @@ class tDBField {
   explicit tDBField(tDBColumn column);
 
   const std::string& Name() const { return Column_.Name; }
+  const tDBColumn& Column() const { return Column_; }
   bool IsNull() const;
   // NULL gives 0. Integers are taken as they are, other values when their
   // text is a whole number; a value outside the 32-bit range raises tDBError.

@@ -1,7 +1,6 @@
 #include "dynmenu/db/tDBQuery.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 #include "dynmenu/db/tDBConnection.h"
@@ -15,13 +14,6 @@ namespace {
 constexpr ISC_STATUS kNoMoreRows = 100;
 constexpr unsigned short kBlobChunkSize = 16384;
 const char kNotOpen[] = "Cannot perform operation -- DB is not open";
-
-bool SameName(const std::string& left, const std::string& right) {
-  return std::equal(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) ==
-           std::tolower(static_cast<unsigned char>(b));
-  });
-}
 
 std::string ColumnName(const XSQLVAR& column) {
   if (column.aliasname_length > 0) return std::string(column.aliasname, column.aliasname_length);
@@ -58,11 +50,6 @@ std::unique_ptr<tSqlDescriptorArea> Described(decltype(tFbClientApi::DsqlDescrib
 
 }  // namespace
 
-tDBQuery::tDBQuery(tDBConnection& connection)
-    : Connection_(&connection), Transaction_(connection.DefaultTransaction) {
-  Connection_->Register(this);
-}
-
 tDBQuery::tDBQuery(tDBConnection& connection, tDBTransaction& transaction)
     : Connection_(&connection), Transaction_(&transaction) {
   Connection_->Register(this);
@@ -70,7 +57,7 @@ tDBQuery::tDBQuery(tDBConnection& connection, tDBTransaction& transaction)
 
 tDBQuery::~tDBQuery() {
   ReleaseQuietly();
-  if (Connection_ != nullptr) Connection_->Unregister(this);
+  Connection_->Unregister(this);
 }
 
 void tDBQuery::ClearText() {
@@ -136,24 +123,25 @@ void tDBQuery::Next() {
 
 tDBField& tDBQuery::FieldByName(const std::string& name) {
   for (const auto& field : Fields_) {
-    if (SameName(field->Name(), name)) return *field;
+    if (SameColumnName(field->Name(), name)) return *field;
   }
   throw tDBError("Field '" + name + "' not found");
 }
 
-tDBTransaction& tDBQuery::Transaction() {
-  if (Transaction_ == nullptr && Connection_ != nullptr)
-    Transaction_ = Connection_->DefaultTransaction;
-  if (Transaction_ == nullptr) throw tDBError("Transaction is not active");
-  return *Transaction_;
+tDBRow tDBQuery::CurrentRow() const {
+  if (Eof()) throw tDBError("Query has no current row");
+  std::vector<tDBColumn> columns;
+  columns.reserve(Fields_.size());
+  for (const auto& field : Fields_) columns.push_back(field->Column());
+  return tDBRow(std::move(columns), Rows_[Position_]);
 }
 
-bool tDBQuery::RunsIn(const tDBTransaction& transaction) const {
-  return Transaction_ == &transaction;
+void tDBQuery::TransactionEnding(const tDBTransaction& transaction) noexcept {
+  if (Transaction_ == &transaction) CloseQuietly();
 }
 
 void tDBQuery::CheckCanRun() {
-  if (Connection_ == nullptr || !Connection_->IsConnected()) throw tDBError(kNotOpen);
+  if (!Connection_->IsConnected()) throw tDBError(kNotOpen);
   if (!Transaction().InTransaction()) throw tDBError("Transaction is not active");
 }
 

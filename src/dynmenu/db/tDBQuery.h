@@ -5,23 +5,24 @@
 #include <string>
 #include <vector>
 
+#include "dynmenu/db/tDBAttachmentUser.h"
 #include "dynmenu/db/tDBError.h"
 #include "dynmenu/db/tDBField.h"
 #include "dynmenu/db/tDBParam.h"
+#include "dynmenu/db/tDBRow.h"
 #include "dynmenu/db/tFbHandle.h"
 
 class tDBConnection;
 class tDBTransaction;
 class tSqlDescriptorArea;
 
-// One statement and its result on a connection, run in the connection's
-// default transaction or in one of its own. The statement is prepared once and
+// One statement and its result on a connection, run in the transaction it is
+// bound to. The statement is prepared once and
 // run again with new values until its text changes or the attachment goes.
 // Rows are kept as they are fetched, so First can go back to the first row of
 // a forward-only cursor.
-class tDBQuery {
+class tDBQuery : public tDBAttachmentUser {
  public:
-  explicit tDBQuery(tDBConnection& connection);
   tDBQuery(tDBConnection& connection, tDBTransaction& transaction);
   ~tDBQuery();
   tDBQuery(const tDBQuery&) = delete;
@@ -52,6 +53,8 @@ class tDBQuery {
   // library fails, with the result closed all the same.
   void Close();
   void CloseQuietly() noexcept;
+  // Lets the prepared statement go as well.
+  void ReleaseQuietly() noexcept override;
 
   void First();
   void Next();
@@ -60,12 +63,13 @@ class tDBQuery {
   int RecordCount() const { return static_cast<int>(Rows_.size()); }
   // Matches the name without regard to case.
   tDBField& FieldByName(const std::string& name);
+  // The current row as a value; raises at the end of the rows.
+  tDBRow CurrentRow() const;
 
  private:
-  friend class tDBConnection;
-
-  tDBTransaction& Transaction();
-  bool RunsIn(const tDBTransaction& transaction) const;
+  void TransactionEnding(const tDBTransaction& transaction) noexcept override;
+  void CloseResult() override { Close(); }
+  tDBTransaction& Transaction() { return *Transaction_; }
   void CheckCanRun();
   void PrepareIn(tDBTransaction& transaction);
   void Describe();
@@ -78,8 +82,6 @@ class tDBQuery {
   std::string ReadBlob(const void* blobId);
   void ShowCurrentRow();
   void ForgetResult();
-  // Closes the result and lets the prepared statement go.
-  void ReleaseQuietly() noexcept;
 
   tDBConnection* Connection_;
   tDBTransaction* Transaction_;

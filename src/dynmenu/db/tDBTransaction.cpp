@@ -26,13 +26,12 @@ tDBTransaction::tDBTransaction(tDBConnection& connection) : Connection_(&connect
 }
 
 tDBTransaction::~tDBTransaction() {
-  if (Connection_ == nullptr) return;
   EndQuietly();
   Connection_->Unregister(this);
 }
 
 void tDBTransaction::StartTransaction() {
-  if (Connection_ == nullptr || !Connection_->IsConnected()) throw tDBError(kNotOpen);
+  if (!Connection_->IsConnected()) throw tDBError(kNotOpen);
   if (InTransaction()) throw tDBError("Transaction is active");
   const std::string parameters = ReadCommittedOnly ? BuildReadCommittedParameterBlock()
                                                    : BuildTransactionParameterBlock(LockTimeout);
@@ -75,7 +74,7 @@ void tDBTransaction::End(tEnd how) {
 
 void tDBTransaction::EndQuietly() noexcept {
   if (!InTransaction()) return;
-  if (Connection_ != nullptr) Connection_->CloseResultsOf(*this);
+  Connection_->CloseResultsOf(*this);
   const tFbClientApi& api = FbClientApi();
   tFbStatus status;
   if (api.CommitTransaction(status.Vector(), &Handle_) &&

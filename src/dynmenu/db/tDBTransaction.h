@@ -1,11 +1,12 @@
 #pragma once
 
+#include "dynmenu/db/tDBAttachmentUser.h"
 #include "dynmenu/db/tFbHandle.h"
 
 class tDBConnection;
 
 // One transaction on one connection. Ending it closes the results of its queries.
-class tDBTransaction {
+class tDBTransaction : public tDBAttachmentUser {
  public:
   explicit tDBTransaction(tDBConnection& connection);
   // Ends an active transaction with a commit, else a rollback; never raises.
@@ -27,17 +28,15 @@ class tDBTransaction {
   void Commit();
   void Rollback();
   bool InTransaction() const { return Handle_ != 0; }
+  tFbHandle* Handle() { return &Handle_; }
+
+  void EndQuietly() noexcept override;
 
  private:
-  friend class tDBConnection;
-  friend class tDBQuery;
-
   enum class tEnd { Commit, Rollback };
   void End(tEnd how);
-  void EndQuietly() noexcept;
   // Lets the handle go without committing or rolling back.
   void Abandon() noexcept;
-  tFbHandle* Handle() { return &Handle_; }
 
   tDBConnection* Connection_;
   tFbHandle Handle_ = 0;

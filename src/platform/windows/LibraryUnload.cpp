@@ -17,7 +17,7 @@
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) return PinOwnModule() ? TRUE : FALSE;
   if (reason == DLL_PROCESS_DETACH)
-    OnLibraryUnload(reserved != nullptr ? tUnloadReason::ProcessExiting
-                                        : tUnloadReason::LibraryUnloaded);
+    RunLibraryUnloadStep(reserved != nullptr ? tUnloadReason::ProcessExiting
+                                             : tUnloadReason::LibraryUnloaded);
   return TRUE;
 }

@@ -1,0 +1,18 @@
+// What the menu database is reached with, fixed for the life of a tMenuDatabase.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct tMenuDatabaseSettings {
+  // "host:path" through a server, or a path for the embedded engine.
+  std::string DatabaseName;
+  // An empty user, password or character set is not sent.
+  std::string User;
+  std::string Password;
+  std::string Charset;
+  // Seconds an attach waits for the server's answer; 0 leaves the client's own limit.
+  int32_t ConnectTimeout = 0;
+  // Seconds an action waits on a row another connection holds; 0 waits without limit.
+  int32_t LockTimeout = 0;
+};
