@@ -105,6 +105,15 @@ done
 grep -qs "Init SUCCESS. Ready To Work" "$package"/Logs/*/*_Kalvor.dll.log ||
   fail "no log beside the example host"
 echo "the example host runs against the zip's Kalvor.dll"
-# kalvor-host.exe, listed in $host_tool once the Windows build has it, runs
-# the same way: run_windows "$package/$host_tool" walk 1, with this Kalvor.ini
-# and the stand-in beside it.
+
+# The operator's tool from the zip, beside the zip's DLL, this Kalvor.ini and
+# the stand-in: the walk and the check an operator runs on the IVR box.
+if [[ -n "${host_tool:-}" ]]; then
+  # The stand-in's menu names items it has not: walk and check say so and
+  # end non-zero, which is theirs to do.
+  walk=$(run_windows "$package/$host_tool" walk 1 2>&1) || true
+  grep -qF "menu 1, start item 10" <<<"$walk" && grep -qF '[20] does not exist' <<<"$walk" || fail "kalvor-host.exe walked no menu: $walk"
+  check=$(run_windows "$package/$host_tool" check 1 2>&1) || true
+  grep -qE "^menu 1: [0-9]+ items checked" <<<"$check" || fail "kalvor-host.exe check said: $check"
+  echo "kalvor-host.exe from the zip walks and checks the menu"
+fi
