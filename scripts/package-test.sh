@@ -124,6 +124,8 @@ if runuser -u "$outsider" -- kalvor-host start-item 1 >"$work/outsider" 2>&1; th
   fail "an account outside the group was answered: $(cat "$work/outsider")"
 fi
 grep -Eq "result_code[^0-9]*1\b" "$work/outsider" || fail "the outsider got no failure: $(cat "$work/outsider")"
+grep -q "this account may not read .*Kalvor.ini: .* add it to the kalvor group" "$work/outsider" ||
+  fail "the outsider was not told why: $(cat "$work/outsider")"
 [ -z "$(find /var/log/kalvor -user "$outsider")" ] || fail "an account outside the group wrote a log"
 /usr/share/kalvor/create-database.sh "$work/menu.fdb" --demo >/dev/null
 sed -i "s|^DBName=.*|DBName=$work/menu.fdb|; s|^DBPWD=.*|DBPWD=|" /etc/kalvor/Kalvor.ini

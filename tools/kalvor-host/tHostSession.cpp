@@ -1,17 +1,13 @@
 #include "tHostSession.h"
 
 #include <kalvor/menu_commands.h>
+#include <kalvor/plugin.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "uCp1251.h"
 #include "uSystem.h"
-
-namespace {
-// What Command_Plugin returns.
-constexpr int32_t CommandQueued = 0;
-constexpr int32_t CommandNoSession = 1;
-}  // namespace
 
 // Beside the tool in a build tree; under lib/kalvor/ once installed.
 std::string DefaultPluginPath() {
@@ -25,7 +21,7 @@ std::string DefaultPluginPath() {
 
 tHostSession::tHostSession(const std::string& pluginPath, std::chrono::milliseconds timeout,
                            std::ostream& reasons)
-    : Host(pluginPath), Timeout(timeout), Reasons(reasons), Log(pluginPath) {
+    : Host(pluginPath), PluginPath(pluginPath), Timeout(timeout), Reasons(reasons), Log(pluginPath) {
   Host.Init();
 }
 
@@ -37,10 +33,10 @@ std::vector<uint8_t> tHostSession::Send(int32_t commandId, const std::vector<uin
   FailureLog = {};
   Log.Mark();
   const int32_t queued = Host.Command(commandId, buffer);
-  if (queued != CommandQueued)
+  if (queued != KALVOR_COMMAND_QUEUED)
     throw tHostError("Command_Plugin refused command " + std::to_string(commandId) + " with " +
                      std::to_string(queued) +
-                     (queued == CommandNoSession ? " (no session)" : " (buffer not copied)"));
+                     (queued == KALVOR_COMMAND_NO_SESSION ? " (no session)" : " (buffer not copied)"));
   auto answer = Host.WaitAnswer(Timeout);
   if (!answer) {
     ShowReasons(commandId);
@@ -54,11 +50,22 @@ std::vector<uint8_t> tHostSession::Send(int32_t commandId, const std::vector<uin
   return std::move(answer->Buffer);
 }
 
+// A plugin that cannot read its ini, nor write its log, says so nowhere: the
+// account running the tool (or the host) is the likely cause.
+void tHostSession::ShowUnreadableIni() {
+  const auto ini = std::filesystem::path(PluginPath).replace_extension(".ini");
+  std::error_code unknown;
+  if (!std::filesystem::exists(ini, unknown) || std::ifstream(ini).is_open()) return;
+  Reasons << "kalvor-host: this account may not read " << ini.string()
+          << ": where the package is installed, add it to the kalvor group\n";
+}
+
 void tHostSession::ShowReasons(int32_t commandId) {
   FailureLog = Log.SinceMark();
   if (FailureLog.Lines.empty()) {
     Reasons << "kalvor-host: the plugin logged nothing for command " << commandId << " in "
             << FailureLog.Path << "\n";
+    ShowUnreadableIni();
     return;
   }
   Reasons << "kalvor-host: the plugin's log for command " << commandId << " (" << FailureLog.Path

@@ -37,8 +37,10 @@ class tHostSession {
 
  private:
   void ShowReasons(int32_t commandId);
+  void ShowUnreadableIni();
 
   tPluginHost Host;
+  std::string PluginPath;
   std::chrono::milliseconds Timeout;
   std::ostream& Reasons;
   tPluginLog Log;
