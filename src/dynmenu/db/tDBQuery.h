@@ -21,7 +21,7 @@ class tSqlDescriptorArea;
 // run again with new values until its text changes or the attachment goes.
 // Rows are kept as they are fetched, so First can go back to the first row of
 // a forward-only cursor.
-class tDBQuery : public tDBAttachmentUser {
+class tDBQuery final : public tDBAttachmentUser {
  public:
   tDBQuery(tDBConnection& connection, tDBTransaction& transaction);
   ~tDBQuery();

@@ -6,7 +6,7 @@
 class tDBConnection;
 
 // One transaction on one connection. Ending it closes the results of its queries.
-class tDBTransaction : public tDBAttachmentUser {
+class tDBTransaction final : public tDBAttachmentUser {
  public:
   explicit tDBTransaction(tDBConnection& connection);
   // Ends an active transaction with a commit, else a rollback; never raises.
