@@ -6,7 +6,9 @@
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -252,3 +254,63 @@ TEST(KalvorHostFailures, PluginThatNeverAnswersTimesOut) {
 }
 
 }  // namespace
+
+namespace {
+
+// An action whose key holds a double quote is refused with a text that holds
+// a line break and, after it, what looks like the end of a command's frame.
+const char* ForgingProcedure = R"(CREATE EXCEPTION ACTION_REFUSED 'refused';
+SET TERM ^ ;
+ALTER PROCEDURE MENU_PROT_ACTIONS (SESSION_ID INTEGER, ITEM_ID INTEGER, ITEM_KEY VARCHAR(1000)) AS
+BEGIN
+  IF (ITEM_KEY CONTAINING '"') THEN
+    EXCEPTION ACTION_REFUSED 'refused' || ASCII_CHAR(13) || ASCII_CHAR(10) ||
+      '04:00:00.000 <--Operation was complete [0]--';
+  INSERT INTO MENU_ACTIONS (SESSION_ID, ITEM_ID, ITEM_KEY) VALUES (:SESSION_ID, :ITEM_ID, :ITEM_KEY);
+END^
+SET TERM ; ^)";
+
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class KalvorHostRefusedTextTest : public KalvorHostDemoTest {
+ protected:
+  static void SetUpTestSuite() { StartDemo(ForgingProcedure); }
+};
+
+}  // namespace
+
+// The tool shows the failed command's frame of the plugin's log: the failure
+// in one entry, the database's text escaped inside it, the real frame end last.
+TEST_F(KalvorHostRefusedTextTest, DatabaseTextsCannotForgeLogLines) {
+  const auto run = Host({"action", "4712", "20", "a\"b"});
+  ASSERT_EQ(run.ExitStatus, ExitCommandFailed) << run.Output << run.Errors;
+  EXPECT_EQ(CountOf(run.Errors, "Error while processing onDynMenu_PostMenuAction Msg="), 1u)
+      << run.Errors;
+  EXPECT_TRUE(Contains(run.Errors, "menu_prot_actions(4712,20,\\\"a\\\"\\\"b\\\")"))
+      << "the statement's value escaped: " << run.Errors;
+  EXPECT_TRUE(Contains(run.Errors, "refused\\r\\n04:00:00.000 <--Operation was complete [0]--"))
+      << run.Errors;
+  EXPECT_TRUE(Contains(run.Errors, "IN[session_id=4712, item_id=20, item_key=\"a\\\"b\"]"))
+      << run.Errors;
+
+  const std::regex frameEnd("  [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3} <--Operation was complete .*");
+  // The tool indents the log lines it shows by two blanks.
+  std::vector<std::string> shown;
+  for (const auto& line : LinesOf(run.Errors))
+    if (line.starts_with("  ")) shown.push_back(line);
+  const auto ends = std::count_if(shown.begin(), shown.end(), [&](const std::string& line) {
+    return std::regex_match(line, frameEnd);
+  });
+  EXPECT_EQ(ends, 1) << run.Errors;
+  ASSERT_FALSE(shown.empty()) << run.Errors;
+  EXPECT_TRUE(std::regex_match(shown.back(), frameEnd)) << "the frame read to its end\n"
+                                                        << run.Errors;
+
+  EXPECT_EQ(Db->QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS WHERE SESSION_ID = 4712;"), "0");
+  EXPECT_EQ(HostJson({"action", "4712", "20", "ab"})["outcome"], 0) << "other keys are recorded";
+}
