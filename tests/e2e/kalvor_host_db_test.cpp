@@ -253,10 +253,6 @@ TEST(KalvorHostFailures, PluginThatNeverAnswersTimesOut) {
   EXPECT_TRUE(run.Output.empty()) << run.Output;
 }
 
-}  // namespace
-
-namespace {
-
 // An action whose key holds a double quote is refused with a text that holds
 // a line break and, after it, what looks like the end of a command's frame.
 const char* ForgingProcedure = R"(CREATE EXCEPTION ACTION_REFUSED 'refused';
@@ -270,19 +266,10 @@ BEGIN
 END^
 SET TERM ; ^)";
 
-std::vector<std::string> LinesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 class KalvorHostRefusedTextTest : public KalvorHostDemoTest {
  protected:
   static void SetUpTestSuite() { StartDemo(ForgingProcedure); }
 };
-
-}  // namespace
 
 // The tool shows the failed command's frame of the plugin's log: the failure
 // in one entry, the database's text escaped inside it, the real frame end last.
@@ -298,19 +285,15 @@ TEST_F(KalvorHostRefusedTextTest, DatabaseTextsCannotForgeLogLines) {
   EXPECT_TRUE(Contains(run.Errors, "IN[session_id=4712, item_id=20, item_key=\"a\\\"b\"]"))
       << run.Errors;
 
+  // The log lines the tool shows, indented by two blanks: one frame end, the last.
   const std::regex frameEnd("  [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3} <--Operation was complete .*");
-  // The tool indents the log lines it shows by two blanks.
-  std::vector<std::string> shown;
-  for (const auto& line : LinesOf(run.Errors))
-    if (line.starts_with("  ")) shown.push_back(line);
-  const auto ends = std::count_if(shown.begin(), shown.end(), [&](const std::string& line) {
-    return std::regex_match(line, frameEnd);
-  });
-  EXPECT_EQ(ends, 1) << run.Errors;
-  ASSERT_FALSE(shown.empty()) << run.Errors;
-  EXPECT_TRUE(std::regex_match(shown.back(), frameEnd)) << "the frame read to its end\n"
-                                                        << run.Errors;
-
-  EXPECT_EQ(Db->QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS WHERE SESSION_ID = 4712;"), "0");
-  EXPECT_EQ(HostJson({"action", "4712", "20", "ab"})["outcome"], 0) << "other keys are recorded";
+  std::vector<bool> isEnd;
+  std::istringstream shown(run.Errors);
+  for (std::string line; std::getline(shown, line);)
+    if (line.starts_with("  ")) isEnd.push_back(std::regex_match(line, frameEnd));
+  EXPECT_EQ(std::count(isEnd.begin(), isEnd.end(), true), 1) << run.Errors;
+  ASSERT_FALSE(isEnd.empty()) << run.Errors;
+  EXPECT_TRUE(isEnd.back()) << "the frame read to its end\n" << run.Errors;
 }
+
+}  // namespace

@@ -99,19 +99,17 @@ TEST(KalvorHostWalk, TreeOfADeepChainHasLinesOfBoundedLength) {
   for (int32_t id = 1; id <= Depth; ++id)
     menu.Items[id] = Item(MenuService_Voice, "Q", {{"1", id + 1, ""}, {"0", 1, "start"}});
   menu.Items[Depth + 1] = Item(3, "End", {});
-  std::istringstream tree(TreeText(menu.Walk()));
+  const std::string text = TreeText(menu.Walk());
+  std::istringstream tree(text);
   size_t lines = 0;
   size_t longest = 0;
-  std::string deepest;
-  for (std::string line; std::getline(tree, line); ++lines) {
+  for (std::string line; std::getline(tree, line); ++lines)
     longest = std::max(longest, line.size());
-    if (line.find("[" + std::to_string(Depth + 1) + "] ") != std::string::npos) deepest = line;
-  }
   EXPECT_EQ(lines, 1u + (Depth + 1) + Depth) << "an item and a way back per question";
   EXPECT_LE(longest, TreeIndentLimit * 2 + 80) << "lines grow with the depth";
-  EXPECT_EQ(deepest.find_first_not_of(' '), TreeIndentLimit * 2) << deepest;
-  EXPECT_EQ(deepest.substr(TreeIndentLimit * 2),
-            "(depth 2000) key \"1\" -> [2001] \"End\" service 3")
+  EXPECT_NE(text.find("\n" + std::string(TreeIndentLimit * 2, ' ') +
+                      "(depth 2000) key \"1\" -> [2001] \"End\" service 3\n"),
+            std::string::npos)
       << "the depth is said where the indentation stops";
 }
 
