@@ -4,12 +4,14 @@
 #include "dynmenu/db/tDBError.h"
 #include "dynmenu/uIBDynSrvWorker.h"
 #include "dynmenu/uQueryFailed.h"
+#include "log/uLogValue.h"
 #include "worker/uFormat.h"
 #include "worker/uPlugInDynMenuErrors.h"
 
 namespace {
 // The error being handled; call only inside a catch block.
 struct tCurrentError {
+  // Escaped for the log: the server's words are anyone's.
   std::string Message;
   // A commit lost its reply: the step may have been written or not.
   bool CommitOutcomeUnknown = false;
@@ -19,9 +21,9 @@ tCurrentError CurrentError() {
   try {
     throw;
   } catch (const tDBError& error) {
-    return {error.Message, error.CommitOutcomeUnknown};
+    return {LogValue(error.Message), error.CommitOutcomeUnknown};
   } catch (const std::exception& error) {
-    return {error.what()};
+    return {LogValue(error.what())};
   } catch (...) {
     return {"unknown error"};
   }

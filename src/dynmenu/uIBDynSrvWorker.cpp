@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "dynmenu/db/tFbClientApi.h"
+#include "log/uLogValue.h"
 #include "worker/uFormat.h"
 #include "worker/uPlugInConst.h"
 #include "worker/uPlugInName.h"
@@ -41,7 +42,8 @@ void tIB_DynMenuWorker::ReadConfig(std::string& ConfigPath) {
     ApplySettingsAndConnect();
   } catch (const std::exception& error) {
     Status = Status_Error;
-    WriteLog(Format("Exception while initializing worker %s: %s", Name.c_str(), error.what()));
+    WriteLog(Format("Exception while initializing worker %s: %s", Name.c_str(),
+                    LogValue(error.what()).c_str()));
   }
 }
 

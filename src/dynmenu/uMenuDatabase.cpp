@@ -103,12 +103,13 @@ void tMenuDatabase::ExecuteQuery() {
   const auto chainStart = tClock::now();
   for (;;) {
     std::string errorText;
+    std::string serverText;
     ++RetryCount_;
     tFailedAttempt failure;
-    if (RunAttempt(errorText, failure)) break;
+    if (RunAttempt(errorText, serverText, failure)) break;
     failure.Attempt = RetryCount_;
     failure.ChainMs = MillisecondsSince(chainStart);
-    if (!PauseBeforeRetry(failure)) {
+    if (!PauseBeforeRetry(failure, serverText)) {
       RetryCount_ = 0;
       throw tQueryFailed(errorText);
     }
@@ -117,7 +118,8 @@ void tMenuDatabase::ExecuteQuery() {
 }
 
 // One attempt; on failure ErrorText holds the failure text and failure its kind.
-bool tMenuDatabase::RunAttempt(std::string& ErrorText, tFailedAttempt& failure) {
+bool tMenuDatabase::RunAttempt(std::string& ErrorText, std::string& serverText,
+                               tFailedAttempt& failure) {
   try {
     const bool fresh = ReconnectWhenGone(failure);
     Rollback();
@@ -126,8 +128,11 @@ bool tMenuDatabase::RunAttempt(std::string& ErrorText, tFailedAttempt& failure) 
   } catch (const std::exception& error) {
     const auto* dbError = dynamic_cast<const tDBError*>(&error);
     const tDBError failed = dbError != nullptr ? *dbError : tDBError(error.what());
+    // The server's words may hold line breaks and quotes (a procedure's
+    // exception text is anyone's): escaped, they stay inside their line.
+    serverText = LogValue(failed.Message);
     ErrorText = Format("Exception while processing IB SQL Query=\"%s\" Msg=\"%s\"", Text().c_str(),
-                       failed.Message.c_str());
+                       serverText.c_str());
     // A reset connection is closed the ordinary way; if even that fails the
     // error goes to the caller.
     if (failed.Message.find("10054") != std::string::npos) Connection_.Close();
@@ -188,7 +193,7 @@ void tMenuDatabase::SendRequests(int& answered) {
   query.Open();
 }
 
-bool tMenuDatabase::PauseBeforeRetry(const tFailedAttempt& failure) {
+bool tMenuDatabase::PauseBeforeRetry(const tFailedAttempt& failure, const std::string& serverText) {
   const tRetryDecision decision =
       DecideRetry(failure, tRetryLimits{Settings_.ConnectTimeout, Settings_.LockTimeout});
   if (!decision.Refusal.empty()) LogWrite(decision.Refusal);
@@ -196,8 +201,8 @@ bool tMenuDatabase::PauseBeforeRetry(const tFailedAttempt& failure) {
   ++(decision.Cause == tRetryCause::Deadlock ? Figures_.DeadlockRetries
                                              : Figures_.ConnectionLossRetries);
   const uint32_t pause = DrawRetryPause();
-  LogWrite(Format("Pausing before retrying query due to %s for %u ms...",
-                  RetryCauseText(decision.Cause), pause));
+  LogWrite(Format("Pausing before retrying query due to %s for %u ms... Msg=\"%s\"",
+                  RetryCauseText(decision.Cause), pause, serverText.c_str()));
   SleepForRetry(pause);
   return true;
 }

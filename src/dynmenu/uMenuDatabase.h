@@ -63,14 +63,17 @@ class tMenuDatabase {
   // Runs the statement with reconnection and up to ten attempts; on success
   // its result is open on the first row (and an action's transaction active).
   void ExecuteQuery();
-  bool RunAttempt(std::string& ErrorText, tFailedAttempt& failure);
+  // On failure ErrorText is the failure text and serverText the server's (or
+  // the client library's) own words, escaped for the log.
+  bool RunAttempt(std::string& ErrorText, std::string& serverText, tFailedAttempt& failure);
   // Opens the attachment when there is none; true when it did.
   bool ReconnectWhenGone(tFailedAttempt& failure);
   void OpenOnAttachment(bool freshAttachment, tFailedAttempt& failure);
   // The requests of one run; answered counts those the server answered.
   void SendRequests(int& answered);
-  // Pauses and answers true when the failed attempt is worth another one.
-  bool PauseBeforeRetry(const tFailedAttempt& failure);
+  // Pauses and answers true when the failed attempt is worth another one; the
+  // pause line quotes serverText, so the log tells why the connection was lost.
+  bool PauseBeforeRetry(const tFailedAttempt& failure, const std::string& serverText);
   // The rows of the statement run last, its action committed and its result
   // closed; a failure rolls back what is open and raises.
   std::vector<tDBRow> TakeRows();

@@ -7,6 +7,8 @@ const char* NamedEscape(char c) {
   switch (c) {
     case '\\':
       return "\\\\";
+    case '"':
+      return "\\\"";
     case '\r':
       return "\\r";
     case '\n':

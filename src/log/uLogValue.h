@@ -4,7 +4,8 @@
 
 #include <string>
 
-// Control bytes come as \r, \n, \t or \xHH and a backslash as \\, so that a
-// value can neither end its line nor forge the next one. Other bytes, the
-// Windows-1251 letters among them, stay as they are.
+// Control bytes come as \r, \n, \t or \xHH, a backslash as \\ and a double
+// quote as \", so that a value can neither end its line, forge the next one,
+// nor end the quotes it is written in. Other bytes, the Windows-1251 letters
+// among them, stay as they are.
 std::string LogValue(const std::string& value);

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "log/uLog.h"
+#include "log/uLogValue.h"
 #include "platform/LibraryPin.h"
 #include "worker/uFormat.h"
 #include "worker/uPlugInConst.h"
@@ -157,8 +158,8 @@ void tPlugInSession::RunCommand(tQueueItem& item) {
     const uint32_t elapsed = TicksBetween(started, Worker->GetTicks());
     Worker->WriteLog(Format("<--Operation was complete [%u]--", elapsed));
   } catch (const std::exception& error) {
-    Worker->WriteLog(
-        Format("[SessionObj] Exception while call .PlugInCommand Msg=\"%s\".", error.what()));
+    Worker->WriteLog(Format("[SessionObj] Exception while call .PlugInCommand Msg=\"%s\".",
+                            LogValue(error.what()).c_str()));
   } catch (...) {
     Worker->WriteLog("[SessionObj] Exception while call .PlugInCommand Msg=\"Unknown error\".");
   }

@@ -30,9 +30,10 @@ std::vector<std::string> LinesStartingWith(const LogTail& log, const std::string
   return found;
 }
 
-// Every pause line names a pause of 20 to 299 ms.
+// Every pause line names a pause of 20 to 299 ms and quotes the server's own
+// words about the failure, on the same line.
 void ExpectPausesInRange(const std::vector<std::string>& lines) {
-  const std::regex pause(".* for ([0-9]+) ms\\.\\.\\.$");
+  const std::regex pause(".* for ([0-9]+) ms\\.\\.\\. Msg=\"(.+)\"$");
   for (const auto& line : lines) {
     std::smatch match;
     ASSERT_TRUE(std::regex_match(line, match, pause)) << line;
@@ -325,7 +326,11 @@ TEST_F(InjectedFaultTest, NetworkTextsAreRetriedAsConnectionLossAndOthersAreNot)
   std::string error;
   EXPECT_FALSE(ReadStart(error));
   EXPECT_EQ(ScriptedFaults::Prepares.load(), 3);
-  EXPECT_EQ(LinesStartingWith(log, ConnectionPause).size(), 2u);
+  const auto pauses = LinesStartingWith(log, ConnectionPause);
+  ASSERT_EQ(pauses.size(), 2u);
+  EXPECT_TRUE(pauses[0].ends_with(" ms... Msg=\"Unable to complete network request to host\""))
+      << pauses[0];
+  EXPECT_TRUE(pauses[1].ends_with(" ms... Msg=\"Connection lost to database\"")) << pauses[1];
   EXPECT_TRUE(LinesStartingWith(log, DeadlockPause).empty());
   EXPECT_NE(error.find("Msg=\"arithmetic overflow\""), std::string::npos) << error;
 }

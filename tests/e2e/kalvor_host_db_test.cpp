@@ -6,7 +6,9 @@
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -249,6 +251,49 @@ TEST(KalvorHostFailures, PluginThatNeverAnswersTimesOut) {
   EXPECT_EQ(run.ExitStatus, ExitTimeout);
   EXPECT_TRUE(Contains(run.Errors, "no callback for command 101 within 300 ms")) << run.Errors;
   EXPECT_TRUE(run.Output.empty()) << run.Output;
+}
+
+// An action whose key holds a double quote is refused with a text that holds
+// a line break and, after it, what looks like the end of a command's frame.
+const char* ForgingProcedure = R"(CREATE EXCEPTION ACTION_REFUSED 'refused';
+SET TERM ^ ;
+ALTER PROCEDURE MENU_PROT_ACTIONS (SESSION_ID INTEGER, ITEM_ID INTEGER, ITEM_KEY VARCHAR(1000)) AS
+BEGIN
+  IF (ITEM_KEY CONTAINING '"') THEN
+    EXCEPTION ACTION_REFUSED 'refused' || ASCII_CHAR(13) || ASCII_CHAR(10) ||
+      '04:00:00.000 <--Operation was complete [0]--';
+  INSERT INTO MENU_ACTIONS (SESSION_ID, ITEM_ID, ITEM_KEY) VALUES (:SESSION_ID, :ITEM_ID, :ITEM_KEY);
+END^
+SET TERM ; ^)";
+
+class KalvorHostRefusedTextTest : public KalvorHostDemoTest {
+ protected:
+  static void SetUpTestSuite() { StartDemo(ForgingProcedure); }
+};
+
+// The tool shows the failed command's frame of the plugin's log: the failure
+// in one entry, the database's text escaped inside it, the real frame end last.
+TEST_F(KalvorHostRefusedTextTest, DatabaseTextsCannotForgeLogLines) {
+  const auto run = Host({"action", "4712", "20", "a\"b"});
+  ASSERT_EQ(run.ExitStatus, ExitCommandFailed) << run.Output << run.Errors;
+  EXPECT_EQ(CountOf(run.Errors, "Error while processing onDynMenu_PostMenuAction Msg="), 1u)
+      << run.Errors;
+  EXPECT_TRUE(Contains(run.Errors, "menu_prot_actions(4712,20,\\\"a\\\"\\\"b\\\")"))
+      << "the statement's value escaped: " << run.Errors;
+  EXPECT_TRUE(Contains(run.Errors, "refused\\r\\n04:00:00.000 <--Operation was complete [0]--"))
+      << run.Errors;
+  EXPECT_TRUE(Contains(run.Errors, "IN[session_id=4712, item_id=20, item_key=\"a\\\"b\"]"))
+      << run.Errors;
+
+  // The log lines the tool shows, indented by two blanks: one frame end, the last.
+  const std::regex frameEnd("  [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3} <--Operation was complete .*");
+  std::vector<bool> isEnd;
+  std::istringstream shown(run.Errors);
+  for (std::string line; std::getline(shown, line);)
+    if (line.starts_with("  ")) isEnd.push_back(std::regex_match(line, frameEnd));
+  EXPECT_EQ(std::count(isEnd.begin(), isEnd.end(), true), 1) << run.Errors;
+  ASSERT_FALSE(isEnd.empty()) << run.Errors;
+  EXPECT_TRUE(isEnd.back()) << "the frame read to its end\n" << run.Errors;
 }
 
 }  // namespace

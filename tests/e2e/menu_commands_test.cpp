@@ -493,9 +493,15 @@ TEST_F(ActionTest, RecordsTheKeyByteForByteWhateverItHolds) {
   StartPlugin();
   const std::string hostile = "a\"); delete from MENU_ITEMS; --";
   const std::string quotes = "\"\"" + Greeting + "\"";
-  const std::string keys[] = {"", "1", hostile, quotes};
+  // Each key and how the log shows it: a double quote escaped, so the
+  // quoted value ends where the key does.
+  const std::pair<std::string, std::string> keys[] = {
+      {"", ""},
+      {"1", "1"},
+      {hostile, "a\\\"); delete from MENU_ITEMS; --"},
+      {quotes, "\\\"\\\"" + Greeting + "\\\""}};
   int32_t session = -3;
-  for (const std::string& key : keys) {
+  for (const auto& [key, logged] : keys) {
     const auto request = ActionRequest(session, -4, key);
     const auto answer = Ask(request);
     EXPECT_EQ(EnvelopeOf(answer).Outcome, 0) << key;
@@ -510,7 +516,7 @@ TEST_F(ActionTest, RecordsTheKeyByteForByteWhateverItHolds) {
         << key;
     EXPECT_EQ(LinesContaining(
                   " PostMenuAction(MENU_PROT_ACTIONS) IN[session_id=" + std::to_string(session) +
-                  ", item_id=-4, item_key=\"" + key + "\"] OUT[]- SUCCESS"),
+                  ", item_id=-4, item_key=\"" + logged + "\"] OUT[]- SUCCESS"),
               1u)
         << key;
     --session;
@@ -679,7 +685,7 @@ TEST_F(MenuFailureTest, FailedStatementsAreLoggedWithTheirTextAndAnsweredWithRes
   EXPECT_NE(
       Log->MainText().find("Error while processing onDynMenu_PostMenuAction Msg=\"Exception while "
                            "processing IB SQL Query=\"execute procedure "
-                           "menu_prot_actions(-2,-3,\"k\"\"ey\")\r\n\" Msg=\""),
+                           "menu_prot_actions(-2,-3,\\\"k\\\"\\\"ey\\\")\r\n\" Msg=\""),
       std::string::npos);
   EXPECT_EQ(TimesLogged("negative number refused"), 2u);
   EXPECT_EQ(Db.QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS;"), "0");

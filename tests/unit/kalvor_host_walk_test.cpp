@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
+#include <sstream>
+#include <string>
 
 #include "dynmenu/uPlugInDynMenuTypes.h"
 #include "uCommandRequests.h"
@@ -68,10 +71,16 @@ TEST(KalvorHostWalk, AsksForEveryReachableItemOnceDespiteCycles) {
   EXPECT_TRUE(menu.Walk().AllFound());
 }
 
+std::string TreeText(const tMenuGraph& graph) {
+  std::ostringstream out;
+  WriteMenuTree(graph, out);
+  return out.str();
+}
+
 TEST(KalvorHostWalk, TreeExpandsEachItemOnceAndRefersBackAfterwards) {
   tFakeMenu menu;
   EXPECT_EQ(
-      MenuTreeText(menu.Walk()),
+      TreeText(menu.Walk()),
       "menu 7, start item 1\n"
       "[1] \"Start\" voice, prompt \"Start.wav\"\n"
       "  key \"1\" (\"first\") -> [2] \"Say \"hi\"\" condition, condition \"Clock\" \"9-18\"\n"
@@ -79,6 +88,29 @@ TEST(KalvorHostWalk, TreeExpandsEachItemOnceAndRefersBackAfterwards) {
       "      key \"0\" (\"back\") -> [1] \"Start\" (see above)\n"
       "    key \"*\" -> [99] not found (result code 2, buffer too small, or not found)\n"
       "  key \"2\" -> [3] \"End\" (see above)\n");
+}
+
+// A chain of questions, each with a key back to the start: the tree is as
+// deep as the chain, yet no line outgrows the indentation limit.
+TEST(KalvorHostWalk, TreeOfADeepChainHasLinesOfBoundedLength) {
+  constexpr int32_t Depth = 2000;
+  tFakeMenu menu;
+  menu.Items.clear();
+  for (int32_t id = 1; id <= Depth; ++id)
+    menu.Items[id] = Item(MenuService_Voice, "Q", {{"1", id + 1, ""}, {"0", 1, "start"}});
+  menu.Items[Depth + 1] = Item(3, "End", {});
+  const std::string text = TreeText(menu.Walk());
+  std::istringstream tree(text);
+  size_t lines = 0;
+  size_t longest = 0;
+  for (std::string line; std::getline(tree, line); ++lines)
+    longest = std::max(longest, line.size());
+  EXPECT_EQ(lines, 1u + (Depth + 1) + Depth) << "an item and a way back per question";
+  EXPECT_LE(longest, TreeIndentLimit * 2 + 80) << "lines grow with the depth";
+  EXPECT_NE(text.find("\n" + std::string(TreeIndentLimit * 2, ' ') +
+                      "(depth 2000) key \"1\" -> [2001] \"End\" service 3\n"),
+            std::string::npos)
+      << "the depth is said where the indentation stops";
 }
 
 TEST(KalvorHostWalk, DotHasOneNodePerItemAndOneEdgePerRow) {

@@ -146,9 +146,9 @@ TEST(StandInClient, CommandsAnswerThroughTheClientLibraryRetryingOnceAfterEachFa
   EXPECT_EQ(client.Attachments(), 2);
 
   // "Да", quotes and a NUL byte: the procedure receives the key's bytes
-  // unchanged, in a transaction that commits; the log shows the NUL escaped.
+  // unchanged, in a transaction that commits; the log shows the quotes and the NUL escaped.
   const std::string key("\xc4\xe0 \"1\"\0'2", 9);
-  const std::string loggedKey = "\xc4\xe0 \"1\"\\x00'2";
+  const std::string loggedKey = "\xc4\xe0 \\\"1\\\"\\x00'2";
   client.FailNextExecution(StandIn::Deadlock);
   EXPECT_EQ(EnvelopeOf(host->Ask(ActionRequest(77, StandIn::VoiceItemId, key))), (tEnvelope{0, 0}));
   const auto action = client.LastCommittedAction();

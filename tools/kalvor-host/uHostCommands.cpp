@@ -106,8 +106,10 @@ int Walk(const tHostOptions& options, tHostSession& session, std::ostream& out, 
   const auto graph = WalkFrom(session, start);
   if (options.Json)
     out << WalkJson(graph) << "\n";
+  else if (options.Dot)
+    out << MenuDot(graph);
   else
-    out << (options.Dot ? MenuDot(graph) : MenuTreeText(graph));
+    WriteMenuTree(graph, out);
   return graph.AllFound() ? Exit_Success : Exit_CommandFailed;
 }
 

@@ -23,6 +23,12 @@ std::string ItemSummary(const tItemDescAnswer& answer) {
   return text;
 }
 
+// Two blanks a level, up to the limit; past it "(depth N) " after the last blanks.
+std::string Indent(size_t depth) {
+  if (depth <= TreeIndentLimit) return std::string(depth * 2, ' ');
+  return std::string(TreeIndentLimit * 2, ' ') + "(depth " + std::to_string(depth) + ") ";
+}
+
 std::string LeadText(const tConnectionRow& row) {
   std::string lead = "key " + QuotedText(row.Key.Bytes);
   if (row.WayDesc.Length != 0) lead += " (" + QuotedText(row.WayDesc.Bytes) + ")";
@@ -31,27 +37,28 @@ std::string LeadText(const tConnectionRow& row) {
 
 }  // namespace
 
-std::string MenuTreeText(const tMenuGraph& graph) {
-  std::string text = "menu " + std::to_string(graph.MenuId) + ", start item " +
-                     std::to_string(graph.StartItemId) + "\n";
+// Each line goes out in one piece: the console stream hands on every output
+// operation as it comes.
+void WriteMenuTree(const tMenuGraph& graph, std::ostream& out) {
+  out << "menu " + std::to_string(graph.MenuId) + ", start item " +
+             std::to_string(graph.StartItemId) + "\n";
   std::set<int32_t> shown;
   std::vector<tPending> stack = {{graph.StartItemId, 0, ""}};
   while (!stack.empty()) {
     const tPending pending = stack.back();
     stack.pop_back();
     const auto& answer = graph.Item(pending.ItemId);
-    const std::string head = std::string(pending.Depth * 2, ' ') + pending.Lead + "[" +
-                             std::to_string(pending.ItemId) + "] ";
+    const std::string head =
+        Indent(pending.Depth) + pending.Lead + "[" + std::to_string(pending.ItemId) + "] ";
     if (!shown.insert(pending.ItemId).second) {
       const std::string name = answer.Item ? QuotedText(answer.Item->ItemName.Bytes) + " " : "";
-      text += head + name + "(see above)\n";
+      out << head + name + "(see above)\n";
       continue;
     }
-    text += head + ItemSummary(answer) + "\n";
+    out << head + ItemSummary(answer) + "\n";
     if (!answer.Item) continue;
     const auto& rows = answer.Item->Rows;
     for (auto row = rows.rbegin(); row != rows.rend(); ++row)
       stack.push_back({row->ItemId, pending.Depth + 1, LeadText(*row)});
   }
-  return text;
 }

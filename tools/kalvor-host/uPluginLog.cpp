@@ -3,6 +3,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 #include "uSystem.h"
 
@@ -40,8 +41,18 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
-bool Holds(const std::string& line, const char* part) {
-  return line.find(part) != std::string::npos;
+// The message of a line, past its "HH:NN:SS.ZZZ " stamp when it has one.
+std::string_view MessageOf(std::string_view line) {
+  constexpr size_t StampLength = 13;
+  const bool stamped = line.size() >= StampLength && line[2] == ':' && line[5] == ':' &&
+                       line[8] == '.' && line[12] == ' ';
+  return stamped ? line.substr(StampLength) : line;
+}
+
+// Frame lines are known by how their message begins: a value quoted further
+// on in a line (a server's text, say) may hold the same words.
+bool IsFrameLine(const std::string& line, const char* marker) {
+  return MessageOf(line).starts_with(marker);
 }
 
 std::string Resolved(const std::string& path) {
@@ -99,13 +110,13 @@ tCommandLog tPluginLog::SinceMark() const {
 std::vector<std::string> LastCommandFrame(const std::vector<std::string>& lines) {
   size_t start = lines.size();
   for (size_t at = lines.size(); at-- > 0;)
-    if (Holds(lines[at], FrameStart)) {
+    if (IsFrameLine(lines[at], FrameStart)) {
       start = at;
       break;
     }
   if (start == lines.size()) return lines;
   size_t end = start;
-  while (end < lines.size() && !Holds(lines[end], FrameEnd)) ++end;
+  while (end < lines.size() && !IsFrameLine(lines[end], FrameEnd)) ++end;
   const size_t stop = end < lines.size() ? end + 1 : lines.size();
   return std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(start),
                                   lines.begin() + static_cast<std::ptrdiff_t>(stop));
