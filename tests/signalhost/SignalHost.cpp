@@ -1,12 +1,12 @@
 // A host that loads the plugin, has it attach, and then sends itself SIGTERM
 // and SIGINT.
 //
-//   kalvor_signal_host PLUGIN_PATH default|own|shutdown
+//   kalvor_signal_host PLUGIN_PATH default|own
 //
 // default: the signals keep the default action, so the first ends the process.
-// own: the host handles both itself and prints how many it handled.
-// shutdown: no signal; the host shuts the client library down itself.
-// Then it prints the result codes of the commands it sends and finalizes.
+// own: the host handles both itself and prints how many it handled, then the
+// result codes of commands sent after the signals, and again after it shut the
+// client library down itself; then it finalizes.
 #include <dlfcn.h>
 #include <ibase.h>
 #include <kalvor/plugin.h>
@@ -27,8 +27,6 @@
 #include "uCommandRequests.h"
 
 namespace {
-constexpr int CommandsAfterSignals = 4;
-
 volatile sig_atomic_t SignalsHandled = 0;
 
 std::mutex AnswerLock;
@@ -81,15 +79,20 @@ int32_t Ask(decltype(&Command_Plugin) command, std::vector<uint8_t> request) {
                          [] { return LastResultCode.has_value(); });
   return LastResultCode.value_or(-1);
 }
+
+// Result codes of a start-item command and an action, each after the other.
+std::string AskBoth(decltype(&Command_Plugin) command) {
+  const int32_t start = Ask(command, BuildStartItemRequest(1));
+  return std::to_string(start) + " " + std::to_string(Ask(command, BuildActionRequest(1, 10, "x")));
+}
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: %s PLUGIN_PATH default|own|shutdown\n", argv[0]);
+    std::fprintf(stderr, "usage: %s PLUGIN_PATH default|own\n", argv[0]);
     return 2;
   }
-  const bool ownHandlers = std::strcmp(argv[2], "own") == 0;
-  if (ownHandlers) {
+  if (std::strcmp(argv[2], "own") == 0) {
     HandleItself(SIGTERM);
     HandleItself(SIGINT);
   }
@@ -105,22 +108,14 @@ int main(int argc, char** argv) {
   std::printf("before %d\n", Ask(command, BuildStartItemRequest(1)));
   std::fflush(stdout);
 
-  if (std::strcmp(argv[2], "shutdown") == 0) {
-    std::printf("shutdown %d\n", ShutDownClientLibrary());
-  } else {
-    raise(SIGTERM);
-    raise(SIGINT);
-    std::printf("handled %d\n", static_cast<int>(SignalsHandled));
-  }
+  raise(SIGTERM);
+  raise(SIGINT);
+  std::printf("handled %d\n", static_cast<int>(SignalsHandled));
   // Room for a shutdown the signals might have set off on another thread.
   std::this_thread::sleep_for(std::chrono::seconds(1));
-  std::string after;
-  for (int i = 0; i < CommandsAfterSignals; ++i) {
-    const bool action = i % 2 == 1;
-    after += " " + std::to_string(Ask(command, action ? BuildActionRequest(1, 10, "after")
-                                                      : BuildStartItemRequest(1)));
-  }
-  std::printf("after%s\n", after.c_str());
+  std::printf("after signals %s\n", AskBoth(command).c_str());
+  std::printf("shutdown %d\n", ShutDownClientLibrary());
+  std::printf("after shutdown %s\n", AskBoth(command).c_str());
   finalize();
   std::printf("finalized\n");
   return 0;
