@@ -337,7 +337,8 @@ TEST_F(InjectedFaultTest, NetworkTextsAreRetriedAsConnectionLossAndOthersAreNot)
 
 // The status vectors the client library returned under real faults: a server
 // killed (read, write), killed during a connect (rejected), starting up (login),
-// an attachment deleted or shut down, a database shut down. On a request after
+// an attachment deleted or shut down, a database shut down, handles dropped by
+// a client library that shut itself down. On a request after
 // the attempt's first they are retried with a pause; on the first one they
 // count as the attachment found dead, which is opened again at once.
 TEST_F(InjectedFaultTest, LostConnectionCodesAreRetriedWhateverTheirText) {
@@ -349,6 +350,8 @@ TEST_F(InjectedFaultTest, LostConnectionCodesAreRetriedWhateverTheirText) {
       {isc_arg_gds, isc_login_error, isc_arg_end},
       {isc_arg_gds, isc_att_shutdown, isc_arg_end},
       {isc_arg_gds, isc_shutdown, isc_arg_string, reinterpret_cast<ISC_STATUS>(kPath), isc_arg_end},
+      {isc_arg_gds, isc_bad_db_handle, isc_arg_end},
+      {isc_arg_gds, isc_bad_stmt_handle, isc_arg_end},
   };
   const std::vector<std::string> reconnected = {
       "No database connection!", "Connecting to " + Database.ConnectionString(),

@@ -1,8 +1,8 @@
 // Database faults a real server produces, as a host sees them: the built
 // plugin loaded with dlopen while the server is killed, the database shut
 // down, the plugin's attachment deleted by an administrator, a row lock held
-// by another connection, the embedded engine shut down by SIGTERM, and a
-// server that accepts connections but never answers.
+// by another connection, and a server that accepts connections but never
+// answers.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -354,42 +353,3 @@ TEST_F(SilentServerTest, ConnectTimeoutBoundsInitAndEveryCommand) {
             1u);
   EXPECT_EQ(LinesContaining("Pausing before retrying query"), 0u);
 }
-
-namespace {
-// The embedded engine shuts itself down on SIGTERM once it has attached.
-class EmbeddedEngineTest : public DatabaseFaultTest {
- protected:
-  void SetUp() override {
-    RunOrFail(ShellQuoted(std::string(KALVOR_SOURCE_DIR) + "/scripts/create-database.sh") + " " +
-              ShellQuoted(DbPath));
-    WriteWholeFile(Folder / "slow.sql", std::string(SlowStartItem) + "\nCOMMIT;\n");
-    RunOrFail("isql-fb -q -bail -user " + TestDatabase::User() + " -i " +
-              ShellQuoted(Folder / "slow.sql") + " " + ShellQuoted(DbPath));
-  }
-
-  TempFolder Folder{"kalvor-embedded"};
-  const std::string DbPath = Folder / "menu.fdb";
-};
-}  // namespace
-
-// Not built under ThreadSanitizer: with its signal handling the engine was
-// seen never to shut down on SIGTERM. The other builds run it.
-#ifndef __SANITIZE_THREAD__
-TEST_F(EmbeddedEngineTest, SigtermCutsTheAttachmentWithoutLeavingTheWorkerStuck) {
-  StartPlugin(DbPath);
-  ExpectStartItem(Ask(StartItemRequest(1)), "warm-up");
-
-  EXPECT_EQ(ResultCodeOf(AskWhile(StartItemRequest(99), [] { std::raise(SIGTERM); })), 1);
-  // The engine stays down in this process: each command fails on its own
-  // attempts to reconnect, none on a transaction left behind.
-  EXPECT_EQ(ResultCodeOf(Ask(ActionRequest(1, 2, "after"))), 1);
-  EXPECT_EQ(ResultCodeOf(Ask(StartItemRequest(1))), 1);
-  EXPECT_EQ(LinesContaining("Transaction is active! Rollback"), 0u);
-  EXPECT_EQ(LinesContaining("invalid transaction handle"), 0u);
-  EXPECT_GE(LinesContaining("Connecting to " + DbPath), 20u);
-
-  auto finalize = std::async(std::launch::async, [&] { Host->Finalize(); });
-  EXPECT_EQ(finalize.wait_for(Patience), std::future_status::ready) << "Finalize_Plugin hangs";
-  Host.reset();
-}
-#endif

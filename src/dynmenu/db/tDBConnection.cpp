@@ -6,6 +6,7 @@
 #include "dynmenu/db/tDatabaseParameterBlock.h"
 #include "dynmenu/db/tFbClientApi.h"
 #include "dynmenu/db/tFbStatus.h"
+#include "platform/SignalDispositions.h"
 
 namespace {
 
@@ -45,6 +46,10 @@ void tDBConnection::Open() {
   const std::string block = BuildDatabaseParameterBlock(Params_);
   tFbStatus status;
   tFbHandle handle = 0;
+  // The client library installs its own SIGTERM and SIGINT handlers on its
+  // first attach; they would stop a host that relies on the default action
+  // from ending and shut the client down for good in every host.
+  const tSignalDispositionsKeeper hostDispositions;
   if (FbClientApi().AttachDatabase(status.Vector(), 0, DatabaseName.c_str(), &handle,
                                    static_cast<short>(block.size()), block.data())) {
     throw status.Error();

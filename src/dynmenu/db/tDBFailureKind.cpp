@@ -9,7 +9,8 @@ namespace {
 
 // The codes the client library reports when the connection is gone: a killed
 // or stopped server, a server still starting, an attachment deleted by an
-// administrator, a database shut down, a connect that ran into its time-out.
+// administrator, a database shut down, a connect that ran into its time-out,
+// and the handles of an attachment the client library itself shut down.
 constexpr intptr_t kLostConnectionCodes[] = {
     isc_network_error,       // Unable to complete network request to host
     isc_net_connect_err,     // Failed to establish a connection
@@ -20,6 +21,8 @@ constexpr intptr_t kLostConnectionCodes[] = {
     isc_login_error,         // Error occurred during login (a server still starting)
     isc_att_shutdown,        // connection shutdown
     isc_shutdown,            // database ... shutdown
+    isc_bad_db_handle,       // invalid database handle (no active connection)
+    isc_bad_stmt_handle,     // invalid statement handle
 };
 
 std::string LowerCase(std::string text) {
