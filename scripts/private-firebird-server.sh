@@ -69,15 +69,25 @@ CONF
   chown -R firebird:firebird "$dir/lock" "$dir/tmp" "$dir/system"
 }
 
+# In a background subshell: the server keeps none of its starter's descriptors
+# (a test runner's lock, a test's sockets), then becomes the server process.
+launch() {
+  local dir=$1 fd
+  for fd in /proc/self/fd/*; do
+    fd=${fd##*/}
+    [ "$fd" -gt 2 ] && eval "exec $fd>&-"
+  done
+  # setpriv, not su: su would stop itself while the server is frozen.
+  exec setsid env FIREBIRD="$dir" FIREBIRD_LOCK="$dir/lock" FIREBIRD_TMP="$dir/tmp" \
+    setpriv --reuid=firebird --regid=firebird --init-groups "$dir/bin/fbprivate"
+}
+
 start() {
   local dir=$1 port=${2:-} pid
   [ -n "$port" ] || port=$(free_port)
   lay_out "$dir" "$port"
   echo "$port" >"$dir/server.port"
-  # setpriv, not su: su would stop itself while the server is frozen.
-  setsid env FIREBIRD="$dir" FIREBIRD_LOCK="$dir/lock" FIREBIRD_TMP="$dir/tmp" \
-    setpriv --reuid=firebird --regid=firebird --init-groups "$dir/bin/fbprivate" \
-    </dev/null >>"$dir/server.out" 2>&1 &
+  launch "$dir" </dev/null >>"$dir/server.out" 2>&1 &
   pid=$!
   echo "$pid" >"$dir/server.pid"
   for _ in $(seq 1 300); do

@@ -87,8 +87,9 @@ void PrivateFirebirdServer::Start() {
 
 void PrivateFirebirdServer::Stop() {
   Signal(SIGTERM);
-  // A frozen server takes its SIGTERM once thawed.
-  Signal(SIGCONT);
+  // A frozen server takes its SIGTERM once thawed; one already gone has
+  // nothing to thaw.
+  ::kill(Pid_, SIGCONT);
   WaitUntilGone();
 }
 
