@@ -59,7 +59,10 @@ TEST(PrivateFirebirdServerTest, SignalsOnlyItsOwnProcessAndLeavesNothingBehind) 
     EXPECT_EQ(ListenerOf(port), server.ProcessId());
     EXPECT_TRUE(Answers(database));
 
+    // A frozen server, too, can be stopped.
+    server.Freeze();
     server.Stop();
+    EXPECT_FALSE(server.IsRunning());
     EXPECT_FALSE(Answers(database));
     server.Restart();
     EXPECT_TRUE(Answers(database));
