@@ -6,7 +6,8 @@
 # only by the process id it was started with, so the system server on
 # 127.0.0.1:3050 and any other Firebird on the machine are never touched.
 #
-#   scripts/private-firebird-server.sh start DIR [PORT]  # prints the pid; a free port when none
+#   scripts/private-firebird-server.sh start DIR [PORT]  # prints the pid; a free port when none;
+#                                                        # again: the same folder and port
 #   scripts/private-firebird-server.sh stop DIR          # and removes nothing
 #
 # DIR/server.pid and DIR/server.port say which process and port; connect to
@@ -85,8 +86,13 @@ launch() {
 start() {
   local dir=$1 port=${2:-} pid
   [ -n "$port" ] || port=$(free_port)
-  lay_out "$dir" "$port"
-  echo "$port" >"$dir/server.port"
+  # Laid out once: a binary or library written over while an old process
+  # still maps it could be refused (text file busy) or break that process.
+  if [ ! -f "$dir/firebird.conf" ]; then
+    lay_out "$dir" "$port"
+    echo "$port" >"$dir/server.port"
+  fi
+  port=$(cat "$dir/server.port")
   launch "$dir" </dev/null >>"$dir/server.out" 2>&1 &
   pid=$!
   echo "$pid" >"$dir/server.pid"

@@ -103,8 +103,15 @@ int RunSoak(const tFaultPlan& plan) {
               static_cast<long long>(plan.StopFor.count()),
               static_cast<long long>(plan.FreezeFor.count()));
   Progress(traffic, "senders running, faults begin");
-  record.Events = RunFaults(
-      plan, server, [&] { return traffic.Now(); }, record.During);
+  try {
+    record.Events = RunFaults(
+        plan, server, [&] { return traffic.Now(); }, record.During);
+  } catch (...) {
+    // Senders still running would call into the plugin after it is unloaded.
+    traffic.StopSenders();
+    host.Finalize();
+    throw;
+  }
   traffic.StopSenders();
   record.Drained = traffic.WaitDrained(DrainPatience);
   record.End = ReadProcessFigures();
