@@ -24,10 +24,12 @@ listening() {
   [ -n "$(ss -ltnH "sport = :$1")" ]
 }
 
+# Below the kernel's ephemeral ports (32768 and up), so that no outgoing
+# connection takes the port while a killed server is down.
 free_port() {
   local port
   for _ in $(seq 1 200); do
-    port=$((20000 + RANDOM % 40000))
+    port=$((20000 + RANDOM % 12000))
     listening "$port" || { echo "$port"; return 0; }
   done
   echo "no free port found" >&2
@@ -93,19 +95,28 @@ start() {
     echo "$port" >"$dir/server.port"
   fi
   port=$(cat "$dir/server.port")
-  launch "$dir" </dev/null >>"$dir/server.out" 2>&1 &
-  pid=$!
-  echo "$pid" >"$dir/server.pid"
-  for _ in $(seq 1 300); do
-    if ss -ltnpH "sport = :$port" | grep -q "pid=$pid,"; then
+  # A server that ends before it listens is started again, as a guard would.
+  for _ in 1 2 3; do
+    launch "$dir" </dev/null >>"$dir/server.out" 2>&1 &
+    pid=$!
+    echo "$pid" >"$dir/server.pid"
+    if listens "$pid" "$port"; then
       echo "$pid"
       return 0
     fi
-    alive "$pid" || break
-    sleep 0.05
+    kill -KILL "$pid" 2>/dev/null || true
   done
   echo "the private server on port $port did not start: $(cat "$dir/server.out")" >&2
-  kill -KILL "$pid" 2>/dev/null || true
+  return 1
+}
+
+listens() {
+  local pid=$1 port=$2
+  for _ in $(seq 1 300); do
+    ss -ltnpH "sport = :$port" | grep -q "pid=$pid," && return 0
+    alive "$pid" || return 1
+    sleep 0.05
+  done
   return 1
 }
 
