@@ -13,7 +13,7 @@
 #include "dynmenu/uMenuDatabase.h"
 #include "dynmenu/uQueryFailed.h"
 #include "worker/uPlugInWorker.h"
-#include "support/PrivateFirebirdServer.h"
+#include "support/FirebirdServer.h"
 #include "support/LogTail.h"
 #include "support/TestDatabase.h"
 
@@ -63,7 +63,7 @@ tMenuDatabaseSettings SettingsFor(const TestDatabase& database) {
 
 class QueryExecutionTest : public ::testing::Test {
  protected:
-  explicit QueryExecutionTest(const std::string& host = "localhost") : Database(host) {
+  QueryExecutionTest() {
     Database.Execute("INSERT INTO MENUS (MENU_ID, ITEM_START_ID) VALUES (1, 10);");
   }
 
@@ -187,17 +187,12 @@ SET TERM ; ^)");
   EXPECT_EQ(Database.QueryValue("SELECT N FROM HELD_ROWS WHERE ID = 7;"), "101");
 }
 
-// The database on a server of the test's own, to stop and start at will.
-class LostServerTest : protected PrivateServerFirst, public QueryExecutionTest {
- protected:
-  LostServerTest() : QueryExecutionTest(Server.Host()) {}
-};
-
-TEST_F(LostServerTest, LostServerIsRetriedTenTimesThenReconnectsWhenBack) {
+TEST_F(QueryExecutionTest, LostServerIsRetriedTenTimesThenReconnectsWhenBack) {
+  FirebirdServerRestorer restore;
   std::string error;
   ASSERT_TRUE(ReadStart(error));
 
-  Server.Stop();
+  FirebirdServer::Stop();
   LogTail down(HostLogsFolder());
   EXPECT_FALSE(ReadStart(error));
   EXPECT_EQ(LinesStartingWith(down, "No database connection!").size(), 10u);
@@ -207,7 +202,7 @@ TEST_F(LostServerTest, LostServerIsRetriedTenTimesThenReconnectsWhenBack) {
   ExpectPausesInRange(pauses);
   EXPECT_EQ(error.rfind("Exception while processing IB SQL Query=", 0), 0u);
 
-  Server.Start();
+  FirebirdServer::Start();
   LogTail up(HostLogsFolder());
   ASSERT_TRUE(ReadStart(error)) << error;
   const std::vector<std::string> expected = {

@@ -7,18 +7,15 @@
 // A fresh menu database on the local server (dialect 1, default character set
 // WIN1251, tables and procedures of sql/schema.sql, no rows), in a temporary
 // folder owned by the firebird user; removed again on destruction. Needs the
-// system server running (scripts/firebird-server.sh start), which builds the
-// schema; the database itself is opened through the server named by host.
+// server running (scripts/firebird-server.sh start).
 class TestDatabase {
  public:
-  // host: "localhost" for the system server, PrivateFirebirdServer::Host()
-  // for a private one.
-  explicit TestDatabase(const std::string& host = "localhost");
+  TestDatabase();
   ~TestDatabase();
   TestDatabase(const TestDatabase&) = delete;
   TestDatabase& operator=(const TestDatabase&) = delete;
 
-  // "host:/tmp/.../menu.fdb", for tDBConnection::DatabaseName.
+  // "localhost:/tmp/.../menu.fdb", for tDBConnection::DatabaseName.
   const std::string& ConnectionString() const { return ConnectionString_; }
   const std::filesystem::path& FilePath() const { return FilePath_; }
   static std::string User() { return "SYSDBA"; }
