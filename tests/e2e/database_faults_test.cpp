@@ -124,9 +124,16 @@ class ServerFaultTest : public DatabaseFaultTest {
   void SetUp() override { Db.Execute(SlowStartItem); }
 
   // What an administrator does to the plugin's attachment: it is this process's.
+  // Returns once the server has let it go: a request that reaches an
+  // attachment still being deleted was seen to get no answer at all.
   void DeleteOurAttachment() {
-    Db.Execute("DELETE FROM MON$ATTACHMENTS WHERE MON$REMOTE_PID = " + std::to_string(getpid()) +
-               ";");
+    const std::string ours = " FROM MON$ATTACHMENTS WHERE MON$REMOTE_PID = " +
+                             std::to_string(getpid()) + ";";
+    Db.Execute("DELETE" + ours);
+    const auto end = std::chrono::steady_clock::now() + Patience;
+    while (Db.QueryValue("SELECT COUNT(*)" + ours) != "0" &&
+           std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(50ms);
   }
 
   void Gfix(const std::string& action) {
