@@ -55,6 +55,15 @@ tMenuDatabase::tMenuDatabase(tDatabaseFigures& figures, const tMenuDatabaseSetti
   }
 }
 
+// A process that ends, or a worker made anew, must not wait on a server that
+// does not answer: the attachment's own destructor would detach unwatched.
+tMenuDatabase::~tMenuDatabase() {
+  try {
+    Close();
+  } catch (...) {
+  }
+}
+
 void tMenuDatabase::Open() {
   Connection_.Open(AttachLimit());
 }
@@ -260,14 +269,14 @@ void tMenuDatabase::SendRequests(int& answered) {
 }
 
 bool tMenuDatabase::PauseBeforeRetry(const tFailedAttempt& failure, const std::string& serverText) {
-  if (Watchdog_.TimeLeft()) {
-    LogWrite("Not retrying query: the plugin is stopping");
-    return false;
-  }
   const tRetryDecision decision =
       DecideRetry(failure, tRetryLimits{Settings_.ConnectTimeout, Settings_.LockTimeout});
   if (!decision.Refusal.empty()) LogWrite(decision.Refusal);
   if (decision.Cause == tRetryCause::None) return false;
+  if (Watchdog_.TimeLeft()) {
+    LogWrite("Not retrying query: the plugin is stopping");
+    return false;
+  }
   ++(decision.Cause == tRetryCause::Deadlock ? Figures_.DeadlockRetries
                                              : Figures_.ConnectionLossRetries);
   const uint32_t pause = DrawRetryPause();

@@ -31,6 +31,8 @@ class tMenuDatabase {
  public:
   // Retries and reconnects are counted in figures.
   tMenuDatabase(tDatabaseFigures& figures, const tMenuDatabaseSettings& settings);
+  // Closes as Close does, within RequestTimeout, errors ignored.
+  ~tMenuDatabase();
   tMenuDatabase(const tMenuDatabase&) = delete;
   tMenuDatabase& operator=(const tMenuDatabase&) = delete;
 

@@ -127,12 +127,13 @@ class ServerFaultTest : public DatabaseFaultTest {
   // Returns once the server has let it go: a request that reaches an
   // attachment still being deleted was seen to get no answer at all.
   void DeleteOurAttachment() {
-    const std::string ours = " FROM MON$ATTACHMENTS WHERE MON$REMOTE_PID = " +
-                             std::to_string(getpid()) + ";";
-    Db.Execute("DELETE" + ours);
+    const std::string attachment =
+        Db.QueryValue("SELECT MON$ATTACHMENT_ID FROM MON$ATTACHMENTS WHERE MON$REMOTE_PID = " +
+                      std::to_string(getpid()) + ";");
+    const std::string it = " FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = " + attachment + ";";
+    Db.Execute("DELETE" + it);
     const auto end = std::chrono::steady_clock::now() + Patience;
-    while (Db.QueryValue("SELECT COUNT(*)" + ours) != "0" &&
-           std::chrono::steady_clock::now() < end)
+    while (Db.QueryValue("SELECT COUNT(*)" + it) != "0" && std::chrono::steady_clock::now() < end)
       std::this_thread::sleep_for(50ms);
   }
 

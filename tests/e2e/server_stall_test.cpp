@@ -17,7 +17,6 @@
 #include <future>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -60,42 +59,6 @@ long Milliseconds(tClock::duration duration) {
   return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(duration).count());
 }
 
-// The callbacks by command id, each with the time it came.
-class AnswerClock {
- public:
-  static void Collect(int32_t commandId, const char*, void* buffer, int32_t size,
-                      intptr_t userValue) {
-    auto& clock = *reinterpret_cast<AnswerClock*>(userValue);
-    const std::vector<uint8_t> answer(static_cast<uint8_t*>(buffer),
-                                      static_cast<uint8_t*>(buffer) + size);
-    std::lock_guard<std::mutex> guard(clock.Lock);
-    clock.Answers[commandId].push_back({SignedWordAt(answer, 12), tClock::now()});
-  }
-
-  struct tCall {
-    int32_t ResultCode;
-    tClock::time_point At;
-  };
-
-  std::vector<tCall> Of(int32_t commandId) {
-    std::lock_guard<std::mutex> guard(Lock);
-    return Answers[commandId];
-  }
-
-  bool WaitFor(int32_t commandId, std::chrono::milliseconds timeout) {
-    const auto end = tClock::now() + timeout;
-    while (Of(commandId).empty()) {
-      if (tClock::now() > end) return false;
-      std::this_thread::sleep_for(10ms);
-    }
-    return true;
-  }
-
- private:
-  std::mutex Lock;
-  std::map<int32_t, std::vector<tCall>> Answers;
-};
-
 class ServerStallTest : public ::testing::Test {
  protected:
   void StartPlugin(const std::string& dbName) {
@@ -118,14 +81,21 @@ class ServerStallTest : public ::testing::Test {
   }
 
   int32_t AskResult(const std::vector<uint8_t>& request) {
-    const int32_t id = Send(request);
-    if (!Answers.WaitFor(id, Patience)) return -1;
-    return Answers.Of(id).front().ResultCode;
+    Send(request);
+    const auto answer = Host->WaitAnswer(Patience);
+    return answer ? SignedWordAt(answer->Buffer, 12) : -1;
+  }
+
+  // The answers of a command so far.
+  std::vector<tAnswer>& AnswersOf(int32_t id) {
+    for (tAnswer& answer : Host->WaitAnswers(SIZE_MAX, 0ms))
+      Received[answer.CommandId].push_back(std::move(answer));
+    return Received[id];
   }
 
   void Restart() {
     Host = std::make_unique<tPluginHost>(Plugin.LibraryPath());
-    Host->InitWith(&AnswerClock::Collect, reinterpret_cast<intptr_t>(&Answers));
+    Host->Init();
   }
 
   // Finalize_Plugin while struck, the last command sent under way; heals.
@@ -140,7 +110,7 @@ class ServerStallTest : public ::testing::Test {
     heal();
     finalized.wait();
     EXPECT_TRUE(inTime) << "Finalize_Plugin waited for the server";
-    EXPECT_EQ(Answers.Of(underWay).size(), 1u) << "the command under way at Finalize_Plugin";
+    EXPECT_EQ(AnswersOf(underWay).size(), 1u) << "the command under way at Finalize_Plugin";
     return took;
   }
 
@@ -166,14 +136,14 @@ class ServerStallTest : public ::testing::Test {
     long longestWait = 0;
     int answered = 0;
     for (int32_t id = firstStruck; id <= lastStruck; ++id) {
-      const std::vector<AnswerClock::tCall> calls = Answers.Of(id);
+      const std::vector<tAnswer>& calls = AnswersOf(id);
       ASSERT_LE(calls.size(), 1u) << "command " << id << " called back twice";
       if (calls.empty()) continue;
       ++answered;
-      EXPECT_EQ(calls.front().ResultCode, 1) << "command " << id;
+      EXPECT_EQ(SignedWordAt(calls.front().Buffer, 12), 1) << "command " << id;
       longestWait = std::max(longestWait, Milliseconds(calls.front().At - Sent[id]));
     }
-    EXPECT_EQ(Answers.Of(firstStruck).size(), 1u) << "the first command struck";
+    EXPECT_EQ(AnswersOf(firstStruck).size(), 1u) << "the first command struck";
     EXPECT_EQ(db.QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS WHERE ITEM_KEY STARTING 'stall';"),
               "0")
         << "an action failed while the server was silent was written";
@@ -207,8 +177,8 @@ class ServerStallTest : public ::testing::Test {
 
   PluginCopy Plugin;
   LogTail Log{HostLogsFolder()};
-  AnswerClock Answers;
   std::unique_ptr<tPluginHost> Host;
+  std::map<int32_t, std::vector<tAnswer>> Received;
   int32_t LastId = 0;
   std::map<int32_t, tClock::time_point> Sent;
 };
