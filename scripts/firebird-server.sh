@@ -1,6 +1,8 @@
 #!/bin/sh
-# Starts, stops or reports the local Firebird 3 server (127.0.0.1:3050) that
-# the database tests and the demo database use. Safe to call repeatedly.
+# Starts or reports the system's Firebird 3 server (127.0.0.1:3050) that the
+# database tests and the demo database use. Safe to call repeatedly. It never
+# stops or signals a server: the suites that kill, stop or freeze one start
+# their own (scripts/private-firebird-server.sh).
 set -eu
 
 HOST=127.0.0.1
@@ -17,11 +19,6 @@ port_open() {
 if [ -z "${BASH_VERSION:-}" ] && command -v bash >/dev/null 2>&1; then
   exec bash "$0" "$@"
 fi
-
-server_pids() {
-  pgrep -x fbguard || true
-  pgrep -x firebird || true
-}
 
 install_if_missing() {
   missing=""
@@ -68,28 +65,12 @@ start() {
     echo "firebird running"
     return 0
   fi
-  if [ -z "$(pgrep -x fbguard || true)" ]; then
-    mkdir -p "$RUN_DIR" && chown firebird:firebird "$RUN_DIR"
-    su -s /bin/sh firebird -c "/usr/sbin/fbguard -daemon -forever"
-  fi
+  # A guard already running (its server restarting) keeps its lock and the
+  # second one leaves at once.
+  mkdir -p "$RUN_DIR" && chown firebird:firebird "$RUN_DIR"
+  su -s /bin/sh firebird -c "/usr/sbin/fbguard -daemon -forever" || true
   wait_until open
   echo "firebird running"
-}
-
-stop() {
-  # fbguard first, or it would restart the server it watches.
-  for name in fbguard firebird; do
-    pids=$(pgrep -x "$name" || true)
-    [ -n "$pids" ] && kill $pids 2>/dev/null || true
-  done
-  i=0
-  while [ -n "$(server_pids)" ] && [ "$i" -lt $((WAIT_SECONDS * 10)) ]; do
-    sleep 0.1
-    i=$((i + 1))
-  done
-  for pid in $(server_pids); do kill -9 "$pid" 2>/dev/null || true; done
-  wait_until closed
-  echo "firebird stopped"
 }
 
 status() {
@@ -103,10 +84,9 @@ status() {
 
 case "${1:-}" in
   start) start ;;
-  stop) stop ;;
   status) status ;;
   *)
-    echo "usage: $0 start|stop|status" >&2
+    echo "usage: $0 start|status" >&2
     exit 2
     ;;
 esac

@@ -12,15 +12,17 @@
 namespace {
 constexpr const char* ConfigSection = "Main";
 constexpr int32_t DefaultTimeoutSeconds = 5;
+constexpr int32_t DefaultRequestTimeoutSeconds = 10;
 
 // A whole number of seconds, 0 or more; absent or anything else gives the default.
-int32_t ReadSeconds(const tIniFile& config, const std::string& key) {
+int32_t ReadSeconds(const tIniFile& config, const std::string& key,
+                    int32_t defaultSeconds = DefaultTimeoutSeconds) {
   const std::string text = config.ReadString(ConfigSection, key, "");
   int32_t seconds = 0;
   const char* last = text.data() + text.size();
   const auto [end, error] = std::from_chars(text.data(), last, seconds);
   if (text.empty() || error != std::errc() || end != last || seconds < 0)
-    return DefaultTimeoutSeconds;
+    return defaultSeconds;
   return seconds;
 }
 }  // namespace
@@ -56,6 +58,7 @@ void tIB_DynMenuWorker::ApplySettingsAndConnect() {
   const std::string charset = Config->ReadString(ConfigSection, "lc_ctype", "WIN1251");
   settings.ConnectTimeout = ReadSeconds(*Config, "ConnectTimeout");
   settings.LockTimeout = ReadSeconds(*Config, "LockTimeout");
+  settings.RequestTimeout = ReadSeconds(*Config, "RequestTimeout", DefaultRequestTimeoutSeconds);
   WriteLog("Config settings read!");
   if (dbName.empty() || dbUser.empty()) {
     MenuDatabase.emplace(DatabaseFigures, settings);
@@ -80,6 +83,10 @@ void tIB_DynMenuWorker::Initialize() {
   // Each Init_Plugin gives a client library put in place since the last a chance.
   RetryMissingFbClient();
   tPlugInWorker::Initialize();
+}
+
+void tIB_DynMenuWorker::Stopping() noexcept {
+  MenuDatabase->EndWithinRequestTimeout();
 }
 
 void tIB_DynMenuWorker::Finalize() {

@@ -18,6 +18,7 @@ class tIB_DynMenuWorker : public tPlugInWorker {
 
   void Initialize() override;
   void ReadConfig(std::string& ConfigPath) override;
+  void Stopping() noexcept override;
   void Finalize() override;
   int32_t ProcessCommand(int32_t Code, uint8_t*& Buffer, int32_t* ResultCode) override;
 

@@ -18,10 +18,24 @@ uint32_t MillisecondsSince(tClock::time_point start) {
   return static_cast<uint32_t>(
       std::chrono::duration_cast<std::chrono::milliseconds>(tClock::now() - start).count());
 }
+
+tDBError CutOffError(const tDBError& cause, int32_t limitSeconds) {
+  tDBError error(Format("The server did not answer within RequestTimeout=%d s: the request was cut "
+                        "off and is not run again (%s)",
+                        limitSeconds, cause.Message.c_str()),
+                 cause.SqlCode, cause.StatusCodes);
+  error.TimedOut = true;
+  error.CommitOutcomeUnknown = cause.CommitOutcomeUnknown;
+  return error;
+}
 }  // namespace
 
 tMenuDatabase::tMenuDatabase(tDatabaseFigures& figures, const tMenuDatabaseSettings& settings)
-    : Figures_(figures), Settings_(settings), Read_(Connection_), Write_(Connection_) {
+    : Figures_(figures),
+      Settings_(settings),
+      Watchdog_(settings.RequestTimeout),
+      Read_(Connection_),
+      Write_(Connection_) {
   Connection_.DatabaseName = settings.DatabaseName;
   Connection_.SQLDialect = 1;
   Connection_.SetParam("user_name", settings.User);
@@ -41,12 +55,23 @@ tMenuDatabase::tMenuDatabase(tDatabaseFigures& figures, const tMenuDatabaseSetti
   }
 }
 
+// A process that ends, or a worker made anew, must not wait on a server that
+// does not answer: the attachment's own destructor would detach unwatched.
+tMenuDatabase::~tMenuDatabase() {
+  try {
+    Close();
+  } catch (...) {
+  }
+}
+
 void tMenuDatabase::Open() {
-  Connection_.Open();
+  Connection_.Open(AttachLimit());
 }
 
 bool tMenuDatabase::IsAlive() noexcept {
-  return Connection_.TestConnected();
+  bool alive = false;
+  Watched([&] { alive = Connection_.TestConnected(); });
+  return alive;
 }
 
 bool tMenuDatabase::BeginCommand() noexcept {
@@ -67,7 +92,7 @@ std::vector<tDBRow> tMenuDatabase::ReadFollowUp(tMenuStatement statement,
   SetStatement(statement, std::move(values));
   try {
     int answered = 0;
-    SendRequests(answered);
+    Watched([&] { SendRequests(answered); });
   } catch (...) {
     RollbackQuietly();
     throw;
@@ -82,10 +107,38 @@ void tMenuDatabase::Record(int32_t sessionId, int32_t itemId, const std::string&
 }
 
 bool tMenuDatabase::Close() {
-  if (InTransaction()) Rollback();
-  if (!Connection_.IsConnected()) return false;
-  Connection_.Close();
-  return true;
+  bool wasConnected = false;
+  Watched([&] {
+    if (InTransaction()) Rollback();
+    wasConnected = Connection_.IsConnected();
+    if (wasConnected) Connection_.Close();
+  });
+  return wasConnected;
+}
+
+template <typename tRequests>
+void tMenuDatabase::Watched(tRequests&& requests) {
+  tRequestWatchdog::tWatch watch(Watchdog_, *Connection_.AttachmentHandle());
+  try {
+    requests();
+  } catch (const tDBError& error) {
+    if (!watch.CutOff()) throw;
+    const tDBError cut = CutOffError(error, Watchdog_.LimitSeconds());
+    Connection_.ForceClose();
+    throw cut;
+  }
+}
+
+std::optional<tAttachLimit> tMenuDatabase::AttachLimit() const {
+  const auto left = Watchdog_.TimeLeft();
+  const int32_t connectTimeout = Settings_.ConnectTimeout;
+  const std::chrono::milliseconds connectLimit = std::chrono::seconds(connectTimeout);
+  if (left && (connectTimeout <= 0 || *left < connectLimit))
+    return tAttachLimit{std::chrono::duration_cast<std::chrono::milliseconds>(*left),
+                        Format("RequestTimeout=%d s of the stopping plugin",
+                               Watchdog_.LimitSeconds())};
+  if (connectTimeout <= 0) return std::nullopt;
+  return tAttachLimit{connectLimit, Format("ConnectTimeout=%d s", connectTimeout)};
 }
 
 void tMenuDatabase::SetStatement(tMenuStatement statement, std::vector<tDBParam> values) {
@@ -122,7 +175,7 @@ bool tMenuDatabase::RunAttempt(std::string& ErrorText, std::string& serverText,
                                tFailedAttempt& failure) {
   try {
     const bool fresh = ReconnectWhenGone(failure);
-    Rollback();
+    Watched([&] { Rollback(); });
     OpenOnAttachment(fresh, failure);
     return true;
   } catch (const std::exception& error) {
@@ -137,22 +190,44 @@ bool tMenuDatabase::RunAttempt(std::string& ErrorText, std::string& serverText,
     // error goes to the caller.
     if (failed.Message.find("10054") != std::string::npos) Connection_.Close();
     failure.Kind = ClassifyDBFailure(failed);
-    // Nothing is left to roll back on a lost attachment: the next attempt opens another.
-    if (failure.Kind == tDBFailureKind::ConnectionLoss) Connection_.ForceClose();
+    // Nothing is left to roll back on a lost or cut attachment: the next
+    // attempt or command opens another.
+    if (failure.Kind == tDBFailureKind::ConnectionLoss || failure.Kind == tDBFailureKind::TimedOut)
+      Connection_.ForceClose();
     RollbackQuietly();
     return false;
   }
 }
 
+// Every command queued behind an attach that ran into ConnectTimeout would
+// wait as long again: for as long once more, they fail at once.
+void tMenuDatabase::RefuseAttachWhileResting() const {
+  const auto now = tClock::now();
+  if (now >= NoAttachBefore_) return;
+  tDBError error(
+      Format("Failed to establish a connection: the last attach ran into ConnectTimeout=%d s; the "
+             "next is tried in %u ms",
+             Settings_.ConnectTimeout,
+             static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       NoAttachBefore_ - now)
+                                       .count())),
+      0, {});
+  error.TimedOut = true;
+  throw error;
+}
+
 bool tMenuDatabase::ReconnectWhenGone(tFailedAttempt& failure) {
   if (Connection_.IsConnected()) return false;
+  RefuseAttachWhileResting();
   if (!Connection_.DatabaseName.empty()) LogWrite("No database connection!");
   LogWrite("Connecting to " + Connection_.DatabaseName);
   const auto attachStart = tClock::now();
   try {
-    Connection_.Open();
+    Connection_.Open(AttachLimit());
   } catch (...) {
     failure.FailedAttachMs = std::max<uint32_t>(MillisecondsSince(attachStart), 1);
+    if (AttachRanIntoTimeout(failure.FailedAttachMs, Settings_.ConnectTimeout))
+      NoAttachBefore_ = tClock::now() + std::chrono::seconds(Settings_.ConnectTimeout);
     throw;
   }
   LogWrite("Database " + Connection_.DatabaseName + " connected");
@@ -166,7 +241,7 @@ bool tMenuDatabase::ReconnectWhenGone(tFailedAttempt& failure) {
 void tMenuDatabase::OpenOnAttachment(bool freshAttachment, tFailedAttempt& failure) {
   int answered = 0;
   try {
-    SendRequests(answered);
+    Watched([&] { SendRequests(answered); });
   } catch (const tDBError& error) {
     if (freshAttachment || answered > 0 ||
         ClassifyDBFailure(error) != tDBFailureKind::ConnectionLoss)
@@ -174,7 +249,7 @@ void tMenuDatabase::OpenOnAttachment(bool freshAttachment, tFailedAttempt& failu
     Connection_.ForceClose();
     ReconnectWhenGone(failure);
     answered = 0;
-    SendRequests(answered);
+    Watched([&] { SendRequests(answered); });
   }
 }
 
@@ -198,6 +273,10 @@ bool tMenuDatabase::PauseBeforeRetry(const tFailedAttempt& failure, const std::s
       DecideRetry(failure, tRetryLimits{Settings_.ConnectTimeout, Settings_.LockTimeout});
   if (!decision.Refusal.empty()) LogWrite(decision.Refusal);
   if (decision.Cause == tRetryCause::None) return false;
+  if (Watchdog_.TimeLeft()) {
+    LogWrite("Not retrying query: the plugin is stopping");
+    return false;
+  }
   ++(decision.Cause == tRetryCause::Deadlock ? Figures_.DeadlockRetries
                                              : Figures_.ConnectionLossRetries);
   const uint32_t pause = DrawRetryPause();
@@ -210,9 +289,11 @@ bool tMenuDatabase::PauseBeforeRetry(const tFailedAttempt& failure, const std::s
 std::vector<tDBRow> tMenuDatabase::TakeRows() {
   std::vector<tDBRow> rows;
   try {
-    tDBQuery& query = Query(Current_);
-    for (query.First(); !query.Eof(); query.Next()) rows.push_back(query.CurrentRow());
-    Finish();
+    Watched([&] {
+      tDBQuery& query = Query(Current_);
+      for (query.First(); !query.Eof(); query.Next()) rows.push_back(query.CurrentRow());
+      Finish();
+    });
   } catch (...) {
     RollbackQuietly();
     throw;
@@ -239,9 +320,11 @@ void tMenuDatabase::Rollback() {
 }
 
 void tMenuDatabase::RollbackQuietly() noexcept {
-  for (const auto& query : Queries_) query->CloseQuietly();
   try {
-    if (Connection_.IsConnected() && Write_.InTransaction()) Write_.Rollback();
+    Watched([&] {
+      for (const auto& query : Queries_) query->CloseQuietly();
+      if (Connection_.IsConnected() && Write_.InTransaction()) Write_.Rollback();
+    });
   } catch (...) {
   }
 }

@@ -4,12 +4,15 @@
 // values; the reads share one read-only, read-committed transaction that stays
 // open, so a read costs one round trip; an action runs in a transaction of its
 // own, started and committed here. Rows come back as values, their statement's
-// result closed.
+// result closed. No request waits for the server longer than RequestTimeout,
+// and no attach longer than ConnectTimeout.
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,7 @@
 #include "dynmenu/db/tDBQuery.h"
 #include "dynmenu/db/tDBRow.h"
 #include "dynmenu/db/tDBTransaction.h"
+#include "dynmenu/db/tRequestWatchdog.h"
 #include "dynmenu/uMenuDatabaseSettings.h"
 #include "dynmenu/uMenuStatement.h"
 #include "dynmenu/uRetryDecision.h"
@@ -27,6 +31,8 @@ class tMenuDatabase {
  public:
   // Retries and reconnects are counted in figures.
   tMenuDatabase(tDatabaseFigures& figures, const tMenuDatabaseSettings& settings);
+  // Closes as Close does, within RequestTimeout, errors ignored.
+  ~tMenuDatabase();
   tMenuDatabase(const tMenuDatabase&) = delete;
   tMenuDatabase& operator=(const tMenuDatabase&) = delete;
 
@@ -55,7 +61,17 @@ class tMenuDatabase {
   // when either fails.
   bool Close();
 
+  // From any thread, as the session stops: the command under way and Close
+  // end within RequestTimeout from now, and nothing is retried any more.
+  void EndWithinRequestTimeout() noexcept { Watchdog_.EndWithinLimit(); }
+
  private:
+  // Runs requests under the request time-out; a failure after the cut raises
+  // with the limit named and the attachment dropped.
+  template <typename tRequests>
+  void Watched(tRequests&& requests);
+  // How long an attach may take now; none leaves it to the client library.
+  std::optional<tAttachLimit> AttachLimit() const;
   void SetStatement(tMenuStatement statement, std::vector<tDBParam> values);
   // The statement as the error texts show it: its values written in, a
   // host's key escaped as every logged value is, each line ended by CR LF.
@@ -66,6 +82,7 @@ class tMenuDatabase {
   // On failure ErrorText is the failure text and serverText the server's (or
   // the client library's) own words, escaped for the log.
   bool RunAttempt(std::string& ErrorText, std::string& serverText, tFailedAttempt& failure);
+  void RefuseAttachWhileResting() const;
   // Opens the attachment when there is none; true when it did.
   bool ReconnectWhenGone(tFailedAttempt& failure);
   void OpenOnAttachment(bool freshAttachment, tFailedAttempt& failure);
@@ -88,13 +105,16 @@ class tMenuDatabase {
 
   tDatabaseFigures& Figures_;
   const tMenuDatabaseSettings Settings_;
-  // Destroyed in reverse order: statements, transactions, connection.
+  // Destroyed in reverse order: statements, transactions, connection, watchdog.
+  tRequestWatchdog Watchdog_;
   tDBConnection Connection_;
   tDBTransaction Read_;
   tDBTransaction Write_;
   std::array<std::unique_ptr<tDBQuery>, MenuStatementCount> Queries_;
   tMenuStatement Current_ = tMenuStatement::StartItem;
   std::vector<tDBParam> Values_;
+  // Set when an attach ran into ConnectTimeout: none is tried before.
+  std::chrono::steady_clock::time_point NoAttachBefore_{};
   // The attempt in progress of the current chain; 0 between chains.
   int32_t RetryCount_ = 0;
 };

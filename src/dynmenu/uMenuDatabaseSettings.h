@@ -11,8 +11,10 @@ struct tMenuDatabaseSettings {
   std::string User;
   std::string Password;
   std::string Charset;
-  // Seconds an attach waits for the server's answer; 0 leaves the client's own limit.
+  // Seconds a whole attach may take; 0 leaves the client's own limit.
   int32_t ConnectTimeout = 0;
+  // Seconds a request waits for the server's answer before it is cut off; 0 waits without limit.
+  int32_t RequestTimeout = 0;
   // Seconds an action waits on a row another connection holds; 0 waits without limit.
   int32_t LockTimeout = 0;
 };

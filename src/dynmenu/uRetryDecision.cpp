@@ -16,16 +16,16 @@ uint32_t LockWaitBudgetMs(int32_t lockTimeout) {
   return static_cast<uint32_t>(std::max(lockTimeout - 1, 1)) * 1000;
 }
 
-bool ConnectTimedOut(const tFailedAttempt& attempt, int32_t connectTimeout) {
-  return connectTimeout > 0 && attempt.FailedAttachMs > 0 &&
-         attempt.FailedAttachMs + ConnectTimerSlackMs >=
-             static_cast<uint32_t>(connectTimeout) * 1000;
-}
 
 bool LockWaitTimedOut(const tFailedAttempt& attempt, int32_t lockTimeout) {
   return lockTimeout > 0 && attempt.ChainMs >= LockWaitBudgetMs(lockTimeout);
 }
 }  // namespace
+
+bool AttachRanIntoTimeout(uint32_t failedAttachMs, int32_t connectTimeout) {
+  return connectTimeout > 0 && failedAttachMs > 0 &&
+         failedAttachMs + ConnectTimerSlackMs >= static_cast<uint32_t>(connectTimeout) * 1000;
+}
 
 tRetryDecision DecideRetry(const tFailedAttempt& attempt, const tRetryLimits& limits) {
   tRetryDecision decision;
@@ -40,13 +40,14 @@ tRetryDecision DecideRetry(const tFailedAttempt& attempt, const tRetryLimits& li
         decision.Cause = tRetryCause::Deadlock;
       break;
     case tDBFailureKind::ConnectionLoss:
-      if (ConnectTimedOut(attempt, limits.ConnectTimeout))
+      if (AttachRanIntoTimeout(attempt.FailedAttachMs, limits.ConnectTimeout))
         decision.Refusal =
             Format("Not retrying query: the server did not answer within ConnectTimeout=%d (%u ms)",
                    limits.ConnectTimeout, attempt.FailedAttachMs);
       else
         decision.Cause = tRetryCause::ConnectionLoss;
       break;
+    case tDBFailureKind::TimedOut:
     case tDBFailureKind::Other:
       break;
   }

@@ -37,5 +37,8 @@ struct tRetryDecision {
 // again, with every queued command waiting behind).
 tRetryDecision DecideRetry(const tFailedAttempt& attempt, const tRetryLimits& limits);
 
+// A failed attach that waited this long ran into ConnectTimeout (seconds, 0 for none).
+bool AttachRanIntoTimeout(uint32_t failedAttachMs, int32_t connectTimeout);
+
 // "deadlock" or "connection loss", as the pause line names the cause.
 const char* RetryCauseText(tRetryCause cause);

@@ -219,6 +219,7 @@ void tPlugInSession::ClearQueue() noexcept {
 void tPlugInSession::Stop(tStopKind kind) noexcept {
   bool onSessionThread = false;
   if (!BeginStop(kind, onSessionThread)) return;
+  if (Worker) Worker->Stopping();
   if (onSessionThread) {
     LeaveToThread(kind);
   } else if (Thread.joinable()) {

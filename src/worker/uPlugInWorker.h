@@ -18,6 +18,9 @@ class tPlugInWorker {
 
   virtual void ReadConfig(std::string& ConfigPath);
   virtual void Initialize();
+  // Called from the stopping thread while a command may still run: what the
+  // worker still does, Finalize included, ends within its own limit.
+  virtual void Stopping() noexcept {}
   virtual void Finalize();
   // Buffer is a malloc'd block the worker may replace by a larger one.
   virtual void PlugInCommand(uint8_t*& Buffer, uint32_t SizeWord);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 #include "dynmenu/db/tDBConnection.h"
 #include "dynmenu/db/tDBQuery.h"
@@ -13,7 +14,7 @@
 // transaction on it, and one query bound to both.
 class DbTest : public ::testing::Test {
  protected:
-  DbTest() {
+  explicit DbTest(const std::string& host = "localhost") : Database(host) {
     Connection.DatabaseName = Database.ConnectionString();
     Connection.SetParam("user_name", TestDatabase::User());
     Connection.SetParam("password", TestDatabase::Password());

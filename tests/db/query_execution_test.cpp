@@ -13,7 +13,7 @@
 #include "dynmenu/uMenuDatabase.h"
 #include "dynmenu/uQueryFailed.h"
 #include "worker/uPlugInWorker.h"
-#include "support/FirebirdServer.h"
+#include "support/PrivateFirebirdServer.h"
 #include "support/LogTail.h"
 #include "support/TestDatabase.h"
 
@@ -63,7 +63,7 @@ tMenuDatabaseSettings SettingsFor(const TestDatabase& database) {
 
 class QueryExecutionTest : public ::testing::Test {
  protected:
-  QueryExecutionTest() {
+  explicit QueryExecutionTest(const std::string& host = "localhost") : Database(host) {
     Database.Execute("INSERT INTO MENUS (MENU_ID, ITEM_START_ID) VALUES (1, 10);");
   }
 
@@ -187,12 +187,17 @@ SET TERM ; ^)");
   EXPECT_EQ(Database.QueryValue("SELECT N FROM HELD_ROWS WHERE ID = 7;"), "101");
 }
 
-TEST_F(QueryExecutionTest, LostServerIsRetriedTenTimesThenReconnectsWhenBack) {
-  FirebirdServerRestorer restore;
+// The database on a server of the test's own, to stop and start at will.
+class LostServerTest : protected PrivateServerFirst, public QueryExecutionTest {
+ protected:
+  LostServerTest() : QueryExecutionTest(Server.Host()) {}
+};
+
+TEST_F(LostServerTest, LostServerIsRetriedTenTimesThenReconnectsWhenBack) {
   std::string error;
   ASSERT_TRUE(ReadStart(error));
 
-  FirebirdServer::Stop();
+  Server.Stop();
   LogTail down(HostLogsFolder());
   EXPECT_FALSE(ReadStart(error));
   EXPECT_EQ(LinesStartingWith(down, "No database connection!").size(), 10u);
@@ -202,7 +207,7 @@ TEST_F(QueryExecutionTest, LostServerIsRetriedTenTimesThenReconnectsWhenBack) {
   ExpectPausesInRange(pauses);
   EXPECT_EQ(error.rfind("Exception while processing IB SQL Query=", 0), 0u);
 
-  FirebirdServer::Start();
+  Server.Start();
   LogTail up(HostLogsFolder());
   ASSERT_TRUE(ReadStart(error)) << error;
   const std::vector<std::string> expected = {

@@ -2,7 +2,7 @@
 
 #include "DbTestFixture.h"
 #include "dynmenu/db/tDBError.h"
-#include "support/FirebirdServer.h"
+#include "support/PrivateFirebirdServer.h"
 
 namespace {
 
@@ -78,13 +78,18 @@ TEST_F(tDBConnectionTest, DestroyingAnActiveTransactionCommitsIt) {
   EXPECT_EQ(Database.QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS WHERE SESSION_ID = 5;"), "1");
 }
 
-TEST_F(tDBConnectionTest, ProbeAfterServerStopAnswersFalseAndAttachWorksOnceItIsBack) {
-  FirebirdServerRestorer restartServerWhateverHappens;
+// The database on a server of the test's own, to stop and start at will.
+class tDBConnectionServerTest : protected PrivateServerFirst, public DbTest {
+ protected:
+  tDBConnectionServerTest() : DbTest(Server.Host()) {}
+};
+
+TEST_F(tDBConnectionServerTest, ProbeAfterServerStopAnswersFalseAndAttachWorksOnceItIsBack) {
   Connection.Open();
   Transaction.StartTransaction();
   ASSERT_TRUE(Connection.TestConnected());
 
-  FirebirdServer::Stop();
+  Server.Stop();
   EXPECT_FALSE(Connection.TestConnected());
   EXPECT_FALSE(Connection.IsConnected());
   EXPECT_FALSE(Transaction.InTransaction());
@@ -96,7 +101,7 @@ TEST_F(tDBConnectionTest, ProbeAfterServerStopAnswersFalseAndAttachWorksOnceItIs
         << error.Message;
   }
 
-  FirebirdServer::Start();
+  Server.Start();
   Connection.Open();
   EXPECT_TRUE(Connection.TestConnected());
   OpenSelect("MENU_GET_START_ITEM(1)");

@@ -1,13 +1,16 @@
 // A menu worker serving commands through faults the server cannot produce on
 // demand, injected through the client-function table: a follow-up read
-// refused, a commit whose reply is lost, a commit refused, a server killed
-// just as a read is sent.
+// refused, a commit whose reply is lost, a commit refused, a commit left
+// unanswered, a server killed just as a read is sent.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "dynmenu/db/tFbClientApi.h"
 #include "dynmenu/uIBDynSrvWorker.h"
@@ -26,6 +29,9 @@ ISC_STATUS Fail(ISC_STATUS* status, std::initializer_list<ISC_STATUS> vector) {
 struct EndFaults {
   static inline int CommitsLosingTheReply = 0;
   static inline int CommitsRefused = 0;
+  // The commit reaches the server; no reply comes until the attachment is cut off.
+  static inline int CommitsHanging = 0;
+  static inline std::atomic<bool> CutOff = false;
   // Selects of more than one row: only the connection rows of command 101.
   static inline int SelectsRefused = 0;
 
@@ -34,6 +40,12 @@ struct EndFaults {
     if (CommitsLosingTheReply > 0) {
       --CommitsLosingTheReply;
       DefaultFbClientApi().CommitTransaction(status, transaction);
+      return Fail(status, {isc_arg_gds, isc_net_read_err, isc_arg_end});
+    }
+    if (CommitsHanging > 0) {
+      --CommitsHanging;
+      DefaultFbClientApi().CommitTransaction(status, transaction);
+      while (!CutOff) std::this_thread::sleep_for(std::chrono::milliseconds(10));
       return Fail(status, {isc_arg_gds, isc_net_read_err, isc_arg_end});
     }
     if (CommitsRefused > 0) {
@@ -85,6 +97,11 @@ struct EndFaults {
     return DefaultFbClientApi().AttachDatabase(status, nameLength, name, database, dpbLength, dpb);
   }
 
+  static ISC_STATUS Cancel(ISC_STATUS* status, isc_db_handle* database, ISC_USHORT option) {
+    CutOff = true;
+    return DefaultFbClientApi().CancelOperation(status, database, option);
+  }
+
   static tFbClientApi Table() {
     tFbClientApi api = DefaultFbClientApi();
     api.CommitTransaction = &Commit;
@@ -92,6 +109,7 @@ struct EndFaults {
     api.DsqlExecute2 = &Execute2;
     api.DatabaseInfo = &DatabaseInfo;
     api.AttachDatabase = &Attach;
+    api.CancelOperation = &Cancel;
     return api;
   }
 };
@@ -101,15 +119,19 @@ class WorkerFaultTest : public ::testing::Test {
   WorkerFaultTest() {
     EndFaults::CommitsLosingTheReply = 0;
     EndFaults::CommitsRefused = 0;
+    EndFaults::CommitsHanging = 0;
+    EndFaults::CutOff = false;
     EndFaults::SelectsRefused = 0;
     EndFaults::ServerKilled = false;
   }
 
   // A command as the session hands it over; answers the buffer as it comes back.
-  std::vector<uint8_t> Ask(const std::vector<uint8_t>& request) {
+  std::vector<uint8_t> Ask(const std::vector<uint8_t>& request) { return Ask(Worker, request); }
+
+  static std::vector<uint8_t> Ask(tIB_DynMenuWorker& worker, const std::vector<uint8_t>& request) {
     auto* buffer = static_cast<uint8_t*>(std::malloc(request.size()));
     std::memcpy(buffer, request.data(), request.size());
-    Worker.PlugInCommand(buffer, static_cast<uint32_t>(request.size()));
+    worker.PlugInCommand(buffer, static_cast<uint32_t>(request.size()));
     std::vector<uint8_t> answer(buffer, buffer + request.size());
     std::free(buffer);
     return answer;
@@ -207,4 +229,34 @@ TEST_F(WorkerFaultTest, AServerKilledAsAReadGoesOutIsNeverAnsweredNotFound) {
   EXPECT_EQ(SignedWordAt(answer, 20), 10);
   EXPECT_EQ(TimesLogged(log, "No database connection!"), reconnects + 1);
   EXPECT_EQ(TimesLogged(log, "Pausing before retrying query"), 0u);
+}
+
+// A commit the server leaves unanswered is cut off at RequestTimeout and not
+// run again: one failure line naming the limit and the outcome unknown (the
+// action was in fact written), and the next command attaches anew.
+TEST_F(WorkerFaultTest, ACommitLeftUnansweredIsCutOffOnceAndNamedOutcomeUnknown) {
+  tIB_DynMenuWorker worker{{.DatabaseName = Database.ConnectionString(),
+                            .User = TestDatabase::User(),
+                            .Password = TestDatabase::Password(),
+                            .Charset = "WIN1251",
+                            .RequestTimeout = 1}};
+  LogTail log(HostLogsFolder());
+  EndFaults::CommitsHanging = 1;
+  EXPECT_EQ(SignedWordAt(Ask(worker, ActionRequest(5, 9, "unanswered")), 12), 1);
+  EXPECT_TRUE(EndFaults::CutOff);
+  EXPECT_EQ(Rows("unanswered"), "1");
+  EXPECT_EQ(TimesLogged(log,
+                        "Msg=\"The server did not answer within RequestTimeout=1 s: the request was "
+                        "cut off and is not run again (Error reading data from the connection)\" "
+                        "PostMenuAction(MENU_PROT_ACTIONS) IN[session_id=5, item_id=9, "
+                        "item_key=\"unanswered\"] - commit outcome unknown\r\n"),
+            1u)
+      << log.MainText();
+  EXPECT_EQ(TimesLogged(log, "Exception while processing"), 1u);
+  EXPECT_EQ(TimesLogged(log, "Pausing before retrying query"), 0u);
+
+  const size_t attaches = TimesLogged(log, "No database connection!");
+  EXPECT_EQ(SignedWordAt(Ask(worker, ActionRequest(5, 9, "after the cut")), 12), 0);
+  EXPECT_EQ(Rows("after the cut"), "1");
+  EXPECT_EQ(TimesLogged(log, "No database connection!"), attaches + 1);
 }

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "support/CommandBuffers.h"
-#include "support/FirebirdServer.h"
+#include "support/PrivateFirebirdServer.h"
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
 #include "support/ShellCommand.h"
@@ -119,12 +119,22 @@ class DatabaseFaultTest : public ::testing::Test {
 
 class ServerFaultTest : public DatabaseFaultTest {
  protected:
+  explicit ServerFaultTest(const std::string& host = "localhost") : Db(host) {}
+
   void SetUp() override { Db.Execute(SlowStartItem); }
 
   // What an administrator does to the plugin's attachment: it is this process's.
+  // Returns once the server has let it go: a request that reaches an
+  // attachment still being deleted was seen to get no answer at all.
   void DeleteOurAttachment() {
-    Db.Execute("DELETE FROM MON$ATTACHMENTS WHERE MON$REMOTE_PID = " + std::to_string(getpid()) +
-               ";");
+    const std::string attachment =
+        Db.QueryValue("SELECT MON$ATTACHMENT_ID FROM MON$ATTACHMENTS WHERE MON$REMOTE_PID = " +
+                      std::to_string(getpid()) + ";");
+    const std::string it = " FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = " + attachment + ";";
+    Db.Execute("DELETE" + it);
+    const auto end = std::chrono::steady_clock::now() + Patience;
+    while (Db.QueryValue("SELECT COUNT(*)" + it) != "0" && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(50ms);
   }
 
   void Gfix(const std::string& action) {
@@ -133,12 +143,17 @@ class ServerFaultTest : public DatabaseFaultTest {
               ShellQuoted(Db.ConnectionString()));
   }
 
-  FirebirdServerRestorer Restore;
   TestDatabase Db;
+};
+
+// The database on a server of the test's own, to kill at will.
+class ServerKillTest : protected PrivateServerFirst, public ServerFaultTest {
+ protected:
+  ServerKillTest() : ServerFaultTest(Server.Host()) {}
 };
 }  // namespace
 
-TEST_F(ServerFaultTest, StatementsCutHalfWayRunAgainOnANewAttachment) {
+TEST_F(ServerKillTest, StatementsCutHalfWayRunAgainOnANewAttachment) {
   StartPlugin(Db.ConnectionString());
   ExpectStartItem(Ask(StartItemRequest(1)), "warm-up");
 
@@ -149,8 +164,9 @@ TEST_F(ServerFaultTest, StatementsCutHalfWayRunAgainOnANewAttachment) {
   EXPECT_EQ(LinesContaining("No database connection!"), 1u);
   EXPECT_EQ(LinesContaining("Pausing before retrying query"), 0u);
   // "Error reading data from the connection": the server killed while it
-  // runs. The new attachment waits for the restarted server, with pauses.
-  ExpectStartItem(AskWhile(StartItemRequest(99), [] { FirebirdServer::Kill(); }), "killed");
+  // runs, and started again as a guard would. The new attachment waits for
+  // it, with pauses.
+  ExpectStartItem(AskWhile(StartItemRequest(99), [&] { Server.Restart(); }), "killed");
   EXPECT_GE(LinesContaining("No database connection!"), 2u);
 
   // Between two commands the next command's first request finds either, and
@@ -158,8 +174,7 @@ TEST_F(ServerFaultTest, StatementsCutHalfWayRunAgainOnANewAttachment) {
   const size_t pauses = LinesContaining("Pausing before retrying query");
   DeleteOurAttachment();
   ExpectStartItem(Ask(StartItemRequest(1)), "deleted between commands");
-  FirebirdServer::Kill();
-  FirebirdServer::Start();
+  Server.Restart();
   ExpectStartItem(Ask(StartItemRequest(1)), "killed between commands");
   EXPECT_EQ(LinesContaining("Pausing before retrying query"), pauses);
 

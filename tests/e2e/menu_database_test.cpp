@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "support/CommandBuffers.h"
-#include "support/FirebirdServer.h"
+#include "support/PrivateFirebirdServer.h"
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
 #include "support/TestDatabase.h"
@@ -25,6 +25,8 @@ constexpr auto Patience = 60s;
 
 class MenuDatabaseTest : public ::testing::Test {
  protected:
+  explicit MenuDatabaseTest(const std::string& host = "localhost") : Db(host) {}
+
   void SetUp() override {
     Db.RunScript(std::string(KALVOR_SOURCE_DIR) + "/sql/demo-data.sql");
     Plugin.WriteIni("[Main]\nDBName=" + Db.ConnectionString() + "\nDBUser=" + TestDatabase::User() +
@@ -103,11 +105,16 @@ TEST_F(MenuDatabaseTest, StatementsArePreparedOnceAndReadsSeeOtherConnectionsCom
   EXPECT_EQ(Db.QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS WHERE SESSION_ID = 1;"), "6");
 }
 
-TEST_F(MenuDatabaseTest, AServerRestartedBetweenCommandsCostsNoRetryAndKeysKeepEveryByte) {
-  FirebirdServerRestorer restore;
+// The database on a server of the test's own, to restart at will.
+class MenuServerRestartTest : protected PrivateServerFirst, public MenuDatabaseTest {
+ protected:
+  MenuServerRestartTest() : MenuDatabaseTest(Server.Host()) {}
+};
+
+TEST_F(MenuServerRestartTest, AServerRestartedBetweenCommandsCostsNoRetryAndKeysKeepEveryByte) {
   AskOneOfEach("before");
-  FirebirdServer::Stop();
-  FirebirdServer::Start();
+  Server.Stop();
+  Server.Start();
 
   LogTail log(HostLogsFolder());
   EXPECT_EQ(StartItem(1), 10);

@@ -16,6 +16,7 @@
 
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
+#include "support/PrivateFirebirdServer.h"
 #include "support/TestDatabase.h"
 #include "tFaultSchedule.h"
 #include "tPluginHost.h"
@@ -80,7 +81,9 @@ void Progress(const tSoakTraffic& traffic, const char* what) {
 
 int RunSoak(const tFaultPlan& plan) {
   tSoakTraffic traffic(std::chrono::steady_clock::now(), RecordCapacity(plan));
-  TestDatabase database;
+  // The soak kills, stops and freezes a server of its own, never the system's.
+  PrivateFirebirdServer server;
+  TestDatabase database(server.Host());
   database.RunScript(std::filesystem::path(KALVOR_SOURCE_DIR) / "sql" / "demo-data.sql");
   PluginCopy plugin;
   plugin.WriteIni("[Main]\nDBName=" + database.ConnectionString() + "\nDBUser=" +
@@ -100,8 +103,15 @@ int RunSoak(const tFaultPlan& plan) {
               static_cast<long long>(plan.StopFor.count()),
               static_cast<long long>(plan.FreezeFor.count()));
   Progress(traffic, "senders running, faults begin");
-  record.Events = RunFaults(
-      plan, [&] { return traffic.Now(); }, record.During);
+  try {
+    record.Events = RunFaults(
+        plan, server, [&] { return traffic.Now(); }, record.During);
+  } catch (...) {
+    // Senders still running would call into the plugin after it is unloaded.
+    traffic.StopSenders();
+    host.Finalize();
+    throw;
+  }
   traffic.StopSenders();
   record.Drained = traffic.WaitDrained(DrainPatience);
   record.End = ReadProcessFigures();

@@ -1,4 +1,4 @@
-// What the soak does to the loopback server, and when.
+// What the soak does to its private server, and when.
 #pragma once
 
 #include <chrono>
@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/PrivateFirebirdServer.h"
 #include "uProcessFigures.h"
 
 enum class tFaultKind { Kill, LongStop, Freeze };
@@ -29,7 +30,9 @@ struct tFaultPlan {
 const char* FaultName(tFaultKind kind);
 
 // Half the kills, the long stop, the freeze, the other half; between two
-// faults the server serves for the plan's interval. now() gives the soak's
-// clock; figures are sampled after each fault.
-std::vector<tFaultEvent> RunFaults(const tFaultPlan& plan, const std::function<double()>& now,
+// faults the server serves for the plan's interval. A killed server is
+// started again at once, as a guard would. now() gives the soak's clock;
+// figures are sampled after each fault.
+std::vector<tFaultEvent> RunFaults(const tFaultPlan& plan, PrivateFirebirdServer& server,
+                                   const std::function<double()>& now,
                                    std::vector<tProcessFigures>& figures);

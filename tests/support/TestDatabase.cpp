@@ -77,9 +77,9 @@ const SchemaTemplate& Template() {
 
 }  // namespace
 
-TestDatabase::TestDatabase() : Folder_(UniqueFolder()) {
+TestDatabase::TestDatabase(const std::string& host) : Folder_(UniqueFolder()) {
   FilePath_ = Folder_ / "menu.fdb";
-  ConnectionString_ = "localhost:" + FilePath_.string();
+  ConnectionString_ = host + ":" + FilePath_.string();
   try {
     std::filesystem::copy_file(Template().FilePath(), FilePath_);
     // The server runs as "firebird" and must be able to write both.

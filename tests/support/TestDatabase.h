@@ -7,15 +7,18 @@
 // A fresh menu database on the local server (dialect 1, default character set
 // WIN1251, tables and procedures of sql/schema.sql, no rows), in a temporary
 // folder owned by the firebird user; removed again on destruction. Needs the
-// server running (scripts/firebird-server.sh start).
+// system server running (scripts/firebird-server.sh start), which builds the
+// schema; the database itself is opened through the server named by host.
 class TestDatabase {
  public:
-  TestDatabase();
+  // host: "localhost" for the system server, PrivateFirebirdServer::Host()
+  // for a private one.
+  explicit TestDatabase(const std::string& host = "localhost");
   ~TestDatabase();
   TestDatabase(const TestDatabase&) = delete;
   TestDatabase& operator=(const TestDatabase&) = delete;
 
-  // "localhost:/tmp/.../menu.fdb", for tDBConnection::DatabaseName.
+  // "host:/tmp/.../menu.fdb", for tDBConnection::DatabaseName.
   const std::string& ConnectionString() const { return ConnectionString_; }
   const std::filesystem::path& FilePath() const { return FilePath_; }
   static std::string User() { return "SYSDBA"; }

@@ -77,6 +77,7 @@ void KALVOR_CALL tPluginHost::CollectAnswer(int32_t commandId, const char* name,
   answer.Size = size;
   answer.UserValue = userValue;
   answer.Thread = std::this_thread::get_id();
+  answer.At = std::chrono::steady_clock::now();
   // The envelope is always there to read, even when the size word says less.
   if (buffer != nullptr && size >= 0) {
     const auto* bytes = static_cast<const uint8_t*>(buffer);

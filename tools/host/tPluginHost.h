@@ -27,6 +27,7 @@ struct tAnswer {
   int32_t Size = 0;
   intptr_t UserValue = 0;
   std::thread::id Thread;
+  std::chrono::steady_clock::time_point At;
 };
 
 class tPluginHost {

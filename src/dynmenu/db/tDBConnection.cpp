@@ -40,16 +40,20 @@ void tDBConnection::SetParam(const std::string& name, const std::string& value) 
   }
 }
 
-void tDBConnection::Open() {
+void tDBConnection::Open(const std::optional<tAttachLimit>& limit) {
   if (IsConnected()) return;
   if (DatabaseName.empty()) throw tDBError("Database name is missing");
   const std::string block = BuildDatabaseParameterBlock(Params_);
-  tFbStatus status;
-  tFbHandle handle = 0;
   // The client library installs its own SIGTERM and SIGINT handlers on its
   // first attach; they would stop a host that relies on the default action
   // from ending and shut the client down for good in every host.
   const tSignalDispositionsKeeper hostDispositions;
+  if (limit) {
+    Attachment_ = AttachWithin(DatabaseName, block, *limit);
+    return;
+  }
+  tFbStatus status;
+  tFbHandle handle = 0;
   if (FbClientApi().AttachDatabase(status.Vector(), 0, DatabaseName.c_str(), &handle,
                                    static_cast<short>(block.size()), block.data())) {
     throw status.Error();

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "dynmenu/db/tBoundedAttach.h"
 #include "dynmenu/db/tDBAttachmentUser.h"
 #include "dynmenu/db/tDBError.h"
 #include "dynmenu/db/tFbHandle.h"
@@ -26,7 +28,8 @@ class tDBConnection {
   // "name=value" lines in order.
   const std::vector<std::string>& Params() const { return Params_; }
 
-  void Open();
+  // Attaches; without a limit the client library's own bounds the attach.
+  void Open(const std::optional<tAttachLimit>& limit = std::nullopt);
   bool IsConnected() const { return Attachment_ != 0; }
   // Asks the server for its base level; a failed request drops the attachment.
   bool TestConnected() noexcept;

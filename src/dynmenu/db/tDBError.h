@@ -20,6 +20,10 @@ class tDBError : public std::exception {
   // Set on a commit whose reply was lost with the connection: the server may
   // have committed or not, and nothing here can tell which.
   bool CommitOutcomeUnknown = false;
+  // The server did not answer in time: a request cut off by the request
+  // time-out (it may have run there), or an attach not tried while the last
+  // one ran into its limit. Not run again: it would only take the time again.
+  bool TimedOut = false;
 
   bool HasStatusCode(intptr_t code) const;
   const char* what() const noexcept override;

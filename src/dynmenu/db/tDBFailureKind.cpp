@@ -44,6 +44,7 @@ bool HasLostConnectionCode(const tDBError& error) {
 }  // namespace
 
 tDBFailureKind ClassifyDBFailure(const tDBError& error) {
+  if (error.TimedOut) return tDBFailureKind::TimedOut;
   const std::string message = LowerCase(error.Message);
   if (Contains(message, "deadlock") || error.HasStatusCode(isc_deadlock))
     return tDBFailureKind::Deadlock;

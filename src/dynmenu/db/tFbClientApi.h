@@ -8,6 +8,7 @@ struct tFbClientApi {
   decltype(&isc_attach_database) AttachDatabase;
   decltype(&isc_detach_database) DetachDatabase;
   decltype(&isc_database_info) DatabaseInfo;
+  decltype(&fb_cancel_operation) CancelOperation;
   decltype(&isc_start_multiple) StartMultiple;
   decltype(&isc_commit_transaction) CommitTransaction;
   decltype(&isc_rollback_transaction) RollbackTransaction;

@@ -7,6 +7,7 @@ const tFbClientApi kLibraryApi{
     isc_attach_database,
     isc_detach_database,
     isc_database_info,
+    fb_cancel_operation,
     isc_start_multiple,
     isc_commit_transaction,
     isc_rollback_transaction,

@@ -66,6 +66,13 @@ class tBinder {
     entry = address != nullptr ? reinterpret_cast<tEntry>(address) : &tMissing<tEntry>::Call;
   }
 
+  // An entry the plugin does without: its stand-in fails as when no library is loaded.
+  template <typename tEntry>
+  void Optional(tEntry& entry, const char* name) {
+    void* address = Library != nullptr ? Library->Symbol(name) : nullptr;
+    entry = address != nullptr ? reinterpret_cast<tEntry>(address) : &tMissing<tEntry>::Call;
+  }
+
   std::string FirstMissing;
 
  private:
@@ -76,6 +83,8 @@ void BindAll(tFbClientApi& api, tBinder& bind) {
   bind(api.AttachDatabase, "isc_attach_database");
   bind(api.DetachDatabase, "isc_detach_database");
   bind(api.DatabaseInfo, "isc_database_info");
+  // Older libraries lack it: a request then waits for the server as it did before.
+  bind.Optional(api.CancelOperation, "fb_cancel_operation");
   bind(api.StartMultiple, "isc_start_multiple");
   bind(api.CommitTransaction, "isc_commit_transaction");
   bind(api.RollbackTransaction, "isc_rollback_transaction");

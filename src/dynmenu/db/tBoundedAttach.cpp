@@ -1,0 +1,83 @@
+#include "dynmenu/db/tBoundedAttach.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "dynmenu/db/tFbClientApi.h"
+#include "dynmenu/db/tFbStatus.h"
+#include "platform/LibraryPin.h"
+
+namespace {
+// Each left-behind attach keeps a thread and a socket until the server ends it.
+constexpr int LeftBehindLimit = 4;
+std::atomic<int> LeftBehind{0};
+
+// Shared by the waiting thread and the attaching one; the last to let go frees it.
+struct tAttachRun {
+  tFbClientApi Api{};
+  std::string DatabaseName;
+  std::string ParameterBlock;
+  std::mutex Lock;
+  std::condition_variable Ended;
+  bool Finished = false;
+  bool Abandoned = false;
+  // Read on the attaching thread: the texts a status vector points at may
+  // belong to it.
+  std::optional<tDBError> Error;
+  tFbHandle Handle = 0;
+};
+
+void Attach(const std::shared_ptr<tAttachRun>& run) {
+  // The host may unload the plugin while an attach left behind still runs.
+  KeepLoadedUntilThreadEnds();
+  tFbStatus status;
+  tFbHandle handle = 0;
+  const ISC_STATUS failed = run->Api.AttachDatabase(
+      status.Vector(), 0, run->DatabaseName.c_str(), &handle,
+      static_cast<short>(run->ParameterBlock.size()), run->ParameterBlock.data());
+  std::lock_guard<std::mutex> guard(run->Lock);
+  if (run->Abandoned) {
+    if (!failed) {
+      tFbStatus detachStatus;
+      run->Api.DetachDatabase(detachStatus.Vector(), &handle);
+    }
+    --LeftBehind;
+    return;
+  }
+  if (failed) run->Error = status.Error();
+  run->Handle = handle;
+  run->Finished = true;
+  run->Ended.notify_all();
+}
+
+tDBError LimitError(const std::string& text) {
+  return tDBError("Failed to establish a connection: " + text, 0, {isc_net_connect_err});
+}
+}  // namespace
+
+tFbHandle AttachWithin(const std::string& databaseName, const std::string& parameterBlock,
+                       const tAttachLimit& limit) {
+  const int leftBehind = LeftBehind.load();
+  if (leftBehind >= LeftBehindLimit)
+    throw LimitError(std::to_string(leftBehind) + " earlier attaches that did not end within " +
+                     limit.Name + " have not ended yet");
+  if (limit.Within <= std::chrono::milliseconds::zero())
+    throw LimitError("no time is left within " + limit.Name);
+  auto run = std::make_shared<tAttachRun>();
+  run->Api = FbClientApi();
+  run->DatabaseName = databaseName;
+  run->ParameterBlock = parameterBlock;
+  std::thread([run] { Attach(run); }).detach();
+  std::unique_lock<std::mutex> lock(run->Lock);
+  if (!run->Ended.wait_for(lock, limit.Within, [&] { return run->Finished; })) {
+    run->Abandoned = true;
+    ++LeftBehind;
+    throw LimitError("the attach did not end within " + limit.Name);
+  }
+  if (run->Error) throw *run->Error;
+  return run->Handle;
+}

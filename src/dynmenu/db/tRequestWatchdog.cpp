@@ -1,0 +1,85 @@
+#include "dynmenu/db/tRequestWatchdog.h"
+
+#include <algorithm>
+
+#include "dynmenu/db/tFbClientApi.h"
+#include "dynmenu/db/tFbStatus.h"
+
+tRequestWatchdog::tRequestWatchdog(int32_t limitSeconds) : LimitSeconds_(limitSeconds) {
+  if (LimitSeconds_ > 0) Thread_ = std::thread([this] { Run(); });
+}
+
+tRequestWatchdog::~tRequestWatchdog() {
+  {
+    std::lock_guard<std::mutex> guard(Lock_);
+    Quit_ = true;
+  }
+  Wake_.notify_all();
+  if (Thread_.joinable()) Thread_.join();
+}
+
+tRequestWatchdog::tWatch::tWatch(tRequestWatchdog& watchdog, tFbHandle attachment)
+    : Watchdog_(watchdog) {
+  if (Watchdog_.LimitSeconds_ <= 0) return;
+  {
+    std::lock_guard<std::mutex> guard(Watchdog_.Lock_);
+    Watchdog_.Watching_ = true;
+    Watchdog_.CutOff_ = false;
+    Watchdog_.Attachment_ = attachment;
+    Watchdog_.Api_ = &FbClientApi();
+    Watchdog_.WatchDeadline_ = tClock::now() + std::chrono::seconds(Watchdog_.LimitSeconds_);
+  }
+  Watchdog_.Wake_.notify_all();
+}
+
+// Under the lock: a cut under way ends before the attachment can go.
+tRequestWatchdog::tWatch::~tWatch() {
+  if (Watchdog_.LimitSeconds_ <= 0) return;
+  std::lock_guard<std::mutex> guard(Watchdog_.Lock_);
+  Watchdog_.Watching_ = false;
+}
+
+bool tRequestWatchdog::tWatch::CutOff() const {
+  std::lock_guard<std::mutex> guard(Watchdog_.Lock_);
+  return Watchdog_.CutOff_;
+}
+
+void tRequestWatchdog::EndWithinLimit() noexcept {
+  if (LimitSeconds_ <= 0) return;
+  {
+    std::lock_guard<std::mutex> guard(Lock_);
+    if (!EndDeadline_) EndDeadline_ = tClock::now() + std::chrono::seconds(LimitSeconds_);
+  }
+  Wake_.notify_all();
+}
+
+std::optional<tRequestWatchdog::tClock::duration> tRequestWatchdog::TimeLeft() const {
+  std::lock_guard<std::mutex> guard(Lock_);
+  if (!EndDeadline_) return std::nullopt;
+  return std::max(*EndDeadline_ - tClock::now(), tClock::duration::zero());
+}
+
+tRequestWatchdog::tClock::time_point tRequestWatchdog::DeadlineLocked() const {
+  return EndDeadline_ ? std::min(WatchDeadline_, *EndDeadline_) : WatchDeadline_;
+}
+
+void tRequestWatchdog::Run() {
+  std::unique_lock<std::mutex> lock(Lock_);
+  while (!Quit_) {
+    if (!Watching_ || CutOff_) {
+      Wake_.wait(lock);
+    } else if (tClock::now() < DeadlineLocked()) {
+      Wake_.wait_until(lock, DeadlineLocked());
+    } else {
+      CutLocked();
+    }
+  }
+}
+
+// Only the client side is closed, at once; nothing waits for the server.
+void tRequestWatchdog::CutLocked() {
+  tFbStatus status;
+  tFbHandle attachment = Attachment_;
+  Api_->CancelOperation(status.Vector(), &attachment, fb_cancel_abort);
+  CutOff_ = true;
+}

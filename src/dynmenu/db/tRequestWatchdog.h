@@ -1,0 +1,73 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "dynmenu/db/tFbHandle.h"
+
+struct tFbClientApi;
+
+// Cuts off the requests of an attachment that the server has not answered
+// within a limit. A frozen server, or a way to it that stops carrying packets
+// while the sockets stay open, holds a request for as long as it lasts: no
+// TCP limit fires while the server's machine still acknowledges. Cutting
+// closes the client side of the attachment (fb_cancel_abort): the request
+// returns with an error at once, and the server rolls back what the
+// attachment had open when it notices.
+class tRequestWatchdog {
+ public:
+  using tClock = std::chrono::steady_clock;
+
+  // 0 seconds: nothing is ever cut off, and no thread is started.
+  explicit tRequestWatchdog(int32_t limitSeconds);
+  ~tRequestWatchdog();
+  tRequestWatchdog(const tRequestWatchdog&) = delete;
+  tRequestWatchdog& operator=(const tRequestWatchdog&) = delete;
+
+  int32_t LimitSeconds() const { return LimitSeconds_; }
+
+  // The requests made on the attachment while it lives are watched as one;
+  // one at a time.
+  class tWatch {
+   public:
+    tWatch(tRequestWatchdog& watchdog, tFbHandle attachment);
+    ~tWatch();
+    tWatch(const tWatch&) = delete;
+    tWatch& operator=(const tWatch&) = delete;
+
+    // The limit ran out and the attachment was cut off: every failure since
+    // is the cut's.
+    bool CutOff() const;
+
+   private:
+    tRequestWatchdog& Watchdog_;
+  };
+
+  // From any thread: from now on, nothing runs past the limit counted from
+  // now, a request watched already included. For a session that is stopping.
+  void EndWithinLimit() noexcept;
+  // Time left until that end; none while it has not been asked for.
+  std::optional<tClock::duration> TimeLeft() const;
+
+ private:
+  void Run();
+  tClock::time_point DeadlineLocked() const;
+  void CutLocked();
+
+  const int32_t LimitSeconds_;
+  mutable std::mutex Lock_;
+  std::condition_variable Wake_;
+  bool Quit_ = false;
+  bool Watching_ = false;
+  bool CutOff_ = false;
+  tFbHandle Attachment_ = 0;
+  // The table in use when the watch began: a test's table may be put in place later.
+  const tFbClientApi* Api_ = nullptr;
+  tClock::time_point WatchDeadline_;
+  std::optional<tClock::time_point> EndDeadline_;
+  std::thread Thread_;
+};

@@ -1,0 +1,127 @@
+#include "support/PrivateFirebirdServer.h"
+
+#include <signal.h>
+
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+#include <thread>
+
+#include "support/ShellCommand.h"
+
+namespace {
+
+const std::string Script = std::string(KALVOR_SOURCE_DIR) + "/scripts/private-firebird-server.sh";
+constexpr auto GonePoll = std::chrono::milliseconds(20);
+constexpr auto GoneLimit = std::chrono::seconds(30);
+
+std::filesystem::path UniqueFolder() {
+  std::random_device seed;
+  return std::filesystem::temp_directory_path() /
+         ("kalvor-server-" + std::to_string(seed()) + "-" + std::to_string(seed()));
+}
+
+std::string RunScript(const std::string& arguments) {
+  const ShellResult result = RunShellCommand(ShellQuoted(Script) + " " + arguments);
+  if (!result.Succeeded)
+    throw std::runtime_error("private-firebird-server.sh " + arguments + " failed: " +
+                             result.Output);
+  return result.Output;
+}
+
+int ReadNumber(const std::filesystem::path& path) {
+  int value = 0;
+  if (!(std::ifstream(path) >> value)) throw std::runtime_error("cannot read " + path.string());
+  return value;
+}
+
+// A process that ended but was not yet reaped counts as gone.
+bool ProcessAlive(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string ownPid, name, state;
+  if (!(stat >> ownPid >> name >> state)) return false;
+  return state != "Z";
+}
+
+}  // namespace
+
+PrivateFirebirdServer::PrivateFirebirdServer() : Folder_(UniqueFolder()) {
+  try {
+    RunScript("start " + ShellQuoted(Folder_.string()));
+    Port_ = ReadNumber(Folder_ / "server.port");
+    Pid_ = ReadNumber(Folder_ / "server.pid");
+  } catch (...) {
+    std::error_code ignored;
+    std::filesystem::remove_all(Folder_, ignored);
+    throw;
+  }
+}
+
+PrivateFirebirdServer::~PrivateFirebirdServer() {
+  if (Pid_ > 0 && ProcessAlive(Pid_)) {
+    ::kill(Pid_, SIGKILL);
+    try {
+      WaitUntilGone();
+    } catch (...) {
+      // Nothing more to do for a process SIGKILL does not end.
+    }
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(Folder_, ignored);
+}
+
+std::string PrivateFirebirdServer::Host() const {
+  return "127.0.0.1/" + std::to_string(Port_);
+}
+
+bool PrivateFirebirdServer::IsRunning() const {
+  return ProcessAlive(Pid_);
+}
+
+void PrivateFirebirdServer::Start() {
+  if (IsRunning()) return;
+  RunScript("start " + ShellQuoted(Folder_.string()) + " " + std::to_string(Port_));
+  Pid_ = ReadNumber(Folder_ / "server.pid");
+}
+
+void PrivateFirebirdServer::Stop() {
+  Signal(SIGTERM);
+  // A frozen server takes its SIGTERM once thawed; one already gone has
+  // nothing to thaw.
+  ::kill(Pid_, SIGCONT);
+  WaitUntilGone();
+}
+
+void PrivateFirebirdServer::Kill() {
+  Signal(SIGKILL);
+  WaitUntilGone();
+}
+
+void PrivateFirebirdServer::Restart() {
+  if (IsRunning()) Kill();
+  Start();
+}
+
+void PrivateFirebirdServer::Freeze() {
+  Signal(SIGSTOP);
+}
+
+void PrivateFirebirdServer::Thaw() {
+  Signal(SIGCONT);
+}
+
+void PrivateFirebirdServer::Signal(int signal) const {
+  if (!IsRunning() || ::kill(Pid_, signal) != 0)
+    throw std::runtime_error("the private server " + std::to_string(Pid_) +
+                             " is not running to take signal " + std::to_string(signal));
+}
+
+void PrivateFirebirdServer::WaitUntilGone() const {
+  const auto deadline = std::chrono::steady_clock::now() + GoneLimit;
+  while (ProcessAlive(Pid_)) {
+    if (std::chrono::steady_clock::now() > deadline)
+      throw std::runtime_error("the private server " + std::to_string(Pid_) + " does not end");
+    std::this_thread::sleep_for(GonePoll);
+  }
+}
