@@ -1,11 +1,11 @@
 // A server that stops answering without going away, as a host sees it: the
-// built plugin loaded with dlopen while its private server is frozen
-// (SIGSTOP), while a relay in front of the system server stops carrying
+// built plugin loaded with dlopen while its server is frozen
+// (SIGSTOP), while a relay in front of the server stops carrying
 // packets with every socket kept open, and while that relay passes on the
 // server's first answer of each attach and nothing after. Callers and
 // Finalize_Plugin must get their answers while the stall lasts.
 //
-// The tests print the waits. To measure them, KALVOR_STALL_SECONDS sets the
+// Each test runs on a private server. The tests print the waits. To measure them, KALVOR_STALL_SECONDS sets the
 // stall's length (5 s unless set), KALVOR_STALL_REQUEST_TIMEOUT and
 // KALVOR_STALL_CONNECT_TIMEOUT the plugin's limits (2 s each unless set).
 #include <gtest/gtest.h>
@@ -59,7 +59,8 @@ long Milliseconds(tClock::duration duration) {
   return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(duration).count());
 }
 
-class ServerStallTest : public ::testing::Test {
+// On a server of the test's own, to freeze at will.
+class ServerStallTest : protected PrivateServerFirst, public ::testing::Test {
  protected:
   void StartPlugin(const std::string& dbName) {
     Plugin.WriteIni("[Main]\nDBName=" + dbName + "\nDBUser=" + TestDatabase::User() +
@@ -183,18 +184,17 @@ class ServerStallTest : public ::testing::Test {
   std::map<int32_t, tClock::time_point> Sent;
 };
 
-class FrozenServerTest : protected PrivateServerFirst, public ServerStallTest {};
 }  // namespace
 
-TEST_F(FrozenServerTest, CallersAndFinalizeGetTheirAnswersWhileTheServerIsFrozen) {
+TEST_F(ServerStallTest, CallersAndFinalizeGetTheirAnswersWhileTheServerIsFrozen) {
   TestDatabase db(Server.Host());
   StartPlugin(db.ConnectionString());
   StallAndFinalize(db, [&] { Server.Freeze(); }, [&] { Server.Thaw(); }, "frozen server");
 }
 
 TEST_F(ServerStallTest, CallersAndFinalizeGetTheirAnswersThroughAPartition) {
-  TestDatabase db;
-  TcpProxy proxy(3050);
+  TestDatabase db(Server.Host());
+  TcpProxy proxy(Server.Port());
   StartPlugin(proxy.Host() + ":" + db.FilePath().string());
   StallAndFinalize(
       db, [&] { proxy.SetMode(TcpProxy::tMode::Partition); },
@@ -205,9 +205,9 @@ TEST_F(ServerStallTest, CallersAndFinalizeGetTheirAnswersThroughAPartition) {
 // Init_Plugin returns within ConnectTimeout, and the attach left behind
 // detaches by itself once answers come through again.
 TEST_F(ServerStallTest, InitPluginEndsWithinConnectTimeoutWhenTheServerHalfAnswers) {
-  TestDatabase db;
+  TestDatabase db(Server.Host());
   db.Execute("INSERT INTO MENUS (MENU_ID, SEQ, ITEM_START_ID) VALUES (1, 0, 10);");
-  TcpProxy proxy(3050, TcpProxy::tMode::FirstAnswerOnly);
+  TcpProxy proxy(Server.Port(), TcpProxy::tMode::FirstAnswerOnly);
   const auto initStart = tClock::now();
   auto init = std::async(std::launch::async, [&] { StartPlugin(proxy.Host() + ":" +
                                                                db.FilePath().string()); });
