@@ -43,8 +43,12 @@ firebird_root() {
   dirname "$(dirname "$intl")"
 }
 
+# A zombie whose other threads still exit holds its sockets, the listener
+# included: it is gone once only its main thread is left.
 alive() {
-  [ -r "/proc/$1/stat" ] && ! awk '{ exit $3 != "Z" }' "/proc/$1/stat"
+  [ -r "/proc/$1/stat" ] || return 1
+  awk '{ exit $3 != "Z" }' "/proc/$1/stat" || return 0
+  [ "$(ls "/proc/$1/task" 2>/dev/null | wc -l)" -gt 1 ]
 }
 
 lay_out() {
@@ -95,6 +99,8 @@ start() {
     echo "$port" >"$dir/server.port"
   fi
   port=$(cat "$dir/server.port")
+  # A server that finds its port still taken waits 10 s before it binds again.
+  port_free "$port" || { echo "port $port is still taken: $(ss -ltnpH "sport = :$port")" >&2; return 1; }
   # A server that ends before it listens is started again, as a guard would.
   for _ in 1 2 3; do
     launch "$dir" </dev/null >>"$dir/server.out" 2>&1 &
@@ -106,13 +112,24 @@ start() {
     fi
     kill -KILL "$pid" 2>/dev/null || true
   done
-  echo "the private server on port $port did not start: $(cat "$dir/server.out")" >&2
+  echo "the private server on port $port did not start: $(cat "$dir/server.out")" \
+    "listening: $(ss -ltnpH "sport = :$port")" >&2
+  return 1
+}
+
+# A killed server's listener stays until its last thread has ended, which
+# under disk load was seen to take over half a minute.
+port_free() {
+  for _ in $(seq 1 2400); do
+    listening "$1" || return 0
+    sleep 0.05
+  done
   return 1
 }
 
 listens() {
   local pid=$1 port=$2
-  for _ in $(seq 1 300); do
+  for _ in $(seq 1 600); do
     ss -ltnpH "sport = :$port" | grep -q "pid=$pid," && return 0
     alive "$pid" || return 1
     sleep 0.05

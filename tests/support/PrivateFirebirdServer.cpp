@@ -3,6 +3,8 @@
 #include <signal.h>
 
 #include <chrono>
+#include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <random>
 #include <stdexcept>
@@ -14,7 +16,8 @@ namespace {
 
 const std::string Script = std::string(KALVOR_SOURCE_DIR) + "/scripts/private-firebird-server.sh";
 constexpr auto GonePoll = std::chrono::milliseconds(20);
-constexpr auto GoneLimit = std::chrono::seconds(30);
+// A killed server whose threads wait on the disk can take tens of seconds to end.
+constexpr auto GoneLimit = std::chrono::seconds(120);
 
 std::filesystem::path UniqueFolder() {
   std::random_device seed;
@@ -36,12 +39,18 @@ int ReadNumber(const std::filesystem::path& path) {
   return value;
 }
 
-// A process that ended but was not yet reaped counts as gone.
+// A process that ended but was not yet reaped counts as gone once its other
+// threads have ended too: until then they hold its sockets, the listener
+// included, and a server started again on the port cannot bind it.
 bool ProcessAlive(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  const std::string folder = "/proc/" + std::to_string(pid);
+  std::ifstream stat(folder + "/stat");
   std::string ownPid, name, state;
   if (!(stat >> ownPid >> name >> state)) return false;
-  return state != "Z";
+  if (state != "Z") return true;
+  std::error_code ignored;
+  const auto tasks = std::filesystem::directory_iterator(folder + "/task", ignored);
+  return std::distance(tasks, std::filesystem::directory_iterator()) > 1;
 }
 
 }  // namespace
