@@ -190,10 +190,9 @@ bool tMenuDatabase::RunAttempt(std::string& ErrorText, std::string& serverText,
     // error goes to the caller.
     if (failed.Message.find("10054") != std::string::npos) Connection_.Close();
     failure.Kind = ClassifyDBFailure(failed);
-    // Nothing is left to roll back on a lost or cut attachment: the next
-    // attempt or command opens another.
-    if (failure.Kind == tDBFailureKind::ConnectionLoss || failure.Kind == tDBFailureKind::TimedOut)
-      Connection_.ForceClose();
+    // Nothing is left to roll back on a lost attachment (a cut one is dropped
+    // already): the next attempt opens another.
+    if (failure.Kind == tDBFailureKind::ConnectionLoss) Connection_.ForceClose();
     RollbackQuietly();
     return false;
   }
