@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -8,6 +10,7 @@
 
 #include "support/PrivateFirebirdServer.h"
 #include "support/ShellCommand.h"
+#include "support/TempFolder.h"
 #include "support/TestDatabase.h"
 
 namespace {
@@ -74,6 +77,20 @@ TEST(PrivateFirebirdServerTest, SignalsOnlyItsOwnProcessAndLeavesNothingBehind) 
   EXPECT_EQ(ListenerOf(port), 0);
   EXPECT_FALSE(Alive(last)) << "the private server outlived its owner";
   EXPECT_EQ(ListenerOf(3050), systemServer);
+}
+
+// The client library opens its log without close-on-exec and locks it while it
+// writes. A start script that inherited it mid-write kept the lock, and the
+// server it started waited on the lock to log, never listening.
+TEST(PrivateFirebirdServerTest, ScriptsKeepNoneOfTheTestProcessDescriptors) {
+  TempFolder folder("kalvor-inherit");
+  const std::string path = folder / "like-the-client-log";
+  const int inheritable = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+  ASSERT_GE(inheritable, 0);
+  const ShellResult child = RunShellCommand("ls -l /proc/$$/fd");
+  ::close(inheritable);
+  ASSERT_TRUE(child.Succeeded) << child.Output;
+  EXPECT_EQ(child.Output.find(path), std::string::npos) << child.Output;
 }
 
 }  // namespace

@@ -10,19 +10,18 @@ IsqlSession::IsqlSession(const std::string& connection, const std::string& user,
   const std::string commandLine = "isql-fb -q -user " + ShellQuoted(user) + " -password " +
                                   ShellQuoted(password) + " " + ShellQuoted(connection) + " >" +
                                   ShellQuoted(OutputPath) + " 2>&1";
-  Input = popen(commandLine.c_str(), "w");
+  Isql.emplace(commandLine, ShellChild::tPipe::ToChild);
 }
 
 IsqlSession::~IsqlSession() {
-  if (Input == nullptr) return;
   Send("QUIT;\n");
-  pclose(Input);
 }
 
 void IsqlSession::Send(const std::string& statements) {
-  if (Input == nullptr) return;
-  std::fputs(statements.c_str(), Input);
-  std::fflush(Input);
+  FILE* input = Isql->Stream();
+  if (input == nullptr) return;
+  std::fputs(statements.c_str(), input);
+  std::fflush(input);
 }
 
 // isql answers in order: once it prints a marker selected last, all that was

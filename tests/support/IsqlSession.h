@@ -3,9 +3,10 @@
 #pragma once
 
 #include <chrono>
-#include <cstdio>
+#include <optional>
 #include <string>
 
+#include "support/ShellChild.h"
 #include "support/TempFolder.h"
 
 class IsqlSession {
@@ -24,6 +25,7 @@ class IsqlSession {
  private:
   TempFolder Folder;
   std::string OutputPath;
-  FILE* Input = nullptr;
+  // Last, so that isql is waited for before its folder goes.
+  std::optional<ShellChild> Isql;
   int Marks = 0;
 };

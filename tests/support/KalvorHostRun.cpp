@@ -2,8 +2,7 @@
 
 #include <sys/wait.h>
 
-#include <cstdio>
-
+#include "support/ShellChild.h"
 #include "support/ShellCommand.h"
 #include "support/TempFolder.h"
 
@@ -14,12 +13,9 @@ tKalvorHostRun RunKalvorHost(const std::vector<std::string>& arguments) {
   for (const auto& argument : arguments) commandLine += " " + ShellQuoted(argument);
   commandLine += " 2>" + ShellQuoted(errorsFile);
   tKalvorHostRun run;
-  FILE* pipe = popen(commandLine.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char chunk[4096];
-  size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) run.Output.append(chunk, got);
-  const int status = pclose(pipe);
+  ShellChild child(commandLine, ShellChild::tPipe::FromChild);
+  run.Output = child.ReadToEnd();
+  const int status = child.Wait();
   if (status != -1 && WIFEXITED(status)) run.ExitStatus = WEXITSTATUS(status);
   run.Errors = ReadWholeFile(errorsFile);
   return run;
