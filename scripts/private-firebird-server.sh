@@ -117,8 +117,8 @@ start() {
   return 1
 }
 
-# A killed server's listener stays until its last thread has ended, which
-# under disk load was seen to take over half a minute.
+# A killed server's listener stays until its last thread has ended; a restart
+# must not race it for the port.
 port_free() {
   for _ in $(seq 1 2400); do
     listening "$1" || return 0

@@ -16,7 +16,8 @@ namespace {
 
 const std::string Script = std::string(KALVOR_SOURCE_DIR) + "/scripts/private-firebird-server.sh";
 constexpr auto GonePoll = std::chrono::milliseconds(20);
-// A killed server whose threads wait on the disk can take tens of seconds to end.
+// A killed server ends once its last thread has; waited for generously, as a
+// server that never ends would hold its port for every later test.
 constexpr auto GoneLimit = std::chrono::seconds(120);
 
 std::filesystem::path UniqueFolder() {
