@@ -19,6 +19,7 @@ port_open() {
 if [ -z "${BASH_VERSION:-}" ] && command -v bash >/dev/null 2>&1; then
   exec bash "$0" "$@"
 fi
+. "$(dirname "$0")/apt-install.sh"
 
 install_if_missing() {
   missing=""
@@ -31,10 +32,8 @@ install_if_missing() {
     exec 9>/var/lock/kalvor-apt.lock
     flock 9
     echo "installing:$missing"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update
     # shellcheck disable=SC2086
-    apt-get install -y $missing
+    apt_install $missing
   fi
 }
 

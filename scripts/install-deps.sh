@@ -2,6 +2,7 @@
 # Installs with apt-get whatever the build, the tests and the demo need and the
 # machine lacks. Safe to run again: installed packages are skipped.
 set -euo pipefail
+. "$(dirname "$0")/apt-install.sh"
 
 packages=(
   g++ cmake make pkg-config dpkg-dev
@@ -31,7 +32,5 @@ if ((${#missing[@]} > 0)); then
   exec 9>/var/lock/kalvor-apt.lock
   flock 9
   echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt_install -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

@@ -4,6 +4,7 @@
 # and a qemu-i386 recent enough to run 32-bit wine at a usable speed where the
 # kernel runs no 32-bit binaries itself. Safe to run again: what is there is kept.
 set -euo pipefail
+. "$(dirname "$0")/apt-install.sh"
 
 # qemu-i386 lives outside any clone, so every checkout on the machine shares
 # the one binfmt_misc registration that points at it.
@@ -29,8 +30,7 @@ missing=($(missing_packages))
 if ((${#missing[@]} > 0)); then
   echo "Installing: ${missing[*]}"
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt_install -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 # Some kernels run 32-bit binaries themselves; elsewhere they go to qemu-i386.
