@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "support/ShellChild.h"
+#include "support/ShellCommand.h"
 #include "uProcStats.h"
 
 namespace {
@@ -14,23 +16,16 @@ constexpr long long StartDelayMs = 3000;
 
 std::string ShellLine(const std::vector<std::string>& words) {
   std::string line;
-  for (const std::string& word : words) {
-    line += line.empty() ? "'" : " '";
-    for (const char c : word) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    line += "'";
-  }
+  for (const std::string& word : words) line += (line.empty() ? "" : " ") + ShellQuoted(word);
   return line;
 }
 
-struct tPipeClose {
-  void operator()(FILE* pipe) const { pclose(pipe); }
-};
-using tPipe = std::unique_ptr<FILE, tPipeClose>;
-
-tPipe Start(const std::vector<std::string>& words) {
-  tPipe pipe(popen(ShellLine(words).c_str(), "r"));
-  if (!pipe) throw std::runtime_error("cannot start " + words.front());
-  return pipe;
+// Without the bench's own descriptors: the client library's log, inherited
+// while it is locked, would hold up every Firebird process that logs.
+std::unique_ptr<ShellChild> Start(const std::vector<std::string>& words) {
+  auto child = std::make_unique<ShellChild>(ShellLine(words), ShellChild::tPipe::FromChild);
+  if (child->Stream() == nullptr) throw std::runtime_error("cannot start " + words.front());
+  return child;
 }
 }  // namespace
 
@@ -45,7 +40,7 @@ tScaleResult RunScale(const std::vector<std::string>& commandLine, int processes
   std::vector<std::string> words = commandLine;
   words.insert(words.end(),
                {"--start-at", std::to_string(startAt), "--seconds", std::to_string(seconds)});
-  std::vector<tPipe> children;
+  std::vector<std::unique_ptr<ShellChild>> children;
   for (int index = 0; index < processes; ++index) children.push_back(Start(words));
   std::this_thread::sleep_until(
       std::chrono::system_clock::time_point(std::chrono::milliseconds(startAt)));
@@ -59,7 +54,7 @@ tScaleResult RunScale(const std::vector<std::string>& commandLine, int processes
   for (auto& child : children) {
     double commands = 0;
     double p99 = 0;
-    if (std::fscanf(child.get(), "%lf %lf", &commands, &p99) != 2)
+    if (std::fscanf(child->Stream(), "%lf %lf", &commands, &p99) != 2)
       throw std::runtime_error("a host process of the scale run failed");
     result.CommandsPerSecond += commands / seconds;
     result.WorstP99 = std::max(result.WorstP99, p99);
@@ -68,9 +63,9 @@ tScaleResult RunScale(const std::vector<std::string>& commandLine, int processes
 }
 
 tMemoryResult RunMemory(const std::vector<std::string>& commandLine) {
-  tPipe child = Start(commandLine);
+  const std::unique_ptr<ShellChild> child = Start(commandLine);
   tMemoryResult result;
-  if (std::fscanf(child.get(), "%ld %ld", &result.AfterFirstKiB, &result.AfterAllKiB) != 2)
+  if (std::fscanf(child->Stream(), "%ld %ld", &result.AfterFirstKiB, &result.AfterAllKiB) != 2)
     throw std::runtime_error("the memory run failed");
   return result;
 }

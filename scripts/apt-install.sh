@@ -11,9 +11,10 @@
 APT_UPDATE_TRIES=3
 APT_UPDATE_PAUSE_SECONDS=20
 
+# apt_update_with_retries [APT-GET OPTION...]
 apt_update_with_retries() {
   try=1
-  while ! apt-get update -qq; do
+  while ! apt-get "$@" update -qq; do
     [ "$try" -lt "$APT_UPDATE_TRIES" ] || return 1
     echo "apt-get update failed (try $try of $APT_UPDATE_TRIES); again in ${APT_UPDATE_PAUSE_SECONDS} s" >&2
     sleep "$APT_UPDATE_PAUSE_SECONDS"

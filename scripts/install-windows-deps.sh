@@ -51,7 +51,7 @@ if ! qemu_is_recent; then
   options=(-o "Dir::Etc::sourcelist=$work/sources.list" -o Dir::Etc::sourceparts=/nonexistent
     -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache"
     -o APT::Architectures::=amd64 -o APT::Sandbox::User=root)
-  apt-get "${options[@]}" update -qq
+  apt_update_with_retries "${options[@]}"
   (cd "$work" && apt-get "${options[@]}" download -qq qemu-user/bookworm-backports)
   dpkg-deb --fsys-tarfile "$work"/qemu-user_*.deb | tar -x -C "$work" ./usr/bin/qemu-i386
   install -m 0755 "$work/usr/bin/qemu-i386" "$qemu.new"
