@@ -1,11 +1,38 @@
 // Keeping this library loaded while one of its threads still has to leave it.
 #pragma once
 
-// Holds the library loaded until the calling thread has ended; the hold is let
-// go after the thread's function has returned, so the library may then be
-// unloaded without the thread returning into it. For a thread that is stopped
-// from inside a call it makes into the host, so that the host may unload the
-// library before that call returns.
+// A reference that keeps this library loaded while it lives. Taken by a thread
+// already running in the library and handed to a thread it starts, it covers
+// the new thread from its first instruction, before the host could unload.
+class tLibraryHold {
+ public:
+  tLibraryHold() = default;
+  explicit tLibraryHold(void* library) : Library(library) {}
+  tLibraryHold(tLibraryHold&& other) noexcept : Library(other.Release()) {}
+  tLibraryHold& operator=(tLibraryHold&&) = delete;
+  tLibraryHold(const tLibraryHold&) = delete;
+  tLibraryHold& operator=(const tLibraryHold&) = delete;
+  ~tLibraryHold();
+
+  void* Release() {
+    void* library = Library;
+    Library = nullptr;
+    return library;
+  }
+
+ private:
+  void* Library = nullptr;
+};
+
+tLibraryHold HoldLibrary();
+
+// Keeps the hold until the calling thread has ended; it is let go after the
+// thread's function has returned, so the library may then be unloaded without
+// the thread returning into it.
+void KeepLoadedUntilThreadEnds(tLibraryHold hold);
+
+// The same for a thread that is stopped from inside a call it makes into the
+// host, so that the host may unload the library before that call returns.
 void KeepLoadedUntilThreadEnds();
 
 // For the same thread when the host unloads the library from inside that call

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "dynmenu/db/tFbClientApi.h"
 #include "dynmenu/db/tFbStatus.h"
@@ -31,9 +32,9 @@ struct tAttachRun {
   tFbHandle Handle = 0;
 };
 
-void Attach(const std::shared_ptr<tAttachRun>& run) {
+void Attach(const std::shared_ptr<tAttachRun>& run, tLibraryHold hold) {
   // The host may unload the plugin while an attach left behind still runs.
-  KeepLoadedUntilThreadEnds();
+  KeepLoadedUntilThreadEnds(std::move(hold));
   tFbStatus status;
   tFbHandle handle = 0;
   const ISC_STATUS failed = run->Api.AttachDatabase(
@@ -71,7 +72,8 @@ tFbHandle AttachWithin(const std::string& databaseName, const std::string& param
   run->Api = FbClientApi();
   run->DatabaseName = databaseName;
   run->ParameterBlock = parameterBlock;
-  std::thread([run] { Attach(run); }).detach();
+  // Taken here, not on the new thread: the host may unload before it first runs.
+  std::thread([run, hold = HoldLibrary()]() mutable { Attach(run, std::move(hold)); }).detach();
   std::unique_lock<std::mutex> lock(run->Lock);
   if (!run->Ended.wait_for(lock, limit.Within, [&] { return run->Finished; })) {
     run->Abandoned = true;

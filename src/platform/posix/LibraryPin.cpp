@@ -6,6 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 
 namespace {
@@ -20,9 +21,10 @@ class tThreadEndRelease {
     // returned, so dlclose itself is the destructor: when it drops the last
     // reference and the library is unmapped, no frame of the library is left
     // to return into. The C library ignores the int it returns.
-    Created =
+    const bool created =
         pthread_key_create(
             &Key, reinterpret_cast<void (*)(void*)>(reinterpret_cast<void (*)()>(&dlclose))) == 0;
+    Created.store(created, std::memory_order_release);
   }
   tThreadEndRelease(const tThreadEndRelease&) = delete;
   tThreadEndRelease& operator=(const tThreadEndRelease&) = delete;
@@ -30,18 +32,21 @@ class tThreadEndRelease {
   // At unload. Not a destructor: the C++ runtime's exit list gets nothing of
   // this library's.
   void DeleteKey() {
-    if (Created) pthread_key_delete(Key);
-    Created = false;
+    if (Created.exchange(false, std::memory_order_acq_rel)) pthread_key_delete(Key);
   }
 
   // False when the thread holds the library already, or the hold cannot be kept.
   bool Hold(void* library) {
-    return Created && pthread_getspecific(Key) == nullptr && pthread_setspecific(Key, library) == 0;
+    return Created.load(std::memory_order_acquire) && pthread_getspecific(Key) == nullptr &&
+           pthread_setspecific(Key, library) == 0;
   }
 
  private:
   pthread_key_t Key{};
-  bool Created = false;
+  // Read by threads taking a hold, written at unload after the last hold was
+  // let go. The loader's own lock orders the two, but the thread checker
+  // cannot see that lock.
+  std::atomic<bool> Created{false};
 };
 
 tThreadEndRelease ThreadEndRelease;
@@ -89,11 +94,24 @@ int SealOwnSegments(dl_phdr_info* info, size_t, void* sealed) {
 }
 }  // namespace
 
-void KeepLoadedUntilThreadEnds() {
+tLibraryHold::~tLibraryHold() {
+  if (Library != nullptr) dlclose(Library);
+}
+
+tLibraryHold HoldLibrary() {
   Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&PinAnchor), &info) == 0 || info.dli_fname == nullptr) return;
-  void* library = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+  if (dladdr(reinterpret_cast<void*>(&PinAnchor), &info) == 0 || info.dli_fname == nullptr)
+    return tLibraryHold();
+  return tLibraryHold(dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD));
+}
+
+void KeepLoadedUntilThreadEnds(tLibraryHold hold) {
+  void* library = hold.Release();
   if (library != nullptr && !ThreadEndRelease.Hold(library)) dlclose(library);
+}
+
+void KeepLoadedUntilThreadEnds() {
+  KeepLoadedUntilThreadEnds(HoldLibrary());
 }
 
 bool KeepMappedThroughUnload() {
