@@ -368,3 +368,31 @@ TEST_F(SilentServerTest, ConnectTimeoutBoundsInitAndEveryCommand) {
             1u);
   EXPECT_EQ(LinesContaining("Pausing before retrying query"), 0u);
 }
+
+// A host that finalizes and unloads the plugin while an attach is left behind,
+// then ends: the client library's exit teardown waits for that attach, which
+// ends there and lets go of the plugin's last hold. The end races with the
+// teardown, so the host runs three times.
+TEST_F(SilentServerTest, AHostEndingWhileAnAttachIsLeftBehindExitsCleanly) {
+  SilentServer server;
+  Plugin.WriteIni("[Main]\nDBName=127.0.0.1/" + std::to_string(server.Port) +
+                  ":/nowhere.fdb\nDBUser=SYSDBA\nDBPWD=x\nConnectTimeout=1\nLogLevel=1\n");
+  const TempFolder folder;
+  const std::filesystem::path host = folder / "kalvor_exit_host";
+  std::filesystem::copy_file(KALVOR_EXIT_HOST_PATH, host);
+
+  for (int run = 0; run < 3; ++run) {
+    const ShellResult ended = RunShellCommand(ShellQuoted(host.string()) + " " +
+                                              ShellQuoted(Plugin.LibraryPath()) + " unloaded");
+    ASSERT_TRUE(ended.Succeeded) << "run " << run << "\n" << ended.Output;
+    EXPECT_NE(ended.Output.find("unloaded\n"), std::string::npos) << ended.Output;
+  }
+  std::string log;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder / "Logs"))
+    log += ReadWholeFile(entry.path());
+  const std::string cutLine = "the attach did not end within ConnectTimeout=1 s";
+  size_t cut = 0;
+  for (size_t at = log.find(cutLine); at != std::string::npos; at = log.find(cutLine, at + 1))
+    ++cut;
+  EXPECT_EQ(cut, 3u) << log;
+}

@@ -1,13 +1,17 @@
 // A host that ends without Finalize_Plugin or dlclose while the plugin is
 // attached and busy: it returns from main with commands still queued.
 //
-//   kalvor_exit_host PLUGIN_PATH
+//   kalvor_exit_host PLUGIN_PATH [unloaded]
 //
 // First it records two actions whose keys test the log (one that would forge
 // a line, one longer than a line) and waits for their answers; then it queues
 // a flood of start-item commands and returns at once. Prints the plugin's name
 // and the answers it had. Exits 4 when called back while its own statics are
 // being destroyed.
+//
+// unloaded: Init_Plugin, Finalize_Plugin and dlclose, then it returns from
+// main; against a server that never answers, the plugin's attach is then still
+// under way at exit.
 #include <dlfcn.h>
 #include <kalvor/plugin.h>
 #include <unistd.h>
@@ -58,11 +62,21 @@ template <typename tEntry>
 tEntry EntryOf(void* library, const char* name) {
   return reinterpret_cast<tEntry>(dlsym(library, name));
 }
+
+int RunAndUnload(void* library) {
+  EntryOf<decltype(&Init_Plugin)>(library, "Init_Plugin")(nullptr, &OnAnswer, 0);
+  EntryOf<decltype(&Finalize_Plugin)>(library, "Finalize_Plugin")();
+  dlclose(library);
+  std::printf("unloaded\n");
+  std::fflush(stdout);
+  return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s PLUGIN_PATH\n", argv[0]);
+  const bool unloaded = argc == 3 && std::string(argv[2]) == "unloaded";
+  if (argc != 2 && !unloaded) {
+    std::fprintf(stderr, "usage: %s PLUGIN_PATH [unloaded]\n", argv[0]);
     return 2;
   }
   void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
@@ -70,6 +84,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", dlerror());
     return 2;
   }
+  if (unloaded) return RunAndUnload(library);
   const auto init = EntryOf<decltype(&Init_Plugin)>(library, "Init_Plugin");
   const auto command = EntryOf<decltype(&Command_Plugin)>(library, "Command_Plugin");
   char* name = nullptr;

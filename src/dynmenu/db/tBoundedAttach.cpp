@@ -78,6 +78,10 @@ tFbHandle AttachWithin(const std::string& databaseName, const std::string& param
   if (!run->Ended.wait_for(lock, limit.Within, [&] { return run->Finished; })) {
     run->Abandoned = true;
     ++LeftBehind;
+    // The client's own exit teardown waits for a call still inside it, and
+    // the attach, once it ends, may let go of this library's last hold: the
+    // client must not be unloaded under that wait.
+    KeepLoadedForTheProcess(reinterpret_cast<const void*>(run->Api.AttachDatabase));
     throw LimitError("the attach did not end within " + limit.Name);
   }
   if (run->Error) throw *run->Error;

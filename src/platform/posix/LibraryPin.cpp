@@ -114,6 +114,14 @@ void KeepLoadedUntilThreadEnds() {
   KeepLoadedUntilThreadEnds(HoldLibrary());
 }
 
+void KeepLoadedForTheProcess(const void* addressInLibrary) {
+  Dl_info info{};
+  if (dladdr(addressInLibrary, &info) == 0 || info.dli_fname == nullptr) return;
+  // The flag stays with the library; the reference taken here is not needed.
+  if (void* library = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE))
+    dlclose(library);
+}
+
 bool KeepMappedThroughUnload() {
   bool sealed = false;
   dl_iterate_phdr(&SealOwnSegments, &sealed);

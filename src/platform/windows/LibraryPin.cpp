@@ -1,5 +1,7 @@
 #include "platform/LibraryPin.h"
 
+#include <windows.h>
+
 // The library pins itself at its first load (LibraryUnload.cpp): it stays
 // loaded, and mapped, until the process ends.
 tLibraryHold::~tLibraryHold() = default;
@@ -11,6 +13,12 @@ tLibraryHold HoldLibrary() {
 void KeepLoadedUntilThreadEnds(tLibraryHold) {}
 
 void KeepLoadedUntilThreadEnds() {}
+
+void KeepLoadedForTheProcess(const void* addressInLibrary) {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     static_cast<LPCSTR>(addressInLibrary), &module);
+}
 
 bool KeepMappedThroughUnload() {
   return true;
