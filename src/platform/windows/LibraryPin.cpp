@@ -2,6 +2,12 @@
 
 #include <windows.h>
 
+void KeepLoadedForTheProcess(const void* addressInLibrary) {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     static_cast<LPCSTR>(addressInLibrary), &module);
+}
+
 // The library pins itself at its first load (LibraryUnload.cpp): it stays
 // loaded, and mapped, until the process ends.
 tLibraryHold::~tLibraryHold() = default;
@@ -13,12 +19,6 @@ tLibraryHold HoldLibrary() {
 void KeepLoadedUntilThreadEnds(tLibraryHold) {}
 
 void KeepLoadedUntilThreadEnds() {}
-
-void KeepLoadedForTheProcess(const void* addressInLibrary) {
-  HMODULE module = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                     static_cast<LPCSTR>(addressInLibrary), &module);
-}
 
 bool KeepMappedThroughUnload() {
   return true;
