@@ -35,12 +35,12 @@ void KeepLoadedUntilThreadEnds(tLibraryHold hold);
 // host, so that the host may unload the library before that call returns.
 void KeepLoadedUntilThreadEnds();
 
-// Keeps the library that holds the address loaded until the process ends: for
-// a library that a thread left behind may still be inside of.
-void KeepLoadedForTheProcess(const void* addressInLibrary);
-
 // For the same thread when the host unloads the library from inside that call
 // without stopping it first: the unload goes on, but the library's memory stays
 // mapped for the rest of the process, so the thread can still return through
 // it. False where the platform cannot keep it (Linux before 6.10, 32-bit).
 bool KeepMappedThroughUnload();
+
+// Keeps the library that holds the address loaded until the process ends: for
+// a library that a thread left behind may still be inside of.
+void KeepLoadedForTheProcess(const void* addressInLibrary);
