@@ -28,17 +28,15 @@ tLibraryHold HoldLibrary();
 
 // Keeps the hold until the calling thread has ended; it is let go after the
 // thread's function has returned, so the library may then be unloaded without
-// the thread returning into it.
+// the thread returning into it. Also for a thread that is stopped from inside
+// a call it makes into the host, so that the host may unload the library
+// before that call returns.
 void KeepLoadedUntilThreadEnds(tLibraryHold hold);
 
-// The same for a thread that is stopped from inside a call it makes into the
-// host, so that the host may unload the library before that call returns.
-void KeepLoadedUntilThreadEnds();
-
-// For the same thread when the host unloads the library from inside that call
-// without stopping it first: the unload goes on, but the library's memory stays
-// mapped for the rest of the process, so the thread can still return through
-// it. False where the platform cannot keep it (Linux before 6.10, 32-bit).
+// For a thread inside a call into the host when the host unloads the library
+// from inside that call without stopping it first: the unload goes on, but the
+// library's memory stays mapped for the rest of the process, so the thread can
+// still return through it. False where the platform cannot keep it (Linux before 6.10, 32-bit).
 bool KeepMappedThroughUnload();
 
 // Keeps the library that holds the address loaded until the process ends: for

@@ -255,7 +255,7 @@ void tPlugInSession::LeaveToThread(tStopKind kind) {
   Thread.detach();
   DeleteOnExit = true;
   LeftToThread = true;
-  if (kind == tStopKind::Finalize) KeepLoadedUntilThreadEnds();
+  if (kind == tStopKind::Finalize) KeepLoadedUntilThreadEnds(HoldLibrary());
   if (kind == tStopKind::Unload) KeepMappedThroughUnload();
 }
 

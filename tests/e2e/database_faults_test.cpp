@@ -105,12 +105,13 @@ class DatabaseFaultTest : public ::testing::Test {
     EXPECT_EQ(WordAt(answer.Buffer, 20), 10u) << what;
   }
 
-  size_t LinesContaining(const std::string& part) const {
+  size_t LinesContaining(const std::string& part, const LogTail& log) const {
     size_t count = 0;
-    for (const auto& line : Log.MainMessages())
+    for (const auto& line : log.MainMessages())
       if (line.find(part) != std::string::npos) ++count;
     return count;
   }
+  size_t LinesContaining(const std::string& part) const { return LinesContaining(part, Log); }
 
   PluginCopy Plugin;
   LogTail Log{HostLogsFolder()};
@@ -378,21 +379,14 @@ TEST_F(SilentServerTest, AHostEndingWhileAnAttachIsLeftBehindExitsCleanly) {
   Plugin.WriteIni("[Main]\nDBName=127.0.0.1/" + std::to_string(server.Port) +
                   ":/nowhere.fdb\nDBUser=SYSDBA\nDBPWD=x\nConnectTimeout=1\nLogLevel=1\n");
   const TempFolder folder;
-  const std::filesystem::path host = folder / "kalvor_exit_host";
+  const std::string host = folder / "kalvor_exit_host";
   std::filesystem::copy_file(KALVOR_EXIT_HOST_PATH, host);
+  const LogTail hostLog(folder / "Logs");
 
   for (int run = 0; run < 3; ++run) {
-    const ShellResult ended = RunShellCommand(ShellQuoted(host.string()) + " " +
+    const ShellResult ended = RunShellCommand(ShellQuoted(host) + " " +
                                               ShellQuoted(Plugin.LibraryPath()) + " unloaded");
     ASSERT_TRUE(ended.Succeeded) << "run " << run << "\n" << ended.Output;
-    EXPECT_NE(ended.Output.find("unloaded\n"), std::string::npos) << ended.Output;
   }
-  std::string log;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder / "Logs"))
-    log += ReadWholeFile(entry.path());
-  const std::string cutLine = "the attach did not end within ConnectTimeout=1 s";
-  size_t cut = 0;
-  for (size_t at = log.find(cutLine); at != std::string::npos; at = log.find(cutLine, at + 1))
-    ++cut;
-  EXPECT_EQ(cut, 3u) << log;
+  EXPECT_EQ(LinesContaining("the attach did not end within ConnectTimeout=1 s", hostLog), 3u);
 }

@@ -67,8 +67,6 @@ int RunAndUnload(void* library) {
   EntryOf<decltype(&Init_Plugin)>(library, "Init_Plugin")(nullptr, &OnAnswer, 0);
   EntryOf<decltype(&Finalize_Plugin)>(library, "Finalize_Plugin")();
   dlclose(library);
-  std::printf("unloaded\n");
-  std::fflush(stdout);
   return 0;
 }
 }  // namespace

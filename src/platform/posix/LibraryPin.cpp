@@ -110,10 +110,6 @@ void KeepLoadedUntilThreadEnds(tLibraryHold hold) {
   if (library != nullptr && !ThreadEndRelease.Hold(library)) dlclose(library);
 }
 
-void KeepLoadedUntilThreadEnds() {
-  KeepLoadedUntilThreadEnds(HoldLibrary());
-}
-
 void KeepLoadedForTheProcess(const void* addressInLibrary) {
   Dl_info info{};
   if (dladdr(addressInLibrary, &info) == 0 || info.dli_fname == nullptr) return;

@@ -18,8 +18,6 @@ tLibraryHold HoldLibrary() {
 
 void KeepLoadedUntilThreadEnds(tLibraryHold) {}
 
-void KeepLoadedUntilThreadEnds() {}
-
 bool KeepMappedThroughUnload() {
   return true;
 }
