@@ -188,11 +188,11 @@ bool tMenuDatabase::RunAttempt(std::string& ErrorText, std::string& serverText,
                        serverText.c_str());
     // A reset connection is closed the ordinary way; if even that fails the
     // error goes to the caller.
-    if (failed.Message.find("10054") != std::string::npos) Connection_.Close();
+    if (failed.Message.find("10054") != std::string::npos) Watched([&] { Connection_.Close(); });
     failure.Kind = ClassifyDBFailure(failed);
     // Nothing is left to roll back on a lost attachment (a cut one is dropped
     // already): the next attempt opens another.
-    if (failure.Kind == tDBFailureKind::ConnectionLoss) Connection_.ForceClose();
+    if (failure.Kind == tDBFailureKind::ConnectionLoss) DropAttachment();
     RollbackQuietly();
     return false;
   }
@@ -245,7 +245,7 @@ void tMenuDatabase::OpenOnAttachment(bool freshAttachment, tFailedAttempt& failu
     if (freshAttachment || answered > 0 ||
         ClassifyDBFailure(error) != tDBFailureKind::ConnectionLoss)
       throw;
-    Connection_.ForceClose();
+    DropAttachment();
     ReconnectWhenGone(failure);
     answered = 0;
     Watched([&] { SendRequests(answered); });
@@ -316,6 +316,11 @@ void tMenuDatabase::Rollback() {
   if (Write_.InTransaction()) Write_.Rollback();
   for (const auto& query : Queries_)
     if (query->IsActive()) query->Close();
+}
+
+void tMenuDatabase::DropAttachment() noexcept {
+  Connection_.CutClientSide();
+  Watched([&] { Connection_.ForceClose(); });
 }
 
 void tMenuDatabase::RollbackQuietly() noexcept {

@@ -101,6 +101,11 @@ class tMenuDatabase {
   void Rollback();
   // The same, ignoring every error on the way.
   void RollbackQuietly() noexcept;
+  // Drops a lost attachment. Ending its transactions and detaching are
+  // requests too, and a server deleting the attachment was seen to leave them
+  // unanswered: the client side is closed first, so they fail at once, and
+  // they are watched for a client library that cannot close it.
+  void DropAttachment() noexcept;
   tDBQuery& Query(tMenuStatement statement) { return *Queries_[static_cast<size_t>(statement)]; }
 
   tDatabaseFigures& Figures_;

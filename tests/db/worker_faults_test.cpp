@@ -1,7 +1,8 @@
 // A menu worker serving commands through faults the server cannot produce on
 // demand, injected through the client-function table: a follow-up read
 // refused, a commit whose reply is lost, a commit refused, a commit left
-// unanswered, a server killed just as a read is sent.
+// unanswered, a server killed just as a read is sent, a lost attachment whose
+// drop is left unanswered.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -29,7 +30,8 @@ ISC_STATUS Fail(ISC_STATUS* status, std::initializer_list<ISC_STATUS> vector) {
 struct EndFaults {
   static inline int CommitsLosingTheReply = 0;
   static inline int CommitsRefused = 0;
-  // The commit reaches the server; no reply comes until the attachment is cut off.
+  // The commit reaches the server; no reply comes until the attachment is cut
+  // off, or for long past any limit the tests set: a commit left uncut fails them.
   static inline int CommitsHanging = 0;
   static inline std::atomic<bool> CutOff = false;
   // Selects of more than one row: only the connection rows of command 101.
@@ -45,7 +47,9 @@ struct EndFaults {
     if (CommitsHanging > 0) {
       --CommitsHanging;
       DefaultFbClientApi().CommitTransaction(status, transaction);
-      while (!CutOff) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+      while (!CutOff && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
       return Fail(status, {isc_arg_gds, isc_net_read_err, isc_arg_end});
     }
     if (CommitsRefused > 0) {
@@ -259,4 +263,25 @@ TEST_F(WorkerFaultTest, ACommitLeftUnansweredIsCutOffOnceAndNamedOutcomeUnknown)
   EXPECT_EQ(SignedWordAt(Ask(worker, ActionRequest(5, 9, "after the cut")), 12), 0);
   EXPECT_EQ(Rows("after the cut"), "1");
   EXPECT_EQ(TimesLogged(log, "No database connection!"), attaches + 1);
+}
+
+// Dropping a lost attachment ends its transactions and detaches: requests a
+// server deleting that attachment was seen to leave unanswered. The drop is
+// cut off at RequestTimeout too, and the read runs on a new attachment.
+TEST_F(WorkerFaultTest, ADropOfALostAttachmentLeftUnansweredIsCutOffAndTheReadServed) {
+  Database.Execute("INSERT INTO MENUS (MENU_ID, SEQ, ITEM_START_ID) VALUES (1, 0, 10);");
+  tIB_DynMenuWorker worker{{.DatabaseName = Database.ConnectionString(),
+                            .User = TestDatabase::User(),
+                            .Password = TestDatabase::Password(),
+                            .Charset = "WIN1251",
+                            .RequestTimeout = 1}};
+  LogTail log(HostLogsFolder());
+  EXPECT_EQ(SignedWordAt(Ask(worker, StartItemRequest(7)), 12), 2) << "menu 7 has no start item";
+  EndFaults::ServerKilled = true;
+  EndFaults::CommitsHanging = 1;
+  const std::vector<uint8_t> answer = Ask(worker, StartItemRequest(1));
+  EXPECT_TRUE(EndFaults::CutOff);
+  EXPECT_EQ(SignedWordAt(answer, 12), 0) << log.MainText();
+  EXPECT_EQ(SignedWordAt(answer, 20), 10);
+  EXPECT_EQ(TimesLogged(log, "Exception while processing"), 0u);
 }

@@ -115,6 +115,13 @@ void tDBConnection::ForceClose() noexcept {
   }
 }
 
+void tDBConnection::CutClientSide() noexcept {
+  if (Attachment_ == 0) return;
+  tFbStatus status;
+  tFbHandle attachment = Attachment_;
+  FbClientApi().CancelOperation(status.Vector(), &attachment, fb_cancel_abort);
+}
+
 void tDBConnection::Register(tDBAttachmentUser* user) {
   Users_.push_back(user);
 }

@@ -41,6 +41,9 @@ class tDBConnection {
   void Close();
   // The same steps as Close with every error ignored.
   void ForceClose() noexcept;
+  // Closes the client side of the attachment at once, without a word to the
+  // server: every request on it then fails at once. For one known lost.
+  void CutClientSide() noexcept;
 
   // Transactions and queries join at construction and leave at destruction.
   void Register(tDBAttachmentUser* user);
