@@ -2,6 +2,7 @@
 #include <kalvor/plugin.h>
 
 #include <atomic>
+#include <mutex>
 
 #include "platform/LibraryUnload.h"
 #include "platform/ProcessExit.h"
@@ -21,6 +22,8 @@ namespace {
 // same, so that a host breaking the promise sees no session rather than half
 // of one.
 std::atomic<tPlugInSession*> Session{nullptr};
+// Two Finalize_Plugin calls at once: the second finds no session.
+std::mutex FinalizeLock;
 bool LifecycleHandlersRegistered = false;
 
 // A host that does not want the name may pass no place for it.
@@ -81,8 +84,19 @@ KALVOR_EXPORT int32_t KALVOR_CALL Command_Plugin(int32_t CommandId, void* Buffer
 }
 
 // Also from inside the callback: the thread then ends when the callback returns.
+// The queue is closed before the session is let go of: a command turned away
+// means no queued one starts any more.
 KALVOR_EXPORT void KALVOR_CALL Finalize_Plugin(void) {
-  if (tPlugInSession* session = Session.exchange(nullptr))
-    StopAndRelease(session, tStopKind::Finalize);
+  tPlugInSession* session = nullptr;
+  try {
+    std::lock_guard<std::mutex> guard(FinalizeLock);
+    session = Session.load();
+    if (session == nullptr) return;
+    session->CloseQueue();
+    Session = nullptr;
+  } catch (...) {
+    return;
+  }
+  StopAndRelease(session, tStopKind::Finalize);
 }
 

@@ -51,7 +51,7 @@ int32_t tPlugInSession::AddCommand(int32_t commandId, const void* buffer, int32_
       return Command_Refused;
     }
     Malformed.End();
-    if (Stopping) return Command_NoSession;
+    if (Stopping || QueueClosed) return Command_NoSession;
     const auto* bytes = static_cast<const uint8_t*>(buffer);
     const uint32_t sizeWord = EnvelopeSizeWord(bytes);
     const size_t length = CopyLength(sizeWord);
@@ -142,7 +142,7 @@ void tPlugInSession::Execute() {
 // Nothing is taken once stopping has begun: only a command already taken runs.
 std::unique_ptr<tPlugInSession::tQueueItem> tPlugInSession::TakeItem() {
   std::lock_guard<std::mutex> guard(QueueLock);
-  if (Stopping || Queue.empty()) return nullptr;
+  if (Stopping || QueueClosed || Queue.empty()) return nullptr;
   std::unique_ptr<tQueueItem> item = std::move(Queue.front());
   Queue.pop_front();
   QueuedBytes -= item->Length;
@@ -214,6 +214,11 @@ void tPlugInSession::ClearQueue() noexcept {
   std::lock_guard<std::mutex> guard(QueueLock);
   Queue.clear();
   QueuedBytes = 0;
+}
+
+void tPlugInSession::CloseQueue() noexcept {
+  std::lock_guard<std::mutex> guard(QueueLock);
+  QueueClosed = true;
 }
 
 void tPlugInSession::Stop(tStopKind kind) noexcept {

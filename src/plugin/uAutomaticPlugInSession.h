@@ -56,6 +56,10 @@ class tPlugInSession {
   // Finalize the library then stays loaded until the thread has left it, at
   // Unload its memory stays mapped where the platform allows.
   void Stop(tStopKind kind) noexcept;
+  // No queued command is started any more and none is accepted; the one in
+  // progress runs on. Closed before the session is let go of at Finalize, so
+  // that a host turned away knows the queue is closed.
+  void CloseQueue() noexcept;
   // After Stop: the session thread deletes the session on its way out, and
   // nobody else may delete it.
   bool OwnedByItsThread() const { return LeftToThread; }
@@ -104,13 +108,14 @@ class tPlugInSession {
   size_t QueueByteLimit = DefaultQueueByteLimit;
   // One count per queued command, and one to wake the thread when stopping.
   tCountingSemaphore QueueSemaphore;
-  // Guards the queue, its bytes, the refusals, starting the thread and the stop mark.
+  // Guards the queue, its bytes, the refusals, starting the thread, its closing and the stop mark.
   std::mutex QueueLock;
   std::deque<std::unique_ptr<tQueueItem>> Queue;
   size_t QueuedBytes = 0;
   uint32_t Refused = 0;
   bool Refusing = false;
   tMalformedRefusals Malformed;
+  bool QueueClosed = false;
   std::unique_ptr<tPlugInWorker> Worker;
   tHourlyFigures Figures;
   std::thread Thread;
