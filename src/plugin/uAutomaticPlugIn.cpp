@@ -2,7 +2,6 @@
 #include <kalvor/plugin.h>
 
 #include <atomic>
-#include <mutex>
 
 #include "platform/LibraryUnload.h"
 #include "platform/ProcessExit.h"
@@ -22,8 +21,9 @@ namespace {
 // same, so that a host breaking the promise sees no session rather than half
 // of one.
 std::atomic<tPlugInSession*> Session{nullptr};
-// Two Finalize_Plugin calls at once: the second finds no session.
-std::mutex FinalizeLock;
+// Two Finalize_Plugin calls at once: the second finds the first under way and
+// returns, as it would find no session.
+std::atomic<bool> Finalizing{false};
 bool LifecycleHandlersRegistered = false;
 
 // A host that does not want the name may pass no place for it.
@@ -87,16 +87,11 @@ KALVOR_EXPORT int32_t KALVOR_CALL Command_Plugin(int32_t CommandId, void* Buffer
 // The queue is closed before the session is let go of: a command turned away
 // means no queued one starts any more.
 KALVOR_EXPORT void KALVOR_CALL Finalize_Plugin(void) {
-  tPlugInSession* session = nullptr;
-  try {
-    std::lock_guard<std::mutex> guard(FinalizeLock);
-    session = Session.load();
-    if (session == nullptr) return;
-    session->CloseQueue();
-    Session = nullptr;
-  } catch (...) {
-    return;
-  }
-  StopAndRelease(session, tStopKind::Finalize);
+  if (Finalizing.exchange(true)) return;
+  tPlugInSession* session = Session.load();
+  if (session != nullptr) session->CloseQueue();
+  const bool taken = session != nullptr && Session.compare_exchange_strong(session, nullptr);
+  Finalizing = false;
+  if (taken) StopAndRelease(session, tStopKind::Finalize);
 }
 
