@@ -92,6 +92,14 @@ int SealOwnSegments(dl_phdr_info* info, size_t, void* sealed) {
   *static_cast<bool*>(sealed) = all;
   return 1;
 }
+
+// A reference of its own to the loaded library that holds the address, or
+// null; never loads one.
+void* ReferenceLibraryAt(const void* address, int flags) {
+  Dl_info info{};
+  if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return nullptr;
+  return dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | flags);
+}
 }  // namespace
 
 tLibraryHold::~tLibraryHold() {
@@ -99,10 +107,7 @@ tLibraryHold::~tLibraryHold() {
 }
 
 tLibraryHold HoldLibrary() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&PinAnchor), &info) == 0 || info.dli_fname == nullptr)
-    return tLibraryHold();
-  return tLibraryHold(dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD));
+  return tLibraryHold(ReferenceLibraryAt(reinterpret_cast<const void*>(&PinAnchor), 0));
 }
 
 void KeepLoadedUntilThreadEnds(tLibraryHold hold) {
@@ -111,11 +116,8 @@ void KeepLoadedUntilThreadEnds(tLibraryHold hold) {
 }
 
 void KeepLoadedForTheProcess(const void* addressInLibrary) {
-  Dl_info info{};
-  if (dladdr(addressInLibrary, &info) == 0 || info.dli_fname == nullptr) return;
   // The flag stays with the library; the reference taken here is not needed.
-  if (void* library = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE))
-    dlclose(library);
+  if (void* library = ReferenceLibraryAt(addressInLibrary, RTLD_NODELETE)) dlclose(library);
 }
 
 bool KeepMappedThroughUnload() {

@@ -1,11 +1,9 @@
 #include "platform/LibraryPin.h"
 
-#include <windows.h>
+#include "platform/windows/OwnModule.h"
 
 void KeepLoadedForTheProcess(const void* addressInLibrary) {
-  HMODULE module = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                     static_cast<LPCSTR>(addressInLibrary), &module);
+  ModuleAt(addressInLibrary, GET_MODULE_HANDLE_EX_FLAG_PIN);
 }
 
 // The library pins itself at its first load (LibraryUnload.cpp): it stays

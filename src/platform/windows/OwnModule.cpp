@@ -5,13 +5,17 @@ namespace {
 void OwnModuleAnchor() {}
 
 HMODULE FindOwnModule(DWORD flags) {
-  HMODULE own = nullptr;
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | flags,
-                          reinterpret_cast<LPCSTR>(&OwnModuleAnchor), &own))
-    return nullptr;
-  return own;
+  return ModuleAt(reinterpret_cast<const void*>(&OwnModuleAnchor), flags);
 }
 }  // namespace
+
+HMODULE ModuleAt(const void* address, DWORD flags) {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | flags,
+                          static_cast<LPCSTR>(address), &module))
+    return nullptr;
+  return module;
+}
 
 HMODULE OwnModuleHandle() {
   return FindOwnModule(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT);

@@ -1,4 +1,5 @@
-// This library's own module handle, found from an address inside it.
+// Module handles found from an address inside the module: this library's own
+// and, for pinning, another's.
 #pragma once
 
 #include <windows.h>
@@ -9,3 +10,7 @@ HMODULE OwnModuleHandle();
 // Keeps the library loaded until the process ends, whatever FreeLibrary calls
 // follow; false when the loader refused.
 bool PinOwnModule();
+
+// The module that holds the address, looked up with the loader's
+// GET_MODULE_HANDLE_EX_FLAG_* flags given; null when the loader cannot tell.
+HMODULE ModuleAt(const void* address, DWORD flags);
