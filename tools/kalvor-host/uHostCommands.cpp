@@ -217,7 +217,10 @@ int Raw(const tHostOptions& options, tHostSession& session, std::ostream& out) {
   } else {
     out << "answer of " << answer.size() << " bytes\n" << HexDump(answer);
   }
-  return Exit_Success;
+  // Whatever its size word says, the answer holds the whole envelope.
+  const bool failed = answer.size() >= KALVOR_ENVELOPE_LENGTH &&
+                      kalvor_get_i32(answer.data(), KALVOR_ENVELOPE_OUTCOME) != 0;
+  return failed ? Exit_CommandFailed : Exit_Success;
 }
 
 size_t OperandCount(const tHostOptions& options) {
