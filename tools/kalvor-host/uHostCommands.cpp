@@ -124,7 +124,7 @@ tKnownVariables KnownVariables(const tHostOptions& options) {
 tMenuCheck CheckWalked(const tHostOptions& options, tHostSession& session,
                        const tStartItemAnswer& start) {
   const auto graph = WalkFrom(session, start);
-  auto check = CheckMenu(graph, KnownVariables(options));
+  auto check = CheckMenu(graph, KnownVariables(options), options.Ends);
   if (options.Tables)
     for (auto& finding : TableFindings(ReadMenuTables(options.IniPath), graph, check))
       check.Findings.push_back(std::move(finding));
