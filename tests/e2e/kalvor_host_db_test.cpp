@@ -273,10 +273,9 @@ TEST(KalvorHostPluginUser, ServesTheThreeCommandsWhileATableIsRefused) {
   db.RunScript(std::string(KALVOR_SOURCE_DIR) + "/sql/demo-data.sql");
   PluginCopy plugin;
   plugin.WriteIni("[Main]\nDBName=nowhere.fdb\nDBUser=SYSDBA\nDBPWD=\nLogLevel=1\n");
-  const std::string makeUser = ShellQuoted(std::string(KALVOR_SOURCE_DIR) +
-                                           "/scripts/plugin-user.sh") +
-                               " " + ShellQuoted(db.ConnectionString()) + " --ini " +
-                               ShellQuoted(plugin.IniPath());
+  const std::string makeUser =
+      ShellQuoted(std::string(KALVOR_SOURCE_DIR) + "/scripts/plugin-user.sh") + " " +
+      ShellQuoted(db.ConnectionString()) + " --ini " + ShellQuoted(plugin.IniPath());
   const auto made = RunShellCommand(makeUser);
   ASSERT_TRUE(made.Succeeded) << made.Output;
   EXPECT_TRUE(Contains(made.Output, "user KALVOR created on the server, with a new password"))

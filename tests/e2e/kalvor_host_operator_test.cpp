@@ -133,7 +133,9 @@ const std::string BankMenu =
     "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
     " VALUES (800, 1, 'Welcome', 8000);\n"
     "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
-    " VALUES (810, 1, '" + BalanceUtf8 + "', 8100);\n"
+    " VALUES (810, 1, '" +
+    BalanceUtf8 +
+    "', 8100);\n"
     "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
     " VALUES (822, 1, 'Goodbye', NULL);\n"
     "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
@@ -164,6 +166,14 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// The code and item of each finding of check --json.
+std::multiset<std::pair<std::string, int>> FindingCodes(const json& check) {
+  std::multiset<std::pair<std::string, int>> found;
+  for (const auto& finding : check["findings"])
+    found.insert({finding["code"].get<std::string>(), finding["item_id"].get<int>()});
+  return found;
+}
+
 class KalvorHostOperatorTest : public KalvorHostDemoTest {
  protected:
   static void SetUpTestSuite() { StartDemo(std::string(BrokenMenus) + ClinicMenu + BankMenu); }
@@ -179,18 +189,15 @@ class KalvorHostOperatorTest : public KalvorHostDemoTest {
 TEST_F(KalvorHostOperatorTest,
        CheckFindsEveryKindOfFaultAndTellsMissingItemsFromMissingParameters) {
   json broken = HostJson({"check", "3"}, ExitCommandFailed);
-  std::multiset<std::pair<std::string, int>> found;
-  for (auto& finding : broken["findings"])
-    found.insert({finding["code"].get<std::string>(), finding["item_id"].get<int>()});
-  EXPECT_EQ(found, (std::multiset<std::pair<std::string, int>>{
-                       {"missing-item", 71},
-                       {"missing-voice-params", 72},
-                       {"missing-condition-params", 73},
-                       {"unknown-kind", 74},
-                       {"empty-connection", 75},
-                       {"duplicate-key", 70},
-                       {"dead-end", 76},
-                   }))
+  EXPECT_EQ(FindingCodes(broken), (std::multiset<std::pair<std::string, int>>{
+                                      {"missing-item", 71},
+                                      {"missing-voice-params", 72},
+                                      {"missing-condition-params", 73},
+                                      {"unknown-kind", 74},
+                                      {"empty-connection", 75},
+                                      {"duplicate-key", 70},
+                                      {"dead-end", 76},
+                                  }))
       << broken.dump(1);
   EXPECT_EQ(broken["errors"], 6);
   EXPECT_EQ(broken["warnings"], 1);
@@ -225,25 +232,22 @@ TEST_F(KalvorHostOperatorTest,
 
 TEST_F(KalvorHostOperatorTest, CheckFindsTheMistakesOfAClinicMenuInItsAnswersAndTables) {
   json clinic = HostJson({"check", "6", "--vars", "NAME,BALANCE", "--tables"}, ExitCommandFailed);
-  std::multiset<std::pair<std::string, int>> found;
-  for (auto& finding : clinic["findings"])
-    found.insert({finding["code"].get<std::string>(), finding["item_id"].get<int>()});
-  EXPECT_EQ(found, (std::multiset<std::pair<std::string, int>>{
-                       {"unknown-variable", 600},
-                       {"blank-padded-key", 600},
-                       {"empty-key", 600},
-                       {"bad-condition-key", 610},
-                       {"condition-row-missing", 610},
-                       {"bad-timeout", 620},
-                       {"bad-repeat-count", 620},
-                       {"dead-end", 620},
-                       {"missing-connection", 630},
-                       {"missing-voice-params", 650},
-                       {"dead-end", 660},
-                       {"unchecked-item", 670},
-                       {"second-row", 640},
-                       {"unreachable-item", 680},
-                   }))
+  EXPECT_EQ(FindingCodes(clinic), (std::multiset<std::pair<std::string, int>>{
+                                      {"unknown-variable", 600},
+                                      {"blank-padded-key", 600},
+                                      {"empty-key", 600},
+                                      {"bad-condition-key", 610},
+                                      {"condition-row-missing", 610},
+                                      {"bad-timeout", 620},
+                                      {"bad-repeat-count", 620},
+                                      {"dead-end", 620},
+                                      {"missing-connection", 630},
+                                      {"missing-voice-params", 650},
+                                      {"dead-end", 660},
+                                      {"unchecked-item", 670},
+                                      {"second-row", 640},
+                                      {"unreachable-item", 680},
+                                  }))
       << clinic.dump(1);
   EXPECT_EQ(clinic["errors"], 8);
   EXPECT_EQ(clinic["unchecked_behind"], json::array({650}));
@@ -289,11 +293,8 @@ TEST_F(KalvorHostOperatorTest, CheckPassesTheDemoWithItsOneDeadEndUnlessStrict) 
   EXPECT_EQ(ended.ExitStatus, 0) << ended.Output << ended.Errors;
   EXPECT_EQ(ended.Output, "menu 1: 5 items checked, 0 errors, 0 warnings; ends of the call: 40\n");
   json stale = HostJson({"check", "1", "--ends", "40,20", "--ends", "99"}, 0);
-  std::multiset<std::pair<std::string, int>> found;
-  for (auto& finding : stale["findings"])
-    found.insert({finding["code"].get<std::string>(), finding["item_id"].get<int>()});
-  EXPECT_EQ(found,
-            (std::multiset<std::pair<std::string, int>>{{"not-an-end", 20}, {"end-not-reached", 99}}))
+  EXPECT_EQ(FindingCodes(stale), (std::multiset<std::pair<std::string, int>>{
+                                     {"not-an-end", 20}, {"end-not-reached", 99}}))
       << stale.dump(1);
   EXPECT_EQ(stale["ends"], json::array({40, 20, 99}));
   EXPECT_EQ(Host({"walk", "1", "--ends", "40"}).ExitStatus, ExitUsage);
@@ -307,23 +308,21 @@ TEST_F(KalvorHostOperatorTest, CheckPassesTheDemoWithItsOneDeadEndUnlessStrict) 
 
 TEST_F(KalvorHostOperatorTest, CheckCatchesAFirstMonthsMistakesAndShowsKeyBytes) {
   json bank = HostJson({"check", "8"}, ExitCommandFailed);
-  std::multiset<std::pair<std::string, int>> found;
-  for (auto& finding : bank["findings"])
-    found.insert({finding["code"].get<std::string>(), finding["item_id"].get<int>()});
-  EXPECT_EQ(found, (std::multiset<std::pair<std::string, int>>{
-                       {"not-a-phone-key", 800},
-                       {"not-a-phone-key", 800},
-                       {"short-timeout", 800},
-                       {"utf8-as-cp1251", 810},
-                       {"dead-end", 822},
-                       {"dead-end", 843},
-                   }))
+  EXPECT_EQ(FindingCodes(bank), (std::multiset<std::pair<std::string, int>>{
+                                    {"not-a-phone-key", 800},
+                                    {"not-a-phone-key", 800},
+                                    {"short-timeout", 800},
+                                    {"utf8-as-cp1251", 810},
+                                    {"dead-end", 822},
+                                    {"dead-end", 843},
+                                }))
       << bank.dump(1);
 
   const auto text = Host({"check", "8", "--strict", "--ends", "822,843"});
   EXPECT_EQ(text.ExitStatus, ExitCommandFailed);
   for (const std::string& line : std::vector<std::string>{
-           "warning: voice item 800 \"Welcome\": connection 8000 has key \"\xd0\x9e\" (bytes CE) to "
+           "warning: voice item 800 \"Welcome\": connection 8000 has key \"\xd0\x9e\" (bytes CE) "
+           "to "
            "item 843: a phone sends only 0-9, *, # and A-D, so no caller can press it "
            "[not-a-phone-key]\n",
            "connection 8000 has key \"a\" to item 822: a phone sends only",

@@ -66,8 +66,7 @@ std::string CommandLineOf(const std::string& markdown, const std::string& start,
   while (at < markdown.size()) {
     const size_t end = std::min(markdown.find('\n', at), markdown.size());
     std::string line = markdown.substr(at, end - at);
-    if (line.starts_with(start) && Contains(line, part))
-      return line.substr(0, line.find("   #"));
+    if (line.starts_with(start) && Contains(line, part)) return line.substr(0, line.find("   #"));
     at = end + 1;
   }
   ADD_FAILURE() << "the document has no command line " << start << "... " << part;
@@ -83,9 +82,8 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 // A fresh database and a plugin copy that answers from it.
 struct tMenuDatabase {
   tMenuDatabase() {
-    Plugin.WriteIni("[Main]\nDBName=" + Db.ConnectionString() + "\nDBUser=" +
-                    TestDatabase::User() + "\nDBPWD=" + TestDatabase::Password() +
-                    "\nLogLevel=1\n");
+    Plugin.WriteIni("[Main]\nDBName=" + Db.ConnectionString() + "\nDBUser=" + TestDatabase::User() +
+                    "\nDBPWD=" + TestDatabase::Password() + "\nLogLevel=1\n");
   }
 
   tKalvorHostRun Host(std::vector<std::string> arguments) const {
@@ -98,10 +96,10 @@ struct tMenuDatabase {
   ShellResult RunDocumented(const std::string& commandLine, const std::string& menuFile) const {
     TempFolder folder("kalvor-doc");
     WriteWholeFile(folder / "my-menu.sql", menuFile);
-    return RunShellCommand("cd " + ShellQuoted(folder.Path()) +
-                           " && export ISC_USER=SYSDBA ISC_PASSWORD=" +
-                           ShellQuoted(TestDatabase::Password()) + " && " +
-                           Replaced(commandLine, DocumentsDatabase, Db.ConnectionString()));
+    return RunShellCommand(
+        "cd " + ShellQuoted(folder.Path()) +
+        " && export ISC_USER=SYSDBA ISC_PASSWORD=" + ShellQuoted(TestDatabase::Password()) +
+        " && " + Replaced(commandLine, DocumentsDatabase, Db.ConnectionString()));
   }
 
   TestDatabase Db;

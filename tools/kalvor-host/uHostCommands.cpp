@@ -130,8 +130,9 @@ tMenuTables TablesOf(const std::string& iniPath) {
     const std::string reason = error.what();
     if (reason.find("no permission") == std::string::npos) throw;
     throw std::runtime_error(
-        reason + "\n--tables reads the menu tables directly and needs SELECT on them, which the "
-                 "plugin's own user lacks: give --ini FILE with the database owner's account");
+        reason +
+        "\n--tables reads the menu tables directly and needs SELECT on them, which the "
+        "plugin's own user lacks: give --ini FILE with the database owner's account");
   }
 }
 

@@ -89,8 +89,7 @@ class tCaller {
     }
     const bool recorded = Recorder && Recorder(id, key);
     if (Recorder && !recorded) {
-      Stop("command 102 failed to record key " + QuotedKey(key) + " on item " +
-           std::to_string(id));
+      Stop("command 102 failed to record key " + QuotedKey(key) + " on item " + std::to_string(id));
       return false;
     }
     ++NextKey;
