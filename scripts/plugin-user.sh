@@ -89,7 +89,8 @@ if [ "$SERVER" = yes ]; then
     PASSWORD_KNOWN=yes
     echo "user $NAME on the server has the password of KALVOR_PLUGIN_PASSWORD"
   elif user_exists; then
-    echo "user $NAME exists on the server: its password is left as it is"
+    echo "user $NAME exists on the server: its password is left as it is" \
+      "(KALVOR_PLUGIN_PASSWORD in the environment sets a new one)"
   else
     PLUGIN_PASSWORD=$(tr -dc 'A-Za-z0-9' </dev/urandom | head -c 24)
     printf "CREATE USER %s PASSWORD '%s';\nCOMMIT;\n" "$NAME" "$PLUGIN_PASSWORD" | isql
