@@ -162,7 +162,9 @@ set_ini() {
 
 if [ -n "$INI" ]; then
   set_ini
-  if [ "$PASSWORD_KNOWN" = yes ]; then
+  if [ "$SERVER" = no ]; then
+    echo "$INI: DBName=$DB, DBUser=$NAME and an empty DBPWD (the embedded engine reads none)"
+  elif [ "$PASSWORD_KNOWN" = yes ]; then
     echo "$INI: DBName=$DB, DBUser=$NAME and its password"
   else
     echo "$INI: DBName=$DB, DBUser=$NAME; DBPWD is left as it was"
