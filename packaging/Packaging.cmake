@@ -28,8 +28,8 @@ kalvor_install_link(../${KALVOR_LIBDIR}/kalvor-host ${CMAKE_INSTALL_BINDIR}/kalv
 install(FILES include/kalvor/plugin.h include/kalvor/menu_commands.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kalvor)
 install(FILES config/Kalvor.ini.sample DESTINATION ${KALVOR_DATADIR})
-install(FILES sql/schema.sql sql/demo-data.sql DESTINATION ${KALVOR_DATADIR}/sql)
-install(PROGRAMS scripts/create-database.sh DESTINATION ${KALVOR_DATADIR})
+install(FILES sql/schema.sql sql/demo-data.sql sql/plugin-user.sql DESTINATION ${KALVOR_DATADIR}/sql)
+install(PROGRAMS scripts/create-database.sh scripts/plugin-user.sh DESTINATION ${KALVOR_DATADIR})
 install(FILES packaging/debian/copyright DESTINATION ${KALVOR_DOCDIR})
 
 if(KALVOR_DEBIAN_PACKAGE)

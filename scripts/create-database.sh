@@ -4,11 +4,13 @@
 # ("localhost:/path/menu.fdb", the server must run) or a local file path, which
 # goes through the embedded engine and needs no server. An existing database
 # holds recorded actions and an operator's menu: it is refused unless --force
-# says to drop it.
+# says to drop it, and --force first backs it up with gbak beside itself
+# (DBFILE.YYYYMMDD-HHMMSS.fbk; for a database on another machine, in the
+# current folder) unless --no-backup says not to.
 set -eu
 
 usage() {
-  echo "usage: $0 DBPATH [--demo] [--force]" >&2
+  echo "usage: $0 DBPATH [--demo] [--force [--no-backup]]" >&2
   exit 2
 }
 
@@ -17,13 +19,16 @@ DB=$1
 shift
 DEMO=no
 FORCE=no
+BACKUP=yes
 for option in "$@"; do
   case "$option" in
     --demo) DEMO=yes ;;
     --force) FORCE=yes ;;
+    --no-backup) BACKUP=no ;;
     *) usage ;;
   esac
 done
+[ "$BACKUP" = yes ] || [ "$FORCE" = yes ] || usage
 
 # The SQL scripts: sql/ beside this script once installed (share/kalvor/sql),
 # ../sql in the source tree.
@@ -58,8 +63,8 @@ if [ "$SERVER" = no ] || [ "$HOST" = localhost ] || [ "$HOST" = 127.0.0.1 ]; the
   LOCAL=yes
 fi
 
-# isql reads the password from ISC_PASSWORD: on its command line every user
-# would see it in the process list. The embedded engine trusts the given user
+# isql and gbak read the password from ISC_PASSWORD: on their command lines
+# every user would see it in the process list. The embedded engine trusts the given user
 # name and checks no password.
 ISC_USER=$DB_USER
 export ISC_USER
@@ -81,11 +86,36 @@ exists() {
   [ "$SERVER" = yes ] && echo "QUIT;" | isql-fb -q "$DB" >/dev/null 2>&1
 }
 
-if exists; then
-  if [ "$FORCE" = no ]; then
-    echo "$0: $DB exists already; it was left as it is. --force drops it, with its menus and recorded actions, and creates it afresh." >&2
+# A new name beside the database (or here, for another machine's), made only
+# for its owner: the copy holds the recorded actions too.
+backup_name() {
+  if [ "$LOCAL" = yes ]; then base=$FILE; else base=$(pwd)/$(basename "$FILE"); fi
+  base=$base.$(date +%Y%m%d-%H%M%S)
+  name=$base.fbk
+  n=1
+  while [ -e "$name" ]; do
+    n=$((n + 1))
+    name=$base-$n.fbk
+  done
+  echo "$name"
+}
+
+back_up() {
+  copy=$(backup_name)
+  if ! (umask 077 && gbak -b "$DB" "$copy"); then
+    rm -f "$copy"
+    echo "$0: $DB could not be backed up; it was left as it is. --force --no-backup drops it without a copy." >&2
     exit 1
   fi
+  echo "backed up $DB to $copy (gbak -c restores it)"
+}
+
+if exists; then
+  if [ "$FORCE" = no ]; then
+    echo "$0: $DB exists already; it was left as it is. --force backs it up, drops it, with its menus and recorded actions, and creates it afresh." >&2
+    exit 1
+  fi
+  [ "$BACKUP" = no ] || back_up
   # Through the server for a server path, so that nothing is deleted on the
   # wrong machine.
   if [ "$SERVER" = yes ]; then

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # scripts/demo.sh run again keeps the demo database and the actions recorded in
-# it; --recreate makes it afresh. Runs the demo in a build folder of its own so
+# it; --recreate makes it afresh. Its plugin answers as KALVOR, which may not
+# read a table. Runs the demo in a build folder of its own so
 # that the user's build/ and its demo database are left alone.
 set -euo pipefail
 
@@ -21,6 +22,10 @@ actions() {
 "$root/scripts/demo.sh" --recreate >/dev/null
 "$KALVOR_BUILD_DIR/kalvor-host" action 9090 10 1 >/dev/null
 [ "$(actions)" = 1 ] || fail "the action was not recorded"
+grep -qx "DBUser=KALVOR" "$KALVOR_BUILD_DIR/Kalvor.ini" || fail "the demo's plugin is not KALVOR"
+refused=$(echo "SELECT COUNT(*) FROM MENU_ITEMS;" | isql-fb -q -user KALVOR "$database" 2>&1 || true)
+grep -q "no permission for SELECT access to TABLE MENU_ITEMS" <<<"$refused" ||
+  fail "the demo's plugin user reads a table: $refused"
 
 output=$("$root/scripts/demo.sh")
 grep -q "^Keeping the demo database" <<<"$output" || fail "the second run did not say it keeps the database"

@@ -23,7 +23,7 @@ install(FILES ${texts}/README-Windows.txt ${texts}/Kalvor.ini.sample ${texts}/cr
   DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/examples/menu_host.c DESTINATION examples)
 install(FILES ${PROJECT_SOURCE_DIR}/sql/schema.sql ${PROJECT_SOURCE_DIR}/sql/demo-data.sql
-  DESTINATION sql)
+  ${PROJECT_SOURCE_DIR}/sql/plugin-user.sql DESTINATION sql)
 
 # The host tool goes in when the build has its target, wherever the target is
 # defined: this runs once the top folder's CMakeLists.txt is done. It also

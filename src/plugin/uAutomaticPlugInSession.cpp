@@ -66,7 +66,7 @@ int32_t tPlugInSession::AddCommand(int32_t commandId, const void* buffer, int32_
     item->Data.Get() = CopyBuffer(bytes, sizeWord);
     if (item->Data.Get() == nullptr) return Command_Refused;
     StartThreadLocked();
-    EndRefusals("Queue accepts commands again: %u commands were refused");
+    EndRefusals("Queue accepts commands again: ");
     Queue.push_back(std::move(item));
     QueuedBytes += length;
     Figures.NoteQueueLength(Queue.size());
@@ -109,7 +109,7 @@ void tPlugInSession::NoteRefusal(const std::string& firstLine) {
 
 void tPlugInSession::EndRefusals(const char* line) {
   if (!Refusing) return;
-  LogWrite(Format(line, Refused));
+  LogWrite(line + CommandsWere(Refused, "refused"));
   Refusing = false;
   Refused = 0;
 }
@@ -210,10 +210,12 @@ void tPlugInSession::WriteFiguresAtFinalize() noexcept {
   }
 }
 
-void tPlugInSession::ClearQueue() noexcept {
+size_t tPlugInSession::ClearQueue() noexcept {
   std::lock_guard<std::mutex> guard(QueueLock);
+  const size_t dropped = Queue.size();
   Queue.clear();
   QueuedBytes = 0;
+  return dropped;
 }
 
 void tPlugInSession::CloseQueue() noexcept {
@@ -233,8 +235,15 @@ void tPlugInSession::Stop(tStopKind kind) noexcept {
     } catch (...) {
     }
   }
+  // Dropped while the worker, and with it the log, is still there to say how many.
+  const auto dropped = static_cast<uint32_t>(ClearQueue());
+  try {
+    if (Worker && dropped != 0)
+      Worker->WriteLog("Session stopped with commands queued: " +
+                       CommandsWere(dropped, "dropped without a callback"));
+  } catch (...) {
+  }
   FinishWorker(kind);
-  ClearQueue();
 }
 
 bool tPlugInSession::BeginStop(tStopKind kind, bool& onSessionThread) {
@@ -242,7 +251,7 @@ bool tPlugInSession::BeginStop(tStopKind kind, bool& onSessionThread) {
   if (Stopping) return false;
   StopKind = kind;
   Stopping = true;
-  EndRefusals("Queue closed while full: %u commands were refused");
+  EndRefusals("Queue closed while full: ");
   Malformed.End();
   onSessionThread = Thread.joinable() && Thread.get_id() == std::this_thread::get_id();
   // Wakes a thread waiting for commands: it then takes none and ends.

@@ -49,8 +49,8 @@ class tPlugInSession {
   // stopping, so no command is queued or started from now on; wake the thread;
   // wait for it to end unless the caller is that thread, which lets the
   // command in progress finish and be called back (not at ProcessExit);
-  // Finalize the worker (Finalize only) and destroy it; drop queued commands
-  // without a callback. Called on the
+  // drop queued commands without a callback, logging how many; Finalize the
+  // worker (Finalize only) and destroy it. Called on the
   // session thread, from inside the callback, the thread ends when the
   // callback returns and takes the session with it (OwnedByItsThread); at
   // Finalize the library then stays loaded until the thread has left it, at
@@ -82,7 +82,8 @@ class tPlugInSession {
   void RunCommand(tQueueItem& item);
   bool MayCallBack() const;
   void CallBack(tQueueItem& item) noexcept;
-  void ClearQueue() noexcept;
+  // Returns how many commands it dropped.
+  size_t ClearQueue() noexcept;
   // The hourly figures: counted around each command, written through the worker's log.
   void CountAnswer(tQueueItem& item, const tLocalTime& started) noexcept;
   void WriteFiguresOfHourBefore(const tLocalTime& now) noexcept;

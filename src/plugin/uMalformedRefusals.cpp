@@ -47,6 +47,10 @@ std::optional<tMalformed> FindMalformed(int32_t commandId, const void* buffer, i
   return std::nullopt;
 }
 
+std::string CommandsWere(uint32_t count, const char* what) {
+  return Format(count == 1 ? "%u command was %s" : "%u commands were %s", count, what);
+}
+
 void tMalformedRefusals::Note(const tMalformed& refusal) {
   if (Current == refusal.Kind) {
     ++Count;
@@ -60,7 +64,8 @@ void tMalformedRefusals::Note(const tMalformed& refusal) {
 
 void tMalformedRefusals::End() {
   if (!Current) return;
-  LogWrite(Format("Refusals ended: %u commands were refused for %s", Count, ShortReason(*Current)));
+  LogWrite(Format("Refusals ended: %s for %s", CommandsWere(Count, "refused").c_str(),
+                  ShortReason(*Current)));
   Current.reset();
   Count = 0;
 }

@@ -21,6 +21,9 @@ struct tMalformed {
 // holds its size word within Size, and Size covers the bytes it declares.
 std::optional<tMalformed> FindMalformed(int32_t commandId, const void* buffer, int32_t size);
 
+// "1 command was refused", "2 commands were refused": a count in the log's words.
+std::string CommandsWere(uint32_t count, const char* what);
+
 // Not synchronised: the session calls it under its queue lock.
 class tMalformedRefusals {
  public:

@@ -95,7 +95,7 @@ TEST(IntegratorMistakes, EachIsAnsweredAsBeforeAndSaysInTheLogWhy) {
         "Refusals ended: 2 commands were refused for a Size below 4",
         "Command refused: size word 40 is larger than Size=24 (CommandId=5): refusing such "
         "commands",
-        "Refusals ended: 1 commands were refused for a size word above Size",
+        "Refusals ended: 1 command was refused for a size word above Size",
         "Command refused: size word 402653184 is larger than Size=24 (CommandId=6): it reads 24 "
         "written big-endian, and must be little-endian: refusing such commands",
         "Refusals ended: 2 commands were refused for a size word written big-endian"})

@@ -14,6 +14,8 @@
 
 #include "KalvorHostDemoTest.h"
 #include "support/KalvorHostRun.h"
+#include "support/PluginCopy.h"
+#include "support/PrivateFirebirdServer.h"
 #include "support/ShellCommand.h"
 #include "support/TempFolder.h"
 
@@ -251,6 +253,75 @@ TEST(KalvorHostFailures, PluginThatNeverAnswersTimesOut) {
   EXPECT_EQ(run.ExitStatus, ExitTimeout);
   EXPECT_TRUE(Contains(run.Errors, "no callback for command 101 within 300 ms")) << run.Errors;
   EXPECT_TRUE(run.Output.empty()) << run.Output;
+}
+
+// The value of KEY=value in an ini, empty when there is none.
+std::string IniValue(const std::string& ini, const std::string& key) {
+  std::istringstream lines(ini);
+  for (std::string line; std::getline(lines, line);)
+    if (line.starts_with(key + "=")) return line.substr(key.size() + 1);
+  return {};
+}
+
+// The plugin as its own user, made by scripts/plugin-user.sh on a server of
+// the test's own, whose copy of the security database takes the new user:
+// the six procedures serve commands 100, 101 and 102, while a direct SELECT
+// as that user is refused, and check --tables says which account it needs.
+TEST(KalvorHostPluginUser, ServesTheThreeCommandsWhileATableIsRefused) {
+  PrivateFirebirdServer server;
+  TestDatabase db(server.Host());
+  db.RunScript(std::string(KALVOR_SOURCE_DIR) + "/sql/demo-data.sql");
+  PluginCopy plugin;
+  plugin.WriteIni("[Main]\nDBName=nowhere.fdb\nDBUser=SYSDBA\nDBPWD=\nLogLevel=1\n");
+  const std::string makeUser =
+      ShellQuoted(std::string(KALVOR_SOURCE_DIR) + "/scripts/plugin-user.sh") + " " +
+      ShellQuoted(db.ConnectionString()) + " --ini " + ShellQuoted(plugin.IniPath());
+  const auto made = RunShellCommand(makeUser);
+  ASSERT_TRUE(made.Succeeded) << made.Output;
+  EXPECT_TRUE(Contains(made.Output, "user KALVOR created on the server, with a new password"))
+      << made.Output;
+  const std::string ini = ReadWholeFile(plugin.IniPath());
+  EXPECT_EQ(IniValue(ini, "DBName"), db.ConnectionString()) << ini;
+  EXPECT_EQ(IniValue(ini, "DBUser"), "KALVOR") << ini;
+  const std::string password = IniValue(ini, "DBPWD");
+  EXPECT_EQ(password.size(), 24u) << ini;
+
+  // Run again, the user and its password stay.
+  const auto again = RunShellCommand(makeUser);
+  ASSERT_TRUE(again.Succeeded) << again.Output;
+  EXPECT_TRUE(Contains(again.Output, "user KALVOR exists on the server: its password is left"))
+      << again.Output;
+  EXPECT_EQ(IniValue(ReadWholeFile(plugin.IniPath()), "DBPWD"), password);
+
+  const auto host = [&](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"--plugin", plugin.LibraryPath()});
+    return RunKalvorHost(arguments);
+  };
+  const auto start = host({"start-item", "1"});
+  EXPECT_EQ(start.ExitStatus, 0) << start.Output << start.Errors;
+  EXPECT_EQ(Field(start.Output, "menu_start_itemid"), "10") << start.Output;
+  const auto item = host({"item", "30"});
+  EXPECT_EQ(item.ExitStatus, 0) << item.Output << item.Errors;
+  EXPECT_EQ(Field(item.Output, "connections_count"), "2") << item.Output;
+  const auto action = host({"action", "4713", "30", "TRUE"});
+  EXPECT_EQ(action.ExitStatus, 0) << action.Output << action.Errors;
+  EXPECT_EQ(db.QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS WHERE SESSION_ID = 4713;"), "1");
+  const auto check = host({"check", "1", "--ends", "40", "--strict"});
+  EXPECT_EQ(check.ExitStatus, 0) << check.Output << check.Errors;
+
+  const auto select = RunShellCommand(
+      "echo 'SELECT COUNT(*) FROM MENU_ITEMS;' | ISC_USER=KALVOR ISC_PASSWORD=" +
+      ShellQuoted(password) + " isql-fb -q -i /dev/stdin " + ShellQuoted(db.ConnectionString()));
+  EXPECT_FALSE(select.Succeeded) << select.Output;
+  EXPECT_TRUE(Contains(select.Output, "no permission for SELECT access to TABLE MENU_ITEMS"))
+      << select.Output;
+
+  const auto tables = host({"check", "1", "--tables"});
+  EXPECT_EQ(tables.ExitStatus, ExitCommandFailed);
+  EXPECT_TRUE(Contains(tables.Errors, "no permission for SELECT access to TABLE MENUS"))
+      << tables.Errors;
+  EXPECT_TRUE(Contains(tables.Errors, "give --ini FILE with the database owner's account"))
+      << tables.Errors;
 }
 
 // An action whose key holds a double quote is refused with a text that holds

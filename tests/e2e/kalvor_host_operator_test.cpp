@@ -120,6 +120,43 @@ const char* ClinicMenu =
     "INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY,"
     " CONNECTION_ITEM_ID) VALUES (6500, 1, '1', 670);\n";
 
+// "Баланс" in UTF-8: what a UTF-8 file loaded without isql's -ch UTF8 stores.
+const std::string BalanceUtf8 = "\xd0\x91\xd0\xb0\xd0\xbb\xd0\xb0\xd0\xbd\xd1\x81";
+
+// Menu 8, a bank's menu after an operator's first month: a name stored as
+// UTF-8, a Cyrillic "О" (Windows-1251 CE) typed for the zero, a Latin "a", a
+// time-out typed in seconds, and two items that end the call on purpose.
+const std::string BankMenu =
+    "INSERT INTO MENUS (MENU_ID, MENU_NAME, ITEM_START_ID) VALUES (8, 'Bank', 800);\n"
+    "INSERT INTO MENU_CONNECTIONS (CONNECTION_ID, CONNECTION_NAME) VALUES (8000, 'Main');\n"
+    "INSERT INTO MENU_CONNECTIONS (CONNECTION_ID, CONNECTION_NAME) VALUES (8100, 'Back');\n"
+    "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
+    " VALUES (800, 1, 'Welcome', 8000);\n"
+    "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
+    " VALUES (810, 1, '" +
+    BalanceUtf8 +
+    "', 8100);\n"
+    "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
+    " VALUES (822, 1, 'Goodbye', NULL);\n"
+    "INSERT INTO MENU_ITEMS (MENU_ITEM_ID, MENU_SERVICE_ID, MENU_ITEM_NAME, MENU_CONNECTION_ID)"
+    " VALUES (843, 1, 'Operator', NULL);\n"
+    "INSERT INTO MENU_VOICE_PARAMS (MENU_ITEM_ID, ITEM_SYNTHEZ_LIST, ITEM_TIMEOUT)"
+    " VALUES (800, 'Press 1 or 0', 30);\n"
+    "INSERT INTO MENU_VOICE_PARAMS (MENU_ITEM_ID, ITEM_SYNTHEZ_LIST, ITEM_TIMEOUT)"
+    " VALUES (810, 'Balance', 5000);\n"
+    "INSERT INTO MENU_VOICE_PARAMS (MENU_ITEM_ID, ITEM_SYNTHEZ_LIST) VALUES (822, 'Bye');\n"
+    "INSERT INTO MENU_VOICE_PARAMS (MENU_ITEM_ID, ITEM_SYNTHEZ_LIST) VALUES (843, 'Hold on');\n"
+    "INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY,"
+    " CONNECTION_ITEM_ID) VALUES (8000, 1, '1', 810);\n"
+    "INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY,"
+    " CONNECTION_ITEM_ID) VALUES (8000, 2, '\xce', 843);\n"
+    "INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY,"
+    " CONNECTION_ITEM_ID) VALUES (8000, 3, 'a', 822);\n"
+    "INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY,"
+    " CONNECTION_ITEM_ID) VALUES (8000, 4, '#', 822);\n"
+    "INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY,"
+    " CONNECTION_ITEM_ID) VALUES (8100, 1, '*', 800);\n";
+
 // "Ё" in UTF-8 and in Windows-1251; "中" has no Windows-1251 form.
 const std::string YoUtf8 = "\xd0\x81";
 const std::string YoCp1251 = "\xa8";
@@ -129,9 +166,17 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// The code and item of each finding of check --json.
+std::multiset<std::pair<std::string, int>> FindingCodes(const json& check) {
+  std::multiset<std::pair<std::string, int>> found;
+  for (const auto& finding : check["findings"])
+    found.insert({finding["code"].get<std::string>(), finding["item_id"].get<int>()});
+  return found;
+}
+
 class KalvorHostOperatorTest : public KalvorHostDemoTest {
  protected:
-  static void SetUpTestSuite() { StartDemo(std::string(BrokenMenus) + ClinicMenu); }
+  static void SetUpTestSuite() { StartDemo(std::string(BrokenMenus) + ClinicMenu + BankMenu); }
 
   static std::string Actions(int session) {
     return Db->QueryValue(
@@ -144,18 +189,15 @@ class KalvorHostOperatorTest : public KalvorHostDemoTest {
 TEST_F(KalvorHostOperatorTest,
        CheckFindsEveryKindOfFaultAndTellsMissingItemsFromMissingParameters) {
   json broken = HostJson({"check", "3"}, ExitCommandFailed);
-  std::multiset<std::pair<std::string, int>> found;
-  for (auto& finding : broken["findings"])
-    found.insert({finding["code"].get<std::string>(), finding["item_id"].get<int>()});
-  EXPECT_EQ(found, (std::multiset<std::pair<std::string, int>>{
-                       {"missing-item", 71},
-                       {"missing-voice-params", 72},
-                       {"missing-condition-params", 73},
-                       {"unknown-kind", 74},
-                       {"empty-connection", 75},
-                       {"duplicate-key", 70},
-                       {"dead-end", 76},
-                   }))
+  EXPECT_EQ(FindingCodes(broken), (std::multiset<std::pair<std::string, int>>{
+                                      {"missing-item", 71},
+                                      {"missing-voice-params", 72},
+                                      {"missing-condition-params", 73},
+                                      {"unknown-kind", 74},
+                                      {"empty-connection", 75},
+                                      {"duplicate-key", 70},
+                                      {"dead-end", 76},
+                                  }))
       << broken.dump(1);
   EXPECT_EQ(broken["errors"], 6);
   EXPECT_EQ(broken["warnings"], 1);
@@ -190,25 +232,22 @@ TEST_F(KalvorHostOperatorTest,
 
 TEST_F(KalvorHostOperatorTest, CheckFindsTheMistakesOfAClinicMenuInItsAnswersAndTables) {
   json clinic = HostJson({"check", "6", "--vars", "NAME,BALANCE", "--tables"}, ExitCommandFailed);
-  std::multiset<std::pair<std::string, int>> found;
-  for (auto& finding : clinic["findings"])
-    found.insert({finding["code"].get<std::string>(), finding["item_id"].get<int>()});
-  EXPECT_EQ(found, (std::multiset<std::pair<std::string, int>>{
-                       {"unknown-variable", 600},
-                       {"blank-padded-key", 600},
-                       {"empty-key", 600},
-                       {"bad-condition-key", 610},
-                       {"condition-row-missing", 610},
-                       {"bad-timeout", 620},
-                       {"bad-repeat-count", 620},
-                       {"dead-end", 620},
-                       {"missing-connection", 630},
-                       {"missing-voice-params", 650},
-                       {"dead-end", 660},
-                       {"unchecked-item", 670},
-                       {"second-row", 640},
-                       {"unreachable-item", 680},
-                   }))
+  EXPECT_EQ(FindingCodes(clinic), (std::multiset<std::pair<std::string, int>>{
+                                      {"unknown-variable", 600},
+                                      {"blank-padded-key", 600},
+                                      {"empty-key", 600},
+                                      {"bad-condition-key", 610},
+                                      {"condition-row-missing", 610},
+                                      {"bad-timeout", 620},
+                                      {"bad-repeat-count", 620},
+                                      {"dead-end", 620},
+                                      {"missing-connection", 630},
+                                      {"missing-voice-params", 650},
+                                      {"dead-end", 660},
+                                      {"unchecked-item", 670},
+                                      {"second-row", 640},
+                                      {"unreachable-item", 680},
+                                  }))
       << clinic.dump(1);
   EXPECT_EQ(clinic["errors"], 8);
   EXPECT_EQ(clinic["unchecked_behind"], json::array({650}));
@@ -248,11 +287,58 @@ TEST_F(KalvorHostOperatorTest, CheckPassesTheDemoWithItsOneDeadEndUnlessStrict) 
   EXPECT_EQ(demo["findings"][0]["item_id"], 40);
   EXPECT_EQ(Host({"check", "1", "--strict"}).ExitStatus, ExitCommandFailed);
 
+  // Named as the end of a call, the dead end passes --strict; a named item
+  // that goes on, or that the menu never reaches, is warned of.
+  const auto ended = Host({"check", "1", "--strict", "--ends", "40"});
+  EXPECT_EQ(ended.ExitStatus, 0) << ended.Output << ended.Errors;
+  EXPECT_EQ(ended.Output, "menu 1: 5 items checked, 0 errors, 0 warnings; ends of the call: 40\n");
+  json stale = HostJson({"check", "1", "--ends", "40,20", "--ends", "99"}, 0);
+  EXPECT_EQ(FindingCodes(stale), (std::multiset<std::pair<std::string, int>>{
+                                     {"not-an-end", 20}, {"end-not-reached", 99}}))
+      << stale.dump(1);
+  EXPECT_EQ(stale["ends"], json::array({40, 20, 99}));
+  EXPECT_EQ(Host({"walk", "1", "--ends", "40"}).ExitStatus, ExitUsage);
+
   // walk tells a missing item from missing parameters as well.
   const auto tree = Host({"walk", "3"});
   EXPECT_TRUE(Contains(tree.Output, "[71] does not exist (result code 2)")) << tree.Output;
   EXPECT_TRUE(Contains(tree.Output, "[73] is a condition item without condition parameters"))
       << tree.Output;
+}
+
+TEST_F(KalvorHostOperatorTest, CheckCatchesAFirstMonthsMistakesAndShowsKeyBytes) {
+  json bank = HostJson({"check", "8"}, ExitCommandFailed);
+  EXPECT_EQ(FindingCodes(bank), (std::multiset<std::pair<std::string, int>>{
+                                    {"not-a-phone-key", 800},
+                                    {"not-a-phone-key", 800},
+                                    {"short-timeout", 800},
+                                    {"utf8-as-cp1251", 810},
+                                    {"dead-end", 822},
+                                    {"dead-end", 843},
+                                }))
+      << bank.dump(1);
+
+  const auto text = Host({"check", "8", "--strict", "--ends", "822,843"});
+  EXPECT_EQ(text.ExitStatus, ExitCommandFailed);
+  for (const std::string& line : std::vector<std::string>{
+           "warning: voice item 800 \"Welcome\": connection 8000 has key \"\xd0\x9e\" (bytes CE) "
+           "to "
+           "item 843: a phone sends only 0-9, *, # and A-D, so no caller can press it "
+           "[not-a-phone-key]\n",
+           "connection 8000 has key \"a\" to item 822: a phone sends only",
+           "warning: voice item 800 \"Welcome\" has time-out 30 ms: typed in seconds? ITEM_TIMEOUT "
+           "is in milliseconds (30000 waits 30 seconds) [short-timeout]\n",
+           "error: item 810 MENU_ITEM_NAME \"",
+           "\" is UTF-8 stored as Windows-1251 (it reads \"" + BalanceUtf8 +
+               "\"): load a UTF-8 file with isql-fb -ch UTF8 [utf8-as-cp1251]\n",
+           "menu 8: 4 items checked, 1 error, 3 warnings; ends of the call: 822, 843\n",
+       })
+    EXPECT_TRUE(Contains(text.Output, line)) << line << "\n" << text.Output;
+  EXPECT_FALSE(Contains(text.Output, "[dead-end]")) << text.Output;
+
+  // The walk shows the key's byte as well, where the "О" looks like a zero.
+  const auto walk = Host({"walk", "8"});
+  EXPECT_TRUE(Contains(walk.Output, "  key \"\xd0\x9e\" (bytes CE) -> [843] ")) << walk.Output;
 }
 
 TEST_F(KalvorHostOperatorTest, SimulateFollowsKeysAndConditionsAndRecordsEachKeyFollowed) {

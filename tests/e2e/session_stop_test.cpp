@@ -234,7 +234,12 @@ SET TERM ; ^)");
   std::thread finalizer([&] { host.Finalize(); });
   // Finalize has begun once the plugin turns new commands away.
   const auto probe = BuildActionRequest(99, 1, "probe");
-  EXPECT_TRUE(WaitFor([&] { return host.Command(99, probe) != 0; }));
+  int probesQueued = 0;
+  EXPECT_TRUE(WaitFor([&] {
+    if (host.Command(99, probe) != 0) return true;
+    ++probesQueued;
+    return false;
+  }));
   holder.Send("ROLLBACK;\n");
   finalizer.join();
 
@@ -255,4 +260,8 @@ SET TERM ; ^)");
   EXPECT_EQ(CountStartingWith(after, "No database connection!"), 0u);
   EXPECT_EQ(CountStartingWith(after, "Connecting to"), 0u);
   EXPECT_EQ(CountStartingWith(lines, "Finalize Close Database connection."), 1u);
+  EXPECT_EQ(CountStartingWith(lines, "Session stopped with commands queued: " +
+                                         std::to_string(20 + probesQueued) +
+                                         " commands were dropped without a callback"),
+            1u);
 }

@@ -21,6 +21,17 @@ TEST(KalvorHostText, Cp1251BecomesUtf8) {
   EXPECT_EQ(Cp1251ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
 }
 
+// A UTF-8 file loaded without isql's -ch UTF8 stores its bytes as if they
+// were Windows-1251; real Windows-1251 text is not valid UTF-8.
+TEST(KalvorHostText, Utf8StoredAsCp1251IsToldFromCp1251Text) {
+  EXPECT_TRUE(IsUtf8OfCp1251Text("\xd0\x9f\xd1\x80\xd0\xb8 \xd0\x81\xe2\x84\x96 1"));
+  EXPECT_FALSE(IsUtf8OfCp1251Text("\xcf\xf0\xe8\xe2\xe5\xf2, \xa8\xe6 \xb9 1"))
+      << "the demo's own kind of text";
+  EXPECT_FALSE(IsUtf8OfCp1251Text("\xce")) << "a Cyrillic O typed for a zero";
+  EXPECT_FALSE(IsUtf8OfCp1251Text("plain ascii"));
+  EXPECT_FALSE(IsUtf8OfCp1251Text("\xe4\xb8\xad")) << "valid UTF-8, but no Windows-1251 text";
+}
+
 TEST(KalvorHostText, JsonStringsEscapeWhatJsonForbids) {
   EXPECT_EQ(JsonString("say \"hi\" \\ bye"), "\"say \\\"hi\\\" \\\\ bye\"");
   EXPECT_EQ(JsonString("a\nb\r\tc"), "\"a\\nb\\r\\tc\"");

@@ -56,7 +56,7 @@ run(1 --json walk 1)
 expect("${output}" "\"item_name\":\"Приветствие\"")
 
 run(1 --json simulate 1 --keys Ё --dry-run)
-expect("${output}" "\"stopped\":\"key \\\"Ё\\\" matches no row of item 10;")
+expect("${output}" "\"stopped\":\"key \\\"Ё\\\" (bytes A8) matches no row of item 10;")
 
 # A Russian Windows: the console's code page has the letters, "Баланс" in
 # Windows-1251 is c1e0ebe0edf1.

@@ -33,10 +33,14 @@ std::vector<uint8_t> tHostSession::Send(int32_t commandId, const std::vector<uin
   FailureLog = {};
   Log.Mark();
   const int32_t queued = Host.Command(commandId, buffer);
-  if (queued != KALVOR_COMMAND_QUEUED)
-    throw tHostError("Command_Plugin refused command " + std::to_string(commandId) + " with " +
-                     std::to_string(queued) +
-                     (queued == KALVOR_COMMAND_NO_SESSION ? " (no session)" : " (buffer not copied)"));
+  if (queued != KALVOR_COMMAND_QUEUED) {
+    // The plugin says why in the log, outside any command's frame.
+    ShowReasons(commandId);
+    throw tHostError(
+        "Command_Plugin refused command " + std::to_string(commandId) + " with " +
+        std::to_string(queued) +
+        (queued == KALVOR_COMMAND_NO_SESSION ? " (no session)" : " (buffer not copied)"));
+  }
   auto answer = Host.WaitAnswer(Timeout);
   if (!answer) {
     ShowReasons(commandId);

@@ -1,5 +1,6 @@
 #include "uAnswerText.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "uCp1251.h"
@@ -88,6 +89,18 @@ std::string QuotedText(const std::string& cp1251) {
     shown += escaped;
   }
   return "\"" + shown + "\"";
+}
+
+std::string QuotedKey(const std::string& cp1251) {
+  std::string codes;
+  for (const char c : cp1251) {
+    char code[4];
+    std::snprintf(code, sizeof code, "%02X", static_cast<unsigned char>(c));
+    codes += (codes.empty() ? "" : " ") + std::string(code);
+  }
+  const bool ascii = std::all_of(cp1251.begin(), cp1251.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return QuotedText(cp1251) + (ascii ? "" : " (bytes " + codes + ")");
 }
 
 std::string EnvelopeText(const tEnvelope& envelope) {

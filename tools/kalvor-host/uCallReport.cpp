@@ -42,7 +42,7 @@ std::string StepLead(const tCallStep& step, bool dryRun) {
   if (step.Via == tStepVia::Start) return "start ";
   const std::string way = step.WayDesc.empty() ? "" : " (" + QuotedText(step.WayDesc) + ")";
   if (step.Via == tStepVia::Condition) return "condition is " + step.Key + way + " -> ";
-  return "key " + QuotedText(step.Key) + way +
+  return "key " + QuotedKey(step.Key) + way +
          (dryRun          ? ""
           : step.Recorded ? " recorded"
                           : "") +
@@ -88,7 +88,7 @@ std::string CallText(const tCallHeader& header, const tCall& call) {
   if (!call.StoppedBecause.empty()) text += "stopped: " + call.StoppedBecause + "\n";
   if (!call.KeysLeft.empty()) {
     std::string keys;
-    for (const auto& key : call.KeysLeft) keys += (keys.empty() ? "" : ", ") + QuotedText(key);
+    for (const auto& key : call.KeysLeft) keys += (keys.empty() ? "" : ", ") + QuotedKey(key);
     text += "keys not pressed: " + keys + "\n";
   }
   return text;

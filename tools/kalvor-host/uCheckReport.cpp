@@ -34,7 +34,8 @@ std::string CheckText(const tMenuCheck& check) {
   return text + "menu " + std::to_string(check.MenuId) + ": " +
          Counted(check.ItemsChecked, "item") + " checked, " +
          Counted(check.Count(tSeverity::Error), "error") + ", " +
-         Counted(check.Count(tSeverity::Warning), "warning") + "\n";
+         Counted(check.Count(tSeverity::Warning), "warning") +
+         (check.Ends.empty() ? "" : "; ends of the call: " + IdList(check.Ends)) + "\n";
 }
 
 std::string CheckJson(const tMenuCheck& check) {
@@ -55,6 +56,7 @@ std::string CheckJson(const tMenuCheck& check) {
       .Add("errors", static_cast<int64_t>(check.Count(tSeverity::Error)))
       .Add("warnings", static_cast<int64_t>(check.Count(tSeverity::Warning)))
       .AddRaw("unchecked_behind", "[" + IdList(check.UncheckedBehind) + "]")
+      .AddRaw("ends", "[" + IdList(check.Ends) + "]")
       .AddRaw("findings", "[" + findings + (findings.empty() ? "]" : "\n]"));
   return json.Text();
 }

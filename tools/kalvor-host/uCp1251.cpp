@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -54,28 +55,40 @@ std::string CodePointName(int32_t codePoint) {
   return name;
 }
 
-}  // namespace
-
-std::string Utf8ToCp1251(const std::string& utf8) {
-  std::string out;
+// The Windows-1251 form of a UTF-8 text, or the reason it has none.
+std::optional<std::string> ConvertUtf8(const std::string& utf8, std::string& out) {
   size_t at = 0;
   while (at < utf8.size()) {
     const size_t start = at;
     const int32_t codePoint = NextCodePoint(utf8, at);
     if (codePoint < 0)
-      throw tConversionError("\"" + utf8 + "\" is not valid UTF-8 (byte " +
-                             std::to_string(start + 1) + ")");
+      return "\"" + utf8 + "\" is not valid UTF-8 (byte " + std::to_string(start + 1) + ")";
     if (codePoint < 0x80) {
       out += static_cast<char>(codePoint);
       continue;
     }
     const auto found = std::find(UpperHalf.begin(), UpperHalf.end(), codePoint);
     if (codePoint == 0xFFFD || found == UpperHalf.end())
-      throw tConversionError("\"" + utf8.substr(start, at - start) + "\" (" +
-                             CodePointName(codePoint) + ") has no Windows-1251 form");
+      return "\"" + utf8.substr(start, at - start) + "\" (" + CodePointName(codePoint) +
+             ") has no Windows-1251 form";
     out += static_cast<char>(0x80 + (found - UpperHalf.begin()));
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string Utf8ToCp1251(const std::string& utf8) {
+  std::string out;
+  if (const auto reason = ConvertUtf8(utf8, out)) throw tConversionError(*reason);
   return out;
+}
+
+bool IsUtf8OfCp1251Text(const std::string& bytes) {
+  const bool ascii = std::all_of(bytes.begin(), bytes.end(),
+                                 [](char c) { return static_cast<uint8_t>(c) < 0x80; });
+  std::string converted;
+  return !ascii && !ConvertUtf8(bytes, converted);
 }
 
 std::string Cp1251ToUtf8(const std::string& text) {

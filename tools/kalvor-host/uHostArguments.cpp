@@ -3,6 +3,8 @@
 #include <charconv>
 #include <map>
 
+#include "uMenuSimulate.h"
+
 namespace {
 
 const std::map<std::string, std::string> SubcommandHelp = {
@@ -21,7 +23,8 @@ const std::map<std::string, std::string> SubcommandHelp = {
      "with no Windows-1251 form is refused); use \"\" for an empty key.\n"
      "  --raw-key HEX   send these bytes as the key, as they are (e.g. c0 for A)\n"},
     {"check",
-     "usage: kalvor-host [options] check MENU_ID [--strict] [--vars NAME,...] [--tables]\n"
+     "usage: kalvor-host [options] check MENU_ID [--strict] [--ends ID,...] [--vars NAME,...]\n"
+     "                                [--tables]\n"
      "Checks a menu through the plugin's own commands 100 and 101, item by item\n"
      "from the start item along every connection row, and prints one line per\n"
      "finding. Errors: no start item, or one that does not exist; a row leading\n"
@@ -29,20 +32,29 @@ const std::map<std::string, std::string> SubcommandHelp = {
      "are missing; an item of unknown kind; a connection without rows; two rows\n"
      "of one connection with the same key. Warnings: an item without connection\n"
      "rows (a dead end, fine where it ends the call); a condition item without a\n"
-     "TRUE or FALSE row. Errors in an item's own fields: an empty (or NULL) key,\n"
+     "TRUE or FALSE row; a key of a voice item that a phone cannot send (only\n"
+     "0-9, *, # and A-D; keys with bytes beyond ASCII are shown with their codes,\n"
+     "so a Cyrillic O stands out from a zero); a time-out below 1000 ms, likely\n"
+     "typed in seconds. Errors in an item's own fields: an empty (or NULL) key,\n"
      "a key with blanks around it, a condition key other than TRUE or FALSE, a\n"
      "time-out below 0 (other than empty), a repeat count below 1, a connection\n"
-     "that does not exist, and with --vars a {NAME} in a prompt that the host\n"
-     "does not fill. Whether an item or only its parameters are missing is read\n"
+     "that does not exist, a text that is UTF-8 stored as Windows-1251 (a file\n"
+     "loaded without isql-fb -ch UTF8), and with --vars a {NAME} in a prompt that\n"
+     "the host does not fill. Whether an item or only its parameters are missing is read\n"
      "from the plugin's log; behind an item whose parameters are missing nothing\n"
      "can be checked through the commands, and the report says so.\n"
      "exit status 1 when there is an error (or, with --strict, a warning).\n"
      "  --strict          warnings fail the check as well\n"
+     "  --ends LIST       the items meant to end the call (hang up, transfer), e.g.\n"
+     "                    322,343: they are no dead ends; named items that have a\n"
+     "                    connection or that the menu does not reach are warned of\n"
      "  --vars LIST       the variables the host fills into prompts, e.g. BALANCE,NAME\n"
      "  --tables          also read the menu tables of the demo schema (sql/schema.sql)\n"
      "                    directly, with the ini's DBName, DBUser and DBPWD: items that\n"
      "                    nothing leads to, items left unchecked behind a failed one,\n"
-     "                    second rows (SEQ) the plugin never reads\n"},
+     "                    second rows (SEQ) the plugin never reads. It needs SELECT on\n"
+     "                    the menu tables, which the plugin's own user (EXECUTE on the\n"
+     "                    procedures alone) lacks: give --ini with the owner's account\n"},
     {"simulate",
      "usage: kalvor-host [options] simulate MENU_ID --keys K1,K2,... [--cond NAME=VALUE ...]\n"
      "                                   [--session N] [--dry-run]\n"
@@ -96,7 +108,7 @@ const char* const OverviewHelp =
     "  item ITEM_ID                     description of an item (command 101)\n"
     "  action SESSION_ID ITEM_ID KEY    record an action (command 102)\n"
     "  walk MENU_ID [--dot]             the whole menu as a tree or a DOT graph\n"
-    "  check MENU_ID [--strict]         find the faults of a menu (--vars, --tables)\n"
+    "  check MENU_ID [--strict]         find the faults of a menu (--ends, --vars, --tables)\n"
     "  simulate MENU_ID --keys ...      play a caller through the menu\n"
     "  raw COMMAND HEX                  any buffer, answer in hex\n"
     "\n'kalvor-host SUBCOMMAND --help' tells more about one of them.\n";
@@ -136,6 +148,9 @@ void ApplyOption(tHostOptions& options, const std::vector<std::string>& argument
     options.Variables = ValueOf(arguments, at);
   else if (option == "--tables")
     options.Tables = true;
+  else if (option == "--ends")
+    for (const auto& id : SplitKeys(ValueOf(arguments, at)))
+      options.Ends.push_back(ParseInt32(id, "--ends"));
   else if (option == "--keys")
     options.Keys = ValueOf(arguments, at);
   else if (option == "--cond")
@@ -187,6 +202,7 @@ tHostOptions ParseArguments(const std::vector<std::string>& arguments) {
   RequireOwner(options.Strict, "--strict", options.Subcommand, "check");
   RequireOwner(options.Variables.has_value(), "--vars", options.Subcommand, "check");
   RequireOwner(options.Tables, "--tables", options.Subcommand, "check");
+  RequireOwner(!options.Ends.empty(), "--ends", options.Subcommand, "check");
   const bool simulating = !options.Keys.empty() || !options.Conditions.empty() ||
                           options.SessionId.has_value() || options.DryRun;
   RequireOwner(simulating, "--keys, --cond, --session and --dry-run", options.Subcommand,

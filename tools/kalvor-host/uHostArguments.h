@@ -26,6 +26,7 @@ struct tHostOptions {
   bool Strict = false;                   // check: warnings fail too
   std::optional<std::string> Variables;  // check: comma-separated names the host fills
   bool Tables = false;                   // check: read the demo schema's tables too
+  std::vector<int32_t> Ends;             // check: items meant to end the call
   std::string Keys;                      // simulate: comma-separated key presses
   std::vector<std::string> Conditions;   // simulate: NAME=VALUE, as typed
   std::optional<int32_t> SessionId;      // simulate: session of the recorded actions

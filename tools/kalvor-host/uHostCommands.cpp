@@ -121,12 +121,27 @@ tKnownVariables KnownVariables(const tHostOptions& options) {
   return names;
 }
 
+// The plugin's own user may execute the procedures alone: say which account
+// the direct reading needs.
+tMenuTables TablesOf(const std::string& iniPath) {
+  try {
+    return ReadMenuTables(iniPath);
+  } catch (const std::runtime_error& error) {
+    const std::string reason = error.what();
+    if (reason.find("no permission") == std::string::npos) throw;
+    throw std::runtime_error(
+        reason +
+        "\n--tables reads the menu tables directly and needs SELECT on them, which the "
+        "plugin's own user lacks: give --ini FILE with the database owner's account");
+  }
+}
+
 tMenuCheck CheckWalked(const tHostOptions& options, tHostSession& session,
                        const tStartItemAnswer& start) {
   const auto graph = WalkFrom(session, start);
-  auto check = CheckMenu(graph, KnownVariables(options));
+  auto check = CheckMenu(graph, KnownVariables(options), options.Ends);
   if (options.Tables)
-    for (auto& finding : TableFindings(ReadMenuTables(options.IniPath), graph, check))
+    for (auto& finding : TableFindings(TablesOf(options.IniPath), graph, check))
       check.Findings.push_back(std::move(finding));
   return check;
 }
@@ -217,7 +232,10 @@ int Raw(const tHostOptions& options, tHostSession& session, std::ostream& out) {
   } else {
     out << "answer of " << answer.size() << " bytes\n" << HexDump(answer);
   }
-  return Exit_Success;
+  // Whatever its size word says, the answer holds the whole envelope.
+  const bool failed = answer.size() >= KALVOR_ENVELOPE_LENGTH &&
+                      kalvor_get_i32(answer.data(), KALVOR_ENVELOPE_OUTCOME) != 0;
+  return failed ? Exit_CommandFailed : Exit_Success;
 }
 
 size_t OperandCount(const tHostOptions& options) {

@@ -5,6 +5,7 @@
 #include <kalvor/menu_commands.h>
 
 #include "uAnswerText.h"
+#include "uCp1251.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ bool BlankPadded(const std::string& key) {
 
 std::string RowPlace(int32_t itemId, const tMenuItemAnswer& item, const tConnectionRow& row) {
   return ItemTitle(itemId, item) + ": connection " + Id(item.ConnectionId) + " has key " +
-         QuotedText(row.Key.Bytes) + " to item " + Id(row.ItemId);
+         QuotedKey(row.Key.Bytes) + " to item " + Id(row.ItemId);
 }
 
 std::optional<tFinding> ConditionKeyFinding(int32_t itemId, const tMenuItemAnswer& item,
@@ -35,6 +36,11 @@ std::optional<tFinding> ConditionKeyFinding(int32_t itemId, const tMenuItemAnswe
                       "without blanks, so this row is never taken"};
 }
 
+// The keys of a telephone's keypad, with the four a DTMF keypad adds.
+bool IsPhoneKey(const std::string& key) {
+  return key.find_first_not_of("0123456789*#ABCD") == std::string::npos;
+}
+
 std::optional<tFinding> VoiceKeyFinding(int32_t itemId, const tMenuItemAnswer& item,
                                         const tConnectionRow& row) {
   if (row.Key.Bytes.empty())
@@ -45,7 +51,21 @@ std::optional<tFinding> VoiceKeyFinding(int32_t itemId, const tMenuItemAnswer& i
     return tFinding{tSeverity::Error, "blank-padded-key", itemId,
                     RowPlace(itemId, item, row) +
                         ": blanks around the key, so the key a caller presses never matches"};
+  if (item.ServiceId == KALVOR_SERVICE_VOICE && !IsPhoneKey(row.Key.Bytes))
+    return tFinding{tSeverity::Warning, "not-a-phone-key", itemId,
+                    RowPlace(itemId, item, row) +
+                        ": a phone sends only 0-9, *, # and A-D, so no caller can press it"};
   return std::nullopt;
+}
+
+void AddText(std::vector<tFinding>& findings, int32_t itemId, const std::string& field,
+             const std::string& bytes) {
+  if (!IsUtf8OfCp1251Text(bytes)) return;
+  findings.push_back({tSeverity::Error, "utf8-as-cp1251", itemId,
+                      "item " + Id(itemId) + " " + field + " " + QuotedText(bytes) +
+                          " is UTF-8 stored as Windows-1251 (it reads " +
+                          QuotedText(Utf8ToCp1251(bytes)) +
+                          "): load a UTF-8 file with isql-fb -ch UTF8"});
 }
 
 std::string Listed(const std::vector<std::string>& names) {
@@ -67,6 +87,27 @@ std::vector<tFinding> KeyFindings(int32_t itemId, const tMenuItemAnswer& item) {
   return findings;
 }
 
+std::vector<tFinding> TextFindings(int32_t itemId, const tMenuItemAnswer& item) {
+  std::vector<tFinding> findings;
+  AddText(findings, itemId, "MENU_ITEM_NAME", item.ItemName.Bytes);
+  const std::string connection = " of connection " + Id(item.ConnectionId);
+  AddText(findings, itemId, "CONNECTION_NAME" + connection, item.ConnectionName.Bytes);
+  if (item.Voice) {
+    AddText(findings, itemId, "ITEM_SYNTHEZ_LIST", item.Voice->SynthezList.Bytes);
+    AddText(findings, itemId, "ITEM_MACRO_NAME", item.Voice->MacroName.Bytes);
+  }
+  if (item.Condition) {
+    AddText(findings, itemId, "CONDITION_PROCESSOR_NAME", item.Condition->Plugin.Bytes);
+    AddText(findings, itemId, "CONDITION_DATA", item.Condition->Data.Bytes);
+  }
+  for (size_t index = 0; index < item.Rows.size(); ++index) {
+    const std::string row = " of row " + Id(static_cast<int64_t>(index + 1)) + connection;
+    AddText(findings, itemId, "CONNECTION_KEY" + row, item.Rows[index].Key.Bytes);
+    AddText(findings, itemId, "CONNECTION_WAY_DESC" + row, item.Rows[index].WayDesc.Bytes);
+  }
+  return findings;
+}
+
 std::vector<tFinding> VoiceFindings(int32_t itemId, const tMenuItemAnswer& item,
                                     const tKnownVariables& variables) {
   std::vector<tFinding> findings;
@@ -77,6 +118,11 @@ std::vector<tFinding> VoiceFindings(int32_t itemId, const tMenuItemAnswer& item,
     findings.push_back({tSeverity::Error, "bad-timeout", itemId,
                         ItemTitle(itemId, item) + " has time-out " + Id(voice.Timeout) +
                             ": a time-out is 0 or more milliseconds, or empty for the default"});
+  if (voice.Timeout >= 0 && voice.Timeout < 1000)
+    findings.push_back({tSeverity::Warning, "short-timeout", itemId,
+                        ItemTitle(itemId, item) + " has time-out " + Id(voice.Timeout) +
+                            " ms: typed in seconds? ITEM_TIMEOUT is in milliseconds (30000 "
+                            "waits 30 seconds)"});
   if (voice.RepeatCount < 1)
     findings.push_back({tSeverity::Error, "bad-repeat-count", itemId,
                         ItemTitle(itemId, item) + " has repeat count " + Id(voice.RepeatCount) +

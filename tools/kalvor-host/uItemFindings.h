@@ -13,10 +13,15 @@
 // absent when the operator gave none, and placeholders are then not checked.
 using tKnownVariables = std::optional<std::vector<std::string>>;
 
-// Empty or blank-padded keys; for a condition item any key but TRUE and FALSE.
+// Empty or blank-padded keys, and on a voice item keys a phone cannot send;
+// for a condition item any key but TRUE and FALSE.
 std::vector<tFinding> KeyFindings(int32_t itemId, const tMenuItemAnswer& item);
 
-// Time-out and repeat count out of range, placeholders the host does not fill.
+// Texts that are UTF-8 stored as Windows-1251, each named by its column.
+std::vector<tFinding> TextFindings(int32_t itemId, const tMenuItemAnswer& item);
+
+// Time-out and repeat count out of range, or a time-out short enough to have
+// been typed in seconds; placeholders the host does not fill.
 std::vector<tFinding> VoiceFindings(int32_t itemId, const tMenuItemAnswer& item,
                                     const tKnownVariables& variables);
 

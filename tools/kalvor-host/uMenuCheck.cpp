@@ -1,5 +1,6 @@
 #include "uMenuCheck.h"
 
+#include <algorithm>
 #include <map>
 
 #include "uAnswerText.h"
@@ -20,11 +21,13 @@ void Append(std::vector<tFinding>& to, std::vector<tFinding> findings) {
 
 class tChecker {
  public:
-  tChecker(const tMenuGraph& graph, const tKnownVariables& variables)
+  tChecker(const tMenuGraph& graph, const tKnownVariables& variables,
+           const std::vector<int32_t>& ends)
       : Graph(graph), Variables(variables) {
     Result.MenuId = graph.MenuId;
     Result.StartItemId = graph.StartItemId;
     Result.ItemsChecked = graph.Items.size();
+    Result.Ends = ends;
   }
 
   tMenuCheck Run() {
@@ -34,6 +37,11 @@ class tChecker {
       else
         CheckMissing(answer);
     }
+    for (const int32_t end : Result.Ends)
+      if (!Graph.IndexOf.contains(end))
+        Add(tSeverity::Warning, "end-not-reached", end,
+            "item " + Id(end) + " is named in --ends, but menu " + Id(Graph.MenuId) +
+                " does not reach it");
     return Result;
   }
 
@@ -71,7 +79,7 @@ class tChecker {
       for (const auto& row : answer.Item->Rows)
         if (row.ItemId == missingId)
           Add(tSeverity::Error, "missing-item", missingId,
-              "item " + Id(answer.MenuItemId) + " key " + QuotedText(row.Key.Bytes) +
+              "item " + Id(answer.MenuItemId) + " key " + QuotedKey(row.Key.Bytes) +
                   " leads to item " + Id(missingId) + ", which " + MissingCauseText(cause));
     }
   }
@@ -85,16 +93,30 @@ class tChecker {
               Id(item.ServiceId));
     if (item.ConnectionId != KALVOR_NO_CONNECTION && item.Rows.empty())
       CheckEmptyConnection(id, item);
-    if (item.ConnectionId == KALVOR_NO_CONNECTION && (voice || condition))
-      Add(tSeverity::Warning, "dead-end", id,
-          Named(item, id) + " has no connection rows: a dead end (fine where it ends the call)");
+    CheckEnd(id, item, voice || condition);
     CheckDuplicateKeys(id, item);
     Append(Result.Findings, KeyFindings(id, item));
+    Append(Result.Findings, TextFindings(id, item));
     Append(Result.Findings, VoiceFindings(id, item, Variables));
     if (condition && !item.Rows.empty()) {
       CheckConditionRow(id, item, "TRUE");
       CheckConditionRow(id, item, "FALSE");
     }
+  }
+
+  // A dead end is fine where it ends the call, which --ends tells.
+  void CheckEnd(int32_t id, const tMenuItemAnswer& item, bool playable) {
+    const bool deadEnd = item.ConnectionId == KALVOR_NO_CONNECTION;
+    const bool named = std::find(Result.Ends.begin(), Result.Ends.end(), id) != Result.Ends.end();
+    if (deadEnd && playable && !named)
+      Add(tSeverity::Warning, "dead-end", id,
+          Named(item, id) +
+              " has no connection rows: a dead end (fine where it ends the call: --ends " + Id(id) +
+              " says so)");
+    if (!deadEnd && named)
+      Add(tSeverity::Warning, "not-an-end", id,
+          Named(item, id) + " is named in --ends, but has connection " + Id(item.ConnectionId) +
+              ": the call goes on from it");
   }
 
   // The connection's name comes from its own table: none and no rows is no connection at all.
@@ -116,7 +138,7 @@ class tChecker {
       if (!fresh)
         Add(tSeverity::Error, "duplicate-key", id,
             Named(item, id) + ": connection " + Id(item.ConnectionId) + " has key " +
-                QuotedText(row.Key.Bytes) + " twice (to items " + Id(first->second) + " and " +
+                QuotedKey(row.Key.Bytes) + " twice (to items " + Id(first->second) + " and " +
                 Id(row.ItemId) + ")");
     }
   }
@@ -151,6 +173,7 @@ tMenuCheck CheckWithoutStart(const tStartItemAnswer& start) {
   return check;
 }
 
-tMenuCheck CheckMenu(const tMenuGraph& graph, const tKnownVariables& variables) {
-  return tChecker(graph, variables).Run();
+tMenuCheck CheckMenu(const tMenuGraph& graph, const tKnownVariables& variables,
+                     const std::vector<int32_t>& ends) {
+  return tChecker(graph, variables, ends).Run();
 }

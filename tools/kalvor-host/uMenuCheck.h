@@ -18,11 +18,15 @@ struct tMenuCheck {
   // Items whose answer failed after the item was found: the items their
   // connection leads to are unknown, so nothing behind them was checked.
   std::vector<int32_t> UncheckedBehind;
+  // The items the operator named as ends of a call (--ends): no dead-end warning.
+  std::vector<int32_t> Ends;
 
   size_t Count(tSeverity severity) const;
 };
 
 // A menu whose command 100 failed: its one finding.
 tMenuCheck CheckWithoutStart(const tStartItemAnswer& start);
-// Every item of the walk, in the order it was asked for.
-tMenuCheck CheckMenu(const tMenuGraph& graph, const tKnownVariables& variables);
+// Every item of the walk, in the order it was asked for; ends are the items
+// meant to end the call.
+tMenuCheck CheckMenu(const tMenuGraph& graph, const tKnownVariables& variables,
+                     const std::vector<int32_t>& ends = {});

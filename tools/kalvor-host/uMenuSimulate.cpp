@@ -18,7 +18,7 @@ const tConnectionRow* RowFor(const tMenuItemAnswer& item, const std::string& key
 
 std::string KeyList(const tMenuItemAnswer& item) {
   std::string list;
-  for (const auto& row : item.Rows) list += (list.empty() ? "" : ", ") + QuotedText(row.Key.Bytes);
+  for (const auto& row : item.Rows) list += (list.empty() ? "" : ", ") + QuotedKey(row.Key.Bytes);
   return list.empty() ? "none (no connection rows)" : list;
 }
 
@@ -83,14 +83,13 @@ class tCaller {
     const int32_t id = Current().MenuItemId;
     const tConnectionRow* row = RowFor(item, key);
     if (row == nullptr) {
-      Stop("key " + QuotedText(key) + " matches no row of item " + std::to_string(id) +
+      Stop("key " + QuotedKey(key) + " matches no row of item " + std::to_string(id) +
            "; keys that match: " + KeyList(item));
       return false;
     }
     const bool recorded = Recorder && Recorder(id, key);
     if (Recorder && !recorded) {
-      Stop("command 102 failed to record key " + QuotedText(key) + " on item " +
-           std::to_string(id));
+      Stop("command 102 failed to record key " + QuotedKey(key) + " on item " + std::to_string(id));
       return false;
     }
     ++NextKey;

@@ -30,7 +30,7 @@ std::string Indent(size_t depth) {
 }
 
 std::string LeadText(const tConnectionRow& row) {
-  std::string lead = "key " + QuotedText(row.Key.Bytes);
+  std::string lead = "key " + QuotedKey(row.Key.Bytes);
   if (row.WayDesc.Length != 0) lead += " (" + QuotedText(row.WayDesc.Bytes) + ")";
   return lead + " -> ";
 }
