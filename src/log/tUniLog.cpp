@@ -56,6 +56,7 @@ void tUniLog::LoadLogClient(const std::string& Setting, const std::string& Clien
   auto initialize = [&] { ClientInitialize(Setting.c_str(), ClientInitializeValue); };
   const tForeignCallOutcome outcome = RunForeignCall(initialize);
   if (!outcome.Completed) DropFaultedClient("DLL_Initialize", outcome);
+  WriteLine("Log client library loaded from " + ClientLibrary.FilePath());
 }
 
 void tUniLog::BindEntries() {

@@ -61,6 +61,11 @@ class UniLogTest : public ::testing::Test {
         ClientPath(variant), FixedTime);
   }
   std::vector<std::string> Calls() const { return Lines(ReadWholeFile(RecordPath)); }
+  // The log's first line, naming the library's file.
+  std::string LoadedCall(const std::string& variant) const {
+    return "message|" + Time + "|Host|Kalvor.so||Log client library loaded from " +
+           ClientPath(variant);
+  }
   std::string HourlyFile(const std::string& prefix = "") const {
     return ReadWholeFile(Slashed(Folder) + "Logs/2013_04_17/" + prefix + "15_Kalvor.so.log");
   }
@@ -80,6 +85,7 @@ TEST_F(UniLogTest, LibraryTakingEveryLineGetsAllOfThemAndNoFolderIsMade) {
   log.reset();
   EXPECT_EQ(Calls(), (std::vector<std::string>{
                          "init|server=logs:9000|500",
+                         LoadedCall("takes_all"),
                          "message|" + Time + "|Host|Kalvor.so||hello",
                          "message|" + Time + "|Host|Kalvor.so|full|detail",
                          "message|0|Host|Kalvor.so||plain",
@@ -97,7 +103,7 @@ TEST_F(UniLogTest, RefusedLinesAloneReachTheFileWithTheirStamp) {
   EXPECT_TRUE(log->WriteLine("taken again"));
   EXPECT_EQ(HourlyFile(), "15:30:00.000 kept [refuse]\r\n");
   EXPECT_EQ(HourlyFile("full_"), "15:30:00.000 full kept [refuse]\r\n");
-  EXPECT_EQ(Calls().size(), 5u);  // init and four offers
+  EXPECT_EQ(Calls().size(), 6u);  // init, the library's path and four offers
 }
 
 TEST_F(UniLogTest, LibraryThatThrowsIsCalledNoMoreAndTheFileGetsItsLines) {
@@ -106,7 +112,7 @@ TEST_F(UniLogTest, LibraryThatThrowsIsCalledNoMoreAndTheFileGetsItsLines) {
   EXPECT_TRUE(log->WriteLine("kept [throw]"));
   EXPECT_TRUE(log->WritePlainLine("kept too"));
   log.reset();
-  EXPECT_EQ(Calls().size(), 3u);  // init and two offers, no finalize
+  EXPECT_EQ(Calls().size(), 4u);  // init, the library's path and two offers, no finalize
   EXPECT_EQ(HourlyFile(),
             "15:30:00.000 LogClient.so raised a C++ exception in DLL_MessageToLogServer: the log "
             "client is called no more, lines go to this file\r\n"
@@ -124,7 +130,7 @@ TEST_F(UniLogTest, LibraryLackingAnEntryIsNotUsed) {
 TEST_F(UniLogTest, FailedInitialisationStillOffersLines) {
   auto log = MakeLog("s", "init_fails");
   EXPECT_TRUE(log->WriteLine("offered"));
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"init|s|500",
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"init|s|500", LoadedCall("init_fails"),
                                                "message|" + Time + "|Host|Kalvor.so||offered"}));
   EXPECT_FALSE(fs::exists(Slashed(Folder) + "Logs"));
 }

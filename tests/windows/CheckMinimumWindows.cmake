@@ -29,7 +29,7 @@ set(vista
   GetFullPathNameW GetHandleInformation GetLastError GetLocalTime GetLocaleInfoA
   GetModuleFileNameA GetModuleFileNameW GetModuleHandleA GetModuleHandleExA
   GetModuleHandleExW GetModuleHandleW GetPrivateProfileStringA GetProcAddress
-  GetProcessAffinityMask GetProcessTimes GetStartupInfoA GetSystemInfo
+  GetProcessAffinityMask GetProcessTimes GetStartupInfoA GetSystemDirectoryA GetSystemInfo
   GetSystemTimeAdjustment GetSystemTimeAsFileTime GetThreadContext GetThreadPriority
   GetThreadTimes GetTickCount GetTickCount64 InitializeCriticalSection
   InitializeCriticalSectionAndSpinCount IsDBCSLeadByteEx IsDebuggerPresent

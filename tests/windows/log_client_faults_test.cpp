@@ -1,7 +1,7 @@
-// A LogClient.dll that raises in any of its entries, in a host that set a
-// locale with a decimal comma: the host lives on and every line reaches the
-// hourly file. The stand-in takes every line it is offered, so a line in the
-// file is one the library was not called with.
+// A LogClient.dll beside the plugin that raises in any of its entries, in a
+// host that set a locale with a decimal comma: the host lives on and every
+// line reaches the hourly file. The stand-in takes every line it is offered,
+// so a line in the file is one the library was not called with.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,14 +18,6 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-size_t Occurrences(const std::string& text, const std::string& part) {
-  size_t count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
-}  // namespace
-
 TEST(LogClientFaults, RaisingEntryIsCalledNoMoreAndTheLinesGoToTheFile) {
   constexpr size_t Commands = 5;
   const struct {
@@ -37,8 +29,7 @@ TEST(LogClientFaults, RaisingEntryIsCalledNoMoreAndTheLinesGoToTheFile) {
       {"message:raise:1", "exception 0xE0000042 in DLL_MessageToLogServer", Commands},
       {"finalize:access:1", "exception 0xC0000005 in DLL_Finalize", 0},
   };
-  // The program's own ini names the log server for the plugin's file name;
-  // the stand-in lies beside the program, where LoadLibrary looks first.
+  // The program's own ini names the log server for the plugin's file name.
   const std::string hostIni =
       std::filesystem::path(ThisProgramPath()).replace_extension(".ini").string();
   ASSERT_NE(std::setlocale(LC_ALL, "Russian_Russia.1251"), nullptr);
@@ -47,6 +38,7 @@ TEST(LogClientFaults, RaisingEntryIsCalledNoMoreAndTheLinesGoToTheFile) {
     SCOPED_TRACE(test.Plan);
     WriteWholeFile(hostIni, std::string("[Debug]\r\nKalvor_Client.dll=") + test.Plan + "\r\n");
     const PluginCopy plugin("Kalvor_Client.dll");
+    CopyBeside(plugin, KALVOR_STANDIN_LOGCLIENT_PATH, "LogClient.dll");
     const LogTail log(HostLogsFolder());
     tPluginHost host(plugin.LibraryPath());
     host.Init();

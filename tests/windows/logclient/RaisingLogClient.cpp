@@ -1,6 +1,7 @@
-// A LogClient.dll that takes every line and raises in the call its setting
-// names: "<entry>:<kind>:<n>" makes the n-th call of initialize, message or
-// finalize raise an access violation (kind "access") or exception 0xE0000042.
+// A LogClient.dll that takes every line, appends it to "<its own path>.lines",
+// and raises in the call its setting names: "<entry>:<kind>:<n>" makes the
+// n-th call of initialize, message or finalize raise an access violation (kind
+// "access") or exception 0xE0000042.
 #include <windows.h>
 
 #include <cstdint>
@@ -26,6 +27,20 @@ void Enter(const char* entry, int& calls) {
   int* volatile locked = static_cast<int*>(VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_NOACCESS));
   *locked = 1;
 }
+
+void Record(const char* message) {
+  char path[MAX_PATH] = {};
+  HMODULE self = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<const char*>(&Record), &self);
+  GetModuleFileNameA(self, path, MAX_PATH - 8);
+  std::strcat(path, ".lines");
+  if (FILE* file = std::fopen(path, "ab")) {
+    std::fprintf(file, "%s\n", message);
+    std::fclose(file);
+  }
+}
 }  // namespace
 
 extern "C" {
@@ -39,8 +54,9 @@ __declspec(dllexport) std::uint8_t LOGCLIENT_CALL
 }
 
 __declspec(dllexport) std::uint8_t LOGCLIENT_CALL
-    DLL_MessageToLogServer(double, const char*, const char*, const char*, const char*) {
+    DLL_MessageToLogServer(double, const char*, const char*, const char*, const char* message) {
   Enter("message", Calls[1]);
+  Record(message);
   return 1;
 }
 
