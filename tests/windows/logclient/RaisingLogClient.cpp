@@ -1,11 +1,17 @@
 // A LogClient.dll that takes every line, appends it to "<its own path>.lines",
-// and raises in the call its setting names: "<entry>:<kind>:<n>" makes the
-// n-th call of initialize, message or finalize raise an access violation (kind
-// "access") or exception 0xE0000042.
+// and misbehaves as its setting "<entry>:<action>:<argument>" says:
+//   initialize|message|finalize:access|<hex code>:<n>  the n-th call of the entry
+//       lets an access violation or an exception of that code escape;
+//   message:internal:  every message raises and handles inside itself, under
+//       its own lock: IsBadReadPtr's probe, an access violation and a Visual
+//       C++ exception, each taken by a frame handler of its own.
 #include <windows.h>
+
+#include <excpt.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef _WIN64
@@ -15,17 +21,100 @@
 #endif
 
 namespace {
-char Entry[16];
-char Kind[16];
-int RaisingCall = 0;
-int Calls[3] = {};
+constexpr DWORD VisualCppException = 0xE06D7363;
 
-void Enter(const char* entry, int& calls) {
-  if (std::strcmp(Entry, entry) != 0 || ++calls != RaisingCall) return;
-  if (std::strcmp(Kind, "access") != 0) RaiseException(0xE0000042, 0, 0, nullptr);
-  // Not address 0: 32-bit wine may have the lowest pages mapped.
-  int* volatile locked = static_cast<int*>(VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_NOACCESS));
-  *locked = 1;
+char Entry[16];
+char Action[16];
+char Argument[64];
+int Calls[3] = {};
+CRITICAL_SECTION OwnLock;
+bool OwnLockMade = [] {
+  InitializeCriticalSection(&OwnLock);
+  return true;
+}();
+
+void* LockedPage() {
+  return VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_NOACCESS);
+}
+
+void Misbehave(const char* entry, int& calls) {
+  if (std::strcmp(Entry, entry) != 0) return;
+  if (++calls != std::atoi(Argument)) return;
+  if (std::strcmp(Action, "access") == 0) {
+    // Not address 0: 32-bit wine may have the lowest pages mapped.
+    *static_cast<volatile int*>(LockedPage()) = 1;
+    return;
+  }
+  RaiseException(std::strtoul(Action, nullptr, 16), EXCEPTION_NONCONTINUABLE, 0, nullptr);
+}
+
+// The faults handled inside: the handler unlocks the page written to, or
+// resumes after the raised exception.
+int* volatile WrittenPage = nullptr;
+
+bool Resume(const EXCEPTION_RECORD& record) {
+  if (record.ExceptionCode == VisualCppException) return true;
+  DWORD previous = 0;
+  return WrittenPage != nullptr &&
+         VirtualProtect(WrittenPage, 4096, PAGE_READWRITE, &previous) != FALSE;
+}
+
+void WriteLockedPage() {
+  *WrittenPage = 1;
+}
+
+void RaiseVisualCpp() {
+  RaiseException(VisualCppException, 0, 0, nullptr);
+}
+}  // namespace
+
+#ifdef _WIN64
+extern "C" LONG LogClientResumeFilter(EXCEPTION_POINTERS* exception, void*) {
+  return Resume(*exception->ExceptionRecord) ? EXCEPTION_CONTINUE_EXECUTION
+                                             : EXCEPTION_CONTINUE_SEARCH;
+}
+
+namespace {
+__attribute__((noinline)) void WithOwnHandler(void (*body)()) {
+  __try1(LogClientResumeFilter) body();
+  __except1
+}
+}  // namespace
+#else
+namespace {
+struct tRegistration {
+  tRegistration* Previous;
+  void* Handler;
+};
+
+EXCEPTION_DISPOSITION __cdecl ResumeHandler(EXCEPTION_RECORD* record, void*, CONTEXT*, void*) {
+  if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
+    return ExceptionContinueSearch;
+  return Resume(*record) ? ExceptionContinueExecution : ExceptionContinueSearch;
+}
+
+__attribute__((noinline)) void WithOwnHandler(void (*body)()) {
+  volatile tRegistration registration;
+  asm volatile("movl %%fs:0, %0" : "=r"(registration.Previous));
+  registration.Handler = reinterpret_cast<void*>(&ResumeHandler);
+  asm volatile("movl %0, %%fs:0" : : "r"(&registration) : "memory");
+  body();
+  asm volatile("movl %0, %%fs:0" : : "r"(registration.Previous) : "memory");
+}
+}  // namespace
+#endif
+
+namespace {
+void HandleInside() {
+  EnterCriticalSection(&OwnLock);
+  void* probed = LockedPage();
+  IsBadReadPtr(probed, sizeof(int));
+  WrittenPage = static_cast<int*>(LockedPage());
+  WithOwnHandler(&WriteLockedPage);
+  WithOwnHandler(&RaiseVisualCpp);
+  VirtualFree(probed, 0, MEM_RELEASE);
+  VirtualFree(WrittenPage, 0, MEM_RELEASE);
+  LeaveCriticalSection(&OwnLock);
 }
 
 void Record(const char* message) {
@@ -46,21 +135,22 @@ void Record(const char* message) {
 extern "C" {
 __declspec(dllexport) std::uint8_t LOGCLIENT_CALL
     DLL_Initialize(const char* setting, std::int32_t) {
-  Entry[0] = Kind[0] = 0;
+  Entry[0] = Action[0] = Argument[0] = 0;
   Calls[0] = Calls[1] = Calls[2] = 0;
-  std::sscanf(setting, "%15[a-z]:%15[a-z]:%d", Entry, Kind, &RaisingCall);
-  Enter("initialize", Calls[0]);
+  std::sscanf(setting, "%15[a-z]:%15[a-zA-Z0-9]:%63[^\r\n]", Entry, Action, Argument);
+  Misbehave("initialize", Calls[0]);
   return 1;
 }
 
 __declspec(dllexport) std::uint8_t LOGCLIENT_CALL
     DLL_MessageToLogServer(double, const char*, const char*, const char*, const char* message) {
-  Enter("message", Calls[1]);
+  if (std::strcmp(Entry, "message") == 0 && std::strcmp(Action, "internal") == 0) HandleInside();
+  Misbehave("message", Calls[1]);
   Record(message);
   return 1;
 }
 
 __declspec(dllexport) void LOGCLIENT_CALL DLL_Finalize() {
-  Enter("finalize", Calls[2]);
+  Misbehave("finalize", Calls[2]);
 }
 }
