@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "log/tUniLog.h"
 #include "log/uLog.h"
 #include "unit/SlashedFolder.h"
@@ -117,6 +119,26 @@ TEST_F(UniLogTest, LibraryThatThrowsIsCalledNoMoreAndTheFileGetsItsLines) {
             "15:30:00.000 LogClient.so raised a C++ exception in DLL_MessageToLogServer: the log "
             "client is called no more, lines go to this file\r\n"
             "15:30:00.000 kept [throw]\r\nkept too\r\n");
+}
+
+// The line waits LogClientPatience at most; it and every later line go to the
+// file, and the log's end neither waits for the call nor finalizes the library.
+TEST_F(UniLogTest, LibraryThatDoesNotReturnIsCalledNoMoreAndTheFileGetsItsLines) {
+  const std::string hold = RecordPath + ".block";
+  WriteWholeFile(hold, "");
+  auto log = MakeLog("s", "blocks_marked");
+  EXPECT_TRUE(log->WriteLine("taken"));
+  EXPECT_TRUE(log->WriteLine("kept [block]"));
+  EXPECT_TRUE(log->WritePlainLine("kept too"));
+  log.reset();
+  EXPECT_EQ(HourlyFile(),
+            "15:30:00.000 LogClient.so did not return from DLL_MessageToLogServer within 2 s: the "
+            "log client is called no more, lines go to this file\r\n"
+            "15:30:00.000 kept [block]\r\nkept too\r\n");
+  EXPECT_EQ(Calls().size(), 4u);  // init, the library's path and two offers; none returned since
+  fs::remove(hold);
+  for (int waited = 0; waited < 1000 && Calls().size() == 4u; ++waited) usleep(10000);
+  EXPECT_EQ(Calls().back(), "returned");
 }
 
 TEST_F(UniLogTest, LibraryLackingAnEntryIsNotUsed) {

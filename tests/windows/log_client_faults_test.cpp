@@ -1,8 +1,9 @@
 // LogClient.dll as the field writes it, in Delphi or Visual C++: it lets an
-// exception escape, or handles its own inside. The host lives on, and every
-// line reaches the library or the hourly file. The stand-in lies beside the
+// exception escape, handles its own inside, or blocks. The host lives on,
+// every line reaches the library or the hourly file, and no host thread waits
+// for the library longer than its patience (2 s). The stand-in lies beside the
 // plugin and takes every line it is offered, so a line in the file is one the
-// library was not called with.
+// library was not called with, or did not take in time.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <clocale>
+#include <cstdio>
 #include <filesystem>
 #include <iterator>
 #include <regex>
@@ -33,6 +35,15 @@ size_t Matches(const std::string& text, const std::string& pattern) {
       std::distance(std::sregex_iterator(text.begin(), text.end(), expression), {}));
 }
 
+using tSeconds = std::chrono::duration<double>;
+
+template <typename tCall>
+tSeconds Timed(tCall call) {
+  const auto started = std::chrono::steady_clock::now();
+  call();
+  return std::chrono::steady_clock::now() - started;
+}
+
 // A plugin copy with the stand-in beside it, the host program's own ini naming
 // the log server for the copy's file name.
 class tLogClientBeside {
@@ -46,6 +57,10 @@ class tLogClientBeside {
 
   // The lines the library was called with.
   std::string Received() const { return ReadWholeFile(Client + ".lines"); }
+  // Lets blocked calls return.
+  void Unblock() const {
+    if (const auto unblock = Call<void(WINAPI*)()>("LogClient_Unblock")) unblock();
+  }
   // The host's own logging through the same library, on a thread of its own:
   // false when it had not returned within the time.
   bool HostLogsWithin(std::chrono::seconds patience) const;
@@ -80,21 +95,27 @@ bool tLogClientBeside::HostLogsWithin(std::chrono::seconds patience) const {
   return *returned;
 }
 
+struct tWaits {
+  tSeconds Init, Command, Finalize;
+};
+
 // Init_Plugin, a command refused for its null buffer, five commands answered,
-// then what the test does before Finalize_Plugin.
+// then what the test does before Finalize_Plugin: how long the host's calls took.
 template <typename tBeforeFinalize>
-void ServeFiveCommands(const tLogClientBeside& client, tBeforeFinalize beforeFinalize) {
+tWaits ServeFiveCommands(const tLogClientBeside& client, tBeforeFinalize beforeFinalize) {
   tPluginHost host(client.Plugin.LibraryPath());
-  host.Init();
-  EXPECT_EQ(host.Command(1, nullptr, 0), 3);
+  tWaits waits{};
+  waits.Init = Timed([&] { host.Init(); });
+  waits.Command = Timed([&] { EXPECT_EQ(host.Command(1, nullptr, 0), 3); });
   for (uint32_t i = 0; i < Commands; ++i) EXPECT_EQ(host.Command(7, TaggedCommand(i)), 0);
   EXPECT_EQ(host.WaitAnswers(Commands, 60s).size(), Commands);
   beforeFinalize();
-  host.Finalize();
+  waits.Finalize = Timed([&] { host.Finalize(); });
+  return waits;
 }
 
-void ServeFiveCommands(const tLogClientBeside& client) {
-  ServeFiveCommands(client, [] {});
+tWaits ServeFiveCommands(const tLogClientBeside& client) {
+  return ServeFiveCommands(client, [] {});
 }
 }  // namespace
 
@@ -149,4 +170,44 @@ TEST(LogClientFaults, ExceptionsTheLibraryHandlesItselfAreLeftToIt) {
   EXPECT_EQ(Occurrences(received, "<--Operation was complete ["), Commands) << received;
   EXPECT_EQ(Occurrences(received, "Command refused: null buffer (CommandId=1)"), 1u);
   EXPECT_EQ(Occurrences(received, "the host's own line"), 1u);
+}
+
+// DLL_Initialize, the line of a refused command, or DLL_Finalize does not
+// return: Init_Plugin and Finalize_Plugin wait the patience at most,
+// Command_Plugin not at all, and the lines the library did not take are in the file.
+TEST(LogClientFaults, BlockingLibraryHoldsNoHostThread) {
+  const struct {
+    const char* Setting;
+    const char* Entry;
+  } cases[] = {
+      {"initialize:block:", "DLL_Initialize"},
+      {"message:block:Command refused", "DLL_MessageToLogServer"},
+      {"finalize:block:", "DLL_Finalize"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.Setting);
+    const tLogClientBeside client(test.Setting);
+    const LogTail log(HostLogsFolder());
+    const tWaits waits = ServeFiveCommands(client);
+    // Read before the blocked call may go on and take its line after all.
+    const std::string text = log.MainText();
+    const std::string received = client.Received();
+    client.Unblock();
+    std::printf("[ %s ] Init_Plugin %.3f s, Command_Plugin %.6f s, Finalize_Plugin %.3f s\n",
+                test.Setting, waits.Init.count(), waits.Command.count(), waits.Finalize.count());
+    EXPECT_LT(waits.Init, 10s);
+    EXPECT_LT(waits.Command, 1s);
+    EXPECT_LT(waits.Finalize, 10s);
+
+    EXPECT_EQ(Occurrences(text, std::string("LogClient.dll did not return from ") + test.Entry +
+                                    " within 2 s: the log client is called no more"),
+              1u)
+        << text;
+    const std::string refused = "Command refused: null buffer (CommandId=1)";
+    EXPECT_EQ(Occurrences(text, refused) + Occurrences(received, refused), 1u) << text;
+    EXPECT_EQ(Occurrences(text, "<--Operation was complete [") +
+                  Occurrences(received, "<--Operation was complete ["),
+              Commands)
+        << text;
+  }
 }

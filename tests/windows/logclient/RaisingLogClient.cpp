@@ -2,6 +2,8 @@
 // and misbehaves as its setting "<entry>:<action>:<argument>" says:
 //   initialize|message|finalize:access|<hex code>:<n>  the n-th call of the entry
 //       lets an access violation or an exception of that code escape;
+//   initialize|message|finalize:block:<text>  a call blocks (a message only
+//       when it contains the text) until LogClient_Unblock, 30 s at most;
 //   message:internal:  every message raises and handles inside itself, under
 //       its own lock: IsBadReadPtr's probe, an access violation and a Visual
 //       C++ exception, each taken by a frame handler of its own.
@@ -27,6 +29,7 @@ char Entry[16];
 char Action[16];
 char Argument[64];
 int Calls[3] = {};
+HANDLE Unblocked = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 CRITICAL_SECTION OwnLock;
 bool OwnLockMade = [] {
   InitializeCriticalSection(&OwnLock);
@@ -37,9 +40,15 @@ void* LockedPage() {
   return VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_NOACCESS);
 }
 
-void Misbehave(const char* entry, int& calls) {
+void Misbehave(const char* entry, int& calls, const char* message) {
   if (std::strcmp(Entry, entry) != 0) return;
-  if (++calls != std::atoi(Argument)) return;
+  ++calls;
+  if (std::strcmp(Action, "block") == 0) {
+    if (message == nullptr || std::strstr(message, Argument) != nullptr)
+      WaitForSingleObject(Unblocked, 30000);
+    return;
+  }
+  if (calls != std::atoi(Argument)) return;
   if (std::strcmp(Action, "access") == 0) {
     // Not address 0: 32-bit wine may have the lowest pages mapped.
     *static_cast<volatile int*>(LockedPage()) = 1;
@@ -137,20 +146,25 @@ __declspec(dllexport) std::uint8_t LOGCLIENT_CALL
     DLL_Initialize(const char* setting, std::int32_t) {
   Entry[0] = Action[0] = Argument[0] = 0;
   Calls[0] = Calls[1] = Calls[2] = 0;
+  ResetEvent(Unblocked);
   std::sscanf(setting, "%15[a-z]:%15[a-zA-Z0-9]:%63[^\r\n]", Entry, Action, Argument);
-  Misbehave("initialize", Calls[0]);
+  Misbehave("initialize", Calls[0], nullptr);
   return 1;
 }
 
 __declspec(dllexport) std::uint8_t LOGCLIENT_CALL
     DLL_MessageToLogServer(double, const char*, const char*, const char*, const char* message) {
   if (std::strcmp(Entry, "message") == 0 && std::strcmp(Action, "internal") == 0) HandleInside();
-  Misbehave("message", Calls[1]);
+  Misbehave("message", Calls[1], message);
   Record(message);
   return 1;
 }
 
 __declspec(dllexport) void LOGCLIENT_CALL DLL_Finalize() {
-  Misbehave("finalize", Calls[2]);
+  Misbehave("finalize", Calls[2], nullptr);
+}
+
+__declspec(dllexport) void LOGCLIENT_CALL LogClient_Unblock() {
+  SetEvent(Unblocked);
 }
 }
