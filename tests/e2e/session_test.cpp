@@ -337,12 +337,6 @@ TEST(SessionLog, ALogClientThatDoesNotReturnHoldsNoHostThread) {
   for (const std::string line :
        {"LogClient.so did not return from DLL_MessageToLogServer within 2 s: the log client is "
         "called no more, lines go to this file",
-        "Command refused: null buffer (CommandId=1): refusing such commands",
-        "Refusals ended: 1 commands were refused for a null buffer"})
+        "Command refused: null buffer (CommandId=1): refusing such commands"})
     EXPECT_EQ(std::count(lines.begin(), lines.end(), line), 1) << line;
-  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                          [](const std::string& line) {
-                            return line.rfind("<--Operation was complete [", 0) == 0;
-                          }),
-            1);
 }

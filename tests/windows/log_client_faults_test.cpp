@@ -8,15 +8,14 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <regex>
 #include <string>
-#include <thread>
 
 #include "WindowsHost.h"
 #include "support/LogTail.h"
@@ -63,7 +62,14 @@ class tLogClientBeside {
   }
   // The host's own logging through the same library, on a thread of its own:
   // false when it had not returned within the time.
-  bool HostLogsWithin(std::chrono::seconds patience) const;
+  bool HostLogsWithin(DWORD milliseconds) const {
+    const auto message = Call<LPTHREAD_START_ROUTINE>("LogClient_HostLine");
+    if (message == nullptr) return false;
+    const HANDLE thread = CreateThread(nullptr, 0, message, nullptr, 0, nullptr);
+    const bool returned = WaitForSingleObject(thread, milliseconds) == WAIT_OBJECT_0;
+    CloseHandle(thread);
+    return returned;
+  }
 
   const PluginCopy Plugin{"Kalvor_Client.dll"};
 
@@ -80,29 +86,14 @@ class tLogClientBeside {
   const std::string Client;
 };
 
-bool tLogClientBeside::HostLogsWithin(std::chrono::seconds patience) const {
-  using tMessage = std::uint8_t(WINAPI*)(double, const char*, const char*, const char*,
-                                         const char*);
-  const auto message = Call<tMessage>("DLL_MessageToLogServer");
-  if (message == nullptr) return false;
-  auto returned = std::make_shared<std::atomic<bool>>(false);
-  std::thread([message, returned] {
-    message(0.0, "host.exe", "host.exe", "", "the host's own line");
-    *returned = true;
-  }).detach();
-  for (auto waited = 0ms; waited < patience && !*returned; waited += 10ms)
-    std::this_thread::sleep_for(10ms);
-  return *returned;
-}
-
 struct tWaits {
   tSeconds Init, Command, Finalize;
 };
 
 // Init_Plugin, a command refused for its null buffer, five commands answered,
 // then what the test does before Finalize_Plugin: how long the host's calls took.
-template <typename tBeforeFinalize>
-tWaits ServeFiveCommands(const tLogClientBeside& client, tBeforeFinalize beforeFinalize) {
+tWaits ServeFiveCommands(const tLogClientBeside& client,
+                         const std::function<void()>& beforeFinalize = [] {}) {
   tPluginHost host(client.Plugin.LibraryPath());
   tWaits waits{};
   waits.Init = Timed([&] { host.Init(); });
@@ -112,10 +103,6 @@ tWaits ServeFiveCommands(const tLogClientBeside& client, tBeforeFinalize beforeF
   beforeFinalize();
   waits.Finalize = Timed([&] { host.Finalize(); });
   return waits;
-}
-
-tWaits ServeFiveCommands(const tLogClientBeside& client) {
-  return ServeFiveCommands(client, [] {});
 }
 }  // namespace
 
@@ -161,7 +148,7 @@ TEST(LogClientFaults, EscapingExceptionIsContainedAndTheLibraryCalledNoMore) {
 TEST(LogClientFaults, ExceptionsTheLibraryHandlesItselfAreLeftToIt) {
   const tLogClientBeside client("message:internal:");
   const LogTail log(HostLogsFolder());
-  ServeFiveCommands(client, [&] { EXPECT_TRUE(client.HostLogsWithin(20s)); });
+  ServeFiveCommands(client, [&] { EXPECT_TRUE(client.HostLogsWithin(20000)); });
 
   const std::string text = log.MainText();
   EXPECT_EQ(text.find("LogClient.dll"), std::string::npos) << text;

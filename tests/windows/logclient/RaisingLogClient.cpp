@@ -4,9 +4,9 @@
 //       lets an access violation or an exception of that code escape;
 //   initialize|message|finalize:block:<text>  a call blocks (a message only
 //       when it contains the text) until LogClient_Unblock, 30 s at most;
-//   message:internal:  every message raises and handles inside itself, under
-//       its own lock: IsBadReadPtr's probe, an access violation and a Visual
-//       C++ exception, each taken by a frame handler of its own.
+//   message:internal:  every message, under its own lock, probes a page with
+//       IsBadReadPtr, then writes to it and raises a Visual C++ exception,
+//       both taken by a frame handler of its own.
 #include <windows.h>
 
 #include <excpt.h>
@@ -22,6 +22,8 @@
 #define LOGCLIENT_CALL __stdcall
 #endif
 
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
 namespace {
 constexpr DWORD VisualCppException = 0xE06D7363;
 
@@ -30,14 +32,20 @@ char Action[16];
 char Argument[64];
 int Calls[3] = {};
 HANDLE Unblocked = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-CRITICAL_SECTION OwnLock;
-bool OwnLockMade = [] {
-  InitializeCriticalSection(&OwnLock);
-  return true;
-}();
+SRWLOCK OwnLock = SRWLOCK_INIT;
+// Not address 0: 32-bit wine may have the lowest pages mapped.
+int* volatile LockedPage = nullptr;
 
-void* LockedPage() {
-  return VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_NOACCESS);
+void LockPage() {
+  LockedPage = static_cast<int*>(VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_NOACCESS));
+}
+
+void WriteLockedPage() {
+  *LockedPage = 1;
+}
+
+void RaiseVisualCpp() {
+  RaiseException(VisualCppException, 0, 0, nullptr);
 }
 
 void Misbehave(const char* entry, int& calls, const char* message) {
@@ -46,34 +54,19 @@ void Misbehave(const char* entry, int& calls, const char* message) {
   if (std::strcmp(Action, "block") == 0) {
     if (message == nullptr || std::strstr(message, Argument) != nullptr)
       WaitForSingleObject(Unblocked, 30000);
-    return;
+  } else if (calls == std::atoi(Argument) && std::strcmp(Action, "access") == 0) {
+    LockPage();
+    WriteLockedPage();
+  } else if (calls == std::atoi(Argument)) {
+    RaiseException(std::strtoul(Action, nullptr, 16), EXCEPTION_NONCONTINUABLE, 0, nullptr);
   }
-  if (calls != std::atoi(Argument)) return;
-  if (std::strcmp(Action, "access") == 0) {
-    // Not address 0: 32-bit wine may have the lowest pages mapped.
-    *static_cast<volatile int*>(LockedPage()) = 1;
-    return;
-  }
-  RaiseException(std::strtoul(Action, nullptr, 16), EXCEPTION_NONCONTINUABLE, 0, nullptr);
 }
 
-// The faults handled inside: the handler unlocks the page written to, or
-// resumes after the raised exception.
-int* volatile WrittenPage = nullptr;
-
+// The frame handler's remedy: unlock the page written to, or go on after the raise.
 bool Resume(const EXCEPTION_RECORD& record) {
-  if (record.ExceptionCode == VisualCppException) return true;
   DWORD previous = 0;
-  return WrittenPage != nullptr &&
-         VirtualProtect(WrittenPage, 4096, PAGE_READWRITE, &previous) != FALSE;
-}
-
-void WriteLockedPage() {
-  *WrittenPage = 1;
-}
-
-void RaiseVisualCpp() {
-  RaiseException(VisualCppException, 0, 0, nullptr);
+  return record.ExceptionCode == VisualCppException ||
+         VirtualProtect(LockedPage, 4096, PAGE_READWRITE, &previous) != FALSE;
 }
 }  // namespace
 
@@ -91,11 +84,6 @@ __attribute__((noinline)) void WithOwnHandler(void (*body)()) {
 }  // namespace
 #else
 namespace {
-struct tRegistration {
-  tRegistration* Previous;
-  void* Handler;
-};
-
 EXCEPTION_DISPOSITION __cdecl ResumeHandler(EXCEPTION_RECORD* record, void*, CONTEXT*, void*) {
   if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
     return ExceptionContinueSearch;
@@ -103,38 +91,30 @@ EXCEPTION_DISPOSITION __cdecl ResumeHandler(EXCEPTION_RECORD* record, void*, CON
 }
 
 __attribute__((noinline)) void WithOwnHandler(void (*body)()) {
-  volatile tRegistration registration;
-  asm volatile("movl %%fs:0, %0" : "=r"(registration.Previous));
-  registration.Handler = reinterpret_cast<void*>(&ResumeHandler);
-  asm volatile("movl %0, %%fs:0" : : "r"(&registration) : "memory");
+  void* volatile registration[2] = {nullptr, reinterpret_cast<void*>(&ResumeHandler)};
+  asm volatile("movl %%fs:0, %0" : "=r"(registration[0]));
+  asm volatile("movl %0, %%fs:0" : : "r"(registration) : "memory");
   body();
-  asm volatile("movl %0, %%fs:0" : : "r"(registration.Previous) : "memory");
+  asm volatile("movl %0, %%fs:0" : : "r"(registration[0]) : "memory");
 }
 }  // namespace
 #endif
 
 namespace {
 void HandleInside() {
-  EnterCriticalSection(&OwnLock);
-  void* probed = LockedPage();
-  IsBadReadPtr(probed, sizeof(int));
-  WrittenPage = static_cast<int*>(LockedPage());
+  AcquireSRWLockExclusive(&OwnLock);
+  LockPage();
+  IsBadReadPtr(LockedPage, sizeof(int));
   WithOwnHandler(&WriteLockedPage);
   WithOwnHandler(&RaiseVisualCpp);
-  VirtualFree(probed, 0, MEM_RELEASE);
-  VirtualFree(WrittenPage, 0, MEM_RELEASE);
-  LeaveCriticalSection(&OwnLock);
+  VirtualFree(LockedPage, 0, MEM_RELEASE);
+  ReleaseSRWLockExclusive(&OwnLock);
 }
 
 void Record(const char* message) {
   char path[MAX_PATH] = {};
-  HMODULE self = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<const char*>(&Record), &self);
-  GetModuleFileNameA(self, path, MAX_PATH - 8);
-  std::strcat(path, ".lines");
-  if (FILE* file = std::fopen(path, "ab")) {
+  GetModuleFileNameA(reinterpret_cast<HMODULE>(&__ImageBase), path, MAX_PATH - 8);
+  if (FILE* file = std::fopen(std::strcat(path, ".lines"), "ab")) {
     std::fprintf(file, "%s\n", message);
     std::fclose(file);
   }
@@ -166,5 +146,10 @@ __declspec(dllexport) void LOGCLIENT_CALL DLL_Finalize() {
 
 __declspec(dllexport) void LOGCLIENT_CALL LogClient_Unblock() {
   SetEvent(Unblocked);
+}
+
+// The host's own logging through the library, as a thread's function.
+__declspec(dllexport) DWORD WINAPI LogClient_HostLine(void*) {
+  return DLL_MessageToLogServer(0.0, "host.exe", "host.exe", "", "the host's own line");
 }
 }
