@@ -54,9 +54,8 @@ void Serve(const std::shared_ptr<tLogClientThread::tShared>& shared, tLibraryHol
 tLogClientThread::tLogClientThread(std::chrono::milliseconds Patience)
     : Patience(Patience), Shared(std::make_shared<tShared>()) {
   // The hold is taken here, not on the new thread: the host may unload first.
-  Thread = std::thread([shared = Shared, hold = HoldLibrary()]() mutable {
-    Serve(shared, std::move(hold));
-  });
+  Thread = std::thread(
+      [shared = Shared, hold = HoldLibrary()]() mutable { Serve(shared, std::move(hold)); });
 }
 
 tLogClientThread::~tLogClientThread() {

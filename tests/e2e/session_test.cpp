@@ -306,9 +306,9 @@ TEST(SessionLog, ALogClientThatDoesNotReturnHoldsNoHostThread) {
   setenv("KALVOR_LOGCLIENT_RECORD", calls.c_str(), 1);
   setenv("KALVOR_LOGCLIENT_BLOCK_ON", "Command refused", 1);
   PluginCopy plugin("Kalvor_Blocked.so");
-  std::filesystem::copy_file(std::string(KALVOR_LOGCLIENT_DIR) + "/blocks_marked/LogClient.so",
-                             std::filesystem::path(plugin.LibraryPath()).parent_path() /
-                                 "LogClient.so");
+  std::filesystem::copy_file(
+      std::string(KALVOR_LOGCLIENT_DIR) + "/blocks_marked/LogClient.so",
+      std::filesystem::path(plugin.LibraryPath()).parent_path() / "LogClient.so");
   const auto hostIni = std::filesystem::read_symlink("/proc/self/exe").replace_extension(".ini");
   WriteWholeFile(hostIni, "[Debug]\nKalvor_Blocked.so=server\n");
   LogTail log(HostLogsFolder());

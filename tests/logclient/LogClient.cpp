@@ -9,6 +9,7 @@
 //                            KALVOR_LOGCLIENT_BLOCK_ON names) does not return
 //                            while the file <record>.block exists (30 s at
 //                            most), then records "returned"
+#include <unistd.h>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -16,7 +17,6 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 
 #define LOGCLIENT_EXPORT extern "C" __attribute__((visibility("default")))
 

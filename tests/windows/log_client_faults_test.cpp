@@ -92,8 +92,8 @@ struct tWaits {
 
 // Init_Plugin, a command refused for its null buffer, five commands answered,
 // then what the test does before Finalize_Plugin: how long the host's calls took.
-tWaits ServeFiveCommands(const tLogClientBeside& client,
-                         const std::function<void()>& beforeFinalize = [] {}) {
+tWaits ServeFiveCommands(
+    const tLogClientBeside& client, const std::function<void()>& beforeFinalize = [] {}) {
   tPluginHost host(client.Plugin.LibraryPath());
   tWaits waits{};
   waits.Init = Timed([&] { host.Init(); });

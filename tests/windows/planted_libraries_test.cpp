@@ -65,8 +65,8 @@ void PutOtherArchitectureBeside(const PluginCopy& plugin) {
   std::memcpy(&header, &image[0x3C], sizeof header);
   const uint16_t other = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64;
   std::memcpy(&image[header + 4], &other, sizeof other);
-  WriteWholeFile((std::filesystem::path(plugin.LibraryPath()).parent_path() / "fbclient.dll").string(),
-                 image);
+  WriteWholeFile(
+      (std::filesystem::path(plugin.LibraryPath()).parent_path() / "fbclient.dll").string(), image);
 }
 
 std::string Folder(const PluginCopy& plugin) {
@@ -79,34 +79,34 @@ std::string Folder(const PluginCopy& plugin) {
 // untouched; the plugin answers through gds32.dll, or names the missing library.
 TEST(PlantedLibraries, NoClientLibraryComesFromTheCurrentFolderOrPath) {
   for (const tPlaces places : {tPlaces::CurrentFolderAndPath, tPlaces::PathOnly})
-  for (const std::string beside : {"nothing", "fbclient.dll of the other architecture",
-                                   "gds32.dll"}) {
-    SCOPED_TRACE(beside + (places == tPlaces::PathOnly ? ", planted on PATH only" : ""));
-    const PluginCopy plugin("Kalvor.dll");
-    plugin.WriteIni(ServerIni());
-    if (beside == "gds32.dll") CopyBeside(plugin, KALVOR_STANDIN_CLIENT_PATH, "gds32.dll");
-    if (beside != "nothing" && beside != "gds32.dll") PutOtherArchitectureBeside(plugin);
-    const tPlanted planted("fbclient.dll", places);
-    const LogTail log(HostLogsFolder());
-    tPluginHost host(plugin.LibraryPath());
-    host.Init();
-    ASSERT_EQ(host.Command(100, StartItemRequest(StandIn::MenuId)), 0);
-    const auto answer = host.WaitAnswer(60s);
-    host.Finalize();
+    for (const std::string beside :
+         {"nothing", "fbclient.dll of the other architecture", "gds32.dll"}) {
+      SCOPED_TRACE(beside + (places == tPlaces::PathOnly ? ", planted on PATH only" : ""));
+      const PluginCopy plugin("Kalvor.dll");
+      plugin.WriteIni(ServerIni());
+      if (beside == "gds32.dll") CopyBeside(plugin, KALVOR_STANDIN_CLIENT_PATH, "gds32.dll");
+      if (beside != "nothing" && beside != "gds32.dll") PutOtherArchitectureBeside(plugin);
+      const tPlanted planted("fbclient.dll", places);
+      const LogTail log(HostLogsFolder());
+      tPluginHost host(plugin.LibraryPath());
+      host.Init();
+      ASSERT_EQ(host.Command(100, StartItemRequest(StandIn::MenuId)), 0);
+      const auto answer = host.WaitAnswer(60s);
+      host.Finalize();
 
-    EXPECT_EQ(planted.Loaded(), "");
-    ASSERT_TRUE(answer);
-    const std::string text = log.MainText();
-    if (beside == "gds32.dll") {
-      EXPECT_EQ(SignedWordAt(answer->Buffer, 12), 0);
-      EXPECT_NE(text.find("Firebird client library loaded from " + Folder(plugin) + "gds32.dll"),
-                std::string::npos)
-          << text;
-    } else {
-      EXPECT_EQ(SignedWordAt(answer->Buffer, 12), 1);
-      EXPECT_NE(text.find("Firebird client library not loaded"), std::string::npos) << text;
+      EXPECT_EQ(planted.Loaded(), "");
+      ASSERT_TRUE(answer);
+      const std::string text = log.MainText();
+      if (beside == "gds32.dll") {
+        EXPECT_EQ(SignedWordAt(answer->Buffer, 12), 0);
+        EXPECT_NE(text.find("Firebird client library loaded from " + Folder(plugin) + "gds32.dll"),
+                  std::string::npos)
+            << text;
+      } else {
+        EXPECT_EQ(SignedWordAt(answer->Buffer, 12), 1);
+        EXPECT_NE(text.find("Firebird client library not loaded"), std::string::npos) << text;
+      }
     }
-  }
 }
 
 // A real LogClient.dll beside the plugin is the one used, whatever lies in the
