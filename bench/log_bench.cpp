@@ -1,4 +1,6 @@
-// Lines per second of the hourly file log, with one writer and with four.
+// Lines per second of the hourly file log, with one writer and with four; and,
+// where the tests' stand-in is built, through a log server's client library
+// that takes every line.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "log/tTimeSeparatedFileLog.h"
+#include "log/tUniLog.h"
 
 namespace fs = std::filesystem;
 
@@ -25,10 +28,11 @@ fs::path MakeScratchFolder() {
   return folder;
 }
 
-double LinesPerSecond(int threads) {
+// The client library's path is empty for the plain file log.
+double LinesPerSecond(int threads, const std::string& client) {
   const fs::path folder = MakeScratchFolder();
-  tTimeSeparatedFileLog log("\"" + folder.string() +
-                            "/Logs/\"YYYY\"_\"MM\"_\"DD\"/\"HH\"_bench.log\"");
+  tUniLog log("\"" + folder.string() + "/Logs/\"YYYY\"_\"MM\"_\"DD\"/\"HH\"_bench.log\"",
+              client.empty() ? "" : "bench", client);
   const auto start = std::chrono::steady_clock::now();
   std::vector<std::thread> writers;
   for (int t = 0; t < threads; ++t)
@@ -45,6 +49,12 @@ double LinesPerSecond(int threads) {
 int main() {
   for (int threads : {1, 4})
     std::printf("file log, %d thread%s: %.0f lines/s (%d lines)\n", threads,
-                threads == 1 ? "" : "s", LinesPerSecond(threads), LinesPerRun);
+                threads == 1 ? "" : "s", LinesPerSecond(threads, ""), LinesPerRun);
+#ifdef KALVOR_BENCH_LOGCLIENT
+  for (int threads : {1, 4})
+    std::printf("log client taking every line, %d thread%s: %.0f lines/s (%d lines)\n", threads,
+                threads == 1 ? "" : "s", LinesPerSecond(threads, KALVOR_BENCH_LOGCLIENT),
+                LinesPerRun);
+#endif
   return 0;
 }

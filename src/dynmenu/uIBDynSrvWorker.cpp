@@ -72,6 +72,8 @@ void tIB_DynMenuWorker::ApplySettingsAndConnect() {
   settings.Password = dbPassword;
   settings.Charset = charset;
   MenuDatabase.emplace(DatabaseFigures, settings);
+  if (const std::string client = FbClientLibraryPath(); !client.empty())
+    WriteLog("Firebird client library loaded from " + client);
   WriteLog("Opening database connection");
   MenuDatabase->Open();
   WriteLog("Connected to " + dbName + " as " + dbUser);

@@ -1,5 +1,6 @@
 #include "log/tUniLog.h"
 
+#include <system_error>
 #include <utility>
 
 #include "log/uLog.h"
@@ -48,14 +49,25 @@ void tUniLog::LoadLogClient(const std::string& Setting, const std::string& Clien
   ClientLibrary = LoadLibraryWithFallback(ClientLibraryName);
   if (!ClientLibrary.IsLoaded()) return;
   BindEntries();
-  if (ClientMessage == nullptr) {
+  if (ClientMessage != nullptr) {
+    try {
+      ClientThread = std::make_unique<tLogClientThread>(LogClientPatience);
+    } catch (const std::system_error&) {
+      // Without a thread of its own the library is not used: lines go to the file.
+    }
+  }
+  if (!ClientThread) {
+    ClientInitialize = nullptr;
+    ClientFinalize = nullptr;
+    ClientMessage = nullptr;
     UnloadLibrary(ClientLibrary);
     return;
   }
   // Its answer decides nothing: lines are offered to the library either way.
-  auto initialize = [&] { ClientInitialize(Setting.c_str(), ClientInitializeValue); };
-  const tForeignCallOutcome outcome = RunForeignCall(initialize);
-  if (!outcome.Completed) DropFaultedClient("DLL_Initialize", outcome);
+  CallClient("DLL_Initialize", [entry = ClientInitialize, Setting] {
+    return entry(Setting.c_str(), ClientInitializeValue) != 0;
+  });
+  WriteLine("Log client library loaded from " + ClientLibrary.FilePath());
 }
 
 void tUniLog::BindEntries() {
@@ -70,40 +82,55 @@ void tUniLog::BindEntries() {
   }
 }
 
+// A library that raised or still runs a call is kept loaded: it may hold
+// threads or state that its unloading would trip over.
 void tUniLog::ReleaseClient() noexcept {
-  if (ClientFinalize != nullptr && !ClientFaulted.load()) {
-    const tForeignCallOutcome outcome = RunForeignCall(ClientFinalize);
-    if (!outcome.Completed) DropFaultedClient("DLL_Finalize", outcome);
+  try {
+    CallClient("DLL_Finalize", [entry = ClientFinalize] {
+      entry();
+      return true;
+    });
+  } catch (...) {
   }
+  ClientThread.reset();
   ClientInitialize = nullptr;
   ClientFinalize = nullptr;
   ClientMessage = nullptr;
-  if (ClientFaulted.load())
+  if (ClientDropped.load())
     ClientLibrary.KeepLoaded();
   else
     UnloadLibrary(ClientLibrary);
 }
 
-void tUniLog::DropFaultedClient(const char* Entry, const tForeignCallOutcome& Outcome) {
-  if (ClientFaulted.exchange(true)) return;
-  tTimeSeparatedFileLog::WriteLine(ClientFileName + " raised " + FaultText(Outcome) + " in " +
-                                   Entry +
-                                   ": the log client is called no more, lines go to "
-                                   "this file");
+std::optional<bool> tUniLog::CallClient(const char* Entry, std::function<bool()> Call) {
+  if (!ClientThread || ClientDropped.load()) return std::nullopt;
+  const tClientCallResult result = ClientThread->Run(std::move(Call));
+  if (result.End == tClientCallEnd::Returned) return result.Answer;
+  if (result.End == tClientCallEnd::Raised)
+    DropClient("raised " + FaultText(result.Outcome) + " in " + Entry);
+  if (result.End == tClientCallEnd::Overran)
+    DropClient(Format("did not return from %s within %lld s", Entry,
+                      static_cast<long long>(LogClientPatience.count())));
+  return std::nullopt;
 }
 
+void tUniLog::DropClient(const std::string& What) {
+  if (ClientDropped.exchange(true)) return;
+  tTimeSeparatedFileLog::WriteLine(ClientFileName + " " + What +
+                                   ": the log client is called no more, lines go to this file");
+}
+
+// The call gets copies of the texts: a call that overran still reads them.
 bool tUniLog::TakenByClient(bool Stamped, const std::string& Prefix, const std::string& Message) {
-  if (ClientMessage == nullptr || ClientFaulted.load()) return false;
+  if (!ClientThread || ClientDropped.load()) return false;
   const double time = Stamped ? Now().OleDate() : 0.0;
-  bool taken = false;
-  auto offer = [&] {
-    taken = ClientMessage(time, HostFileName(), ModuleFileName(), Prefix.c_str(),
-                          Message.c_str()) != 0;
-  };
-  const tForeignCallOutcome outcome = RunForeignCall(offer);
-  if (outcome.Completed) return taken;
-  DropFaultedClient("DLL_MessageToLogServer", outcome);
-  return false;
+  return CallClient("DLL_MessageToLogServer",
+                    [entry = ClientMessage, time, host = std::string(HostFileName()),
+                     module = std::string(ModuleFileName()), Prefix, Message] {
+                      return entry(time, host.c_str(), module.c_str(), Prefix.c_str(),
+                                   Message.c_str()) != 0;
+                    })
+      .value_or(false);
 }
 
 bool tUniLog::WriteLine(const std::string& Message) {

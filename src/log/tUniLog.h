@@ -1,14 +1,21 @@
 // The process's log: each line is offered to the log server's client library
-// first, and only a line the library does not take is written to the hourly file.
+// first, and only a line the library does not take is written to the hourly
+// file. The library is called on a thread of its own (tLogClientThread): a
+// line it has not taken within LogClientPatience goes to the file, and a
+// library that raised or did not return is called no more.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
+#include "log/tLogClientThread.h"
 #include "log/tTimeSeparatedFileLog.h"
 #include "platform/DynamicLibrary.h"
-#include "platform/ForeignCall.h"
 
 // The client library's entries: plain exported functions in their platform's
 // usual calling convention (__stdcall on 32-bit Windows); a Boolean result is
@@ -27,6 +34,9 @@ using tDLLMessageToLogServer = std::uint8_t(KALVOR_LOGCLIENT_CALL*)(double Time,
 using tDLLFinalize = void(KALVOR_LOGCLIENT_CALL*)();
 
 std::string LogClientLibraryName();
+
+// How long a line, or Init_Plugin or Finalize_Plugin, waits for the library.
+inline constexpr std::chrono::seconds LogClientPatience{2};
 
 class tUniLog : public tTimeSeparatedFileLog {
  public:
@@ -47,12 +57,16 @@ class tUniLog : public tTimeSeparatedFileLog {
   void ReleaseClient() noexcept;
   // True when the library took the line; always false without a library.
   bool TakenByClient(bool Stamped, const std::string& Prefix, const std::string& Message);
-  // A library that raised is called no more, and the file says so once.
-  void DropFaultedClient(const char* Entry, const tForeignCallOutcome& Outcome);
+  // The entry's answer; none when the library is not called, or the call
+  // raised or did not return in time.
+  std::optional<bool> CallClient(const char* Entry, std::function<bool()> Call);
+  // A library that raised or did not return is called no more, and the file says so once.
+  void DropClient(const std::string& What);
 
   std::string ClientFileName;
   tDynamicLibrary ClientLibrary;
-  std::atomic<bool> ClientFaulted{false};
+  std::unique_ptr<tLogClientThread> ClientThread;
+  std::atomic<bool> ClientDropped{false};
   tDLLInitialize ClientInitialize = nullptr;
   tDLLFinalize ClientFinalize = nullptr;
   tDLLMessageToLogServer ClientMessage = nullptr;

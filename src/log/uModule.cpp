@@ -1,14 +1,13 @@
 #include "log/uModule.h"
 
+#include "platform/LibraryFolders.h"
 #include "platform/ModulePaths.h"
 #include "platform/Paths.h"
 
 tDynamicLibrary LoadLibraryWithFallback(const std::string& LibraryName) {
-  tDynamicLibrary library = tDynamicLibrary::Load(LibraryName);
-  if (library.IsLoaded() || !ExtractFilePath(LibraryName).empty()) return library;
-  const std::string hostFolder = ExtractFilePath(HostExecutablePath());
-  if (hostFolder.empty()) return library;
-  return tDynamicLibrary::Load(hostFolder + LibraryName);
+  if (!ExtractFilePath(LibraryName).empty()) return tDynamicLibrary::Load(LibraryName);
+  std::string failure;
+  return LoadFromFolders(LibraryFolders(), LibraryName, failure);
 }
 
 void UnloadLibrary(tDynamicLibrary& Library) {

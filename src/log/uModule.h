@@ -5,8 +5,9 @@
 
 #include "platform/DynamicLibrary.h"
 
-// Loads by name through the normal search order; when that fails and the name
-// has no folder part, once more from the host program's folder. Empty on failure.
+// A name with a folder part is loaded as it is; a bare file name from the
+// plugin's folder, else the host program's, else the system's (see
+// LibraryFolders), never from the current folder or PATH. Empty on failure.
 tDynamicLibrary LoadLibraryWithFallback(const std::string& LibraryName);
 
 void UnloadLibrary(tDynamicLibrary& Library);

@@ -12,10 +12,11 @@ struct tForeignCallOutcome {
 
 using tForeignEntry = void (*)(void* Context);
 
-// Windows: a processor fault or an exception raised in the call (of error
-// severity, except a C++ exception of the library's own compiler, which the
-// library is taken to catch itself) returns the call here with Completed false.
-// Everywhere: a C++ exception leaving the call does the same.
+// Windows: an exception that leaves the call, whatever its code (a processor
+// fault, a Delphi or a Visual C++ exception), returns the call here with
+// Completed false, after the library's own frames were unwound; one that the
+// library raises and handles itself is left to it, as __except would.
+// Everywhere: a C++ exception of this compiler leaving the call does the same.
 tForeignCallOutcome RunForeignCall(tForeignEntry Entry, void* Context) noexcept;
 
 template <typename tCall>

@@ -46,17 +46,21 @@ int32_t tPlugInSession::AddCommand(int32_t commandId, const void* buffer, int32_
   try {
     const std::optional<tMalformed> malformed = FindMalformed(commandId, buffer, size);
     std::lock_guard<std::mutex> guard(QueueLock);
+    const size_t linesBefore = PendingLines.size();
     if (malformed) {
-      Malformed.Note(*malformed);
+      Malformed.Note(*malformed, PendingLines);
+      WakeForLinesLocked(linesBefore);
       return Command_Refused;
     }
-    Malformed.End();
+    Malformed.End(PendingLines);
+    WakeForLinesLocked(linesBefore);
     if (Stopping || QueueClosed) return Command_NoSession;
     const auto* bytes = static_cast<const uint8_t*>(buffer);
     const uint32_t sizeWord = EnvelopeSizeWord(bytes);
     const size_t length = CopyLength(sizeWord);
     if (const std::optional<std::string> full = QueueFullLine(length)) {
       NoteRefusal(*full);
+      WakeForLinesLocked(linesBefore);
       return Command_Refused;
     }
     auto item = std::make_unique<tQueueItem>();
@@ -98,20 +102,35 @@ std::optional<std::string> tPlugInSession::QueueFullLine(size_t length) const {
   return std::nullopt;
 }
 
-// Written straight to the log, from the host's thread: one line when refusing
-// begins, one with the count when it ends.
+// One line when refusing begins, one with the count when it ends.
 void tPlugInSession::NoteRefusal(const std::string& firstLine) {
   ++Refused;
   if (Refusing) return;
   Refusing = true;
-  LogWrite(firstLine);
+  PendingLines.push_back(firstLine);
 }
 
 void tPlugInSession::EndRefusals(const char* line) {
   if (!Refusing) return;
-  LogWrite(line + CommandsWere(Refused, "refused"));
+  PendingLines.push_back(line + CommandsWere(Refused, "refused"));
   Refusing = false;
   Refused = 0;
+}
+
+// Once stopping, Stop writes what is left itself.
+void tPlugInSession::WakeForLinesLocked(size_t linesBefore) {
+  if (PendingLines.size() == linesBefore || Stopping) return;
+  StartThreadLocked();
+  QueueSemaphore.Release();
+}
+
+void tPlugInSession::WritePendingLines() noexcept {
+  std::vector<std::string> lines;
+  {
+    std::lock_guard<std::mutex> guard(QueueLock);
+    lines.swap(PendingLines);
+  }
+  for (const std::string& line : lines) LogWrite(line);
 }
 
 // The thread first runs when the first command is queued, so the worker is
@@ -127,6 +146,7 @@ void tPlugInSession::StartThreadLocked() {
 void tPlugInSession::Execute() {
   while (!Stopping) {
     QueueSemaphore.Acquire();
+    WritePendingLines();
     std::unique_ptr<tQueueItem> item = TakeItem();
     if (!item) continue;
     if (Worker) {
@@ -235,6 +255,7 @@ void tPlugInSession::Stop(tStopKind kind) noexcept {
     } catch (...) {
     }
   }
+  WritePendingLines();
   // Dropped while the worker, and with it the log, is still there to say how many.
   const auto dropped = static_cast<uint32_t>(ClearQueue());
   try {
@@ -252,7 +273,7 @@ bool tPlugInSession::BeginStop(tStopKind kind, bool& onSessionThread) {
   StopKind = kind;
   Stopping = true;
   EndRefusals("Queue closed while full: ");
-  Malformed.End();
+  Malformed.End(PendingLines);
   onSessionThread = Thread.joinable() && Thread.get_id() == std::this_thread::get_id();
   // Wakes a thread waiting for commands: it then takes none and ends.
   QueueSemaphore.Release();

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/CountingSemaphore.h"
 #include "plugin/uMalformedRefusals.h"
@@ -96,6 +97,11 @@ class tPlugInSession {
   // Both with QueueLock held: the refusals of a full queue are logged once per burst.
   void NoteRefusal(const std::string& firstLine);
   void EndRefusals(const char* line);
+  // Lines of Command_Plugin go to the session thread, which writes them
+  // between commands: a host's thread never waits for the log. With QueueLock
+  // held: wakes the thread for lines added since the count was taken.
+  void WakeForLinesLocked(size_t linesBefore);
+  void WritePendingLines() noexcept;
 
   // Steps of Stop.
   bool BeginStop(tStopKind kind, bool& onSessionThread);
@@ -109,13 +115,15 @@ class tPlugInSession {
   size_t QueueByteLimit = DefaultQueueByteLimit;
   // One count per queued command, and one to wake the thread when stopping.
   tCountingSemaphore QueueSemaphore;
-  // Guards the queue, its bytes, the refusals, starting the thread, its closing and the stop mark.
+  // Guards the queue, its bytes, the refusals and their lines, starting the
+  // thread, its closing and the stop mark.
   std::mutex QueueLock;
   std::deque<std::unique_ptr<tQueueItem>> Queue;
   size_t QueuedBytes = 0;
   uint32_t Refused = 0;
   bool Refusing = false;
   tMalformedRefusals Malformed;
+  std::vector<std::string> PendingLines;
   bool QueueClosed = false;
   std::unique_ptr<tPlugInWorker> Worker;
   tHourlyFigures Figures;

@@ -1,6 +1,5 @@
 #include "plugin/uMalformedRefusals.h"
 
-#include "log/uLog.h"
 #include "worker/uByteOrder.h"
 #include "worker/uFormat.h"
 
@@ -51,21 +50,22 @@ std::string CommandsWere(uint32_t count, const char* what) {
   return Format(count == 1 ? "%u command was %s" : "%u commands were %s", count, what);
 }
 
-void tMalformedRefusals::Note(const tMalformed& refusal) {
+void tMalformedRefusals::Note(const tMalformed& refusal, std::vector<std::string>& Lines) {
   if (Current == refusal.Kind) {
     ++Count;
     return;
   }
-  End();
+  End(Lines);
   Current = refusal.Kind;
   Count = 1;
-  LogWrite(Format("Command refused: %s: refusing such commands", refusal.Particulars.c_str()));
+  Lines.push_back(
+      Format("Command refused: %s: refusing such commands", refusal.Particulars.c_str()));
 }
 
-void tMalformedRefusals::End() {
+void tMalformedRefusals::End(std::vector<std::string>& Lines) {
   if (!Current) return;
-  LogWrite(Format("Refusals ended: %s for %s", CommandsWere(Count, "refused").c_str(),
-                  ShortReason(*Current)));
+  Lines.push_back(Format("Refusals ended: %s for %s", CommandsWere(Count, "refused").c_str(),
+                         ShortReason(*Current)));
   Current.reset();
   Count = 0;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 enum class tMalformedKind { NullBuffer, SizeBelowSizeWord, SizeWordAboveSize, SizeWordBigEndian };
 
@@ -24,12 +25,14 @@ std::optional<tMalformed> FindMalformed(int32_t commandId, const void* buffer, i
 // "1 command was refused", "2 commands were refused": a count in the log's words.
 std::string CommandsWere(uint32_t count, const char* what);
 
-// Not synchronised: the session calls it under its queue lock.
+// Not synchronised: the session calls it under its queue lock. The lines it
+// logs are added to Lines, for the session thread to write: Command_Plugin
+// never waits for the log.
 class tMalformedRefusals {
  public:
-  void Note(const tMalformed& refusal);
+  void Note(const tMalformed& refusal, std::vector<std::string>& Lines);
   // A command of another kind came, or the session closes.
-  void End();
+  void End(std::vector<std::string>& Lines);
 
  private:
   std::optional<tMalformedKind> Current;

@@ -16,6 +16,7 @@
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
 #include "support/TaggedCommands.h"
+#include "support/TempFolder.h"
 #include "tPluginHost.h"
 
 using namespace std::chrono_literals;
@@ -285,4 +286,57 @@ TEST(SessionLog, EveryLineLandsInTheHourlyFileAndAgainInTheFullFileAtLevel255) {
       std::count_if(full.begin(), full.end(),
                     [&](const std::string& line) { return std::regex_match(line, finished); }),
       2);
+}
+
+namespace {
+size_t ThreadCount() {
+  const std::filesystem::directory_iterator tasks("/proc/self/task");
+  return static_cast<size_t>(std::distance(begin(tasks), end(tasks)));
+}
+}  // namespace
+
+// The log server's client library stops returning at the line of a refused
+// command: Command_Plugin hands its lines to the session thread and returns at
+// once, Finalize_Plugin waits for the library 2 s at most, and the lines it did
+// not take are in the hourly file.
+TEST(SessionLog, ALogClientThatDoesNotReturnHoldsNoHostThread) {
+  TempFolder record;
+  const std::string calls = record / "calls.txt";
+  WriteWholeFile(calls + ".block", "");
+  setenv("KALVOR_LOGCLIENT_RECORD", calls.c_str(), 1);
+  setenv("KALVOR_LOGCLIENT_BLOCK_ON", "Command refused", 1);
+  PluginCopy plugin("Kalvor_Blocked.so");
+  std::filesystem::copy_file(
+      std::string(KALVOR_LOGCLIENT_DIR) + "/blocks_marked/LogClient.so",
+      std::filesystem::path(plugin.LibraryPath()).parent_path() / "LogClient.so");
+  const auto hostIni = std::filesystem::read_symlink("/proc/self/exe").replace_extension(".ini");
+  WriteWholeFile(hostIni, "[Debug]\nKalvor_Blocked.so=server\n");
+  LogTail log(HostLogsFolder());
+  tPluginHost host(plugin.LibraryPath());
+  host.Init();
+  std::filesystem::remove(hostIni);
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(host.Command(1, nullptr, 0), 3);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+  EXPECT_EQ(host.Command(2, TaggedCommand(2)), 0);
+  EXPECT_TRUE(host.WaitAnswer(Patience));
+  started = std::chrono::steady_clock::now();
+  host.Finalize();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+  // The call left behind returns, and its thread ends while the host still
+  // holds the plugin: the host's unload stays the last.
+  const size_t withLeftBehind = ThreadCount();
+  std::filesystem::remove(calls + ".block");
+  for (auto waited = 0ms; waited < 10s && ThreadCount() == withLeftBehind; waited += 10ms)
+    std::this_thread::sleep_for(10ms);
+  EXPECT_EQ(ThreadCount(), withLeftBehind - 1);
+  unsetenv("KALVOR_LOGCLIENT_BLOCK_ON");
+  unsetenv("KALVOR_LOGCLIENT_RECORD");
+
+  const auto lines = log.MainMessages();
+  for (const std::string line :
+       {"LogClient.so did not return from DLL_MessageToLogServer within 2 s: the log client is "
+        "called no more, lines go to this file",
+        "Command refused: null buffer (CommandId=1): refusing such commands"})
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), line), 1) << line;
 }

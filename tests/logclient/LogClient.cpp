@@ -5,12 +5,18 @@
 //   LOGCLIENT_INIT_FAILS     DLL_Initialize answers false
 //   LOGCLIENT_NO_FINALIZE    DLL_Finalize is not exported
 //   LOGCLIENT_THROW_MARKED   throws on messages that contain "[throw]"
+//   LOGCLIENT_BLOCK_MARKED   a message that contains "[block]" (or the text
+//                            KALVOR_LOGCLIENT_BLOCK_ON names) does not return
+//                            while the file <record>.block exists (30 s at
+//                            most), then records "returned"
+#include <unistd.h>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <string>
 
 #define LOGCLIENT_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -28,6 +34,19 @@ void Record(const char* format, ...) {
   va_end(args);
   std::fputc('\n', file);
   std::fclose(file);
+}
+
+void BlockWhileHeld(const char* message) {
+#ifdef LOGCLIENT_BLOCK_MARKED
+  const char* record = std::getenv("KALVOR_LOGCLIENT_RECORD");
+  const char* marker = std::getenv("KALVOR_LOGCLIENT_BLOCK_ON");
+  if (record == nullptr || std::strstr(message, marker ? marker : "[block]") == nullptr) return;
+  const std::string hold = std::string(record) + ".block";
+  for (int waited = 0; waited < 3000 && access(hold.c_str(), F_OK) == 0; ++waited) usleep(10000);
+  Record("returned");
+#else
+  (void)message;
+#endif
 }
 
 bool Refused(const char* message) {
@@ -56,6 +75,7 @@ LOGCLIENT_EXPORT std::uint8_t DLL_MessageToLogServer(double time, const char* ho
 #ifdef LOGCLIENT_THROW_MARKED
   if (std::strstr(message, "[throw]") != nullptr) throw std::runtime_error("log server gone");
 #endif
+  BlockWhileHeld(message);
   return Refused(message) ? 0 : 1;
 }
 

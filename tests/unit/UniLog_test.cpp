@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "log/tUniLog.h"
 #include "log/uLog.h"
 #include "unit/SlashedFolder.h"
@@ -61,6 +63,11 @@ class UniLogTest : public ::testing::Test {
         ClientPath(variant), FixedTime);
   }
   std::vector<std::string> Calls() const { return Lines(ReadWholeFile(RecordPath)); }
+  // The log's first line, naming the library's file.
+  std::string LoadedCall(const std::string& variant) const {
+    return "message|" + Time + "|Host|Kalvor.so||Log client library loaded from " +
+           ClientPath(variant);
+  }
   std::string HourlyFile(const std::string& prefix = "") const {
     return ReadWholeFile(Slashed(Folder) + "Logs/2013_04_17/" + prefix + "15_Kalvor.so.log");
   }
@@ -80,6 +87,7 @@ TEST_F(UniLogTest, LibraryTakingEveryLineGetsAllOfThemAndNoFolderIsMade) {
   log.reset();
   EXPECT_EQ(Calls(), (std::vector<std::string>{
                          "init|server=logs:9000|500",
+                         LoadedCall("takes_all"),
                          "message|" + Time + "|Host|Kalvor.so||hello",
                          "message|" + Time + "|Host|Kalvor.so|full|detail",
                          "message|0|Host|Kalvor.so||plain",
@@ -97,7 +105,7 @@ TEST_F(UniLogTest, RefusedLinesAloneReachTheFileWithTheirStamp) {
   EXPECT_TRUE(log->WriteLine("taken again"));
   EXPECT_EQ(HourlyFile(), "15:30:00.000 kept [refuse]\r\n");
   EXPECT_EQ(HourlyFile("full_"), "15:30:00.000 full kept [refuse]\r\n");
-  EXPECT_EQ(Calls().size(), 5u);  // init and four offers
+  EXPECT_EQ(Calls().size(), 6u);  // init, the library's path and four offers
 }
 
 TEST_F(UniLogTest, LibraryThatThrowsIsCalledNoMoreAndTheFileGetsItsLines) {
@@ -106,11 +114,31 @@ TEST_F(UniLogTest, LibraryThatThrowsIsCalledNoMoreAndTheFileGetsItsLines) {
   EXPECT_TRUE(log->WriteLine("kept [throw]"));
   EXPECT_TRUE(log->WritePlainLine("kept too"));
   log.reset();
-  EXPECT_EQ(Calls().size(), 3u);  // init and two offers, no finalize
+  EXPECT_EQ(Calls().size(), 4u);  // init, the library's path and two offers, no finalize
   EXPECT_EQ(HourlyFile(),
             "15:30:00.000 LogClient.so raised a C++ exception in DLL_MessageToLogServer: the log "
             "client is called no more, lines go to this file\r\n"
             "15:30:00.000 kept [throw]\r\nkept too\r\n");
+}
+
+// The line waits LogClientPatience at most; it and every later line go to the
+// file, and the log's end neither waits for the call nor finalizes the library.
+TEST_F(UniLogTest, LibraryThatDoesNotReturnIsCalledNoMoreAndTheFileGetsItsLines) {
+  const std::string hold = RecordPath + ".block";
+  WriteWholeFile(hold, "");
+  auto log = MakeLog("s", "blocks_marked");
+  EXPECT_TRUE(log->WriteLine("taken"));
+  EXPECT_TRUE(log->WriteLine("kept [block]"));
+  EXPECT_TRUE(log->WritePlainLine("kept too"));
+  log.reset();
+  EXPECT_EQ(HourlyFile(),
+            "15:30:00.000 LogClient.so did not return from DLL_MessageToLogServer within 2 s: the "
+            "log client is called no more, lines go to this file\r\n"
+            "15:30:00.000 kept [block]\r\nkept too\r\n");
+  EXPECT_EQ(Calls().size(), 4u);  // init, the library's path and two offers; none returned since
+  fs::remove(hold);
+  for (int waited = 0; waited < 1000 && Calls().size() == 4u; ++waited) usleep(10000);
+  EXPECT_EQ(Calls().back(), "returned");
 }
 
 TEST_F(UniLogTest, LibraryLackingAnEntryIsNotUsed) {
@@ -124,7 +152,7 @@ TEST_F(UniLogTest, LibraryLackingAnEntryIsNotUsed) {
 TEST_F(UniLogTest, FailedInitialisationStillOffersLines) {
   auto log = MakeLog("s", "init_fails");
   EXPECT_TRUE(log->WriteLine("offered"));
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"init|s|500",
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"init|s|500", LoadedCall("init_fails"),
                                                "message|" + Time + "|Host|Kalvor.so||offered"}));
   EXPECT_FALSE(fs::exists(Slashed(Folder) + "Logs"));
 }

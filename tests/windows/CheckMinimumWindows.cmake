@@ -29,7 +29,7 @@ set(vista
   GetFullPathNameW GetHandleInformation GetLastError GetLocalTime GetLocaleInfoA
   GetModuleFileNameA GetModuleFileNameW GetModuleHandleA GetModuleHandleExA
   GetModuleHandleExW GetModuleHandleW GetPrivateProfileStringA GetProcAddress
-  GetProcessAffinityMask GetProcessTimes GetStartupInfoA GetSystemInfo
+  GetProcessAffinityMask GetProcessTimes GetStartupInfoA GetSystemDirectoryA GetSystemInfo
   GetSystemTimeAdjustment GetSystemTimeAsFileTime GetThreadContext GetThreadPriority
   GetThreadTimes GetTickCount GetTickCount64 InitializeCriticalSection
   InitializeCriticalSectionAndSpinCount IsDBCSLeadByteEx IsDebuggerPresent
@@ -37,7 +37,7 @@ set(vista
   LockFileEx MultiByteToWideChar OpenProcess OutputDebugStringA QueryPerformanceCounter
   QueryPerformanceFrequency RaiseException ReleaseSemaphore RemoveVectoredExceptionHandler
   ResetEvent ResumeThread RtlAddFunctionTable RtlCaptureContext RtlLookupFunctionEntry
-  RtlUnwindEx RtlVirtualUnwind SetEndOfFile SetErrorMode SetEvent SetFilePointer
+  RtlUnwind RtlUnwindEx RtlVirtualUnwind SetEndOfFile SetErrorMode SetEvent SetFilePointer
   SetFilePointerEx SetLastError SetProcessAffinityMask SetSystemTime
   SetThreadContext SetThreadPriority SetUnhandledExceptionFilter Sleep SuspendThread
   TerminateProcess TlsAlloc TlsFree TlsGetValue TlsSetValue TryEnterCriticalSection

@@ -14,10 +14,21 @@ std::string ServerIni() {
          "lc_ctype=WIN1251\r\nLogLevel=1\r\n";
 }
 
-std::string PutStandInClientBeside(const PluginCopy& plugin) {
-  const auto target = std::filesystem::path(plugin.LibraryPath()).parent_path() / "fbclient.dll";
-  std::filesystem::copy_file(KALVOR_STANDIN_CLIENT_PATH, target);
+std::string CopyBeside(const PluginCopy& plugin, const std::string& source,
+                       const std::string& name) {
+  const auto target = std::filesystem::path(plugin.LibraryPath()).parent_path() / name;
+  std::filesystem::copy_file(source, target);
   return target.string();
+}
+
+size_t Occurrences(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+std::string PutStandInClientBeside(const PluginCopy& plugin) {
+  return CopyBeside(plugin, KALVOR_STANDIN_CLIENT_PATH, "fbclient.dll");
 }
 
 namespace {

@@ -14,6 +14,10 @@
 // An ini pointing the plugin at the server database of the Windows defaults.
 std::string ServerIni();
 
+// Copies the file beside the plugin copy under the name; returns the copy's path.
+std::string CopyBeside(const PluginCopy& plugin, const std::string& source,
+                       const std::string& name);
+
 // Puts the stand-in fbclient.dll beside the plugin copy; returns its path.
 std::string PutStandInClientBeside(const PluginCopy& plugin);
 
@@ -37,6 +41,9 @@ class tStandInClient {
   void* LastAction = nullptr;
   void* LastDatabase = nullptr;
 };
+
+// How often the part occurs in the text.
+size_t Occurrences(const std::string& text, const std::string& part);
 
 // Logs\YYYY_MM_DD\HH_<library file>.log beside this program, for the hour
 // before and after the call (a test may run across the turn of an hour).

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "uCp1251.h"
 #include "uSystem.h"
@@ -34,7 +35,12 @@ std::vector<uint8_t> tHostSession::Send(int32_t commandId, const std::vector<uin
   Log.Mark();
   const int32_t queued = Host.Command(commandId, buffer);
   if (queued != KALVOR_COMMAND_QUEUED) {
-    // The plugin says why in the log, outside any command's frame.
+    // The plugin says why in the log, outside any command's frame, on its own
+    // thread just after Command_Plugin returns: wait a little for the line.
+    for (int waited = 0;
+         queued == KALVOR_COMMAND_REFUSED && waited < 300 && Log.SinceMark().Lines.empty();
+         ++waited)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ShowReasons(commandId);
     throw tHostError(
         "Command_Plugin refused command " + std::to_string(commandId) + " with " +

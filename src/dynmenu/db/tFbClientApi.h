@@ -2,6 +2,8 @@
 
 #include <ibase.h>
 
+#include <string>
+
 // Every call the layer makes into the client library goes through this table,
 // so tests can put a fault-injecting table in its place.
 struct tFbClientApi {
@@ -39,6 +41,10 @@ const tFbClientApi& DefaultFbClientApi();
 // so one put in place since is found. Not to be called while another thread
 // runs database calls.
 void RetryMissingFbClient();
+
+// The full path of the client library loaded at run time; empty where it is
+// linked with the plugin or none is loaded.
+std::string FbClientLibraryPath();
 
 // The table in use now.
 const tFbClientApi& FbClientApi();

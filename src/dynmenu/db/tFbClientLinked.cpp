@@ -35,3 +35,7 @@ const tFbClientApi& DefaultFbClientApi() {
 }
 
 void RetryMissingFbClient() {}
+
+std::string FbClientLibraryPath() {
+  return {};
+}

@@ -1,14 +1,14 @@
 // The client library loaded at run time, so the plugin loads and answers on a
 // machine without it: fbclient.dll, else gds32.dll, each looked for beside the
-// plugin first and then in the system's search order.
+// plugin, beside the host program, then in the system folder (LibraryFolders).
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "dynmenu/db/tFbClientApi.h"
 #include "platform/DynamicLibrary.h"
-#include "platform/ModulePaths.h"
-#include "platform/Paths.h"
+#include "platform/LibraryFolders.h"
 
 namespace {
 
@@ -105,23 +105,6 @@ void BindAll(tFbClientApi& api, tBinder& bind) {
   bind(api.Interpret, "fb_interpret");
 }
 
-// Beside the plugin first: that is where an integrator puts it. When neither
-// loads, Failure says why, in the system's own words for each place.
-tDynamicLibrary LoadNamed(const std::string& pluginFolder, const char* name, std::string& failure) {
-  tDynamicLibrary library;
-  std::string besideFailure;
-  if (!pluginFolder.empty()) library = tDynamicLibrary::Load(pluginFolder + name, besideFailure);
-  if (library.IsLoaded()) return library;
-  std::string searchFailure;
-  library = tDynamicLibrary::Load(name, searchFailure);
-  if (library.IsLoaded()) return library;
-  failure =
-      std::string(", ") + name + ": " + (besideFailure.empty() ? searchFailure : besideFailure);
-  if (!besideFailure.empty() && searchFailure != besideFailure)
-    failure += " (from the search path: " + searchFailure + ")";
-  return library;
-}
-
 class tLoadedClient {
  public:
   tLoadedClient() { Load(); }
@@ -131,17 +114,23 @@ class tLoadedClient {
     if (!Library.IsLoaded()) Load();
   }
 
+  std::string Path() const { return Library.FilePath(); }
+
   tFbClientApi Api{};
 
  private:
+  // Beside the plugin first: that is where an integrator puts it. When neither
+  // loads, the text says why, in the system's own words for each place.
   void Load() {
-    const std::string pluginFolder = ExtractFilePath(OwnModuleFilePath());
+    const std::vector<std::string> folders = LibraryFolders();
     std::string problems;
     for (const char* name : kLibraryNames) {
       std::string failure;
-      tDynamicLibrary library = LoadNamed(pluginFolder, name, failure);
-      problems += failure;
-      if (!library.IsLoaded()) continue;
+      tDynamicLibrary library = LoadFromFolders(folders, name, failure);
+      if (!library.IsLoaded()) {
+        problems += ", " + failure;
+        continue;
+      }
       tBinder bind(&library);
       BindAll(Api, bind);
       if (bind.FirstMissing.empty()) {
@@ -153,7 +142,7 @@ class tLoadedClient {
     MissingLibraryText =
         "Firebird client library not loaded: neither fbclient.dll nor gds32.dll"
         " could be loaded from " +
-        pluginFolder + " or the DLL search path" + problems;
+        FolderList(folders) + problems;
     tBinder stand(nullptr);
     BindAll(Api, stand);
   }
@@ -176,4 +165,8 @@ const tFbClientApi& DefaultFbClientApi() {
 
 void RetryMissingFbClient() {
   LoadedClient().LoadIfMissing();
+}
+
+std::string FbClientLibraryPath() {
+  return LoadedClient().Path();
 }

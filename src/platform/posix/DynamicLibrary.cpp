@@ -1,10 +1,15 @@
 #include "platform/DynamicLibrary.h"
 
 #include <dlfcn.h>
+#include <link.h>
 
 #include <utility>
 
 const char* const DynamicLibraryExtension = ".so";
+
+std::string SystemLibraryFolder() {
+  return {};
+}
 
 tDynamicLibrary tDynamicLibrary::Load(const std::string& name) {
   return tDynamicLibrary(dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL));
@@ -17,6 +22,12 @@ tDynamicLibrary tDynamicLibrary::Load(const std::string& name, std::string& Fail
     Failure = reason != nullptr ? reason : "cannot be loaded";
   }
   return library;
+}
+
+std::string tDynamicLibrary::FilePath() const {
+  link_map* map = nullptr;
+  if (Handle == nullptr || dlinfo(Handle, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr) return {};
+  return map->l_name;
 }
 
 void* tDynamicLibrary::Symbol(const std::string& name) const {

@@ -6,6 +6,7 @@
 
 #include "platform/Paths.h"
 #include "platform/windows/LastErrorText.h"
+#include "platform/windows/OwnModule.h"
 
 const char* const DynamicLibraryExtension = ".dll";
 
@@ -13,12 +14,35 @@ namespace {
 HMODULE AsModule(void* handle) {
   return static_cast<HMODULE>(handle);
 }
+
+// The restricting flags came with AddDllDirectory (Windows 8, and an update
+// for Vista and 7). Without them the library's own folder is searched first
+// for what it needs, then the system's usual order.
+DWORD FullPathLoadFlags() {
+  static const bool restricted =
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "AddDllDirectory") != nullptr;
+  return restricted ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32
+                    : LOAD_WITH_ALTERED_SEARCH_PATH;
+}
 }  // namespace
 
-// A library loaded from a folder finds the DLLs it needs in that folder too.
+std::string SystemLibraryFolder() {
+  char folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::string(folder, length) + PathDelimiter;
+}
+
+// Always by full path: a bare name would let the system look in the current
+// folder and on PATH. SetDefaultDllDirectories would change that for the whole
+// host process, so the search is restricted for each load instead.
 tDynamicLibrary tDynamicLibrary::Load(const std::string& name) {
-  const DWORD flags = ExtractFilePath(name).empty() ? 0 : LOAD_WITH_ALTERED_SEARCH_PATH;
-  return tDynamicLibrary(LoadLibraryExA(name.c_str(), nullptr, flags));
+  const std::string path = ExtractFilePath(name).empty() ? SystemLibraryFolder() + name : name;
+  if (ExtractFilePath(path).empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return {};
+  }
+  return tDynamicLibrary(LoadLibraryExA(path.c_str(), nullptr, FullPathLoadFlags()));
 }
 
 tDynamicLibrary tDynamicLibrary::Load(const std::string& name, std::string& Failure) {
@@ -29,6 +53,10 @@ tDynamicLibrary tDynamicLibrary::Load(const std::string& name, std::string& Fail
   const auto insert = Failure.find("%1");
   if (insert != std::string::npos) Failure.replace(insert, 2, ExtractFileName(name));
   return library;
+}
+
+std::string tDynamicLibrary::FilePath() const {
+  return Handle == nullptr ? std::string() : ModuleFilePath(AsModule(Handle));
 }
 
 void* tDynamicLibrary::Symbol(const std::string& name) const {

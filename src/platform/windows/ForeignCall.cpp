@@ -2,159 +2,165 @@
 
 #include <windows.h>
 
-#include <atomic>
-#include <cstdint>
+// This toolchain has no __try/__except, so the guard is written out: the call
+// is made from a frame of ours that carries an exception handler. The system
+// consults it only after every frame of the library declined the exception,
+// as it would an __except block: what the library raises and handles itself
+// (a try...except of its own, IsBadReadPtr, a C++ exception it catches) never
+// reaches it, and whatever escapes the library, of any code, stops there. The
+// library's frames are unwound before the call returns here, so its own
+// finally blocks and destructors run, and its locks are let go.
+//
+// A C++ exception of this compiler is not taken: the catch in RunForeignCall is.
 
-// This toolchain has no __try. A vectored exception handler, present only while
-// a guarded call runs, sees a fault of the guarded thread first and resumes that
-// thread in a landing function, which jumps back into the guard with
-// __builtin_longjmp. The dispatcher itself finishes normally (the handler
-// returns), so nothing of the system's is left half done. Each guarded thread
-// uses a slot of its own; slots live in static memory with nothing to destroy.
+#ifdef _WIN64
 namespace {
-constexpr LONG Idle = 0;
-constexpr LONG Calling = 1;
-constexpr LONG Faulted = 2;
+// This compiler's C++ exceptions travel as these codes on 64-bit Windows.
+bool IsOwnCppException(DWORD code) {
+  return code == 0x20474343 || code == 0x21474343 || code == 0x22474343;
+}
+}  // namespace
 
-constexpr DWORD MsvcCppException = 0xE06D7363;
+// The guarded call, with a scope of the system's own __C_specific_handler
+// around it: once the filter below takes the exception, that handler unwinds
+// the library's frames and resumes at the landing, which returns false. The
+// filter finds the code's destination in the frame, where the call stored it.
+extern "C" bool KalvorCallWithinFrame(tForeignEntry Entry, void* Context, DWORD* Code);
+extern "C" LONG KalvorForeignCallFilter(EXCEPTION_POINTERS* Exception, void* Frame);
 
-struct tGuardSlot {
-  std::atomic<DWORD> Thread;  // 0 while free
-  volatile LONG State;
-  volatile DWORD FaultCode;
-  void* volatile Frame;
+asm(R"(
+  .text
+  .p2align 4
+  .globl KalvorCallWithinFrame
+  .def KalvorCallWithinFrame; .scl 2; .type 32; .endef
+  .seh_proc KalvorCallWithinFrame
+KalvorCallWithinFrame:
+  subq $40, %rsp
+  .seh_stackalloc 40
+  .seh_endprologue
+  movq %r8, 32(%rsp)
+  movq %rcx, %rax
+  movq %rdx, %rcx
+.LKalvorCallStart:
+  call *%rax
+  movl $1, %eax
+  nop
+.LKalvorCallEnd:
+  addq $40, %rsp
+  ret
+.LKalvorCallLanding:
+  xorl %eax, %eax
+  addq $40, %rsp
+  ret
+  .seh_handler __C_specific_handler, @except
+  .seh_handlerdata
+  .long 1
+  .rva .LKalvorCallStart, .LKalvorCallEnd, KalvorForeignCallFilter, .LKalvorCallLanding
+  .text
+  .seh_endproc
+)");
+
+LONG KalvorForeignCallFilter(EXCEPTION_POINTERS* Exception, void* Frame) {
+  const DWORD code = Exception->ExceptionRecord->ExceptionCode;
+  if (IsOwnCppException(code)) return EXCEPTION_CONTINUE_SEARCH;
+  **reinterpret_cast<DWORD**>(static_cast<char*>(Frame) + 32) = code;
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+#else
+// 32-bit Windows keeps the handlers in a chain of registrations on the stack,
+// its head the first word of the thread's information block. Ours lies in the
+// guarding frame; the system hands its address to the handler.
+namespace {
+struct tFrameRegistration {
+  // The system's part: these two first.
+  tFrameRegistration* Previous;
+  void* Handler;
+  // Ours: where to return to, and where the code goes.
   void* Jump[5];
-#ifndef _WIN64
-  // The 32-bit frame-based handler chain, as it was before the call.
-  void* volatile ExceptionList;
-#endif
+  DWORD* Code;
 };
 
-constexpr int SlotCount = 64;
-tGuardSlot Slots[SlotCount];
-
-tGuardSlot* ClaimSlot() {
-  const DWORD thread = GetCurrentThreadId();
-  for (;;) {
-    for (auto& slot : Slots) {
-      DWORD free = 0;
-      if (slot.Thread.compare_exchange_strong(free, thread)) return &slot;
-    }
-    Sleep(0);  // more threads in the library at once than slots: wait for one
-  }
-}
-
-tGuardSlot* SlotOfThisThread(LONG state) {
-  const DWORD thread = GetCurrentThreadId();
-  for (auto& slot : Slots)
-    if (slot.Thread.load(std::memory_order_relaxed) == thread && slot.State == state) return &slot;
-  return nullptr;
-}
-
-// Error severity, but not a C++ exception that the library's own code catches.
-bool IsFault(DWORD code) {
-  return (code >> 30) == 3 && code != MsvcCppException;
-}
-
-[[noreturn]] void LandAfterFault() {
-  __builtin_longjmp(SlotOfThisThread(Faulted)->Jump, 1);
-}
-
-// The landing runs below the faulting frame, on stack the dispatcher has just
-// used; after a stack overflow, just below the guard's own frame instead.
-void SendToLanding(CONTEXT& context, const tGuardSlot& slot, DWORD code) {
-#ifdef _WIN64
-  const std::uintptr_t faultStack = context.Rsp;
-#else
-  const std::uintptr_t faultStack = context.Esp;
-#endif
-  const std::uintptr_t below = code == EXCEPTION_STACK_OVERFLOW
-                                   ? reinterpret_cast<std::uintptr_t>(slot.Frame) - 1024
-                                   : faultStack - 256;
-  // As if called: an aligned stack less the return address.
-  const std::uintptr_t stack = (below & ~std::uintptr_t{15}) - sizeof(void*);
-#ifdef _WIN64
-  context.Rsp = stack;
-  context.Rip = reinterpret_cast<std::uintptr_t>(&LandAfterFault);
-#else
-  context.Esp = stack;
-  context.Eip = reinterpret_cast<std::uintptr_t>(&LandAfterFault);
-#endif
-}
-
-LONG CALLBACK OnException(EXCEPTION_POINTERS* exception) {
-  const DWORD code = exception->ExceptionRecord->ExceptionCode;
-  if (!IsFault(code)) return EXCEPTION_CONTINUE_SEARCH;
-  tGuardSlot* slot = SlotOfThisThread(Calling);
-  if (slot == nullptr) return EXCEPTION_CONTINUE_SEARCH;
-  slot->State = Faulted;
-  slot->FaultCode = code;
-  SendToLanding(*exception->ContextRecord, *slot, code);
-  return EXCEPTION_CONTINUE_EXECUTION;
-}
-
-class tVectoredHandler {
- public:
-  tVectoredHandler() : Handle(AddVectoredExceptionHandler(1, OnException)) {}
-  ~tVectoredHandler() {
-    if (Handle != nullptr) RemoveVectoredExceptionHandler(Handle);
-  }
-  tVectoredHandler(const tVectoredHandler&) = delete;
-  tVectoredHandler& operator=(const tVectoredHandler&) = delete;
-
- private:
-  void* Handle;
-};
-
-#ifndef _WIN64
-// The head of the chain is the first word of the thread's information block.
-void* ExceptionListHead() {
+void* ChainHead() {
   void* head = nullptr;
   asm volatile("movl %%fs:0, %0" : "=r"(head));
   return head;
 }
 
-void SetExceptionListHead(void* head) {
+void SetChainHead(void* head) {
   asm volatile("movl %0, %%fs:0" : : "r"(head) : "memory");
-}
-#endif
-
-// False when the call faulted. Everything read after the second return is in
-// the slot's memory, never only in a register.
-__attribute__((noinline)) bool CallInSlot(tGuardSlot* slot, tForeignEntry entry, void* context) {
-  tGuardSlot* volatile guarded = slot;
-  guarded->Frame = __builtin_frame_address(0);
-#ifndef _WIN64
-  guarded->ExceptionList = ExceptionListHead();
-#endif
-  if (__builtin_setjmp(guarded->Jump) == 0) {
-    guarded->State = Calling;
-    entry(context);
-    guarded->State = Idle;
-    return true;
-  }
-#ifndef _WIN64
-  // Handlers the library registered lie in the abandoned part of the stack.
-  SetExceptionListHead(guarded->ExceptionList);
-#endif
-  guarded->State = Idle;
-  return false;
 }
 }  // namespace
 
-tForeignCallOutcome RunForeignCall(tForeignEntry Entry, void* Context) noexcept {
-  tGuardSlot* slot = ClaimSlot();
-  tForeignCallOutcome outcome;
-  {
-    const tVectoredHandler handler;
-    try {
-      outcome.Completed = CallInSlot(slot, Entry, Context);
-      if (!outcome.Completed) outcome.FaultCode = slot->FaultCode;
-    } catch (...) {
-      outcome = {false, 0};
-    }
+// RtlUnwind runs the unwind handlers of every registration above the frame and
+// unlinks them; it need not keep ebx, esi and edi, so they are kept here.
+extern "C" void KalvorUnwindToFrame(void* Frame, EXCEPTION_RECORD* Record);
+asm(R"(
+  .text
+  .p2align 4
+  .globl _KalvorUnwindToFrame
+  .def _KalvorUnwindToFrame; .scl 2; .type 32; .endef
+_KalvorUnwindToFrame:
+  pushl %ebp
+  pushl %ebx
+  pushl %esi
+  pushl %edi
+  pushl $0
+  pushl 28(%esp)
+  pushl $1f
+  pushl 32(%esp)
+  call *__imp__RtlUnwind@16
+1:
+  popl %edi
+  popl %esi
+  popl %ebx
+  popl %ebp
+  ret
+)");
+
+namespace {
+EXCEPTION_DISPOSITION __cdecl OnEscape(EXCEPTION_RECORD* Record, void* Frame, CONTEXT*, void*) {
+  if (Record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
+    return ExceptionContinueSearch;
+  auto* registration = static_cast<tFrameRegistration*>(Frame);
+  *registration->Code = Record->ExceptionCode;
+  KalvorUnwindToFrame(Frame, Record);
+  __builtin_longjmp(registration->Jump, 1);
+}
+
+// Everything read after the second return lives in the registration's memory.
+__attribute__((noinline)) bool KalvorCallWithinFrame(tForeignEntry entry, void* context,
+                                                     DWORD* code) {
+  volatile tFrameRegistration registration;
+  registration.Previous = static_cast<tFrameRegistration*>(ChainHead());
+  registration.Handler = reinterpret_cast<void*>(&OnEscape);
+  registration.Code = code;
+  if (__builtin_setjmp(const_cast<void**>(registration.Jump)) == 0) {
+    SetChainHead(const_cast<tFrameRegistration*>(&registration));
+    entry(context);
+    SetChainHead(registration.Previous);
+    return true;
   }
-  slot->State = Idle;
-  slot->Thread.store(0);
-  return outcome;
+  // The unwind left our registration at the head.
+  SetChainHead(registration.Previous);
+  return false;
+}
+}  // namespace
+#endif
+
+tForeignCallOutcome RunForeignCall(tForeignEntry Entry, void* Context) noexcept {
+#ifndef _WIN64
+  void* const head = ChainHead();
+#endif
+  try {
+    DWORD code = 0;
+    if (KalvorCallWithinFrame(Entry, Context, &code)) return {};
+    return {false, static_cast<std::uint32_t>(code)};
+  } catch (...) {
+#ifndef _WIN64
+    // Unwound past the registration without the system's unwind.
+    SetChainHead(head);
+#endif
+    return {false, 0};
+  }
 }

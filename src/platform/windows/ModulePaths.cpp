@@ -5,6 +5,7 @@
 namespace {
 // Room for the longest path GetModuleFileNameA reports; a path it had to cut is no path.
 constexpr DWORD PathRoom = 1024;
+}  // namespace
 
 std::string ModuleFilePath(HMODULE module) {
   char path[PathRoom];
@@ -12,7 +13,6 @@ std::string ModuleFilePath(HMODULE module) {
   if (length == 0 || length >= PathRoom) return {};
   return std::string(path, length);
 }
-}  // namespace
 
 std::string OwnModuleFilePath() {
   const HMODULE own = OwnModuleHandle();
