@@ -38,12 +38,8 @@ tMenuDatabase::tMenuDatabase(tDatabaseFigures& figures, const tMenuDatabaseSetti
       Write_(Connection_) {
   Connection_.DatabaseName = settings.DatabaseName;
   Connection_.SQLDialect = 1;
-  Connection_.SetParam("user_name", settings.User);
-  Connection_.SetParam("password", settings.Password);
-  Connection_.SetParam("lc_ctype", settings.Charset);
-  // 0 sends no time-out: the client library's own applies.
-  Connection_.SetParam("connect_timeout",
-                       settings.ConnectTimeout > 0 ? std::to_string(settings.ConnectTimeout) : "");
+  Connection_.Parameters = {settings.User, settings.Password, settings.Charset,
+                            settings.ConnectTimeout};
   Read_.ReadCommittedOnly = true;
   Write_.LockTimeout = settings.LockTimeout;
   for (size_t index = 0; index < MenuStatementCount; ++index) {

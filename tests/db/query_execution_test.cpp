@@ -161,8 +161,8 @@ END^
 SET TERM ; ^)");
   tDBConnection other;
   other.DatabaseName = Database.ConnectionString();
-  other.SetParam("user_name", TestDatabase::User());
-  other.SetParam("password", TestDatabase::Password());
+  other.Parameters.User = TestDatabase::User();
+  other.Parameters.Password = TestDatabase::Password();
   tDBTransaction otherTransaction(other);
   tDBQuery otherQuery(other, otherTransaction);
   other.Open();

@@ -20,7 +20,7 @@ TEST_F(tDBConnectionTest, AttachesProbesAndDetaches) {
 }
 
 TEST_F(tDBConnectionTest, WrongPasswordIsRefusedWithTheServersWords) {
-  Connection.SetParam("password", "not-the-password");
+  Connection.Parameters.Password = "not-the-password";
   try {
     Connection.Open();
     FAIL() << "attached with a wrong password";
