@@ -91,6 +91,8 @@ TEST_F(tDBConnectionServerTest, ProbeAfterServerStopAnswersFalseAndAttachWorksOn
 
   Server.Stop();
   EXPECT_FALSE(Connection.TestConnected());
+  // As its owner drops an attachment that does not answer.
+  Connection.ForceClose();
   EXPECT_FALSE(Connection.IsConnected());
   EXPECT_FALSE(Transaction.InTransaction());
   try {

@@ -217,6 +217,9 @@ INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY, CONN
   EXPECT_EQ(Post(5, 8, "after"), 0);
   EXPECT_EQ(Rows("after"), "1");
   EXPECT_EQ(TimesLogged(log, "Transaction is active! Rollback"), 0u);
+  // The first attach, then one after each commit that failed: its
+  // transaction was let go with the attachment.
+  EXPECT_EQ(TimesLogged(log, "No database connection!"), 3u);
   EXPECT_EQ(OurAttachments(), "1");
 }
 

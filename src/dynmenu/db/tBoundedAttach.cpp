@@ -56,7 +56,8 @@ void Attach(const std::shared_ptr<tAttachRun>& run, tLibraryHold hold) {
 }
 
 tDBError LimitError(const std::string& text) {
-  return tDBError("Failed to establish a connection: " + text, 0, {isc_net_connect_err});
+  return tDBError("Failed to establish a connection: " + text, tDBFailureKind::ConnectionLoss,
+                  {isc_net_connect_err});
 }
 }  // namespace
 

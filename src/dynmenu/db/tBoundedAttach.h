@@ -18,7 +18,7 @@ struct tAttachLimit {
 };
 
 // The attachment; raises tDBError with the client's words, or with the
-// limit's name when the attach did not end within it. Status codes of a lost
-// connection go with the latter, as with the client's own time-out.
+// limit's name when the attach did not end within it. A lost connection is
+// the latter's kind, with its status code, as with the client's own time-out.
 tFbHandle AttachWithin(const std::string& databaseName, const std::string& parameterBlock,
                        const tAttachLimit& limit);

@@ -49,7 +49,6 @@ bool tDBConnection::TestConnected() noexcept {
     CheckAnswers();
     return true;
   } catch (...) {
-    ForceClose();
     return false;
   }
 }

@@ -27,7 +27,8 @@ class tDBConnection {
   // Attaches; without a limit the client library's own bounds the attach.
   void Open(const std::optional<tAttachLimit>& limit = std::nullopt);
   bool IsConnected() const { return Attachment_ != 0; }
-  // Asks the server for its base level; a failed request drops the attachment.
+  // Asks the server for its base level: true when it answers. The attachment
+  // stays either way: its owner decides what to do with one that does not.
   bool TestConnected() noexcept;
   // The same request; raises with the client's status when it fails.
   void CheckAnswers();
