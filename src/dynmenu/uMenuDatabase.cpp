@@ -132,16 +132,24 @@ void tMenuDatabase::Watched(tRequests&& requests) {
   throw *cut;
 }
 
-std::optional<tAttachLimit> tMenuDatabase::AttachLimit() const {
-  const auto left = Watchdog_.TimeLeft();
+// An attach under way when the stopping plugin's time is up is left behind
+// at once; one begun after the stop gets what is left of that time at most.
+std::optional<tAttachLimit> tMenuDatabase::AttachLimit() {
   const int32_t connectTimeout = Settings_.ConnectTimeout;
-  const std::chrono::milliseconds connectLimit = std::chrono::seconds(connectTimeout);
-  if (left && (connectTimeout <= 0 || *left < connectLimit))
-    return tAttachLimit{std::chrono::duration_cast<std::chrono::milliseconds>(*left),
-                        Format("RequestTimeout=%d s of the stopping plugin",
-                               Watchdog_.LimitSeconds())};
-  if (connectTimeout <= 0) return std::nullopt;
-  return tAttachLimit{connectLimit, Format("ConnectTimeout=%d s", connectTimeout)};
+  if (connectTimeout <= 0 && Watchdog_.LimitSeconds() <= 0) return std::nullopt;
+  tAttachLimit limit;
+  limit.Stop = &Watchdog_;
+  limit.StopName = Format("RequestTimeout=%d s of the stopping plugin", Watchdog_.LimitSeconds());
+  if (connectTimeout > 0) {
+    limit.Within = std::chrono::seconds(connectTimeout);
+    limit.Name = Format("ConnectTimeout=%d s", connectTimeout);
+  }
+  const auto left = Watchdog_.TimeLeft();
+  if (left && (!limit.Within || *left < *limit.Within)) {
+    limit.Within = std::chrono::duration_cast<std::chrono::milliseconds>(*left);
+    limit.Name = limit.StopName;
+  }
+  return limit;
 }
 
 void tMenuDatabase::SetStatement(tMenuStatement statement, std::vector<tDBParam> values) {

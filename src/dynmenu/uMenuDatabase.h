@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "dynmenu/db/tBoundedAttach.h"
 #include "dynmenu/db/tDBConnection.h"
 #include "dynmenu/db/tDBError.h"
 #include "dynmenu/db/tDBParam.h"
@@ -71,8 +72,9 @@ class tMenuDatabase {
   // the attachment and raises with the limit named, in the kind of the cut.
   template <typename tRequests>
   void Watched(tRequests&& requests);
-  // How long an attach may take now; none leaves it to the client library.
-  std::optional<tAttachLimit> AttachLimit() const;
+  // How long an attach may take now, and what ends it early; none leaves it
+  // to the client library.
+  std::optional<tAttachLimit> AttachLimit();
   void SetStatement(tMenuStatement statement, std::vector<tDBParam> values);
   // The statement as the error texts show it: its values written in, a
   // host's key escaped as every logged value is, each line ended by CR LF.

@@ -1,6 +1,7 @@
 #include "dynmenu/db/tRequestWatchdog.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "dynmenu/db/tFbClientApi.h"
 #include "dynmenu/db/tFbStatus.h"
@@ -44,6 +45,20 @@ bool tRequestWatchdog::tWatch::CutOff() const {
   return Watchdog_.CutOff_;
 }
 
+tRequestWatchdog::tEndWatch::tEndWatch(tRequestWatchdog& watchdog, std::function<void()> onEnd)
+    : Watchdog_(watchdog) {
+  std::lock_guard<std::mutex> guard(Watchdog_.Lock_);
+  if (Watchdog_.Ended_)
+    onEnd();
+  else
+    Watchdog_.OnEnd_ = std::move(onEnd);
+}
+
+tRequestWatchdog::tEndWatch::~tEndWatch() {
+  std::lock_guard<std::mutex> guard(Watchdog_.Lock_);
+  Watchdog_.OnEnd_ = nullptr;
+}
+
 void tRequestWatchdog::EndWithinLimit() noexcept {
   if (LimitSeconds_ <= 0) return;
   {
@@ -63,16 +78,26 @@ tRequestWatchdog::tClock::time_point tRequestWatchdog::DeadlineLocked() const {
   return EndDeadline_ ? std::min(WatchDeadline_, *EndDeadline_) : WatchDeadline_;
 }
 
+std::optional<tRequestWatchdog::tClock::time_point> tRequestWatchdog::NextWakeLocked() const {
+  if (Watching_ && !CutOff_) return DeadlineLocked();
+  if (EndDeadline_ && !Ended_) return EndDeadline_;
+  return std::nullopt;
+}
+
 void tRequestWatchdog::Run() {
   std::unique_lock<std::mutex> lock(Lock_);
   while (!Quit_) {
-    if (!Watching_ || CutOff_) {
-      Wake_.wait(lock);
-    } else if (tClock::now() < DeadlineLocked()) {
-      Wake_.wait_until(lock, DeadlineLocked());
-    } else {
-      CutLocked();
+    const auto now = tClock::now();
+    if (EndDeadline_ && !Ended_ && now >= *EndDeadline_) {
+      Ended_ = true;
+      if (OnEnd_) OnEnd_();
     }
+    if (Watching_ && !CutOff_ && now >= DeadlineLocked()) CutLocked();
+    const std::optional<tClock::time_point> next = NextWakeLocked();
+    if (next)
+      Wake_.wait_until(lock, *next);
+    else
+      Wake_.wait(lock);
   }
 }
 

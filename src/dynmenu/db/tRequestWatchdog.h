@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -53,9 +54,25 @@ class tRequestWatchdog {
   // Time left until that end; none while it has not been asked for.
   std::optional<tClock::duration> TimeLeft() const;
 
+  // While it lives, onEnd is called once that end has come (on the watch's
+  // thread, or at once when it has come already): for a wait that is not a
+  // request (an attach). One at a time.
+  class tEndWatch {
+   public:
+    tEndWatch(tRequestWatchdog& watchdog, std::function<void()> onEnd);
+    ~tEndWatch();
+    tEndWatch(const tEndWatch&) = delete;
+    tEndWatch& operator=(const tEndWatch&) = delete;
+
+   private:
+    tRequestWatchdog& Watchdog_;
+  };
+
  private:
   void Run();
   tClock::time_point DeadlineLocked() const;
+  // The deadline to sleep until; none while there is nothing to wait for.
+  std::optional<tClock::time_point> NextWakeLocked() const;
   void CutLocked();
 
   const int32_t LimitSeconds_;
@@ -69,5 +86,7 @@ class tRequestWatchdog {
   const tFbClientApi* Api_ = nullptr;
   tClock::time_point WatchDeadline_;
   std::optional<tClock::time_point> EndDeadline_;
+  bool Ended_ = false;
+  std::function<void()> OnEnd_;
   std::thread Thread_;
 };
