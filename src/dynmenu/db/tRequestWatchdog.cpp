@@ -19,9 +19,12 @@ tRequestWatchdog::~tRequestWatchdog() {
   if (Thread_.joinable()) Thread_.join();
 }
 
+// A watch's deadline is never earlier than the one the thread sleeps until
+// (the limit is the same, counted from later): only an idle thread needs waking.
 tRequestWatchdog::tWatch::tWatch(tRequestWatchdog& watchdog, tFbHandle attachment)
     : Watchdog_(watchdog) {
   if (Watchdog_.LimitSeconds_ <= 0) return;
+  bool wake = false;
   {
     std::lock_guard<std::mutex> guard(Watchdog_.Lock_);
     Watchdog_.Watching_ = true;
@@ -29,8 +32,10 @@ tRequestWatchdog::tWatch::tWatch(tRequestWatchdog& watchdog, tFbHandle attachmen
     Watchdog_.Attachment_ = attachment;
     Watchdog_.Api_ = &FbClientApi();
     Watchdog_.WatchDeadline_ = tClock::now() + std::chrono::seconds(Watchdog_.LimitSeconds_);
+    wake = Watchdog_.Idle_;
+    Watchdog_.Idle_ = false;
   }
-  Watchdog_.Wake_.notify_all();
+  if (wake) Watchdog_.Wake_.notify_one();
 }
 
 // Under the lock: a cut under way ends before the attachment can go.
@@ -94,6 +99,7 @@ void tRequestWatchdog::Run() {
     }
     if (Watching_ && !CutOff_ && now >= DeadlineLocked()) CutLocked();
     const std::optional<tClock::time_point> next = NextWakeLocked();
+    Idle_ = !next;
     if (next)
       Wake_.wait_until(lock, *next);
     else

@@ -19,6 +19,10 @@ struct tFbClientApi;
 // closes the client side of the attachment (fb_cancel_abort): the request
 // returns with an error at once, and the server rolls back what the
 // attachment had open when it notices.
+//
+// Its thread sleeps until the earliest deadline and is woken only when a
+// watch begins while it has none to sleep until, or when the end is asked:
+// a watch that begins and ends in time costs a lock and no thread switch.
 class tRequestWatchdog {
  public:
   using tClock = std::chrono::steady_clock;
@@ -81,6 +85,8 @@ class tRequestWatchdog {
   bool Quit_ = false;
   bool Watching_ = false;
   bool CutOff_ = false;
+  // The thread waits without a deadline: a watch that begins must wake it.
+  bool Idle_ = false;
   tFbHandle Attachment_ = 0;
   // The table in use when the watch began: a test's table may be put in place later.
   const tFbClientApi* Api_ = nullptr;
