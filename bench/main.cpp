@@ -131,11 +131,13 @@ std::unique_ptr<tMeasurer> MakeMeasurer(int index, const std::string& db,
       return std::make_unique<tSociMeasurer>(db, password, false);
     case SociPrepared:
       return std::make_unique<tSociMeasurer>(db, password, true);
-    default:
+    case BestCase:
       return std::make_unique<tBestCaseMeasurer>(db, password);
+    default:
+      return std::make_unique<tKalvorMeasurer>(plugin, db, password, 1, 0);
   }
 }
-constexpr int MeasurerCount = BestCase + 1;
+constexpr int MeasurerCount = KalvorUnwatched + 1;
 
 // Each 102 records a key of its own.
 std::string NextKey() {

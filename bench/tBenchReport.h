@@ -36,6 +36,15 @@ struct tBenchReport {
 };
 
 // Index of the measurers in tBenchReport::Measured.
-enum tMeasurerIndex { KalvorQuiet, KalvorVerbose, OldFloor, SociOneTime, SociPrepared, BestCase };
+enum tMeasurerIndex {
+  KalvorQuiet,
+  KalvorVerbose,
+  OldFloor,
+  SociOneTime,
+  SociPrepared,
+  BestCase,
+  // LogLevel 1 without the request watch: what the watch costs.
+  KalvorUnwatched,
+};
 
 void PrintReport(const tBenchReport& report);

@@ -30,12 +30,16 @@ std::vector<uint8_t> BenchRequest(tBenchCommand command, const std::string& key)
 }
 
 tKalvorMeasurer::tKalvorMeasurer(const std::string& pluginPath, const std::string& dbName,
-                                 const std::string& password, int logLevel)
-    : LogLevel_(logLevel), Folder_("kalvor-bench") {
-  const std::string stem = Folder_ / ("Kalvor_L" + std::to_string(logLevel));
+                                 const std::string& password, int logLevel,
+                                 std::optional<int> requestTimeout)
+    : LogLevel_(logLevel), RequestTimeout_(requestTimeout), Folder_("kalvor-bench") {
+  const std::string limit =
+      requestTimeout ? "RequestTimeout=" + std::to_string(*requestTimeout) + "\n" : "";
+  const std::string stem = Folder_ / ("Kalvor_L" + std::to_string(logLevel) +
+                                      (requestTimeout ? "_R" + std::to_string(*requestTimeout) : ""));
   std::filesystem::copy_file(pluginPath, stem + ".so");
   WriteWholeFile(stem + ".ini", "[Main]\nDBName=" + dbName + "\nDBUser=SYSDBA\nDBPWD=" + password +
-                                    "\nLogLevel=" + std::to_string(logLevel) + "\n");
+                                    "\nLogLevel=" + std::to_string(logLevel) + "\n" + limit);
   Host_ = std::make_unique<tPluginHost>(stem + ".so");
   Host_->Init();
 }
@@ -45,7 +49,8 @@ tKalvorMeasurer::~tKalvorMeasurer() {
 }
 
 std::string tKalvorMeasurer::Name() const {
-  return "Kalvor, LogLevel " + std::to_string(LogLevel_);
+  return "Kalvor, LogLevel " + std::to_string(LogLevel_) +
+         (RequestTimeout_ ? ", RequestTimeout=" + std::to_string(*RequestTimeout_) : "");
 }
 
 void tKalvorMeasurer::Run(tBenchCommand command, const std::string& key) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,11 @@
 
 class tKalvorMeasurer : public tMeasurer {
  public:
-  // pluginPath: the plugin file to copy, such as the one this tree built.
+  // pluginPath: the plugin file to copy, such as the one this tree built;
+  // requestTimeout: the ini's RequestTimeout, or none for the plugin's default.
   tKalvorMeasurer(const std::string& pluginPath, const std::string& dbName,
-                  const std::string& password, int logLevel);
+                  const std::string& password, int logLevel,
+                  std::optional<int> requestTimeout = std::nullopt);
   ~tKalvorMeasurer() override;
 
   std::string Name() const override;
@@ -27,6 +30,7 @@ class tKalvorMeasurer : public tMeasurer {
 
  private:
   int LogLevel_;
+  std::optional<int> RequestTimeout_;
   TempFolder Folder_;
   std::unique_ptr<tPluginHost> Host_;
 };

@@ -46,6 +46,9 @@ void PrintLatencies(const tBenchReport& report) {
   PrintRatio(report, "Kalvor LogLevel 255 / SOCI prepared once", KalvorVerbose, SociPrepared);
   PrintRatio(report, "Kalvor LogLevel 1 / raw client, old round trips", KalvorQuiet, OldFloor);
   PrintRatio(report, "Kalvor LogLevel 1 / server best case", KalvorQuiet, BestCase);
+  PrintRatio(report, "Kalvor LogLevel 1 / the same, RequestTimeout=0", KalvorQuiet,
+             KalvorUnwatched);
+  PrintRatio(report, "RequestTimeout=0 / raw client, old round trips", KalvorUnwatched, OldFloor);
   const tMeasured& kalvor = report.Measured[KalvorQuiet];
   const tMeasured& floor = report.Measured[OldFloor];
   if (kalvor.Commands > 0 && floor.Commands > 0 && kalvor.ServerCpuSeconds > 0)

@@ -21,7 +21,7 @@ tCurrentError CurrentError() {
   try {
     throw;
   } catch (const tDBError& error) {
-    return {LogValue(error.Message), error.CommitOutcomeUnknown};
+    return {LogValue(error.Message), error.CommitOutcomeUnknown()};
   } catch (const std::exception& error) {
     return {LogValue(error.what())};
   } catch (...) {

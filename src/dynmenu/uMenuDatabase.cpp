@@ -19,14 +19,19 @@ uint32_t MillisecondsSince(tClock::time_point start) {
       std::chrono::duration_cast<std::chrono::milliseconds>(tClock::now() - start).count());
 }
 
+// The cut's error: a cut commit stays in doubt, anything else cut timed out.
 tDBError CutOffError(const tDBError& cause, int32_t limitSeconds) {
-  tDBError error(Format("The server did not answer within RequestTimeout=%d s: the request was cut "
-                        "off and is not run again (%s)",
-                        limitSeconds, cause.Message.c_str()),
-                 cause.SqlCode, cause.StatusCodes);
-  error.TimedOut = true;
-  error.CommitOutcomeUnknown = cause.CommitOutcomeUnknown;
-  return error;
+  return tDBError(Format("The server did not answer within RequestTimeout=%d s: the request was cut "
+                         "off and is not run again (%s)",
+                         limitSeconds, cause.Message.c_str()),
+                  cause.CommitOutcomeUnknown() ? tDBFailureKind::CommitOutcomeUnknown
+                                               : tDBFailureKind::TimedOut,
+                  cause.StatusCodes, cause.SqlCode);
+}
+
+tDBError AsDBError(const std::exception& error) {
+  const auto* dbError = dynamic_cast<const tDBError*>(&error);
+  return dbError != nullptr ? *dbError : tDBError(error.what());
 }
 }  // namespace
 
@@ -38,12 +43,8 @@ tMenuDatabase::tMenuDatabase(tDatabaseFigures& figures, const tMenuDatabaseSetti
       Write_(Connection_) {
   Connection_.DatabaseName = settings.DatabaseName;
   Connection_.SQLDialect = 1;
-  Connection_.SetParam("user_name", settings.User);
-  Connection_.SetParam("password", settings.Password);
-  Connection_.SetParam("lc_ctype", settings.Charset);
-  // 0 sends no time-out: the client library's own applies.
-  Connection_.SetParam("connect_timeout",
-                       settings.ConnectTimeout > 0 ? std::to_string(settings.ConnectTimeout) : "");
+  Connection_.Parameters = {settings.User, settings.Password, settings.Charset,
+                            settings.ConnectTimeout};
   Read_.ReadCommittedOnly = true;
   Write_.LockTimeout = settings.LockTimeout;
   for (size_t index = 0; index < MenuStatementCount; ++index) {
@@ -71,11 +72,11 @@ void tMenuDatabase::Open() {
 bool tMenuDatabase::IsAlive() noexcept {
   bool alive = false;
   Watched([&] { alive = Connection_.TestConnected(); });
+  if (!alive) DropAttachment(tDBFailureKind::ConnectionLoss);
   return alive;
 }
 
 bool tMenuDatabase::BeginCommand() noexcept {
-  RetryCount_ = 0;
   if (!InTransaction()) return false;
   RollbackQuietly();
   return true;
@@ -107,38 +108,48 @@ void tMenuDatabase::Record(int32_t sessionId, int32_t itemId, const std::string&
 }
 
 bool tMenuDatabase::Close() {
-  bool wasConnected = false;
-  Watched([&] {
-    if (InTransaction()) Rollback();
-    wasConnected = Connection_.IsConnected();
-    if (wasConnected) Connection_.Close();
-  });
-  return wasConnected;
+  if (!Connection_.IsConnected()) return false;
+  Rollback();
+  Watched([&] { Connection_.Close(); });
+  return true;
 }
 
+// The watch ends before the cut attachment is dropped: dropping is watched too.
 template <typename tRequests>
 void tMenuDatabase::Watched(tRequests&& requests) {
-  tRequestWatchdog::tWatch watch(Watchdog_, *Connection_.AttachmentHandle());
-  try {
-    requests();
-  } catch (const tDBError& error) {
-    if (!watch.CutOff()) throw;
-    const tDBError cut = CutOffError(error, Watchdog_.LimitSeconds());
-    Connection_.ForceClose();
-    throw cut;
+  std::optional<tDBError> cut;
+  {
+    tRequestWatchdog::tWatch watch(Watchdog_, *Connection_.AttachmentHandle());
+    try {
+      requests();
+    } catch (const tDBError& error) {
+      if (!watch.CutOff()) throw;
+      cut = CutOffError(error, Watchdog_.LimitSeconds());
+    }
   }
+  if (!cut) return;
+  DropAttachment(cut->Kind);
+  throw *cut;
 }
 
-std::optional<tAttachLimit> tMenuDatabase::AttachLimit() const {
-  const auto left = Watchdog_.TimeLeft();
+// An attach under way when the stopping plugin's time is up is left behind
+// at once; one begun after the stop gets what is left of that time at most.
+std::optional<tAttachLimit> tMenuDatabase::AttachLimit() {
   const int32_t connectTimeout = Settings_.ConnectTimeout;
-  const std::chrono::milliseconds connectLimit = std::chrono::seconds(connectTimeout);
-  if (left && (connectTimeout <= 0 || *left < connectLimit))
-    return tAttachLimit{std::chrono::duration_cast<std::chrono::milliseconds>(*left),
-                        Format("RequestTimeout=%d s of the stopping plugin",
-                               Watchdog_.LimitSeconds())};
-  if (connectTimeout <= 0) return std::nullopt;
-  return tAttachLimit{connectLimit, Format("ConnectTimeout=%d s", connectTimeout)};
+  if (connectTimeout <= 0 && Watchdog_.LimitSeconds() <= 0) return std::nullopt;
+  tAttachLimit limit;
+  limit.Stop = &Watchdog_;
+  limit.StopName = Format("RequestTimeout=%d s of the stopping plugin", Watchdog_.LimitSeconds());
+  if (connectTimeout > 0) {
+    limit.Within = std::chrono::seconds(connectTimeout);
+    limit.Name = Format("ConnectTimeout=%d s", connectTimeout);
+  }
+  const auto left = Watchdog_.TimeLeft();
+  if (left && (!limit.Within || *left < *limit.Within)) {
+    limit.Within = std::chrono::duration_cast<std::chrono::milliseconds>(*left);
+    limit.Name = limit.StopName;
+  }
+  return limit;
 }
 
 void tMenuDatabase::SetStatement(tMenuStatement statement, std::vector<tDBParam> values) {
@@ -154,48 +165,68 @@ std::string tMenuDatabase::Text() const {
 
 void tMenuDatabase::ExecuteQuery() {
   const auto chainStart = tClock::now();
-  for (;;) {
-    std::string errorText;
-    std::string serverText;
-    ++RetryCount_;
-    tFailedAttempt failure;
-    if (RunAttempt(errorText, serverText, failure)) break;
-    failure.Attempt = RetryCount_;
-    failure.ChainMs = MillisecondsSince(chainStart);
-    if (!PauseBeforeRetry(failure, serverText)) {
-      RetryCount_ = 0;
-      throw tQueryFailed(errorText);
+  for (int32_t attempt = 1;;) {
+    tFailedAttempt failure{.Attempt = attempt};
+    try {
+      RunAttempt(failure);
+      return;
+    } catch (const std::exception& error) {
+      const tDBError failed = AsDBError(error);
+      failure.Kind = failed.Kind;
+      failure.ChainMs = MillisecondsSince(chainStart);
+      const tRetryDecision decision =
+          DecideRetry(failure, tRetryLimits{Settings_.ConnectTimeout, Settings_.LockTimeout});
+      if (decision.Cause == tRetryCause::AttachmentFoundDead) {
+        DropAttachment(failed.Kind);
+        continue;
+      }
+      // The server's words may hold line breaks and quotes (a procedure's
+      // exception text is anyone's): escaped, they stay inside their line.
+      const std::string serverText = LogValue(failed.Message);
+      LeaveFailedAttempt(failed);
+      if (!PauseBeforeRetry(decision, serverText))
+        throw tQueryFailed(Format("Exception while processing IB SQL Query=\"%s\" Msg=\"%s\"",
+                                  Text().c_str(), serverText.c_str()));
+      ++attempt;
     }
   }
-  RetryCount_ = 0;
 }
 
-// One attempt; on failure ErrorText holds the failure text and failure its kind.
-bool tMenuDatabase::RunAttempt(std::string& ErrorText, std::string& serverText,
-                               tFailedAttempt& failure) {
+// No request of its own probes the attachment: the attempt's first request
+// does, and the decision tells whether it found it dead.
+void tMenuDatabase::RunAttempt(tFailedAttempt& attempt) {
+  const bool kept = !ReconnectWhenGone(attempt);
+  Rollback();
+  int answered = 0;
   try {
-    const bool fresh = ReconnectWhenGone(failure);
-    Watched([&] { Rollback(); });
-    OpenOnAttachment(fresh, failure);
-    return true;
-  } catch (const std::exception& error) {
-    const auto* dbError = dynamic_cast<const tDBError*>(&error);
-    const tDBError failed = dbError != nullptr ? *dbError : tDBError(error.what());
-    // The server's words may hold line breaks and quotes (a procedure's
-    // exception text is anyone's): escaped, they stay inside their line.
-    serverText = LogValue(failed.Message);
-    ErrorText = Format("Exception while processing IB SQL Query=\"%s\" Msg=\"%s\"", Text().c_str(),
-                       serverText.c_str());
-    // A reset connection is closed the ordinary way; if even that fails the
-    // error goes to the caller.
-    if (failed.Message.find("10054") != std::string::npos) Watched([&] { Connection_.Close(); });
-    failure.Kind = ClassifyDBFailure(failed);
-    // Nothing is left to roll back on a lost attachment (a cut one is dropped
-    // already): the next attempt opens another.
-    if (failure.Kind == tDBFailureKind::ConnectionLoss) DropAttachment();
-    RollbackQuietly();
+    Watched([&] { SendRequests(answered); });
+  } catch (...) {
+    attempt.FirstRequestOnKeptAttachment = kept && answered == 0;
+    throw;
+  }
+}
+
+void tMenuDatabase::LeaveFailedAttempt(const tDBError& failure) {
+  if (failure.ConnectionReset) Watched([&] { Connection_.Close(); });
+  if (LosesAttachment(failure.Kind)) DropAttachment(failure.Kind);
+  RollbackQuietly();
+}
+
+bool tMenuDatabase::PauseBeforeRetry(const tRetryDecision& decision,
+                                     const std::string& serverText) {
+  if (!decision.Refusal.empty()) LogWrite(decision.Refusal);
+  if (decision.Cause == tRetryCause::None) return false;
+  if (Watchdog_.TimeLeft()) {
+    LogWrite("Not retrying query: the plugin is stopping");
     return false;
   }
+  ++(decision.Cause == tRetryCause::Deadlock ? Figures_.DeadlockRetries
+                                             : Figures_.ConnectionLossRetries);
+  const uint32_t pause = DrawRetryPause();
+  LogWrite(Format("Pausing before retrying query due to %s for %u ms... Msg=\"%s\"",
+                  RetryCauseText(decision.Cause), pause, serverText.c_str()));
+  SleepForRetry(pause);
+  return true;
 }
 
 // Every command queued behind an attach that ran into ConnectTimeout would
@@ -203,19 +234,17 @@ bool tMenuDatabase::RunAttempt(std::string& ErrorText, std::string& serverText,
 void tMenuDatabase::RefuseAttachWhileResting() const {
   const auto now = tClock::now();
   if (now >= NoAttachBefore_) return;
-  tDBError error(
+  throw tDBError(
       Format("Failed to establish a connection: the last attach ran into ConnectTimeout=%d s; the "
              "next is tried in %u ms",
              Settings_.ConnectTimeout,
              static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                        NoAttachBefore_ - now)
                                        .count())),
-      0, {});
-  error.TimedOut = true;
-  throw error;
+      tDBFailureKind::TimedOut);
 }
 
-bool tMenuDatabase::ReconnectWhenGone(tFailedAttempt& failure) {
+bool tMenuDatabase::ReconnectWhenGone(tFailedAttempt& attempt) {
   if (Connection_.IsConnected()) return false;
   RefuseAttachWhileResting();
   if (!Connection_.DatabaseName.empty()) LogWrite("No database connection!");
@@ -224,32 +253,14 @@ bool tMenuDatabase::ReconnectWhenGone(tFailedAttempt& failure) {
   try {
     Connection_.Open(AttachLimit());
   } catch (...) {
-    failure.FailedAttachMs = std::max<uint32_t>(MillisecondsSince(attachStart), 1);
-    if (AttachRanIntoTimeout(failure.FailedAttachMs, Settings_.ConnectTimeout))
+    attempt.FailedAttachMs = std::max<uint32_t>(MillisecondsSince(attachStart), 1);
+    if (AttachRanIntoTimeout(attempt.FailedAttachMs, Settings_.ConnectTimeout))
       NoAttachBefore_ = tClock::now() + std::chrono::seconds(Settings_.ConnectTimeout);
     throw;
   }
   LogWrite("Database " + Connection_.DatabaseName + " connected");
   ++Figures_.Reconnects;
   return true;
-}
-
-// No request of its own probes the attachment: when the attempt's first
-// request finds it dead, that counts as the probe's answer, and the attempt
-// runs on a new attachment without a pause.
-void tMenuDatabase::OpenOnAttachment(bool freshAttachment, tFailedAttempt& failure) {
-  int answered = 0;
-  try {
-    Watched([&] { SendRequests(answered); });
-  } catch (const tDBError& error) {
-    if (freshAttachment || answered > 0 ||
-        ClassifyDBFailure(error) != tDBFailureKind::ConnectionLoss)
-      throw;
-    DropAttachment();
-    ReconnectWhenGone(failure);
-    answered = 0;
-    Watched([&] { SendRequests(answered); });
-  }
 }
 
 void tMenuDatabase::SendRequests(int& answered) {
@@ -267,32 +278,15 @@ void tMenuDatabase::SendRequests(int& answered) {
   query.Open();
 }
 
-bool tMenuDatabase::PauseBeforeRetry(const tFailedAttempt& failure, const std::string& serverText) {
-  const tRetryDecision decision =
-      DecideRetry(failure, tRetryLimits{Settings_.ConnectTimeout, Settings_.LockTimeout});
-  if (!decision.Refusal.empty()) LogWrite(decision.Refusal);
-  if (decision.Cause == tRetryCause::None) return false;
-  if (Watchdog_.TimeLeft()) {
-    LogWrite("Not retrying query: the plugin is stopping");
-    return false;
-  }
-  ++(decision.Cause == tRetryCause::Deadlock ? Figures_.DeadlockRetries
-                                             : Figures_.ConnectionLossRetries);
-  const uint32_t pause = DrawRetryPause();
-  LogWrite(Format("Pausing before retrying query due to %s for %u ms... Msg=\"%s\"",
-                  RetryCauseText(decision.Cause), pause, serverText.c_str()));
-  SleepForRetry(pause);
-  return true;
-}
-
 std::vector<tDBRow> tMenuDatabase::TakeRows() {
   std::vector<tDBRow> rows;
   try {
     Watched([&] {
       tDBQuery& query = Query(Current_);
       for (query.First(); !query.Eof(); query.Next()) rows.push_back(query.CurrentRow());
-      Finish();
+      query.Close();
     });
+    if (Write_.InTransaction()) EndWrite(&tDBTransaction::Commit);
   } catch (...) {
     RollbackQuietly();
     throw;
@@ -300,10 +294,13 @@ std::vector<tDBRow> tMenuDatabase::TakeRows() {
   return rows;
 }
 
-void tMenuDatabase::Finish() {
-  if (Write_.InTransaction()) Write_.Commit();
-  tDBQuery& query = Query(Current_);
-  if (query.IsActive()) query.Close();
+void tMenuDatabase::EndWrite(void (tDBTransaction::*end)()) {
+  try {
+    Watched([&] { (Write_.*end)(); });
+  } catch (const tDBError& error) {
+    DropAttachment(error.Kind);
+    throw;
+  }
 }
 
 bool tMenuDatabase::InTransaction() const {
@@ -313,22 +310,26 @@ bool tMenuDatabase::InTransaction() const {
 }
 
 void tMenuDatabase::Rollback() {
-  if (Write_.InTransaction()) Write_.Rollback();
-  for (const auto& query : Queries_)
-    if (query->IsActive()) query->Close();
-}
-
-void tMenuDatabase::DropAttachment() noexcept {
-  Connection_.CutClientSide();
-  Watched([&] { Connection_.ForceClose(); });
+  if (Write_.InTransaction()) EndWrite(&tDBTransaction::Rollback);
+  if (!InTransaction()) return;
+  Watched([&] {
+    for (const auto& query : Queries_)
+      if (query->IsActive()) query->Close();
+  });
 }
 
 void tMenuDatabase::RollbackQuietly() noexcept {
   try {
     Watched([&] {
       for (const auto& query : Queries_) query->CloseQuietly();
-      if (Connection_.IsConnected() && Write_.InTransaction()) Write_.Rollback();
     });
+    if (Write_.InTransaction()) EndWrite(&tDBTransaction::Rollback);
   } catch (...) {
   }
+}
+
+void tMenuDatabase::DropAttachment(tDBFailureKind why) noexcept {
+  if (!Connection_.IsConnected()) return;
+  if (LosesAttachment(why)) Connection_.CutClientSide();
+  Watched([&] { Connection_.ForceClose(); });
 }

@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "dynmenu/db/tBoundedAttach.h"
 #include "dynmenu/db/tDBConnection.h"
+#include "dynmenu/db/tDBError.h"
 #include "dynmenu/db/tDBParam.h"
 #include "dynmenu/db/tDBQuery.h"
 #include "dynmenu/db/tDBRow.h"
@@ -66,46 +68,58 @@ class tMenuDatabase {
   void EndWithinRequestTimeout() noexcept { Watchdog_.EndWithinLimit(); }
 
  private:
-  // Runs requests under the request time-out; a failure after the cut raises
-  // with the limit named and the attachment dropped.
+  // Runs requests under the request time-out; a failure after the cut drops
+  // the attachment and raises with the limit named, in the kind of the cut.
   template <typename tRequests>
   void Watched(tRequests&& requests);
-  // How long an attach may take now; none leaves it to the client library.
-  std::optional<tAttachLimit> AttachLimit() const;
+  // How long an attach may take now, and what ends it early; none leaves it
+  // to the client library.
+  std::optional<tAttachLimit> AttachLimit();
   void SetStatement(tMenuStatement statement, std::vector<tDBParam> values);
   // The statement as the error texts show it: its values written in, a
   // host's key escaped as every logged value is, each line ended by CR LF.
   std::string Text() const;
-  // Runs the statement with reconnection and up to ten attempts; on success
-  // its result is open on the first row (and an action's transaction active).
+  // The one retry loop: runs the statement's attempt until it succeeds, and
+  // after each failure does what the decision says. On success the result is
+  // open on the first row (and an action's transaction active); raises
+  // tQueryFailed when the attempts are spent.
   void ExecuteQuery();
-  // On failure ErrorText is the failure text and serverText the server's (or
-  // the client library's) own words, escaped for the log.
-  bool RunAttempt(std::string& ErrorText, std::string& serverText, tFailedAttempt& failure);
+  // One attempt: attaches when there is none, rolls back what is left open,
+  // starts the transaction and runs the statement. On failure, attempt tells
+  // how far it got.
+  void RunAttempt(tFailedAttempt& attempt);
+  // What a failed attempt leaves behind is let go: a reset connection is
+  // closed the ordinary way (when even that fails, its error goes to the
+  // caller), a lost one dropped, and whatever is open rolled back.
+  void LeaveFailedAttempt(const tDBError& failure);
+  // Logs why the chain ends, or pauses before the next attempt; false when it
+  // ends. The pause line quotes serverText, so the log tells why the
+  // connection was lost.
+  bool PauseBeforeRetry(const tRetryDecision& decision, const std::string& serverText);
   void RefuseAttachWhileResting() const;
   // Opens the attachment when there is none; true when it did.
-  bool ReconnectWhenGone(tFailedAttempt& failure);
-  void OpenOnAttachment(bool freshAttachment, tFailedAttempt& failure);
+  bool ReconnectWhenGone(tFailedAttempt& attempt);
   // The requests of one run; answered counts those the server answered.
   void SendRequests(int& answered);
-  // Pauses and answers true when the failed attempt is worth another one; the
-  // pause line quotes serverText, so the log tells why the connection was lost.
-  bool PauseBeforeRetry(const tFailedAttempt& failure, const std::string& serverText);
   // The rows of the statement run last, its action committed and its result
   // closed; a failure rolls back what is open and raises.
   std::vector<tDBRow> TakeRows();
-  void Finish();
+  // Ends the action's transaction. One that cannot be ended is let go with
+  // its attachment: the next command reconnects, and the server rolls back
+  // whatever it still holds.
+  void EndWrite(void (tDBTransaction::*end)());
   // A result is open or an action's transaction active.
   bool InTransaction() const;
   // Rolls back an action's transaction and closes every open result.
   void Rollback();
   // The same, ignoring every error on the way.
   void RollbackQuietly() noexcept;
-  // Drops a lost attachment. Ending its transactions and detaching are
-  // requests too, and a server deleting the attachment was seen to leave them
-  // unanswered: the client side is closed first, so they fail at once, and
-  // they are watched for a client library that cannot close it.
-  void DropAttachment() noexcept;
+  // The one way an attachment is dropped after a failure. Ending its
+  // transactions and detaching are requests too, and a server deleting the
+  // attachment was seen to leave them unanswered: when the failure says it
+  // is lost, the client side is closed first, so they fail at once; and they
+  // are watched for a client library that cannot close it.
+  void DropAttachment(tDBFailureKind why) noexcept;
   tDBQuery& Query(tMenuStatement statement) { return *Queries_[static_cast<size_t>(statement)]; }
 
   tDatabaseFigures& Figures_;
@@ -120,6 +134,4 @@ class tMenuDatabase {
   std::vector<tDBParam> Values_;
   // Set when an attach ran into ConnectTimeout: none is tried before.
   std::chrono::steady_clock::time_point NoAttachBefore_{};
-  // The attempt in progress of the current chain; 0 between chains.
-  int32_t RetryCount_ = 0;
 };

@@ -16,7 +16,6 @@ uint32_t LockWaitBudgetMs(int32_t lockTimeout) {
   return static_cast<uint32_t>(std::max(lockTimeout - 1, 1)) * 1000;
 }
 
-
 bool LockWaitTimedOut(const tFailedAttempt& attempt, int32_t lockTimeout) {
   return lockTimeout > 0 && attempt.ChainMs >= LockWaitBudgetMs(lockTimeout);
 }
@@ -29,6 +28,10 @@ bool AttachRanIntoTimeout(uint32_t failedAttachMs, int32_t connectTimeout) {
 
 tRetryDecision DecideRetry(const tFailedAttempt& attempt, const tRetryLimits& limits) {
   tRetryDecision decision;
+  if (attempt.Kind == tDBFailureKind::ConnectionLoss && attempt.FirstRequestOnKeptAttachment) {
+    decision.Cause = tRetryCause::AttachmentFoundDead;
+    return decision;
+  }
   if (attempt.Attempt >= AttemptLimit) return decision;
   switch (attempt.Kind) {
     case tDBFailureKind::Deadlock:
@@ -48,6 +51,7 @@ tRetryDecision DecideRetry(const tFailedAttempt& attempt, const tRetryLimits& li
         decision.Cause = tRetryCause::ConnectionLoss;
       break;
     case tDBFailureKind::TimedOut:
+    case tDBFailureKind::CommitOutcomeUnknown:
     case tDBFailureKind::Other:
       break;
   }

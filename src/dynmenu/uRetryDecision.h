@@ -6,7 +6,15 @@
 
 #include "dynmenu/db/tDBFailureKind.h"
 
-enum class tRetryCause { None, Deadlock, ConnectionLoss };
+enum class tRetryCause {
+  None,
+  Deadlock,
+  ConnectionLoss,
+  // The attempt's first request found dead the attachment an earlier command
+  // left: that request was the attempt's probe, and the attempt runs again at
+  // once on a new attachment, without a pause and as the same attempt.
+  AttachmentFoundDead,
+};
 
 // A failed attempt as the decision sees it.
 struct tFailedAttempt {
@@ -17,6 +25,8 @@ struct tFailedAttempt {
   uint32_t ChainMs = 0;
   // Milliseconds a failed attach of this attempt waited; 0 when none failed.
   uint32_t FailedAttachMs = 0;
+  // It failed on its first request, on an attachment it did not open.
+  bool FirstRequestOnKeptAttachment = false;
 };
 
 // The time-outs in force, in seconds; 0 for none.
@@ -34,7 +44,8 @@ struct tRetryDecision {
 // The one place that decides: deadlocks and lost connections are retried, up
 // to ten attempts in all, unless the wait that failed already took its whole
 // time-out (a held lock or a server that does not answer would only take it
-// again, with every queued command waiting behind).
+// again, with every queued command waiting behind). A request cut off, a
+// commit in doubt and any other failure are not run again.
 tRetryDecision DecideRetry(const tFailedAttempt& attempt, const tRetryLimits& limits);
 
 // A failed attach that waited this long ran into ConnectTimeout (seconds, 0 for none).

@@ -16,9 +16,8 @@ class DbTest : public ::testing::Test {
  protected:
   explicit DbTest(const std::string& host = "localhost") : Database(host) {
     Connection.DatabaseName = Database.ConnectionString();
-    Connection.SetParam("user_name", TestDatabase::User());
-    Connection.SetParam("password", TestDatabase::Password());
-    Connection.SetParam("lc_ctype", "WIN1251");
+    Connection.Parameters = {
+        .User = TestDatabase::User(), .Password = TestDatabase::Password(), .Charset = "WIN1251"};
     Query = std::make_unique<tDBQuery>(Connection, Transaction);
   }
 

@@ -22,8 +22,8 @@ constexpr int SessionId = 500;
 struct Writer {
   explicit Writer(const TestDatabase& database) {
     Connection.DatabaseName = database.ConnectionString();
-    Connection.SetParam("user_name", TestDatabase::User());
-    Connection.SetParam("password", TestDatabase::Password());
+    Connection.Parameters.User = TestDatabase::User();
+    Connection.Parameters.Password = TestDatabase::Password();
     // A writer held up by the other gives up after a second instead of waiting for ever.
     Transaction.LockTimeout = 1;
     Connection.Open();

@@ -161,8 +161,8 @@ END^
 SET TERM ; ^)");
   tDBConnection other;
   other.DatabaseName = Database.ConnectionString();
-  other.SetParam("user_name", TestDatabase::User());
-  other.SetParam("password", TestDatabase::Password());
+  other.Parameters.User = TestDatabase::User();
+  other.Parameters.Password = TestDatabase::Password();
   tDBTransaction otherTransaction(other);
   tDBQuery otherQuery(other, otherTransaction);
   other.Open();
@@ -225,6 +225,7 @@ struct ScriptedFaults {
   static inline std::atomic<int> Prepares{0};
   static inline std::atomic<int> Executes{0};
   static inline bool FailDetach = false;
+  static inline bool FailProbe = false;
 
   static ISC_STATUS Prepare(ISC_STATUS* status, isc_tr_handle* transaction,
                             isc_stmt_handle* statement, unsigned short length,
@@ -262,6 +263,13 @@ struct ScriptedFaults {
     return DefaultFbClientApi().DetachDatabase(status, database);
   }
 
+  static ISC_STATUS Probe(ISC_STATUS* status, isc_db_handle* database, short itemsLength,
+                          const ISC_SCHAR* items, short answerLength, ISC_SCHAR* answer) {
+    if (FailProbe) return Fail(status, {isc_arg_gds, isc_net_read_err, isc_arg_end});
+    return DefaultFbClientApi().DatabaseInfo(status, database, itemsLength, items, answerLength,
+                                             answer);
+  }
+
   static ISC_STATUS Fail(ISC_STATUS* status, const std::vector<ISC_STATUS>& vector) {
     std::copy(vector.begin(), vector.end(), status);
     return status[1];
@@ -279,6 +287,7 @@ struct ScriptedFaults {
     api.DsqlExecute = &Execute;
     api.DsqlExecute2 = &Execute2;
     api.DetachDatabase = &Detach;
+    api.DatabaseInfo = &Probe;
     return api;
   }
 };
@@ -291,6 +300,7 @@ class InjectedFaultTest : public QueryExecutionTest {
     ScriptedFaults::Prepares = 0;
     ScriptedFaults::Executes = 0;
     ScriptedFaults::FailDetach = false;
+    ScriptedFaults::FailProbe = false;
   }
   tFbClientApi Api = ScriptedFaults::Table();
   tFbClientApiOverride Override{Api};
@@ -403,4 +413,16 @@ TEST_F(InjectedFaultTest, ResetConnectionIsClosedAndAFailingCloseReachesTheCalle
     EXPECT_NE(failure.Message.find("10054"), std::string::npos);
   }
   EXPECT_FALSE(MenuDb.IsConnected());
+}
+
+TEST_F(InjectedFaultTest, AnAttachmentThatFailsItsProbeIsDroppedWithoutRaising) {
+  std::string error;
+  ASSERT_TRUE(ReadStart(error)) << error;
+  ScriptedFaults::FailProbe = true;
+  EXPECT_FALSE(MenuDb.IsAlive());
+  EXPECT_FALSE(MenuDb.IsConnected());
+  ScriptedFaults::FailProbe = false;
+  EXPECT_FALSE(MenuDb.IsAlive());
+  ASSERT_TRUE(ReadStart(error)) << error;
+  EXPECT_TRUE(MenuDb.IsAlive());
 }

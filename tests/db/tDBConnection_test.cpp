@@ -20,7 +20,7 @@ TEST_F(tDBConnectionTest, AttachesProbesAndDetaches) {
 }
 
 TEST_F(tDBConnectionTest, WrongPasswordIsRefusedWithTheServersWords) {
-  Connection.SetParam("password", "not-the-password");
+  Connection.Parameters.Password = "not-the-password";
   try {
     Connection.Open();
     FAIL() << "attached with a wrong password";
@@ -91,6 +91,8 @@ TEST_F(tDBConnectionServerTest, ProbeAfterServerStopAnswersFalseAndAttachWorksOn
 
   Server.Stop();
   EXPECT_FALSE(Connection.TestConnected());
+  // As its owner drops an attachment that does not answer.
+  Connection.ForceClose();
   EXPECT_FALSE(Connection.IsConnected());
   EXPECT_FALSE(Transaction.InTransaction());
   try {

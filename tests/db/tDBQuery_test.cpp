@@ -184,10 +184,7 @@ TEST_F(tDBQueryTest, UpdateOfARowAnotherTransactionChangedMeanwhileIsADeadlock) 
       "INSERT INTO HELD_ROWS VALUES (9, 0);");
   tDBConnection other;
   other.DatabaseName = Database.ConnectionString();
-  for (const std::string& line : Connection.Params()) {
-    const auto equals = line.find('=');
-    other.SetParam(line.substr(0, equals), line.substr(equals + 1));
-  }
+  other.Parameters = Connection.Parameters;
   tDBTransaction otherTransaction(other);
   tDBQuery otherQuery(other, otherTransaction);
   other.Open();

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -95,8 +96,21 @@ struct EndFaults {
                                              answer);
   }
 
+  // The server takes the connect and answers nothing until released.
+  static inline std::atomic<int> AttachesHanging = 0;
+  static inline std::atomic<bool> AttachHangs = false;
+  static inline std::atomic<bool> AttachReleased = false;
+
   static ISC_STATUS Attach(ISC_STATUS* status, short nameLength, const ISC_SCHAR* name,
                            isc_db_handle* database, short dpbLength, const ISC_SCHAR* dpb) {
+    if (AttachesHanging > 0) {
+      --AttachesHanging;
+      AttachHangs = true;
+      const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+      while (!AttachReleased && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      return Lost(status);
+    }
     ServerKilled = false;
     return DefaultFbClientApi().AttachDatabase(status, nameLength, name, database, dpbLength, dpb);
   }
@@ -127,6 +141,9 @@ class WorkerFaultTest : public ::testing::Test {
     EndFaults::CutOff = false;
     EndFaults::SelectsRefused = 0;
     EndFaults::ServerKilled = false;
+    EndFaults::AttachesHanging = 0;
+    EndFaults::AttachHangs = false;
+    EndFaults::AttachReleased = false;
   }
 
   // A command as the session hands it over; answers the buffer as it comes back.
@@ -217,6 +234,9 @@ INSERT INTO MENU_CONNECTION_ROWS (CONNECTION_ID, ROW_ORDER, CONNECTION_KEY, CONN
   EXPECT_EQ(Post(5, 8, "after"), 0);
   EXPECT_EQ(Rows("after"), "1");
   EXPECT_EQ(TimesLogged(log, "Transaction is active! Rollback"), 0u);
+  // The first attach, then one after each commit that failed: its
+  // transaction was let go with the attachment.
+  EXPECT_EQ(TimesLogged(log, "No database connection!"), 3u);
   EXPECT_EQ(OurAttachments(), "1");
 }
 
@@ -269,3 +289,33 @@ TEST_F(WorkerFaultTest, ACommitLeftUnansweredIsCutOffOnceAndNamedOutcomeUnknown)
   EXPECT_EQ(TimesLogged(log, "No database connection!"), attaches + 1);
 }
 
+
+// Stopping ends an attach under way within RequestTimeout, also where
+// ConnectTimeout is longer or 0 (the client library's own limit).
+TEST_F(WorkerFaultTest, StoppingEndsAnAttachUnderWayWithinRequestTimeout) {
+  for (const int32_t connectTimeout : {0, 30}) {
+    tIB_DynMenuWorker worker{{.DatabaseName = Database.ConnectionString(),
+                              .User = TestDatabase::User(),
+                              .Password = TestDatabase::Password(),
+                              .Charset = "WIN1251",
+                              .ConnectTimeout = connectTimeout,
+                              .RequestTimeout = 1}};
+    LogTail log(HostLogsFolder());
+    EndFaults::AttachesHanging = 1;
+    EndFaults::AttachHangs = false;
+    EndFaults::AttachReleased = false;
+    auto asked = std::async(std::launch::async,
+                            [&] { return SignedWordAt(Ask(worker, StartItemRequest(1)), 12); });
+    while (!EndFaults::AttachHangs) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    worker.Stopping();
+    const bool inTime = asked.wait_for(std::chrono::seconds(6)) == std::future_status::ready;
+    EndFaults::AttachReleased = true;
+    EXPECT_TRUE(inTime) << "ConnectTimeout=" << connectTimeout;
+    EXPECT_EQ(asked.get(), 1);
+    EXPECT_EQ(TimesLogged(log, "the attach did not end within RequestTimeout=1 s of the stopping "
+                               "plugin"),
+              1u)
+        << log.MainText();
+    EXPECT_EQ(TimesLogged(log, "Not retrying query: the plugin is stopping"), 1u);
+  }
+}

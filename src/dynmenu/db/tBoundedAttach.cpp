@@ -25,6 +25,8 @@ struct tAttachRun {
   std::mutex Lock;
   std::condition_variable Ended;
   bool Finished = false;
+  // The stopping plugin's time is up: the wait ends.
+  bool Stopped = false;
   bool Abandoned = false;
   // Read on the attaching thread: the texts a status vector points at may
   // belong to it.
@@ -56,7 +58,24 @@ void Attach(const std::shared_ptr<tAttachRun>& run, tLibraryHold hold) {
 }
 
 tDBError LimitError(const std::string& text) {
-  return tDBError("Failed to establish a connection: " + text, 0, {isc_net_connect_err});
+  return tDBError("Failed to establish a connection: " + text, tDBFailureKind::ConnectionLoss,
+                  {isc_net_connect_err});
+}
+
+// Until the attach has ended, the limit has passed or the stop's end has come.
+bool WaitForAttach(tAttachRun& run, std::unique_lock<std::mutex>& lock, const tAttachLimit& limit) {
+  const auto ended = [&] { return run.Finished || run.Stopped; };
+  if (!limit.Within)
+    run.Ended.wait(lock, ended);
+  else
+    run.Ended.wait_for(lock, *limit.Within, ended);
+  return run.Finished;
+}
+
+void StopWaiting(tAttachRun& run) {
+  std::lock_guard<std::mutex> guard(run.Lock);
+  run.Stopped = true;
+  run.Ended.notify_all();
 }
 }  // namespace
 
@@ -65,8 +84,8 @@ tFbHandle AttachWithin(const std::string& databaseName, const std::string& param
   const int leftBehind = LeftBehind.load();
   if (leftBehind >= LeftBehindLimit)
     throw LimitError(std::to_string(leftBehind) + " earlier attaches that did not end within " +
-                     limit.Name + " have not ended yet");
-  if (limit.Within <= std::chrono::milliseconds::zero())
+                     (limit.Within ? limit.Name : limit.StopName) + " have not ended yet");
+  if (limit.Within && *limit.Within <= std::chrono::milliseconds::zero())
     throw LimitError("no time is left within " + limit.Name);
   auto run = std::make_shared<tAttachRun>();
   run->Api = FbClientApi();
@@ -74,15 +93,19 @@ tFbHandle AttachWithin(const std::string& databaseName, const std::string& param
   run->ParameterBlock = parameterBlock;
   // Taken here, not on the new thread: the host may unload before it first runs.
   std::thread([run, hold = HoldLibrary()]() mutable { Attach(run, std::move(hold)); }).detach();
+  // Before the lock, and ended after it: the end is told under the watch's lock.
+  std::optional<tRequestWatchdog::tEndWatch> stop;
+  if (limit.Stop) stop.emplace(*limit.Stop, [run] { StopWaiting(*run); });
   std::unique_lock<std::mutex> lock(run->Lock);
-  if (!run->Ended.wait_for(lock, limit.Within, [&] { return run->Finished; })) {
+  if (!WaitForAttach(*run, lock, limit)) {
     run->Abandoned = true;
     ++LeftBehind;
     // The client's own exit teardown waits for a call still inside it, and
     // the attach, once it ends, may let go of this library's last hold: the
     // client must not be unloaded under that wait.
     KeepLoadedForTheProcess(reinterpret_cast<const void*>(run->Api.AttachDatabase));
-    throw LimitError("the attach did not end within " + limit.Name);
+    throw LimitError("the attach did not end within " +
+                     (run->Stopped ? limit.StopName : limit.Name));
   }
   if (run->Error) throw *run->Error;
   return run->Handle;

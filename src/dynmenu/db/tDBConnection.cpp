@@ -12,13 +12,6 @@ namespace {
 
 constexpr short kInfoBufferSize = 512;
 
-std::vector<std::string>::iterator FindParam(std::vector<std::string>& params,
-                                             const std::string& name) {
-  const std::string prefix = name + "=";
-  return std::find_if(params.begin(), params.end(),
-                      [&](const std::string& line) { return line.starts_with(prefix); });
-}
-
 }  // namespace
 
 tDBConnection::~tDBConnection() {
@@ -29,21 +22,10 @@ tDBConnection::~tDBConnection() {
   }
 }
 
-void tDBConnection::SetParam(const std::string& name, const std::string& value) {
-  const auto line = FindParam(Params_, name);
-  if (value.empty()) {
-    if (line != Params_.end()) Params_.erase(line);
-  } else if (line != Params_.end()) {
-    *line = name + "=" + value;
-  } else {
-    Params_.push_back(name + "=" + value);
-  }
-}
-
 void tDBConnection::Open(const std::optional<tAttachLimit>& limit) {
   if (IsConnected()) return;
   if (DatabaseName.empty()) throw tDBError("Database name is missing");
-  const std::string block = BuildDatabaseParameterBlock(Params_);
+  const std::string block = BuildDatabaseParameterBlock(Parameters);
   // The client library installs its own SIGTERM and SIGINT handlers on its
   // first attach; they would stop a host that relies on the default action
   // from ending and shut the client down for good in every host.
@@ -67,7 +49,6 @@ bool tDBConnection::TestConnected() noexcept {
     CheckAnswers();
     return true;
   } catch (...) {
-    ForceClose();
     return false;
   }
 }

@@ -7,6 +7,7 @@
 #include "dynmenu/db/tBoundedAttach.h"
 #include "dynmenu/db/tDBAttachmentUser.h"
 #include "dynmenu/db/tDBError.h"
+#include "dynmenu/db/tDatabaseParameterBlock.h"
 #include "dynmenu/db/tFbHandle.h"
 
 // One attachment to a database through the client library. Knows the
@@ -20,18 +21,14 @@ class tDBConnection {
   tDBConnection& operator=(const tDBConnection&) = delete;
 
   std::string DatabaseName;
+  tDatabaseParameters Parameters;
   int SQLDialect = 1;
-
-  // Replaces the line of that name in place, appends a new one, or removes it
-  // when the value is empty.
-  void SetParam(const std::string& name, const std::string& value);
-  // "name=value" lines in order.
-  const std::vector<std::string>& Params() const { return Params_; }
 
   // Attaches; without a limit the client library's own bounds the attach.
   void Open(const std::optional<tAttachLimit>& limit = std::nullopt);
   bool IsConnected() const { return Attachment_ != 0; }
-  // Asks the server for its base level; a failed request drops the attachment.
+  // Asks the server for its base level: true when it answers. The attachment
+  // stays either way: its owner decides what to do with one that does not.
   bool TestConnected() noexcept;
   // The same request; raises with the client's status when it fails.
   void CheckAnswers();
@@ -55,7 +52,6 @@ class tDBConnection {
  private:
   void EndTransactionsQuietly() noexcept;
 
-  std::vector<std::string> Params_;
   tFbHandle Attachment_ = 0;
   // In the order they joined: every query's step runs before any transaction's.
   std::vector<tDBAttachmentUser*> Users_;

@@ -1,17 +1,14 @@
 #include "dynmenu/db/tDBError.h"
 
-#include <algorithm>
 #include <utility>
 
-tDBError::tDBError(std::string message, int sqlCode, std::vector<intptr_t> statusCodes)
+tDBError::tDBError(std::string message, tDBFailureKind kind, std::vector<intptr_t> statusCodes,
+                   int sqlCode)
     : Message(std::move(message)),
+      Kind(kind),
       SqlCode(sqlCode),
       StatusCode(statusCodes.empty() ? 0 : statusCodes.front()),
       StatusCodes(std::move(statusCodes)) {}
-
-bool tDBError::HasStatusCode(intptr_t code) const {
-  return std::find(StatusCodes.begin(), StatusCodes.end(), code) != StatusCodes.end();
-}
 
 const char* tDBError::what() const noexcept {
   return Message.c_str();

@@ -3,7 +3,6 @@
 #include <ibase.h>
 
 #include <algorithm>
-#include <string>
 
 namespace {
 
@@ -36,20 +35,32 @@ bool Contains(const std::string& text, const char* part) {
   return text.find(part) != std::string::npos;
 }
 
-bool HasLostConnectionCode(const tDBError& error) {
+bool Has(const std::vector<intptr_t>& codes, intptr_t code) {
+  return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+bool HasLostConnectionCode(const std::vector<intptr_t>& codes) {
   return std::any_of(std::begin(kLostConnectionCodes), std::end(kLostConnectionCodes),
-                     [&](intptr_t code) { return error.HasStatusCode(code); });
+                     [&](intptr_t code) { return Has(codes, code); });
 }
 
 }  // namespace
 
-tDBFailureKind ClassifyDBFailure(const tDBError& error) {
-  if (error.TimedOut) return tDBFailureKind::TimedOut;
-  const std::string message = LowerCase(error.Message);
-  if (Contains(message, "deadlock") || error.HasStatusCode(isc_deadlock))
-    return tDBFailureKind::Deadlock;
-  if (Contains(message, "connection lost to database") ||
-      Contains(message, "unable to complete network request") || HasLostConnectionCode(error))
-    return tDBFailureKind::ConnectionLoss;
+tDBFailureKind FailureKindOfStatus(const std::string& message, const std::vector<intptr_t>& codes,
+                                   bool commit) {
+  const std::string text = LowerCase(message);
+  if (Contains(text, "deadlock") || Has(codes, isc_deadlock)) return tDBFailureKind::Deadlock;
+  if (Contains(text, "connection lost to database") ||
+      Contains(text, "unable to complete network request") || HasLostConnectionCode(codes))
+    return commit ? tDBFailureKind::CommitOutcomeUnknown : tDBFailureKind::ConnectionLoss;
   return tDBFailureKind::Other;
+}
+
+bool NamesConnectionReset(const std::string& message) {
+  return Contains(message, "10054");
+}
+
+bool LosesAttachment(tDBFailureKind kind) {
+  return kind == tDBFailureKind::ConnectionLoss || kind == tDBFailureKind::TimedOut ||
+         kind == tDBFailureKind::CommitOutcomeUnknown;
 }

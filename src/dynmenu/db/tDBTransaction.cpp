@@ -3,7 +3,6 @@
 #include <string>
 
 #include "dynmenu/db/tDBConnection.h"
-#include "dynmenu/db/tDBFailureKind.h"
 #include "dynmenu/db/tFbClientApi.h"
 #include "dynmenu/db/tFbStatus.h"
 #include "dynmenu/db/tTransactionParameterBlock.h"
@@ -64,11 +63,8 @@ void tDBTransaction::End(tEnd how) {
     Handle_ = 0;
     return;
   }
-  tDBError error = status.Error();
-  error.CommitOutcomeUnknown =
-      how == tEnd::Commit && ClassifyDBFailure(error) == tDBFailureKind::ConnectionLoss;
+  const tDBError error = how == tEnd::Commit ? status.CommitError() : status.Error();
   Abandon();
-  Connection_->ForceClose();
   throw error;
 }
 

@@ -21,10 +21,10 @@ class tDBTransaction final : public tDBAttachmentUser {
   bool ReadCommittedOnly = false;
 
   void StartTransaction();
-  // A transaction that fails to end is not kept: its handle is let go and the
-  // connection dropped, so the next user reconnects and the server rolls back
-  // whatever it still holds. A commit that lost the connection raises with
-  // CommitOutcomeUnknown set.
+  // A transaction that fails to end is not kept: its handle is let go, and
+  // the server holds it until its attachment goes, which the owner of the
+  // connection drops. A commit that lost the connection raises in doubt
+  // (tDBFailureKind::CommitOutcomeUnknown).
   void Commit();
   void Rollback();
   bool InTransaction() const { return Handle_ != 0; }

@@ -1,12 +1,20 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
-#include <vector>
 
-// Builds the database parameter block for an attachment from "name=value"
-// lines: the version byte, then per line its item code and its value. Known
-// names: user_name, password, lc_ctype (texts: one length byte and the bytes)
-// and connect_timeout (seconds, a decimal number sent as a 4-byte integer).
-// Raises tDBError for an unknown name, a line without "=", a text longer than
-// 255 bytes or a time-out that is not a number.
-std::string BuildDatabaseParameterBlock(const std::vector<std::string>& params);
+// What an attach sends besides the database's name.
+struct tDatabaseParameters {
+  // An empty text is not sent.
+  std::string User{};
+  std::string Password{};
+  std::string Charset{};
+  // Seconds the client library waits for the server's first answer; 0 is not sent.
+  int32_t ConnectTimeout = 0;
+};
+
+// Builds the database parameter block for an attachment: the version byte,
+// then per item sent its code and its value: user_name, password and lc_ctype
+// as one length byte and the bytes, connect_timeout as a 4-byte integer.
+// Raises tDBError for a text longer than 255 bytes.
+std::string BuildDatabaseParameterBlock(const tDatabaseParameters& parameters);

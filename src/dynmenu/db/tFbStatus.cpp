@@ -1,5 +1,7 @@
 #include "dynmenu/db/tFbStatus.h"
 
+#include <utility>
+
 #include "dynmenu/db/tFbClientApi.h"
 
 namespace {
@@ -36,5 +38,20 @@ std::vector<intptr_t> tFbStatus::Codes() const {
 }
 
 tDBError tFbStatus::Error() const {
-  return tDBError(Message(), static_cast<int>(FbClientApi().SqlCode(Vector_)), Codes());
+  return ErrorOf(false);
+}
+
+tDBError tFbStatus::CommitError() const {
+  return ErrorOf(true);
+}
+
+tDBError tFbStatus::ErrorOf(bool commit) const {
+  std::string message = Message();
+  std::vector<intptr_t> codes = Codes();
+  const tDBFailureKind kind = FailureKindOfStatus(message, codes, commit);
+  const bool reset = NamesConnectionReset(message);
+  tDBError error(std::move(message), kind, std::move(codes),
+                 static_cast<int>(FbClientApi().SqlCode(Vector_)));
+  error.ConnectionReset = reset;
+  return error;
 }

@@ -19,8 +19,13 @@ class tFbStatus {
   std::string Message() const;
   // The error codes of the vector in order, warnings left out.
   std::vector<intptr_t> Codes() const;
+  // The failed call's error, its kind read from the status.
   tDBError Error() const;
+  // The same for a commit: one that lost its connection is in doubt.
+  tDBError CommitError() const;
 
  private:
+  tDBError ErrorOf(bool commit) const;
+
   ISC_STATUS_ARRAY Vector_{};
 };

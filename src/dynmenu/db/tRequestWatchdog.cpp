@@ -1,6 +1,7 @@
 #include "dynmenu/db/tRequestWatchdog.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "dynmenu/db/tFbClientApi.h"
 #include "dynmenu/db/tFbStatus.h"
@@ -18,9 +19,12 @@ tRequestWatchdog::~tRequestWatchdog() {
   if (Thread_.joinable()) Thread_.join();
 }
 
+// A watch's deadline is never earlier than the one the thread sleeps until
+// (the limit is the same, counted from later): only an idle thread needs waking.
 tRequestWatchdog::tWatch::tWatch(tRequestWatchdog& watchdog, tFbHandle attachment)
     : Watchdog_(watchdog) {
   if (Watchdog_.LimitSeconds_ <= 0) return;
+  bool wake = false;
   {
     std::lock_guard<std::mutex> guard(Watchdog_.Lock_);
     Watchdog_.Watching_ = true;
@@ -28,8 +32,10 @@ tRequestWatchdog::tWatch::tWatch(tRequestWatchdog& watchdog, tFbHandle attachmen
     Watchdog_.Attachment_ = attachment;
     Watchdog_.Api_ = &FbClientApi();
     Watchdog_.WatchDeadline_ = tClock::now() + std::chrono::seconds(Watchdog_.LimitSeconds_);
+    wake = Watchdog_.Idle_;
+    Watchdog_.Idle_ = false;
   }
-  Watchdog_.Wake_.notify_all();
+  if (wake) Watchdog_.Wake_.notify_one();
 }
 
 // Under the lock: a cut under way ends before the attachment can go.
@@ -42,6 +48,20 @@ tRequestWatchdog::tWatch::~tWatch() {
 bool tRequestWatchdog::tWatch::CutOff() const {
   std::lock_guard<std::mutex> guard(Watchdog_.Lock_);
   return Watchdog_.CutOff_;
+}
+
+tRequestWatchdog::tEndWatch::tEndWatch(tRequestWatchdog& watchdog, std::function<void()> onEnd)
+    : Watchdog_(watchdog) {
+  std::lock_guard<std::mutex> guard(Watchdog_.Lock_);
+  if (Watchdog_.Ended_)
+    onEnd();
+  else
+    Watchdog_.OnEnd_ = std::move(onEnd);
+}
+
+tRequestWatchdog::tEndWatch::~tEndWatch() {
+  std::lock_guard<std::mutex> guard(Watchdog_.Lock_);
+  Watchdog_.OnEnd_ = nullptr;
 }
 
 void tRequestWatchdog::EndWithinLimit() noexcept {
@@ -63,16 +83,27 @@ tRequestWatchdog::tClock::time_point tRequestWatchdog::DeadlineLocked() const {
   return EndDeadline_ ? std::min(WatchDeadline_, *EndDeadline_) : WatchDeadline_;
 }
 
+std::optional<tRequestWatchdog::tClock::time_point> tRequestWatchdog::NextWakeLocked() const {
+  if (Watching_ && !CutOff_) return DeadlineLocked();
+  if (EndDeadline_ && !Ended_) return EndDeadline_;
+  return std::nullopt;
+}
+
 void tRequestWatchdog::Run() {
   std::unique_lock<std::mutex> lock(Lock_);
   while (!Quit_) {
-    if (!Watching_ || CutOff_) {
-      Wake_.wait(lock);
-    } else if (tClock::now() < DeadlineLocked()) {
-      Wake_.wait_until(lock, DeadlineLocked());
-    } else {
-      CutLocked();
+    const auto now = tClock::now();
+    if (EndDeadline_ && !Ended_ && now >= *EndDeadline_) {
+      Ended_ = true;
+      if (OnEnd_) OnEnd_();
     }
+    if (Watching_ && !CutOff_ && now >= DeadlineLocked()) CutLocked();
+    const std::optional<tClock::time_point> next = NextWakeLocked();
+    Idle_ = !next;
+    if (next)
+      Wake_.wait_until(lock, *next);
+    else
+      Wake_.wait(lock);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -18,6 +19,10 @@ struct tFbClientApi;
 // closes the client side of the attachment (fb_cancel_abort): the request
 // returns with an error at once, and the server rolls back what the
 // attachment had open when it notices.
+//
+// Its thread sleeps until the earliest deadline and is woken only when a
+// watch begins while it has none to sleep until, or when the end is asked:
+// a watch that begins and ends in time costs a lock and no thread switch.
 class tRequestWatchdog {
  public:
   using tClock = std::chrono::steady_clock;
@@ -53,9 +58,25 @@ class tRequestWatchdog {
   // Time left until that end; none while it has not been asked for.
   std::optional<tClock::duration> TimeLeft() const;
 
+  // While it lives, onEnd is called once that end has come (on the watch's
+  // thread, or at once when it has come already): for a wait that is not a
+  // request (an attach). One at a time.
+  class tEndWatch {
+   public:
+    tEndWatch(tRequestWatchdog& watchdog, std::function<void()> onEnd);
+    ~tEndWatch();
+    tEndWatch(const tEndWatch&) = delete;
+    tEndWatch& operator=(const tEndWatch&) = delete;
+
+   private:
+    tRequestWatchdog& Watchdog_;
+  };
+
  private:
   void Run();
   tClock::time_point DeadlineLocked() const;
+  // The deadline to sleep until; none while there is nothing to wait for.
+  std::optional<tClock::time_point> NextWakeLocked() const;
   void CutLocked();
 
   const int32_t LimitSeconds_;
@@ -64,10 +85,14 @@ class tRequestWatchdog {
   bool Quit_ = false;
   bool Watching_ = false;
   bool CutOff_ = false;
+  // The thread waits without a deadline: a watch that begins must wake it.
+  bool Idle_ = false;
   tFbHandle Attachment_ = 0;
   // The table in use when the watch began: a test's table may be put in place later.
   const tFbClientApi* Api_ = nullptr;
   tClock::time_point WatchDeadline_;
   std::optional<tClock::time_point> EndDeadline_;
+  bool Ended_ = false;
+  std::function<void()> OnEnd_;
   std::thread Thread_;
 };
