@@ -150,7 +150,7 @@ void tPlugInSession::Execute() {
     std::unique_ptr<tQueueItem> item = TakeItem();
     if (!item) continue;
     if (Worker) {
-      const tLocalTime started = tLocalTime::Now();
+      const tFiguresTime started = tFiguresTime::Now();
       WriteFiguresOfHourBefore(started);
       RunCommand(*item);
       CountAnswer(*item, started);
@@ -206,7 +206,7 @@ void tPlugInSession::CallBack(tQueueItem& item) noexcept {
 }
 
 // Counted as the callback is about to be made: the time the host waited.
-void tPlugInSession::CountAnswer(tQueueItem& item, const tLocalTime& started) noexcept {
+void tPlugInSession::CountAnswer(tQueueItem& item, const tFiguresTime& started) noexcept {
   const uint8_t* buffer = item.Data.Get();
   const auto waited = std::chrono::duration_cast<std::chrono::microseconds>(
       std::chrono::steady_clock::now() - item.QueuedAt);
@@ -214,7 +214,7 @@ void tPlugInSession::CountAnswer(tQueueItem& item, const tLocalTime& started) no
                       static_cast<uint64_t>(waited.count()));
 }
 
-void tPlugInSession::WriteFiguresOfHourBefore(const tLocalTime& now) noexcept {
+void tPlugInSession::WriteFiguresOfHourBefore(const tFiguresTime& now) noexcept {
   try {
     if (const auto line = Figures.CloseHourBefore(now, Worker->DatabaseFigures))
       Worker->WriteLog(*line);
@@ -224,7 +224,7 @@ void tPlugInSession::WriteFiguresOfHourBefore(const tLocalTime& now) noexcept {
 
 void tPlugInSession::WriteFiguresAtFinalize() noexcept {
   try {
-    if (const auto line = Figures.CloseAt(tLocalTime::Now(), Worker->DatabaseFigures))
+    if (const auto line = Figures.CloseAt(tFiguresTime::Now(), Worker->DatabaseFigures))
       Worker->WriteLog(*line);
   } catch (...) {
   }

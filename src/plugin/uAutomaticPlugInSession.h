@@ -86,8 +86,8 @@ class tPlugInSession {
   // Returns how many commands it dropped.
   size_t ClearQueue() noexcept;
   // The hourly figures: counted around each command, written through the worker's log.
-  void CountAnswer(tQueueItem& item, const tLocalTime& started) noexcept;
-  void WriteFiguresOfHourBefore(const tLocalTime& now) noexcept;
+  void CountAnswer(tQueueItem& item, const tFiguresTime& started) noexcept;
+  void WriteFiguresOfHourBefore(const tFiguresTime& now) noexcept;
   void WriteFiguresAtFinalize() noexcept;
   static size_t CopyLength(uint32_t sizeWord);
   static uint8_t* CopyBuffer(const uint8_t* buffer, uint32_t sizeWord);
