@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -25,6 +27,7 @@
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
 #include "support/ShellCommand.h"
+#include "support/TcpProxy.h"
 #include "support/TempFolder.h"
 #include "support/TestDatabase.h"
 #include "tPluginHost.h"
@@ -368,6 +371,37 @@ TEST_F(SilentServerTest, ConnectTimeoutBoundsInitAndEveryCommand) {
                             "ConnectTimeout=1"),
             1u);
   EXPECT_EQ(LinesContaining("Pausing before retrying query"), 0u);
+}
+
+// A server that answers the connect and then nothing holds an attach inside
+// the client library without a limit of its own, and the client's exit
+// teardown waits for every such call: a host ends by itself all the same, with
+// and without Finalize_Plugin. A refused attach whose thread ends as the host
+// exits must not take the client library from under that teardown either.
+TEST_F(SilentServerTest, AHostEndsByItselfWhileAnAttachIsLeftOnASilentServer) {
+  TcpProxy proxy(3050, TcpProxy::tMode::FirstAnswerOnly);
+  const TempFolder folder;
+  const std::string host = folder / "kalvor_exit_host";
+  std::filesystem::copy_file(KALVOR_EXIT_HOST_PATH, host);
+  const LogTail hostLog(folder / "Logs");
+  const auto runHost = [&](const std::string& hostPort, const char* mode) {
+    Plugin.WriteIni("[Main]\nDBName=" + hostPort + ":/nowhere.fdb\nDBUser=SYSDBA\nDBPWD=x\n"
+                    "ConnectTimeout=1\nLogLevel=1\n");
+    const auto started = std::chrono::steady_clock::now();
+    const ShellResult ended = RunShellCommand("timeout -s KILL 30 " + ShellQuoted(host) + " " +
+                                              ShellQuoted(Plugin.LibraryPath()) + " " + mode);
+    EXPECT_TRUE(ended.Succeeded) << mode << "\n" << ended.Output;
+    return std::chrono::steady_clock::now() - started;
+  };
+  for (const char* mode : {"unloaded", "initialized"}) {
+    const auto took = runHost(proxy.Host(), mode);
+    std::printf("%s: the host ended %ld ms after it started\n", mode,
+                static_cast<long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+    EXPECT_LT(took, 10s) << mode;
+  }
+  EXPECT_EQ(LinesContaining("the attach did not end within ConnectTimeout=1 s", hostLog), 2u);
+  for (int run = 0; run < 20; ++run) runHost("127.0.0.1/1", "unloaded");
 }
 
 // A host that finalizes and unloads the plugin while an attach is left behind,
