@@ -5,7 +5,9 @@
 // open, so a read costs one round trip; an action runs in a transaction of its
 // own, started and committed here. Rows come back as values, their statement's
 // result closed. No request waits for the server longer than RequestTimeout,
-// and no attach longer than ConnectTimeout.
+// no attach longer than ConnectTimeout, and nothing of a command goes past
+// its deadline. Once a command's attempts end in a failed attach, commands
+// fail at once while the server is probed.
 #pragma once
 
 #include <array>
@@ -27,10 +29,13 @@
 #include "dynmenu/uMenuDatabaseSettings.h"
 #include "dynmenu/uMenuStatement.h"
 #include "dynmenu/uRetryDecision.h"
+#include "dynmenu/uServerProbe.h"
 #include "worker/uHourlyFigures.h"
 
 class tMenuDatabase {
  public:
+  using tClock = std::chrono::steady_clock;
+
   // Retries and reconnects are counted in figures.
   tMenuDatabase(tDatabaseFigures& figures, const tMenuDatabaseSettings& settings);
   // Closes as Close does, within RequestTimeout, errors ignored.
@@ -45,6 +50,19 @@ class tMenuDatabase {
   bool IsConnected() const { return Connection_.IsConnected(); }
   // Asks the server whether the attachment still answers; a dead one is dropped.
   bool IsAlive() noexcept;
+
+  // For the time of one command: its requests are cut at due, as
+  // RequestTimeout cuts them, and no attach, retry or pause goes past it.
+  class tCommandScope {
+   public:
+    tCommandScope(tMenuDatabase& database, std::optional<tClock::time_point> due);
+    ~tCommandScope();
+    tCommandScope(const tCommandScope&) = delete;
+    tCommandScope& operator=(const tCommandScope&) = delete;
+
+   private:
+    tMenuDatabase& Database_;
+  };
 
   // Before each command's first statement: rolls back what an earlier command
   // left open, ignoring errors (a rollback that fails drops the attachment, and
@@ -68,13 +86,20 @@ class tMenuDatabase {
   void EndWithinRequestTimeout() noexcept { Watchdog_.EndWithinLimit(); }
 
  private:
-  // Runs requests under the request time-out; a failure after the cut drops
-  // the attachment and raises with the limit named, in the kind of the cut.
+  // Runs requests under the request time-out and the command's deadline; a
+  // failure after the cut drops the attachment and raises with the limit
+  // named, in the kind of the cut.
   template <typename tRequests>
   void Watched(tRequests&& requests);
   // How long an attach may take now, and what ends it early; none leaves it
   // to the client library.
   std::optional<tAttachLimit> AttachLimit();
+  // The command's time left; none without a deadline.
+  std::optional<std::chrono::milliseconds> TimeLeft() const;
+  // Raises NotSent once the command's deadline has come: a request sent now
+  // would only be cut off, and its attachment with it.
+  void EnsureTimeLeft() const;
+  std::string DeadlineName() const;
   void SetStatement(tMenuStatement statement, std::vector<tDBParam> values);
   // The statement as the error texts show it: its values written in, a
   // host's key escaped as every logged value is, each line ended by CR LF.
@@ -94,11 +119,17 @@ class tMenuDatabase {
   void LeaveFailedAttempt(const tDBError& failure);
   // Logs why the chain ends, or pauses before the next attempt; false when it
   // ends. The pause line quotes serverText, so the log tells why the
-  // connection was lost.
-  bool PauseBeforeRetry(const tRetryDecision& decision, const std::string& serverText);
-  void RefuseAttachWhileResting() const;
-  // Opens the attachment when there is none; true when it did.
+  // connection was lost. No pause begins unless it and another attempt as
+  // long as the last (attemptMs) end before the command's deadline.
+  bool PauseBeforeRetry(const tRetryDecision& decision, const std::string& serverText,
+                        uint32_t attemptMs);
+  // Opens the attachment when there is none; true when it did. While the
+  // server is known gone, fails at once without attaching.
   bool ReconnectWhenGone(tFailedAttempt& attempt);
+  bool AttachTestedTheServer(const tFailedAttempt& attempt,
+                             const std::optional<tAttachLimit>& limit) const;
+  // The chain ended in a failed attach that reached no server.
+  void NoteServerGone(const std::string& why);
   // The requests of one run; answered counts those the server answered.
   void SendRequests(int& answered);
   // The rows of the statement run last, its action committed and its result
@@ -132,6 +163,6 @@ class tMenuDatabase {
   std::array<std::unique_ptr<tDBQuery>, MenuStatementCount> Queries_;
   tMenuStatement Current_ = tMenuStatement::StartItem;
   std::vector<tDBParam> Values_;
-  // Set when an attach ran into ConnectTimeout: none is tried before.
-  std::chrono::steady_clock::time_point NoAttachBefore_{};
+  std::optional<tClock::time_point> CommandDue_;
+  tServerProbe Probe_;
 };

@@ -36,6 +36,7 @@ void tPlugInSession::InitWorker(Callback callback, intptr_t userValue) noexcept 
   if (!Worker) return;
   QueueLimit = static_cast<uint32_t>(Worker->QueueLimit);
   QueueByteLimit = static_cast<size_t>(Worker->QueueByteLimit);
+  CommandDeadline = std::chrono::seconds(Worker->CommandDeadline);
 }
 
 const char* tPlugInSession::PlugInName() {
@@ -152,7 +153,7 @@ void tPlugInSession::Execute() {
     if (Worker) {
       const tFiguresTime started = tFiguresTime::Now();
       WriteFiguresOfHourBefore(started);
-      RunCommand(*item);
+      if (!AnswerExpired(*item)) RunCommand(*item);
       CountAnswer(*item, started);
     }
     if (MayCallBack()) CallBack(*item);
@@ -169,7 +170,31 @@ std::unique_ptr<tPlugInSession::tQueueItem> tPlugInSession::TakeItem() {
   return item;
 }
 
+// Commands are queued in the order of their deadlines, and the one running
+// ends by its own, so one that expired behind it is answered the moment it
+// ends, in its turn: the host is never called back out of order or from two
+// threads.
+bool tPlugInSession::AnswerExpired(tQueueItem& item) noexcept {
+  if (CommandDeadline.count() <= 0) return false;
+  const auto waited = std::chrono::steady_clock::now() - item.QueuedAt;
+  if (waited < CommandDeadline) return false;
+  uint8_t* buffer = item.Data.Get();
+  StoreEnvelopeAnswer(buffer, 1, Result_ProcessingFailed);
+  try {
+    Worker->WriteLog(Format(
+        "Command %d not run: it waited %lld ms in the queue, past CommandDeadline=%lld s; "
+        "answered with result code %d",
+        EnvelopeCommand(buffer),
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()),
+        static_cast<long long>(CommandDeadline.count()), Result_ProcessingFailed));
+  } catch (...) {
+  }
+  return true;
+}
+
 void tPlugInSession::RunCommand(tQueueItem& item) {
+  if (CommandDeadline.count() > 0) Worker->CommandDue = item.QueuedAt + CommandDeadline;
   try {
     const uint32_t started = Worker->GetTicks();
     Worker->WriteLog("--New Operation was complete started-->");
@@ -183,6 +208,7 @@ void tPlugInSession::RunCommand(tQueueItem& item) {
   } catch (...) {
     Worker->WriteLog("[SessionObj] Exception while call .PlugInCommand Msg=\"Unknown error\".");
   }
+  Worker->CommandDue.reset();
 }
 
 // A process that is ending has destroyed, or is destroying, what the host's

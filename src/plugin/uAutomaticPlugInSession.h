@@ -80,6 +80,9 @@ class tPlugInSession {
   void StartThreadLocked();
   void Execute();
   std::unique_ptr<tQueueItem> TakeItem();
+  // A command still queued at its deadline is answered with result code 1
+  // and one line, never run; true when it was.
+  bool AnswerExpired(tQueueItem& item) noexcept;
   void RunCommand(tQueueItem& item);
   bool MayCallBack() const;
   void CallBack(tQueueItem& item) noexcept;
@@ -113,6 +116,8 @@ class tPlugInSession {
   intptr_t UserValue = 0;
   uint32_t QueueLimit = DefaultQueueLimit;
   size_t QueueByteLimit = DefaultQueueByteLimit;
+  // From Command_Plugin to the callback; 0 for none.
+  std::chrono::seconds CommandDeadline{0};
   // One count per queued command, and one to wake the thread when stopping.
   tCountingSemaphore QueueSemaphore;
   // Guards the queue, its bytes, the refusals and their lines, starting the

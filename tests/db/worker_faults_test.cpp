@@ -319,3 +319,26 @@ TEST_F(WorkerFaultTest, StoppingEndsAnAttachUnderWayWithinRequestTimeout) {
     EXPECT_EQ(TimesLogged(log, "Not retrying query: the plugin is stopping"), 1u);
   }
 }
+
+// Every attach refused at once: the command's attempts pause and run again
+// only while a pause and another attempt as long as the last end before its
+// deadline, so it is answered by then, with the line saying why it stops.
+TEST_F(WorkerFaultTest, NoPauseOrAttemptStartsThatCannotEndByTheCommandsDeadline) {
+  tIB_DynMenuWorker worker{{.DatabaseName = "127.0.0.1/1:/nowhere.fdb",
+                            .User = TestDatabase::User(),
+                            .Password = TestDatabase::Password(),
+                            .Charset = "WIN1251",
+                            .ConnectTimeout = 0,
+                            .RequestTimeout = 0,
+                            .LockTimeout = 0,
+                            .CommandDeadline = 1}};
+  LogTail log(HostLogsFolder());
+  const auto asked = std::chrono::steady_clock::now();
+  worker.CommandDue = asked + std::chrono::milliseconds(700);
+  EXPECT_EQ(SignedWordAt(Ask(worker, StartItemRequest(1)), 12), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(700));
+  EXPECT_EQ(TimesLogged(log, "ms are left until CommandDeadline=1 s, too few for a pause of "), 1u)
+      << log.MainText();
+  EXPECT_LT(TimesLogged(log, "Pausing before retrying query"), 9u);
+}
+
