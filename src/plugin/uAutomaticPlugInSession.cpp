@@ -24,6 +24,14 @@ tPlugInSession::~tPlugInSession() {
   Stop(tStopKind::Unload);
 }
 
+void tPlugInSession::Retain() noexcept {
+  References.fetch_add(1, std::memory_order_relaxed);
+}
+
+void tPlugInSession::Release() noexcept {
+  if (References.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+}
+
 void tPlugInSession::InitWorker(Callback callback, intptr_t userValue) noexcept {
   HostCallback = callback;
   UserValue = userValue;
@@ -139,7 +147,7 @@ void tPlugInSession::StartThreadLocked() {
   if (Thread.joinable()) return;
   Thread = std::thread([this] {
     Execute();
-    if (DeleteOnExit) delete this;
+    if (ReleaseOnExit) Release();
   });
 }
 
@@ -281,15 +289,15 @@ bool tPlugInSession::BeginStop(tStopKind kind, bool& onSessionThread) {
 }
 
 // Stopped from inside the callback: the thread cannot wait for itself. It ends
-// when the callback returns and then deletes the session. After Finalize the
+// when the callback returns and then lets go of the session. After Finalize the
 // host may unload the library in the same callback, so the library stays
 // loaded until the thread has left it; an unload without Finalize is already
 // under way, and only keeping the library's memory mapped lets the thread
 // return through it.
 void tPlugInSession::LeaveToThread(tStopKind kind) {
   Thread.detach();
-  DeleteOnExit = true;
-  LeftToThread = true;
+  Retain();
+  ReleaseOnExit = true;
   if (kind == tStopKind::Finalize) KeepLoadedUntilThreadEnds(HoldLibrary());
   if (kind == tStopKind::Unload) KeepMappedThroughUnload();
 }

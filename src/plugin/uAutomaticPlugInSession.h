@@ -31,13 +31,18 @@ enum class tStopKind {
   ProcessExit,
 };
 
+// Counted: it is created with one reference, and whoever lets go of the last
+// one frees it (tSessionReference).
 class tPlugInSession {
  public:
   tPlugInSession();
-  // Stops the session as for an unload when nobody did before.
-  ~tPlugInSession();
   tPlugInSession(const tPlugInSession&) = delete;
   tPlugInSession& operator=(const tPlugInSession&) = delete;
+
+  void Retain() noexcept;
+  // Frees the session with the last reference, stopping it as for an unload
+  // when nobody did before.
+  void Release() noexcept;
 
   void InitWorker(Callback callback, intptr_t userValue) noexcept;
   // 0 queued; 1 the session is stopping; 3 refused (a buffer that cannot be
@@ -53,22 +58,20 @@ class tPlugInSession {
   // drop queued commands without a callback, logging how many; Finalize the
   // worker (Finalize only) and destroy it. Called on the
   // session thread, from inside the callback, the thread ends when the
-  // callback returns and takes the session with it (OwnedByItsThread); at
-  // Finalize the library then stays loaded until the thread has left it, at
-  // Unload its memory stays mapped where the platform allows.
+  // callback returns, holding a reference until then; at Finalize the library
+  // then stays loaded until the thread has left it, at Unload its memory
+  // stays mapped where the platform allows.
   void Stop(tStopKind kind) noexcept;
   // No queued command is started any more and none is accepted; the one in
   // progress runs on. Closed before the session is let go of at Finalize, so
   // that a host turned away knows the queue is closed.
   void CloseQueue() noexcept;
-  // After Stop: the session thread deletes the session on its way out, and
-  // nobody else may delete it.
-  bool OwnedByItsThread() const { return LeftToThread; }
-
   static const char* PlugInName();
   const std::string& Name() const { return SessionName; }
 
  private:
+  ~tPlugInSession();
+
   struct tQueueItem {
     int32_t CommandId = 0;
     tHeapBlock Data;
@@ -130,8 +133,8 @@ class tPlugInSession {
   std::thread Thread;
   std::atomic<bool> Stopping{false};
   std::atomic<tStopKind> StopKind{tStopKind::Finalize};
-  // Written and read by whoever called Stop.
-  bool LeftToThread = false;
-  // Written and read by the session thread alone.
-  bool DeleteOnExit = false;
+  std::atomic<int> References{1};
+  // Written and read by the session thread alone: it holds a reference of
+  // its own, let go of as it ends.
+  bool ReleaseOnExit = false;
 };
