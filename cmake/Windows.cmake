@@ -29,6 +29,11 @@ find_path(FIREBIRD_HEADER_DIR ibase.h PATHS /usr/include NO_DEFAULT_PATH NO_CMAK
   REQUIRED)
 set(FIREBIRD_INCLUDE_DIR ${PROJECT_BINARY_DIR}/firebird-include)
 configure_file(${FIREBIRD_HEADER_DIR}/ibase.h ${FIREBIRD_INCLUDE_DIR}/ibase.h COPYONLY)
+# SimpleIni likewise: one header, whatever the platform.
+find_path(SIMPLEINI_HEADER_DIR SimpleIni.h PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+  REQUIRED)
+set(SIMPLEINI_INCLUDE_DIR ${PROJECT_BINARY_DIR}/simpleini-include)
+configure_file(${SIMPLEINI_HEADER_DIR}/SimpleIni.h ${SIMPLEINI_INCLUDE_DIR}/SimpleIni.h COPYONLY)
 set(KALVOR_PLATFORM_LIBRARIES "")
 
 # Exports exactly the four entry points under their plain names; on 32-bit

@@ -3,6 +3,8 @@
 
 #include <string>
 
+// Paths are UTF-8 on Windows (see PathText for log lines), bytes elsewhere.
+
 // Full path of the plugin library's own file, under the name it was loaded by
 // (a symbolic link stays as it is); empty when the platform cannot tell.
 std::string OwnModuleFilePath();

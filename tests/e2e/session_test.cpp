@@ -256,6 +256,33 @@ TEST(SessionConfig, MissingIniIsWrittenWithTheDefaultKeysInOrder) {
   }
 }
 
+// An ini saved as UTF-8, with or without a byte order mark before [Main]: its
+// values are taken in the connection's character set, the database name
+// "база" in Windows-1251 (here where the log shows it: a user is missing), and
+// the log says how the file was read.
+TEST(SessionConfig, AUtf8IniIsReadAsSuchAndItsValuesTakenInWindows1251) {
+  const std::string lines =
+      "[Main]\nDBName=localhost:/nonexistent/\xD0\xB1\xD0\xB0\xD0\xB7\xD0\xB0.fdb\n"
+      "LogLevel=1\n";
+  for (const auto& [mark, encoding] :
+       {std::pair<std::string, std::string>{"", "without"}, {"\xEF\xBB\xBF", "with"}}) {
+    SCOPED_TRACE(encoding);
+    PluginCopy plugin;
+    plugin.WriteIni(mark + lines);
+    LogTail log(HostLogsFolder());
+    tPluginHost host(plugin.LibraryPath());
+    host.Init();
+    host.Finalize();
+    const std::string text = log.MainText();
+    EXPECT_NE(text.find("DBName=\"localhost:/nonexistent/\xE1\xE0\xE7\xE0.fdb\""),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Kalvor.ini is UTF-8 " + encoding +
+                        " a byte order mark: values are converted to WIN1251 (lc_ctype)"),
+              std::string::npos);
+  }
+}
+
 TEST(SessionLog, EveryLineLandsInTheHourlyFileAndAgainInTheFullFileAtLevel255) {
   PluginCopy plugin;
   plugin.WriteIni("[Main]\nLogLevel=255\n");

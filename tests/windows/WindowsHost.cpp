@@ -46,6 +46,7 @@ tStandInClient::tStandInClient(const std::string& path)
   AttachmentCount = Entry(Library, "StandIn_Attachments");
   LastAction = Entry(Library, "StandIn_LastCommittedAction");
   LastDatabase = Entry(Library, "StandIn_LastDatabaseName");
+  Password = Entry(Library, "StandIn_LastPassword");
 }
 
 tStandInClient::~tStandInClient() {
@@ -80,6 +81,10 @@ std::optional<StandIn::tAction> tStandInClient::LastCommittedAction() {
 
 std::string tStandInClient::LastDatabaseName() {
   return TextFrom(LastDatabase);
+}
+
+std::string tStandInClient::LastPassword() {
+  return TextFrom(Password);
 }
 
 namespace {

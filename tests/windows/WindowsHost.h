@@ -33,6 +33,7 @@ class tStandInClient {
   int Attachments();
   std::optional<StandIn::tAction> LastCommittedAction();
   std::string LastDatabaseName();
+  std::string LastPassword();
 
  private:
   void* Library = nullptr;
@@ -40,6 +41,7 @@ class tStandInClient {
   void* AttachmentCount = nullptr;
   void* LastAction = nullptr;
   void* LastDatabase = nullptr;
+  void* Password = nullptr;
 };
 
 // How often the part occurs in the text.

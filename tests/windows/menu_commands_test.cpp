@@ -236,3 +236,33 @@ TEST(MissingClientLibrary, EveryCommandFailsWithTheReasonUntilTheLibraryIsInPlac
   EXPECT_EQ(EnvelopeOf(host.Ask(StartItemRequest(StandIn::MenuId))), (tEnvelope{0, 0}));
   host.Host.Finalize();
 }
+
+// Kalvor.ini as Notepad saves it: UTF-8 without or with a byte order mark
+// before [Main], or "Unicode" (UTF-16 LE). The client library gets the
+// database name and the password in Windows-1251, as the server takes them,
+// and the log says how the file was read.
+TEST(StandInClient, AnIniSavedByNotepadReachesTheClientInWindows1251) {
+  const std::string lines =
+      "[Main]\r\nDBName=127.0.0.1:c:\\\xD0\xB1\xD0\xB0\xD0\xB7\xD1\x8B\\m.fdb\r\n"
+      "DBUser=SYSDBA\r\nDBPWD=\xD0\x9F\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (const wchar_t c : std::filesystem::path(std::u8string(lines.begin(), lines.end())).wstring())
+    utf16 += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  const std::pair<std::string, std::string> files[] = {
+      {lines, "UTF-8 without a byte order mark"},
+      {"\xEF\xBB\xBF" + lines, "UTF-8 with a byte order mark"},
+      {utf16, "UTF-16 little-endian"}};
+  for (const auto& [bytes, encoding] : files) {
+    SCOPED_TRACE(encoding);
+    PluginCopy plugin("Kalvor.dll");
+    plugin.WriteIni(bytes);
+    tStandInClient client(PutStandInClientBeside(plugin));
+    LogTail log(HostLogsFolder());
+    MenuHost host(plugin);
+    EXPECT_EQ(client.LastDatabaseName(), "127.0.0.1:c:\\\xE1\xE0\xE7\xFB\\m.fdb");
+    EXPECT_EQ(client.LastPassword(), "\xCF\xE0\xF0\xEE\xEB\xFC");
+    EXPECT_NE(log.MainText().find("Kalvor.ini is " + encoding +
+                                  ": values are converted to WIN1251 (lc_ctype)"),
+              std::string::npos);
+  }
+}
