@@ -2,9 +2,11 @@
 #include <kalvor/plugin.h>
 
 #include "platform/LibraryUnload.h"
+#include "platform/ModulePaths.h"
 #include "platform/ProcessExit.h"
 #include "plugin/tSessionSlot.h"
 #include "plugin/uAutomaticPlugInSession.h"
+#include "plugin/uCoreEntries.h"
 #include "worker/uPlugInConst.h"
 
 // Windows exports by the module definition file, elsewhere by visibility.
@@ -32,6 +34,7 @@ void ReportName(char** NameOut) {
 // The session object stays, stopped, for host threads that still call in.
 void OnProcessExit() {
   if (tSessionReference session = Session.Find()) session->Stop(tStopKind::ProcessExit);
+  tPlugInSession::WaitForEndingSessions();
 }
 
 // Unloaded without Finalize_Plugin: the session stops all the same, without
@@ -50,6 +53,7 @@ void OnLibraryUnload(tUnloadReason reason) {
 
 KALVOR_EXPORT void KALVOR_CALL Init_Plugin(char** NameOut, Callback cb, intptr_t UserValue) {
   try {
+    tPlugInSession::WaitForEndingSessions();
     if (!Session.Find()) {
       tSessionReference session(new tPlugInSession());
       session->InitWorker(cb, UserValue);
@@ -83,3 +87,28 @@ KALVOR_EXPORT void KALVOR_CALL Finalize_Plugin(void) {
   if (const tSessionReference found = Session.Find()) found->CloseQueue();
   if (const tSessionReference session = Session.Take()) session->Stop(tStopKind::Finalize);
 }
+
+#ifdef _WIN32
+// The core of the Windows plugin: Kalvor.dll, the front the host loads, holds
+// no runtime and no thread and is unloaded for real; this library, which the
+// C++ runtime keeps from unloading cleanly, stays loaded for the process and
+// is reached through the front alone.
+namespace {
+// The front is unloaded without Finalize_Plugin; under the loader lock.
+void OnFrontUnloaded() {
+  if (const tSessionReference session = Session.Take()) session->Stop(tStopKind::FrontUnloaded);
+}
+
+constexpr tKalvorCore CoreEntries = {sizeof(tKalvorCore), &Init_Plugin,     &GetName_Plugin,
+                                     &Command_Plugin,     &Finalize_Plugin, &OnFrontUnloaded};
+}  // namespace
+
+KALVOR_EXPORT const tKalvorCore* KalvorCore_Open(const wchar_t* FrontPath) {
+  try {
+    UseFrontLibraryPath(FrontPath);
+  } catch (...) {
+    return nullptr;
+  }
+  return &CoreEntries;
+}
+#endif

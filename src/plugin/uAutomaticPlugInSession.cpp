@@ -16,7 +16,14 @@
 
 namespace {
 constexpr int32_t SizeWordLength = 4;
+// How long an unload waits for a callback in progress: a host copies the
+// answer in its callback and returns. Longer, the callback is left to return
+// by itself.
+constexpr auto CallbackPatience = std::chrono::seconds(5);
+constexpr auto EndingPollInterval = std::chrono::milliseconds(5);
 }  // namespace
+
+std::atomic<int> tPlugInSession::EndingSessions{0};
 
 tPlugInSession::tPlugInSession() = default;
 
@@ -147,6 +154,10 @@ void tPlugInSession::StartThreadLocked() {
   if (Thread.joinable()) return;
   Thread = std::thread([this] {
     Execute();
+    if (EndOnExit) {
+      EndStop(StopKind);
+      --EndingSessions;
+    }
     if (ReleaseOnExit) Release();
   });
 }
@@ -206,11 +217,35 @@ bool tPlugInSession::MayCallBack() const {
 void tPlugInSession::CallBack(tQueueItem& item) noexcept {
   if (HostCallback == nullptr) return;
   try {
+    if (!EnterCallback()) return;
     uint8_t* buffer = item.Data.Get();
     HostCallback(item.CommandId, SessionName.c_str(), buffer,
                  static_cast<int32_t>(EnvelopeSizeWord(buffer)), UserValue);
   } catch (...) {
   }
+  LeaveCallback();
+}
+
+bool tPlugInSession::EnterCallback() {
+  std::lock_guard<std::mutex> guard(CallbackLock);
+  if (CallbacksClosed) return false;
+  CallbackInProgress = true;
+  return true;
+}
+
+void tPlugInSession::LeaveCallback() {
+  {
+    std::lock_guard<std::mutex> guard(CallbackLock);
+    CallbackInProgress = false;
+  }
+  CallbackReturned.notify_all();
+}
+
+void tPlugInSession::CloseCallbacks(bool onSessionThread) {
+  std::unique_lock<std::mutex> guard(CallbackLock);
+  CallbacksClosed = true;
+  if (!onSessionThread)
+    CallbackReturned.wait_for(guard, CallbackPatience, [this] { return !CallbackInProgress; });
 }
 
 // Counted as the callback is about to be made: the time the host waited.
@@ -255,6 +290,11 @@ void tPlugInSession::Stop(tStopKind kind) noexcept {
   bool onSessionThread = false;
   if (!BeginStop(kind, onSessionThread)) return;
   if (Worker) Worker->Stopping();
+  if (kind == tStopKind::FrontUnloaded) {
+    CloseCallbacks(onSessionThread);
+    LeaveEndToThread();
+    return;
+  }
   if (onSessionThread) {
     LeaveToThread(kind);
   } else if (Thread.joinable()) {
@@ -263,6 +303,10 @@ void tPlugInSession::Stop(tStopKind kind) noexcept {
     } catch (...) {
     }
   }
+  EndStop(kind);
+}
+
+void tPlugInSession::EndStop(tStopKind kind) noexcept {
   WritePendingLines();
   // Dropped while the worker, and with it the log, is still there to say how many.
   const auto dropped = static_cast<uint32_t>(ClearQueue());
@@ -278,6 +322,12 @@ void tPlugInSession::Stop(tStopKind kind) noexcept {
 bool tPlugInSession::BeginStop(tStopKind kind, bool& onSessionThread) {
   std::lock_guard<std::mutex> guard(QueueLock);
   if (Stopping) return false;
+  if (kind == tStopKind::FrontUnloaded) {
+    Retain();
+    ReleaseOnExit = true;
+    EndOnExit = true;
+    ++EndingSessions;
+  }
   StopKind = kind;
   Stopping = true;
   EndRefusals("Queue closed while full: ");
@@ -300,6 +350,27 @@ void tPlugInSession::LeaveToThread(tStopKind kind) {
   ReleaseOnExit = true;
   if (kind == tStopKind::Finalize) KeepLoadedUntilThreadEnds(HoldLibrary());
   if (kind == tStopKind::Unload) KeepMappedThroughUnload();
+}
+
+// Nothing of the end may run where the stop was asked for, under the loader
+// lock: destroying the worker waits for threads (the log client's, the
+// request watchdog's) and calls into the database client library. The thread
+// learnt that it ends the session before it could see the stop (BeginStop).
+void tPlugInSession::LeaveEndToThread() {
+  std::lock_guard<std::mutex> guard(QueueLock);
+  try {
+    StartThreadLocked();
+  } catch (...) {
+    // No thread to end it: the session stays as it is, stopped.
+    --EndingSessions;
+    Release();
+    return;
+  }
+  Thread.detach();
+}
+
+void tPlugInSession::WaitForEndingSessions() noexcept {
+  while (EndingSessions.load() > 0) std::this_thread::sleep_for(EndingPollInterval);
 }
 
 // Runs once no command runs: after the thread has ended, or on the thread

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -25,8 +26,15 @@
 enum class tStopKind {
   // Finalize_Plugin: the worker's Finalize runs once no command runs.
   Finalize,
-  // The library is unloaded without Finalize_Plugin.
+  // The library is unloaded without Finalize_Plugin, and its unload waits
+  // for the thread (dlclose).
   Unload,
+  // The library the host loaded is unloaded without Finalize_Plugin where its
+  // unload may not wait for the thread (Windows, under the loader lock): the
+  // host is called back no more from now on, after a callback in progress
+  // has returned (CallbackPatience at most); the thread winds the session up
+  // on its own once the command in progress has ended.
+  FrontUnloaded,
   // The process is ending: the host is called back no more.
   ProcessExit,
 };
@@ -66,6 +74,10 @@ class tPlugInSession {
   // progress runs on. Closed before the session is let go of at Finalize, so
   // that a host turned away knows the queue is closed.
   void CloseQueue() noexcept;
+  // Before a new session starts: sessions left to wind up on their threads
+  // (FrontUnloaded) have ended, so no two workers share the process's log.
+  static void WaitForEndingSessions() noexcept;
+
   static const char* PlugInName();
   const std::string& Name() const { return SessionName; }
 
@@ -86,6 +98,12 @@ class tPlugInSession {
   void RunCommand(tQueueItem& item);
   bool MayCallBack() const;
   void CallBack(tQueueItem& item) noexcept;
+  // False once callbacks are closed; otherwise one is in progress until LeaveCallback.
+  bool EnterCallback();
+  void LeaveCallback();
+  // No callback starts from now on; unless on the session thread, waits for
+  // the one in progress to return, CallbackPatience at most.
+  void CloseCallbacks(bool onSessionThread);
   // Returns how many commands it dropped.
   size_t ClearQueue() noexcept;
   // The hourly figures: counted around each command, written through the worker's log.
@@ -109,6 +127,11 @@ class tPlugInSession {
   // Steps of Stop.
   bool BeginStop(tStopKind kind, bool& onSessionThread);
   void LeaveToThread(tStopKind kind);
+  // FrontUnloaded: the thread, started now if it never ran, ends the session
+  // once its command has ended (EndStop).
+  void LeaveEndToThread();
+  // The steps of Stop once no command runs.
+  void EndStop(tStopKind kind) noexcept;
   void FinishWorker(tStopKind kind) noexcept;
 
   std::string SessionName = "Abstract PlugIn";
@@ -134,7 +157,16 @@ class tPlugInSession {
   std::atomic<bool> Stopping{false};
   std::atomic<tStopKind> StopKind{tStopKind::Finalize};
   std::atomic<int> References{1};
-  // Written and read by the session thread alone: it holds a reference of
-  // its own, let go of as it ends.
+  // Guards the two flags below: a callback starts only while callbacks are open.
+  std::mutex CallbackLock;
+  std::condition_variable CallbackReturned;
+  bool CallbackInProgress = false;
+  bool CallbacksClosed = false;
+  // Sessions whose threads still wind them up (FrontUnloaded).
+  static std::atomic<int> EndingSessions;
+  // Written before the thread is left alone with them, then read by it: it
+  // holds a reference of its own, let go of as it ends, and may still have
+  // the session to end.
   bool ReleaseOnExit = false;
+  bool EndOnExit = false;
 };

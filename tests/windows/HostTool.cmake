@@ -5,7 +5,7 @@
 set(folder ${WORK}/host-tool)
 file(REMOVE_RECURSE ${folder})
 file(MAKE_DIRECTORY ${folder})
-file(COPY ${TOOL} ${PLUGIN} ${CLIENT} DESTINATION ${folder})
+file(COPY ${TOOL} ${PLUGIN} ${CORE} ${CLIENT} DESTINATION ${folder})
 file(WRITE ${folder}/Kalvor.ini
   "[Main]\r\nDBName=127.0.0.1:c:\\bases\\vo.fdb\r\nDBUser=SYSDBA\r\nDBPWD=x\r\nLogLevel=1\r\n")
 # Arguments reach wine as UTF-8; the tool reads them from the wide command line.

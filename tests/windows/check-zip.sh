@@ -31,7 +31,7 @@ run_windows() {
 }
 
 unzip -l "$zip"
-required=(Kalvor.dll README-Windows.txt Kalvor.ini.sample create-database.cmd sql/schema.sql
+required=(Kalvor.dll Kalvor.core.dll README-Windows.txt Kalvor.ini.sample create-database.cmd sql/schema.sql
   sql/demo-data.sql include/kalvor/plugin.h include/kalvor/menu_commands.h examples/menu_host.c
   ${host_tool:+"$host_tool"})
 listing=$(unzip -Z1 "$zip")
@@ -41,16 +41,19 @@ done
 unzip -q "$zip" -d "$work"
 package="$work/$zip_name"
 
-dll="$package/Kalvor.dll"
-! "$objdump" -h "$dll" | grep -q '\.debug_' || fail "Kalvor.dll carries debug sections"
-resource=$("$windres" -J coff -O rc -i "$dll")
 IFS=. read -r major minor patch <<<"$version"
-for line in "FILEVERSION $major, $minor, $patch, 0" "PRODUCTVERSION $major, $minor, $patch, 0" \
-  "VALUE \"FileVersion\", \"$version\"" "VALUE \"ProductVersion\", \"$version\"" \
-  "VALUE \"CallingConvention\", \"$convention\"" "$bits-bit, $convention entry points"; do
-  grep -qF "$line" <<<"$resource" || fail "the version resource lacks $line: $resource"
+for name in Kalvor.dll Kalvor.core.dll; do
+  dll="$package/$name"
+  ! "$objdump" -h "$dll" | grep -q '\.debug_' || fail "$name carries debug sections"
+  resource=$("$windres" -J coff -O rc -i "$dll")
+  for line in "FILEVERSION $major, $minor, $patch, 0" "PRODUCTVERSION $major, $minor, $patch, 0" \
+    "VALUE \"FileVersion\", \"$version\"" "VALUE \"ProductVersion\", \"$version\"" \
+    "VALUE \"CallingConvention\", \"$convention\"" "VALUE \"OriginalFilename\", \"$name\"" \
+    "$bits-bit, $convention entry points"; do
+    grep -qF "$line" <<<"$resource" || fail "the version resource of $name lacks $line: $resource"
+  done
+  echo "$name: $(stat -c %s "$dll") bytes, no debug sections, version $version, $convention"
 done
-echo "Kalvor.dll: $(stat -c %s "$dll") bytes, no debug sections, version $version, $convention"
 
 for text in README-Windows.txt Kalvor.ini.sample create-database.cmd; do
   [[ -s "$package/$text" ]] || fail "$text is empty"

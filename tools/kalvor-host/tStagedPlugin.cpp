@@ -4,6 +4,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "uSystem.h"
 #include "uUtf8Path.h"
 
 namespace fs = std::filesystem;
@@ -33,6 +34,9 @@ tStagedPlugin::tStagedPlugin(const std::string& pluginPath, const std::string& i
     const fs::path source = PathFromUtf8(pluginPath);
     Plugin = Folder / source.filename();
     fs::copy_file(source, Plugin);
+    for (const std::string& companion : PluginCompanions(source.filename()))
+      fs::copy_file(source.parent_path() / PathFromUtf8(companion),
+                    Folder / PathFromUtf8(companion));
     fs::copy_file(PathFromUtf8(iniPath), PathFromUtf8(IniBeside(PluginPath())));
   } catch (const fs::filesystem_error& error) {
     std::error_code ignored;

@@ -12,6 +12,10 @@ std::filesystem::path ProgramPath();
 // The plugin's file name on this system: Kalvor.so or Kalvor.dll.
 const char* PluginFileName();
 
+// Files that go with a plugin file of that name, beside it: on Windows the
+// core the front loads (Kalvor.core.dll beside Kalvor.dll); none elsewhere.
+std::vector<std::string> PluginCompanions(const std::filesystem::path& pluginFileName);
+
 // The local time now, broken down.
 std::tm LocalNow();
 

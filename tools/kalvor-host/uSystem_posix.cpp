@@ -8,6 +8,10 @@ const char* PluginFileName() {
   return "Kalvor.so";
 }
 
+std::vector<std::string> PluginCompanions(const std::filesystem::path&) {
+  return {};
+}
+
 std::tm LocalNow() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};

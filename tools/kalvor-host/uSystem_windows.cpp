@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "uSystem.h"
+#include "uUtf8Path.h"
 
 namespace {
 
@@ -45,6 +46,10 @@ std::filesystem::path ProgramPath() {
 
 const char* PluginFileName() {
   return "Kalvor.dll";
+}
+
+std::vector<std::string> PluginCompanions(const std::filesystem::path& pluginFileName) {
+  return {Utf8(std::filesystem::path(pluginFileName).replace_extension(".core.dll"))};
 }
 
 std::tm LocalNow() {

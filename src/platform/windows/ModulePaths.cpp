@@ -1,11 +1,17 @@
 #include "platform/ModulePaths.h"
 
+#include <atomic>
+
 #include "platform/windows/OwnModule.h"
 #include "platform/windows/WideText.h"
 
 namespace {
 // The longest path Windows gives a module.
 constexpr DWORD LongestPath = 32768;
+
+// Set once by the first front to open this core; never freed, so nothing of
+// it runs at exit.
+std::atomic<const std::string*> FrontPath{nullptr};
 }  // namespace
 
 // Wide, so that a folder named outside the system's ANSI code page is named whole.
@@ -21,7 +27,14 @@ std::string ModuleFilePath(HMODULE module) {
   }
 }
 
+void UseFrontLibraryPath(const wchar_t* path) {
+  auto* front = new std::string(Utf8FromWide(path));
+  const std::string* none = nullptr;
+  if (!FrontPath.compare_exchange_strong(none, front)) delete front;
+}
+
 std::string OwnModuleFilePath() {
+  if (const std::string* front = FrontPath.load()) return *front;
   const HMODULE own = OwnModuleHandle();
   return own == nullptr ? std::string() : ModuleFilePath(own);
 }
