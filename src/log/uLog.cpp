@@ -105,3 +105,15 @@ bool LogWriteTo(const std::string& Message, const std::string& Prefix) {
     return false;
   }
 }
+
+uint64_t TakeLostLogLines() {
+  return GlobalLog == nullptr ? 0 : GlobalLog->TakeLostLines();
+}
+
+bool LogHoldsLines() {
+  return GlobalLog != nullptr && GlobalLog->HoldsLines();
+}
+
+void WriteHeldLogLines() {
+  if (GlobalLog != nullptr) GlobalLog->WriteHeldLines();
+}

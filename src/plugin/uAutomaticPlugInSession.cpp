@@ -21,6 +21,7 @@ constexpr int32_t SizeWordLength = 4;
 // by itself.
 constexpr auto CallbackPatience = std::chrono::seconds(5);
 constexpr auto EndingPollInterval = std::chrono::milliseconds(5);
+constexpr auto LogRetryInterval = std::chrono::milliseconds(250);
 }  // namespace
 
 std::atomic<int> tPlugInSession::EndingSessions{0};
@@ -162,9 +163,17 @@ void tPlugInSession::StartThreadLocked() {
   });
 }
 
+void tPlugInSession::WaitForWork() noexcept {
+  while (LogHoldsLines()) {
+    if (QueueSemaphore.AcquireWithin(LogRetryInterval)) return;
+    WriteHeldLogLines();
+  }
+  QueueSemaphore.Acquire();
+}
+
 void tPlugInSession::Execute() {
   while (!Stopping) {
-    QueueSemaphore.Acquire();
+    WaitForWork();
     WritePendingLines();
     std::unique_ptr<tQueueItem> item = TakeItem();
     if (!item) continue;
@@ -259,6 +268,7 @@ void tPlugInSession::CountAnswer(tQueueItem& item, const tLocalTime& started) no
 
 void tPlugInSession::WriteFiguresOfHourBefore(const tLocalTime& now) noexcept {
   try {
+    Figures.CountLostLogLines(TakeLostLogLines());
     if (const auto line = Figures.CloseHourBefore(now, Worker->DatabaseFigures))
       Worker->WriteLog(*line);
   } catch (...) {
@@ -267,6 +277,7 @@ void tPlugInSession::WriteFiguresOfHourBefore(const tLocalTime& now) noexcept {
 
 void tPlugInSession::WriteFiguresAtFinalize() noexcept {
   try {
+    Figures.CountLostLogLines(TakeLostLogLines());
     if (const auto line = Figures.CloseAt(tLocalTime::Now(), Worker->DatabaseFigures))
       Worker->WriteLog(*line);
   } catch (...) {

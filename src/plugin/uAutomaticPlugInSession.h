@@ -94,6 +94,9 @@ class tPlugInSession {
 
   void StartThreadLocked();
   void Execute();
+  // Until a count arrives; while the log holds lines its file refused, they
+  // are tried again every LogRetryInterval meanwhile.
+  void WaitForWork() noexcept;
   std::unique_ptr<tQueueItem> TakeItem();
   void RunCommand(tQueueItem& item);
   bool MayCallBack() const;

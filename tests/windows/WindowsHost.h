@@ -65,3 +65,8 @@ std::string ThisProgramPath();
 // each. Returns how many went unanswered.
 inline constexpr const char* LogWriterSwitch = "--log-writer";
 int PlayLogWriter(int commandsPerCopy);
+
+// This program run again as a host that sends one command every 20 ms for
+// the seconds given and prints the answers' 99th percentile wait.
+inline constexpr const char* PacedWriterSwitch = "--paced-writer";
+int PlayPacedWriter(int seconds);
