@@ -42,17 +42,17 @@ unzip -q "$zip" -d "$work"
 package="$work/$zip_name"
 
 IFS=. read -r major minor patch <<<"$version"
-for name in Kalvor.dll Kalvor.core.dll; do
-  dll="$package/$name"
-  ! "$objdump" -h "$dll" | grep -q '\.debug_' || fail "$name carries debug sections"
-  resource=$("$windres" -J coff -O rc -i "$dll")
+for name in Kalvor.dll Kalvor.core.dll ${host_tool:+"$host_tool"}; do
+  binary="$package/$name"
+  ! "$objdump" -h "$binary" | grep -q '\.debug_' || fail "$name carries debug sections"
+  resource=$("$windres" -J coff -O rc -i "$binary")
   for line in "FILEVERSION $major, $minor, $patch, 0" "PRODUCTVERSION $major, $minor, $patch, 0" \
     "VALUE \"FileVersion\", \"$version\"" "VALUE \"ProductVersion\", \"$version\"" \
     "VALUE \"CallingConvention\", \"$convention\"" "VALUE \"OriginalFilename\", \"$name\"" \
     "$bits-bit, $convention entry points"; do
     grep -qF "$line" <<<"$resource" || fail "the version resource of $name lacks $line: $resource"
   done
-  echo "$name: $(stat -c %s "$dll") bytes, no debug sections, version $version, $convention"
+  echo "$name: $(stat -c %s "$binary") bytes, no debug sections, version $version, $convention"
 done
 
 for text in README-Windows.txt Kalvor.ini.sample create-database.cmd; do

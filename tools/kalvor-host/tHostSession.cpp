@@ -71,8 +71,8 @@ void tHostSession::ShowUnreadableIni() {
   const auto ini = PathFromUtf8(PluginPath).replace_extension(".ini");
   std::error_code unknown;
   if (!std::filesystem::exists(ini, unknown) || std::ifstream(ini).is_open()) return;
-  Reasons << "kalvor-host: this account may not read " << Utf8(ini)
-          << ": where the package is installed, add it to the kalvor group\n";
+  Reasons << "kalvor-host: this account may not read " << Utf8(ini) << ": "
+          << UnreadableIniAdvice() << "\n";
 }
 
 void tHostSession::ShowReasons(int32_t commandId) {

@@ -48,6 +48,15 @@ const char* PluginFileName() {
   return "Kalvor.dll";
 }
 
+const char* DefaultPluginHelp() {
+  return "Kalvor.dll beside kalvor-host.exe,\n"
+         "                  with Kalvor.core.dll beside it";
+}
+
+const char* UnreadableIniAdvice() {
+  return "give it read access to the file";
+}
+
 std::vector<std::string> PluginCompanions(const std::filesystem::path& pluginFileName) {
   return {Utf8(std::filesystem::path(pluginFileName).replace_extension(".core.dll"))};
 }
