@@ -2,6 +2,7 @@
 // a thread waiting on it costs nothing until a count arrives.
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 class tCountingSemaphore {
@@ -16,6 +17,8 @@ class tCountingSemaphore {
   void Release() noexcept;
   // Waits for a count and takes it.
   void Acquire() noexcept;
+  // The same, for that long at most; false when no count came.
+  bool AcquireWithin(std::chrono::milliseconds wait) noexcept;
 
  private:
   struct tHandle;

@@ -35,6 +35,9 @@ class tHourlyFigures {
   // Command_Plugin to the callback.
   void CountAnswer(const tLocalTime& now, int32_t command, int32_t resultCode,
                    uint64_t microseconds);
+  // Log lines the file could not take and that were lost (tFileLog); taken
+  // from the log before a line is closed.
+  void CountLostLogLines(uint64_t lines) { LostLogLines += lines; }
   // Before a command runs: when now lies in a later hour than the figures,
   // the line of that hour (with the database figures taken from the worker),
   // and the figures start afresh.
@@ -52,6 +55,7 @@ class tHourlyFigures {
   std::array<uint32_t, 5> ResultCodes{};
   tLatencyHistogram Latency;
   std::atomic<uint32_t> LongestQueue{0};
+  uint64_t LostLogLines = 0;
   std::optional<tLocalTime> HourStart;
   uint32_t ProcessId;
 };

@@ -54,6 +54,7 @@ class tPlugInWorker {
  private:
   std::unique_ptr<tIniFile> LoadConfig(const std::string& path);
   void WriteDefaultConfig(const std::string& path);
+  void TakeValuesInCharacterSet(const std::string& fileName);
   // Inside the command's frame: why it is answered without going further.
   void LogShortEnvelope(const uint8_t* Buffer);
 };

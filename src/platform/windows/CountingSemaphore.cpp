@@ -27,3 +27,7 @@ void tCountingSemaphore::Release() noexcept {
 void tCountingSemaphore::Acquire() noexcept {
   WaitForSingleObject(Handle->Semaphore, INFINITE);
 }
+
+bool tCountingSemaphore::AcquireWithin(std::chrono::milliseconds wait) noexcept {
+  return WaitForSingleObject(Handle->Semaphore, static_cast<DWORD>(wait.count())) == WAIT_OBJECT_0;
+}
