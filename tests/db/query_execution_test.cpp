@@ -12,10 +12,10 @@
 #include "dynmenu/db/tFbClientApi.h"
 #include "dynmenu/uMenuDatabase.h"
 #include "dynmenu/uQueryFailed.h"
-#include "worker/uPlugInWorker.h"
-#include "support/PrivateFirebirdServer.h"
 #include "support/LogTail.h"
+#include "support/PrivateFirebirdServer.h"
 #include "support/TestDatabase.h"
+#include "worker/uPlugInWorker.h"
 
 using namespace std::chrono_literals;
 
@@ -63,7 +63,8 @@ tMenuDatabaseSettings SettingsFor(const TestDatabase& database) {
 
 class QueryExecutionTest : public ::testing::Test {
  protected:
-  explicit QueryExecutionTest(const std::string& host = "localhost") : Database(host) {
+  explicit QueryExecutionTest(const std::string& host = TestDatabase::ServerUnderTest())
+      : Database(host) {
     Database.Execute("INSERT INTO MENUS (MENU_ID, ITEM_START_ID) VALUES (1, 10);");
   }
 

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "support/CommandBuffers.h"
-#include "support/PrivateFirebirdServer.h"
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
+#include "support/PrivateFirebirdServer.h"
 #include "support/TestDatabase.h"
 #include "tPluginHost.h"
 
@@ -25,7 +25,7 @@ constexpr auto Patience = 60s;
 
 class MenuDatabaseTest : public ::testing::Test {
  protected:
-  explicit MenuDatabaseTest(const std::string& host = "localhost") : Db(host) {}
+  explicit MenuDatabaseTest(const std::string& host = TestDatabase::ServerUnderTest()) : Db(host) {}
 
   void SetUp() override {
     Db.RunScript(std::string(KALVOR_SOURCE_DIR) + "/sql/demo-data.sql");

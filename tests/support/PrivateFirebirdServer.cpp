@@ -4,13 +4,14 @@
 
 #include <chrono>
 #include <filesystem>
-#include <iterator>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 #include <thread>
 
 #include "support/ShellCommand.h"
+#include "support/TestDatabase.h"
 
 namespace {
 
@@ -29,8 +30,8 @@ std::filesystem::path UniqueFolder() {
 std::string RunScript(const std::string& arguments) {
   const ShellResult result = RunShellCommand(ShellQuoted(Script) + " " + arguments);
   if (!result.Succeeded)
-    throw std::runtime_error("private-firebird-server.sh " + arguments + " failed: " +
-                             result.Output);
+    throw std::runtime_error("private-firebird-server.sh " + arguments +
+                             " failed: " + result.Output);
   return result.Output;
 }
 
@@ -57,6 +58,13 @@ bool ProcessAlive(pid_t pid) {
 }  // namespace
 
 PrivateFirebirdServer::PrivateFirebirdServer() : Folder_(UniqueFolder()) {
+  // Its databases are copies of the server under test's, and a Firebird 3
+  // server cannot open one a Firebird 4 server made (ODS 13.0).
+  if (TestDatabase::ServerIsNamed())
+    throw std::runtime_error(
+        "a private Firebird 3 server serves only suites run against the "
+        "system's Firebird 3, and the environment names " +
+        TestDatabase::ServerUnderTest());
   try {
     RunScript("start " + ShellQuoted(Folder_.string()));
     Port_ = ReadNumber(Folder_ / "server.port");
