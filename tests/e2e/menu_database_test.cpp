@@ -105,6 +105,24 @@ TEST_F(MenuDatabaseTest, StatementsArePreparedOnceAndReadsSeeOtherConnectionsCom
   EXPECT_EQ(Db.QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS WHERE SESSION_ID = 1;"), "6");
 }
 
+// A shop's procedures may return Firebird 4's types; the plugin asks for
+// their legacy forms, which are the types a Firebird 3 procedure returns.
+TEST_F(MenuDatabaseTest, AProcedureReturningFirebird4TypesIsAnswered) {
+  const bool firebird4 =
+      Db.QueryValue("SELECT RDB$GET_CONTEXT('SYSTEM', 'ENGINE_VERSION') FROM RDB$DATABASE;")
+          .starts_with("4.");
+  const std::string wide = firebird4 ? "INT128" : "NUMERIC(15, 0)";
+  const std::string decimal = firebird4 ? "DECFLOAT(34)" : "DOUBLE PRECISION";
+  const std::string zoned = firebird4 ? "TIMESTAMP WITH TIME ZONE" : "TIMESTAMP";
+  Db.Execute(
+      "SET TERM ^ ;\nALTER PROCEDURE MENU_GET_START_ITEM (MENU_ID INTEGER) RETURNS "
+      "(ITEM_START_ID " +
+      wide + ", WEIGHT " + decimal + ", CHANGED_AT " + zoned +
+      ") AS BEGIN ITEM_START_ID = MENU_ID * 7; WEIGHT = 1.5; CHANGED_AT = "
+      "CURRENT_TIMESTAMP; SUSPEND; END^\nSET TERM ; ^");
+  EXPECT_EQ(StartItem(3), 21);
+}
+
 // The database on a server of the test's own, to restart at will.
 class MenuServerRestartTest : protected PrivateServerFirst, public MenuDatabaseTest {
  protected:
