@@ -21,8 +21,7 @@ int32_t ReadSeconds(const tIniFile& config, const std::string& key,
   int32_t seconds = 0;
   const char* last = text.data() + text.size();
   const auto [end, error] = std::from_chars(text.data(), last, seconds);
-  if (text.empty() || error != std::errc() || end != last || seconds < 0)
-    return defaultSeconds;
+  if (text.empty() || error != std::errc() || end != last || seconds < 0) return defaultSeconds;
   return seconds;
 }
 }  // namespace
@@ -89,6 +88,10 @@ void tIB_DynMenuWorker::Initialize() {
 
 void tIB_DynMenuWorker::Stopping() noexcept {
   MenuDatabase->EndWithinRequestTimeout();
+}
+
+std::optional<std::chrono::milliseconds> tIB_DynMenuWorker::BetweenCommands() noexcept {
+  return MenuDatabase ? MenuDatabase->EndAgedRead() : std::nullopt;
 }
 
 void tIB_DynMenuWorker::Finalize() {

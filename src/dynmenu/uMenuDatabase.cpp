@@ -21,12 +21,13 @@ uint32_t MillisecondsSince(tClock::time_point start) {
 
 // The cut's error: a cut commit stays in doubt, anything else cut timed out.
 tDBError CutOffError(const tDBError& cause, int32_t limitSeconds) {
-  return tDBError(Format("The server did not answer within RequestTimeout=%d s: the request was cut "
-                         "off and is not run again (%s)",
-                         limitSeconds, cause.Message.c_str()),
-                  cause.CommitOutcomeUnknown() ? tDBFailureKind::CommitOutcomeUnknown
-                                               : tDBFailureKind::TimedOut,
-                  cause.StatusCodes, cause.SqlCode);
+  return tDBError(
+      Format("The server did not answer within RequestTimeout=%d s: the request was cut "
+             "off and is not run again (%s)",
+             limitSeconds, cause.Message.c_str()),
+      cause.CommitOutcomeUnknown() ? tDBFailureKind::CommitOutcomeUnknown
+                                   : tDBFailureKind::TimedOut,
+      cause.StatusCodes, cause.SqlCode);
 }
 
 tDBError AsDBError(const std::exception& error) {
@@ -105,6 +106,17 @@ void tMenuDatabase::Record(int32_t sessionId, int32_t itemId, const std::string&
   SetStatement(tMenuStatement::Action, {sessionId, itemId, itemKey});
   ExecuteQuery();
   TakeRows();
+}
+
+std::optional<std::chrono::milliseconds> tMenuDatabase::EndAgedRead() noexcept {
+  if (!Read_.InTransaction()) return std::nullopt;
+  const auto left = ReadLifetime - (tClock::now() - ReadStarted_);
+  if (left > tClock::duration::zero()) return std::chrono::ceil<std::chrono::milliseconds>(left);
+  try {
+    End(Read_, &tDBTransaction::Commit);
+  } catch (...) {
+  }
+  return std::nullopt;
 }
 
 bool tMenuDatabase::Close() {
@@ -238,9 +250,9 @@ void tMenuDatabase::RefuseAttachWhileResting() const {
       Format("Failed to establish a connection: the last attach ran into ConnectTimeout=%d s; the "
              "next is tried in %u ms",
              Settings_.ConnectTimeout,
-             static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                       NoAttachBefore_ - now)
-                                       .count())),
+             static_cast<uint32_t>(
+                 std::chrono::duration_cast<std::chrono::milliseconds>(NoAttachBefore_ - now)
+                     .count())),
       tDBFailureKind::TimedOut);
 }
 
@@ -268,6 +280,7 @@ void tMenuDatabase::SendRequests(int& answered) {
   tDBTransaction& transaction = WritesData(Current_) ? Write_ : Read_;
   if (!transaction.InTransaction()) {
     transaction.StartTransaction();
+    if (&transaction == &Read_) ReadStarted_ = tClock::now();
     ++answered;
   }
   if (!query.IsPrepared()) {
@@ -295,8 +308,12 @@ std::vector<tDBRow> tMenuDatabase::TakeRows() {
 }
 
 void tMenuDatabase::EndWrite(void (tDBTransaction::*end)()) {
+  End(Write_, end);
+}
+
+void tMenuDatabase::End(tDBTransaction& transaction, void (tDBTransaction::*end)()) {
   try {
-    Watched([&] { (Write_.*end)(); });
+    Watched([&] { (transaction.*end)(); });
   } catch (const tDBError& error) {
     DropAttachment(error.Kind);
     throw;

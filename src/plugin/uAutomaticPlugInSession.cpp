@@ -144,8 +144,12 @@ void tPlugInSession::StartThreadLocked() {
 }
 
 void tPlugInSession::Execute() {
+  std::optional<std::chrono::steady_clock::time_point> workerWaitsUntil;
   while (!Stopping) {
-    QueueSemaphore.Acquire();
+    if (!AwaitCount(workerWaitsUntil)) {
+      workerWaitsUntil = BetweenCommands();
+      continue;
+    }
     WritePendingLines();
     std::unique_ptr<tQueueItem> item = TakeItem();
     if (!item) continue;
@@ -156,7 +160,25 @@ void tPlugInSession::Execute() {
       CountAnswer(*item, started);
     }
     if (MayCallBack()) CallBack(*item);
+    workerWaitsUntil = BetweenCommands();
   }
+}
+
+bool tPlugInSession::AwaitCount(std::optional<std::chrono::steady_clock::time_point> until) {
+  if (!until) {
+    QueueSemaphore.Acquire();
+    return true;
+  }
+  const auto left = *until - std::chrono::steady_clock::now();
+  return QueueSemaphore.AcquireFor(
+      std::max(std::chrono::ceil<std::chrono::milliseconds>(left), std::chrono::milliseconds(0)));
+}
+
+std::optional<std::chrono::steady_clock::time_point> tPlugInSession::BetweenCommands() {
+  if (!Worker) return std::nullopt;
+  const auto wait = Worker->BetweenCommands();
+  if (!wait) return std::nullopt;
+  return std::chrono::steady_clock::now() + *wait;
 }
 
 // Nothing is taken once stopping has begun: only a command already taken runs.

@@ -79,6 +79,11 @@ class tPlugInSession {
 
   void StartThreadLocked();
   void Execute();
+  // Waits for a count, until the point given when one is; false when the
+  // point passed without one.
+  bool AwaitCount(std::optional<std::chrono::steady_clock::time_point> until);
+  // The worker's work between commands; when it wants to be called again.
+  std::optional<std::chrono::steady_clock::time_point> BetweenCommands();
   std::unique_ptr<tQueueItem> TakeItem();
   void RunCommand(tQueueItem& item);
   bool MayCallBack() const;

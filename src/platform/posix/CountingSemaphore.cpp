@@ -1,6 +1,7 @@
 #include "platform/CountingSemaphore.h"
 
 #include <semaphore.h>
+#include <time.h>
 
 #include <cerrno>
 #include <system_error>
@@ -26,4 +27,18 @@ void tCountingSemaphore::Release() noexcept {
 void tCountingSemaphore::Acquire() noexcept {
   while (sem_wait(&Handle->Semaphore) != 0 && errno == EINTR) {
   }
+}
+
+// The wait ends at a point of the wall clock (the monotonic wait is unknown to
+// the thread sanitizer): one set back meanwhile lengthens it by as much.
+bool tCountingSemaphore::AcquireFor(std::chrono::milliseconds timeout) noexcept {
+  timespec deadline{};
+  clock_gettime(CLOCK_REALTIME, &deadline);
+  const auto end = std::chrono::nanoseconds(deadline.tv_nsec) + timeout;
+  deadline.tv_sec += static_cast<time_t>(std::chrono::floor<std::chrono::seconds>(end).count());
+  deadline.tv_nsec = static_cast<long>((end % std::chrono::seconds(1)).count());
+  while (sem_timedwait(&Handle->Semaphore, &deadline) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
 }
