@@ -138,9 +138,7 @@ TEST_F(MenuDatabaseTest, TheOldestSnapshotAdvancesWhileThePluginServesAndWhileIt
 // A shop's procedures may return Firebird 4's types; the plugin asks for
 // their legacy forms, which are the types a Firebird 3 procedure returns.
 TEST_F(MenuDatabaseTest, AProcedureReturningFirebird4TypesIsAnswered) {
-  const bool firebird4 =
-      Db.QueryValue("SELECT RDB$GET_CONTEXT('SYSTEM', 'ENGINE_VERSION') FROM RDB$DATABASE;")
-          .starts_with("4.");
+  const bool firebird4 = Db.EngineVersion().starts_with("4.");
   const std::string wide = firebird4 ? "INT128" : "NUMERIC(15, 0)";
   const std::string decimal = firebird4 ? "DECFLOAT(34)" : "DOUBLE PRECISION";
   const std::string zoned = firebird4 ? "TIMESTAMP WITH TIME ZONE" : "TIMESTAMP";

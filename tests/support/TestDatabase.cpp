@@ -149,6 +149,10 @@ std::vector<std::string> TestDatabase::QueryRows(const std::string& select) cons
   return rows;
 }
 
+std::string TestDatabase::EngineVersion() const {
+  return QueryValue("SELECT RDB$GET_CONTEXT('SYSTEM', 'ENGINE_VERSION') FROM RDB$DATABASE;");
+}
+
 void TestDatabase::RunScript(const std::filesystem::path& script) const {
   RunIsql(script);
 }

@@ -40,6 +40,8 @@ class TestDatabase {
   std::string QueryValue(const std::string& select) const;
   // Every row of a select as isql prints it, trimmed, one line per row.
   std::vector<std::string> QueryRows(const std::string& select) const;
+  // The server's version, "3.0.11" or "4.0.5".
+  std::string EngineVersion() const;
   // Runs an SQL script file such as sql/demo-data.sql.
   void RunScript(const std::filesystem::path& script) const;
 
