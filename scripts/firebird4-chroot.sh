@@ -32,7 +32,8 @@ ROOT=$CACHE/root
 LOCK=/var/lock/kalvor-firebird4.lock
 MIRROR=http://deb.debian.org/debian
 SUITE=trixie
-PACKAGES=(firebird4.0-server firebird4.0-utils)
+# The sanitizers' runtimes: the suites' ASan build runs inside too.
+PACKAGES=(firebird4.0-server firebird4.0-utils libasan8 libubsan1)
 TRIES=3
 PAUSE_SECONDS=20
 REPOSITORY="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
