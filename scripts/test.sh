@@ -2,9 +2,9 @@
 # Runs every test: installs what is missing, starts the loopback Firebird
 # server, builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs
 # all suites, and the database and end-to-end ones again against a Firebird 4
-# server (scripts/test-firebird4.sh), then builds with ThreadSanitizer and runs the unit and
-# end-to-end suites again (the session, the logs and the menu worker's
-# threads), then fuzzes the command path for 60 seconds (scripts/fuzz.sh), and
+# server (scripts/test-firebird4.sh), then builds with ThreadSanitizer and runs
+# the unit and end-to-end suites again (the session, the logs and the menu
+# worker's threads), then fuzzes the command path for 60 seconds (scripts/fuzz.sh), and
 # last cross-builds Kalvor.dll for 32-bit and 64-bit Windows and runs its
 # suite under wine (scripts/test-windows.sh). Safe to run twice.
 set -euo pipefail
