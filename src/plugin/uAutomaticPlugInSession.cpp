@@ -174,8 +174,9 @@ bool tPlugInSession::AwaitCount(std::optional<std::chrono::steady_clock::time_po
       std::max(std::chrono::ceil<std::chrono::milliseconds>(left), std::chrono::milliseconds(0)));
 }
 
+// A stopping session leaves the worker to its Finalize, or to nobody.
 std::optional<std::chrono::steady_clock::time_point> tPlugInSession::BetweenCommands() {
-  if (!Worker) return std::nullopt;
+  if (!Worker || Stopping) return std::nullopt;
   const auto wait = Worker->BetweenCommands();
   if (!wait) return std::nullopt;
   return std::chrono::steady_clock::now() + *wait;
