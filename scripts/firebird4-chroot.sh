@@ -140,20 +140,7 @@ prepare() {
   stamp >"$CACHE/ready"
 }
 
-listening() {
-  [ -n "$(ss -ltnH "sport = :$1")" ]
-}
-
-# As scripts/private-firebird-server.sh: below the ephemeral ports.
-free_port() {
-  local port
-  for _ in $(seq 1 200); do
-    port=$((20000 + RANDOM % 12000))
-    listening "$port" || { echo "$port"; return 0; }
-  done
-  echo "no free port found" >&2
-  return 1
-}
+. "$(dirname "${BASH_SOURCE[0]}")/server-support.sh"
 
 package_root() {
   local intl
@@ -197,11 +184,8 @@ CONF
 # In a background subshell: the server keeps none of its starter's
 # descriptors, then becomes the server process.
 launch() {
-  local dir=$1 fd
-  for fd in /proc/self/fd/*; do
-    fd=${fd##*/}
-    [ "$fd" -gt 2 ] && eval "exec $fd>&-"
-  done
+  local dir=$1
+  close_inherited_descriptors
   exec setsid unshare --mount --propagation private \
     sh -c "$(mount_commands) && exec chroot '$ROOT' \"\$@\"" server \
     env FIREBIRD="$dir" FIREBIRD_LOCK="$dir/lock" FIREBIRD_TMP="$dir/tmp" \
