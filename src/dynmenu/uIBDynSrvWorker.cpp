@@ -21,7 +21,8 @@ int32_t ReadSeconds(const tIniFile& config, const std::string& key,
   int32_t seconds = 0;
   const char* last = text.data() + text.size();
   const auto [end, error] = std::from_chars(text.data(), last, seconds);
-  if (text.empty() || error != std::errc() || end != last || seconds < 0) return defaultSeconds;
+  if (text.empty() || error != std::errc() || end != last || seconds < 0)
+    return defaultSeconds;
   return seconds;
 }
 }  // namespace

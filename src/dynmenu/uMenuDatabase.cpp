@@ -21,13 +21,12 @@ uint32_t MillisecondsSince(tClock::time_point start) {
 
 // The cut's error: a cut commit stays in doubt, anything else cut timed out.
 tDBError CutOffError(const tDBError& cause, int32_t limitSeconds) {
-  return tDBError(
-      Format("The server did not answer within RequestTimeout=%d s: the request was cut "
-             "off and is not run again (%s)",
-             limitSeconds, cause.Message.c_str()),
-      cause.CommitOutcomeUnknown() ? tDBFailureKind::CommitOutcomeUnknown
-                                   : tDBFailureKind::TimedOut,
-      cause.StatusCodes, cause.SqlCode);
+  return tDBError(Format("The server did not answer within RequestTimeout=%d s: the request was cut "
+                         "off and is not run again (%s)",
+                         limitSeconds, cause.Message.c_str()),
+                  cause.CommitOutcomeUnknown() ? tDBFailureKind::CommitOutcomeUnknown
+                                               : tDBFailureKind::TimedOut,
+                  cause.StatusCodes, cause.SqlCode);
 }
 
 tDBError AsDBError(const std::exception& error) {
@@ -250,9 +249,9 @@ void tMenuDatabase::RefuseAttachWhileResting() const {
       Format("Failed to establish a connection: the last attach ran into ConnectTimeout=%d s; the "
              "next is tried in %u ms",
              Settings_.ConnectTimeout,
-             static_cast<uint32_t>(
-                 std::chrono::duration_cast<std::chrono::milliseconds>(NoAttachBefore_ - now)
-                     .count())),
+             static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       NoAttachBefore_ - now)
+                                       .count())),
       tDBFailureKind::TimedOut);
 }
 

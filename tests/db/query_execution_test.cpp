@@ -12,10 +12,10 @@
 #include "dynmenu/db/tFbClientApi.h"
 #include "dynmenu/uMenuDatabase.h"
 #include "dynmenu/uQueryFailed.h"
-#include "support/LogTail.h"
-#include "support/PrivateFirebirdServer.h"
-#include "support/TestDatabase.h"
 #include "worker/uPlugInWorker.h"
+#include "support/PrivateFirebirdServer.h"
+#include "support/LogTail.h"
+#include "support/TestDatabase.h"
 
 using namespace std::chrono_literals;
 

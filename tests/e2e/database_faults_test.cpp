@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "support/CommandBuffers.h"
+#include "support/PrivateFirebirdServer.h"
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
-#include "support/PrivateFirebirdServer.h"
 #include "support/ShellCommand.h"
 #include "support/TempFolder.h"
 #include "support/TestDatabase.h"
@@ -384,8 +384,8 @@ TEST_F(SilentServerTest, AHostEndingWhileAnAttachIsLeftBehindExitsCleanly) {
   const LogTail hostLog(folder / "Logs");
 
   for (int run = 0; run < 3; ++run) {
-    const ShellResult ended =
-        RunShellCommand(ShellQuoted(host) + " " + ShellQuoted(Plugin.LibraryPath()) + " unloaded");
+    const ShellResult ended = RunShellCommand(ShellQuoted(host) + " " +
+                                              ShellQuoted(Plugin.LibraryPath()) + " unloaded");
     ASSERT_TRUE(ended.Succeeded) << "run " << run << "\n" << ended.Output;
   }
   EXPECT_EQ(LinesContaining("the attach did not end within ConnectTimeout=1 s", hostLog), 3u);

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "support/CommandBuffers.h"
+#include "support/PrivateFirebirdServer.h"
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
-#include "support/PrivateFirebirdServer.h"
 #include "support/TestDatabase.h"
 #include "tPluginHost.h"
 

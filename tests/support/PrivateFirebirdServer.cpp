@@ -4,8 +4,8 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
+#include <fstream>
 #include <random>
 #include <stdexcept>
 #include <thread>
@@ -30,8 +30,8 @@ std::filesystem::path UniqueFolder() {
 std::string RunScript(const std::string& arguments) {
   const ShellResult result = RunShellCommand(ShellQuoted(Script) + " " + arguments);
   if (!result.Succeeded)
-    throw std::runtime_error("private-firebird-server.sh " + arguments +
-                             " failed: " + result.Output);
+    throw std::runtime_error("private-firebird-server.sh " + arguments + " failed: " +
+                             result.Output);
   return result.Output;
 }
 
