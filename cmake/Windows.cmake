@@ -29,6 +29,11 @@ find_path(FIREBIRD_HEADER_DIR ibase.h PATHS /usr/include NO_DEFAULT_PATH NO_CMAK
   REQUIRED)
 set(FIREBIRD_INCLUDE_DIR ${PROJECT_BINARY_DIR}/firebird-include)
 configure_file(${FIREBIRD_HEADER_DIR}/ibase.h ${FIREBIRD_INCLUDE_DIR}/ibase.h COPYONLY)
+# SimpleIni likewise: one header, whatever the platform.
+find_path(SIMPLEINI_HEADER_DIR SimpleIni.h PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+  REQUIRED)
+set(SIMPLEINI_INCLUDE_DIR ${PROJECT_BINARY_DIR}/simpleini-include)
+configure_file(${SIMPLEINI_HEADER_DIR}/SimpleIni.h ${SIMPLEINI_INCLUDE_DIR}/SimpleIni.h COPYONLY)
 set(KALVOR_PLATFORM_LIBRARIES "")
 
 # Exports exactly the four entry points under their plain names; on 32-bit
@@ -53,10 +58,39 @@ function(kalvor_windows_exports target)
   target_sources(${target} PRIVATE ${def})
 endfunction()
 
+# The core exports only what its front calls: a host that tries every DLL of
+# its plugin folder finds no entry point in it.
+function(kalvor_windows_core_exports target)
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/plugin/KalvorCore.def)
+endfunction()
+
+# The front: C with neither the C runtime nor libgcc, entered at FrontEntry.
+function(kalvor_windows_front target)
+  add_library(${target} SHARED ${PROJECT_SOURCE_DIR}/src/plugin/front/KalvorFront.c)
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME "Kalvor"
+    RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/include)
+  target_compile_options(${target} PRIVATE -ffreestanding -fno-stack-protector -fno-builtin)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(entry _FrontEntry@12)
+  else()
+    set(entry FrontEntry)
+  endif()
+  target_link_options(${target} PRIVATE -nostdlib -Wl,--entry,${entry})
+  target_link_libraries(${target} PRIVATE kernel32)
+endfunction()
+
 # File and product version, description and calling convention, for
 # Explorer's Properties and for installers.
-function(kalvor_windows_version_resource target)
-  set(rc ${PROJECT_BINARY_DIR}/Kalvor.rc)
+function(kalvor_windows_version_resource target description file_name)
+  set(KALVOR_RC_DESCRIPTION ${description})
+  set(KALVOR_RC_FILE_NAME ${file_name})
+  if(file_name MATCHES "\\.exe$")
+    set(KALVOR_RC_FILE_TYPE VFT_APP)
+  else()
+    set(KALVOR_RC_FILE_TYPE VFT_DLL)
+  endif()
+  set(rc ${PROJECT_BINARY_DIR}/${target}.rc)
   configure_file(${PROJECT_SOURCE_DIR}/src/plugin/Kalvor.rc.in ${rc} @ONLY)
   target_sources(${target} PRIVATE ${rc})
 endfunction()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building Kalvor.dll and testing it under wine needs: the
 # mingw-w64 cross compilers, 64-bit and 32-bit wine, unzip to check the zips,
-# and a qemu-i386 recent enough to run 32-bit wine at a usable speed where the
+# SimpleIni's header, and a qemu-i386 recent enough to run 32-bit wine at a usable speed where the
 # kernel runs no 32-bit binaries itself. Safe to run again: what is there is kept.
 set -euo pipefail
 . "$(dirname "$0")/apt-install.sh"
@@ -11,7 +11,8 @@ set -euo pipefail
 qemu_folder=/var/cache/kalvor-windows
 qemu="$qemu_folder/qemu-i386"
 
-packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine wine64 wine32:i386 unzip)
+packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine wine64 wine32:i386 unzip
+  libsimpleini-dev)
 
 missing_packages() {
   local package

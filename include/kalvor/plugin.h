@@ -48,7 +48,10 @@ void KALVOR_CALL GetName_Plugin(char** NameOut);
    host may reuse Buffer at once). KALVOR_COMMAND_QUEUED, KALVOR_COMMAND_NO_SESSION
    (or it is stopping) or KALVOR_COMMAND_REFUSED: a null Buffer, Size below 4,
    a size word above Size, or a full queue (QueueLimit and QueueByteLimit in
-   the ini file). A refused command is never called back; the log says why. */
+   the ini file). A refused command is never called back; the log says why.
+   Any thread may call it, but not beside Init_Plugin or Finalize_Plugin; one
+   that meets a session being finalized all the same answers
+   KALVOR_COMMAND_NO_SESSION at once. */
 int32_t KALVOR_CALL Command_Plugin(int32_t CommandId, void* Buffer, int32_t Size);
 
 /* Stops the session: the command in progress finishes and is called back,
@@ -58,9 +61,11 @@ int32_t KALVOR_CALL Command_Plugin(int32_t CommandId, void* Buffer, int32_t Size
    loaded until then, so the host may dlclose it in the same callback. Call it
    before a dlclose from inside the callback: without it the library can only
    survive that dlclose by keeping its memory mapped (Linux 6.10 or later).
-   On Windows call it before FreeLibrary and before the process ends: the
-   library may not wait for its thread while it is being unloaded, so one
-   unloaded without it keeps itself loaded, idle, until the process ends. */
+   Unloaded without it (dlclose, FreeLibrary), the session stops before the
+   unload returns, without the worker's Finalize: no callback follows, and a
+   new load and Init_Plugin call the new callback. On Windows the command in
+   progress then finishes without a callback, and the core beside Kalvor.dll
+   (Kalvor.core.dll) stays loaded until the process ends. */
 void KALVOR_CALL Finalize_Plugin(void);
 
 #ifdef __cplusplus

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "log/uDateTimePattern.h"
-#include "platform/Directories.h"
 #include "platform/Paths.h"
 
 tTimeSeparatedFileLog::tTimeSeparatedFileLog(const std::string& Pattern, tLocalClock Clock)
@@ -11,7 +10,6 @@ tTimeSeparatedFileLog::tTimeSeparatedFileLog(const std::string& Pattern, tLocalC
 
 std::string tTimeSeparatedFileLog::GetFileName() {
   const std::string expansion = ExpandDateTimePattern(FileNamePattern, Now());
-  const std::string folder = ExtractFilePath(expansion);
-  FileName = !folder.empty() && ForceDirectories(folder) ? expansion : std::string();
+  FileName = ExtractFilePath(expansion).empty() ? std::string() : expansion;
   return FileName;
 }

@@ -10,8 +10,8 @@ class tTimeSeparatedFileLog : public tFileLog {
   // Pattern: a date-time pattern (see ExpandDateTimePattern) that includes a folder.
   explicit tTimeSeparatedFileLog(const std::string& Pattern, tLocalClock Clock = tLocalTime::Now);
 
-  // Expands the pattern from the clock and creates its folder when missing;
-  // empty when the folder cannot be had.
+  // Expands the pattern from the clock; empty when the expansion has no
+  // folder part. The folder is made with the first line written into it.
   std::string GetFileName() override;
 
  private:

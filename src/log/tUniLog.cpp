@@ -133,6 +133,10 @@ bool tUniLog::TakenByClient(bool Stamped, const std::string& Prefix, const std::
       .value_or(false);
 }
 
+void tUniLog::SayUnwritable(const std::string& Text) {
+  if (!TakenByClient(true, {}, Text)) tTimeSeparatedFileLog::SayUnwritable(Text);
+}
+
 bool tUniLog::WriteLine(const std::string& Message) {
   return TakenByClient(true, {}, Message) || tTimeSeparatedFileLog::WriteLine(Message);
 }

@@ -51,6 +51,10 @@ class tUniLog : public tTimeSeparatedFileLog {
   bool WritePlainLine(const std::string& Message) override;
   bool WritePlainLineTo(const std::string& Message, const std::string& Prefix) override;
 
+ protected:
+  // To the log server's library first: it may be all that still takes lines.
+  void SayUnwritable(const std::string& Text) override;
+
  private:
   void LoadLogClient(const std::string& Setting, const std::string& ClientLibraryName);
   void BindEntries();

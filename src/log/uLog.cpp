@@ -12,6 +12,9 @@
 tUniLog* GlobalLog = nullptr;
 
 namespace {
+// What the log's lines and the log server's texts are written in.
+constexpr const char* LogCharacterSet = "WIN1251";
+
 // Characters in place rather than strings: nothing to destroy at exit.
 struct tFileNameText {
   char Characters[256] = {};
@@ -27,10 +30,10 @@ tFileNameText ModuleName;
 
 // Logs/<day>/<hour>_<library file>.log beside the host program. The folder and
 // the file name are literals whatever they hold: a folder named a"MM"b stays so.
-std::string LogFilePattern(const std::string& hostFolder) {
+std::string LogFilePattern(const std::string& hostFolder, const std::string& moduleFileName) {
   const std::string delimiter(1, PathDelimiter);
   return PatternLiteral(hostFolder + "Logs" + delimiter) + "YYYY\"_\"MM\"_\"DD\"" + delimiter +
-         "\"HH" + PatternLiteral("_" + std::string(ModuleFileName()) + ".log");
+         "\"HH" + PatternLiteral("_" + moduleFileName + ".log");
 }
 
 // The host program's own ini file names the log server, keyed by this library's file name.
@@ -38,18 +41,22 @@ std::string ReadLogServerSetting(const std::string& hostPath) {
   const std::string iniPath = ChangeFileExt(hostPath, ".ini");
   if (!tIniFile::FileExists(iniPath)) return {};
   try {
-    return tIniFile::Load(iniPath)->ReadString("Debug", ModuleFileName(), "");
+    const auto ini = tIniFile::Load(iniPath);
+    ini->ConvertValues(*FindCharacterSet(LogCharacterSet));
+    return ini->ReadString("Debug", ModuleFileName(), "");
   } catch (const tIniError&) {
     return {};  // an unreadable ini costs the log server, not the file log
   }
 }
 
+// The names go to the log server as texts, the module's into the file's path as it is.
 void BuildGlobalLog() {
   const std::string hostPath = HostExecutablePath();
-  SetLogFileNames(ExtractFileName(hostPath), ExtractFileName(GetOwnModuleFileName()));
-  if (*ModuleFileName() == '\0') return;
+  const std::string moduleFileName = ExtractFileName(GetOwnModuleFileName());
+  SetLogFileNames(PathText(ExtractFileName(hostPath)), PathText(moduleFileName));
+  if (moduleFileName.empty()) return;
   const std::string setting = ReadLogServerSetting(hostPath);
-  GlobalLog = new tUniLog(LogFilePattern(ExtractFilePath(hostPath)), setting);
+  GlobalLog = new tUniLog(LogFilePattern(ExtractFilePath(hostPath), moduleFileName), setting);
 }
 }  // namespace
 
@@ -97,4 +104,16 @@ bool LogWriteTo(const std::string& Message, const std::string& Prefix) {
   } catch (...) {
     return false;
   }
+}
+
+uint64_t TakeLostLogLines() {
+  return GlobalLog == nullptr ? 0 : GlobalLog->TakeLostLines();
+}
+
+bool LogHoldsLines() {
+  return GlobalLog != nullptr && GlobalLog->HoldsLines();
+}
+
+void WriteHeldLogLines() {
+  if (GlobalLog != nullptr) GlobalLog->WriteHeldLines();
 }

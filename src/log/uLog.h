@@ -1,6 +1,7 @@
 // The process-wide log and the two functions the rest of the system writes through.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class tUniLog;
@@ -21,3 +22,10 @@ void FreeGlobalLog();
 // Both never raise; false when there is no log or its write raised.
 bool LogWrite(const std::string& Message);
 bool LogWriteTo(const std::string& Message, const std::string& Prefix);
+
+// The log file's refusals, for the session (all false or 0 without a log):
+// lines lost since the last call, for the hourly figures; whether lines wait
+// for the file; one more attempt at them, for a session thread that idles.
+uint64_t TakeLostLogLines();
+bool LogHoldsLines();
+void WriteHeldLogLines();

@@ -1,7 +1,8 @@
-// A counting semaphore of the operating system whose wait has no time limit:
-// a thread waiting on it costs nothing until a count arrives.
+// A counting semaphore of the operating system: a thread waiting on it costs
+// nothing until a count arrives or its time is up.
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 class tCountingSemaphore {
@@ -16,6 +17,8 @@ class tCountingSemaphore {
   void Release() noexcept;
   // Waits for a count and takes it.
   void Acquire() noexcept;
+  // The same, for that long at most; false when no count came.
+  bool AcquireWithin(std::chrono::milliseconds wait) noexcept;
 
  private:
   struct tHandle;

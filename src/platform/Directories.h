@@ -4,4 +4,5 @@
 #include <string>
 
 // Creates the folder and every missing parent; true when it exists afterwards.
-bool ForceDirectories(const std::string& path);
+// Otherwise reason, when given, gets the system's words for why not.
+bool ForceDirectories(const std::string& path, std::string* reason = nullptr);

@@ -32,7 +32,7 @@ class tDynamicLibrary {
   tDynamicLibrary& operator=(const tDynamicLibrary&) = delete;
 
   bool IsLoaded() const { return Handle != nullptr; }
-  // The full path of the file loaded; empty when nothing is.
+  // The full path of the file loaded, for the log (PathText); empty when nothing is.
   std::string FilePath() const;
   // The address of an exported symbol; null when missing or nothing is loaded.
   void* Symbol(const std::string& name) const;

@@ -1,9 +1,15 @@
-// Ini files: sections in brackets, key=value lines, names matched without regard to case.
+// Ini files: sections in brackets, key=value lines, names matched without
+// regard to case, in ASCII, an 8-bit code page, UTF-8 with or without a byte
+// order mark, or UTF-16 with one (IniText.h).
 #pragma once
 
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+#include "platform/CharacterSets.h"
+#include "platform/IniText.h"
 
 class tIniData;
 
@@ -29,6 +35,14 @@ class tIniFile {
                          const std::string& fallback) const;
   bool HasKey(const std::string& section, const std::string& key) const;
 
+  // How the file's bytes were read.
+  tIniEncoding Encoding() const;
+  // A Unicode file's values are UTF-8 until they are converted into the
+  // character set they are used in; an ASCII or 8-bit file's stay as they
+  // are. Returns the keys ("Section/Key") whose values the set cannot hold:
+  // those stay UTF-8.
+  std::vector<std::string> ConvertValues(const tCharacterSet& set);
+
   // Writes one key straight to the file on disk, creating the file when missing;
   // raises tIniError("Unable to write to <path>") on failure.
   static void WriteString(const std::string& path, const std::string& section,
@@ -39,5 +53,8 @@ class tIniFile {
 
  private:
   tIniFile();
+  // Each platform's: the file's bytes, or tIniError as Load says.
+  static std::string ReadBytes(const std::string& path);
+
   std::unique_ptr<tIniData> Data;
 };

@@ -7,7 +7,7 @@
 
 namespace {
 std::string FolderName(const std::string& folder) {
-  return folder.empty() ? "the system's library search" : folder;
+  return folder.empty() ? "the system's library search" : PathText(folder);
 }
 }  // namespace
 

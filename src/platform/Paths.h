@@ -16,3 +16,8 @@ std::string ExtractFileName(const std::string& path);
 
 // Replaces the extension of the file-name part by ext, or appends ext when there is none.
 std::string ChangeFileExt(const std::string& path, const std::string& ext);
+
+// A path as log lines and the host's texts carry it: in Windows-1251 on
+// Windows, where paths are kept in UTF-8 (a letter 1251 lacks becomes "?");
+// unchanged elsewhere.
+std::string PathText(const std::string& path);

@@ -1,11 +1,12 @@
 // The four exported entry points: the host's only door into the library.
 #include <kalvor/plugin.h>
 
-#include <atomic>
-
 #include "platform/LibraryUnload.h"
+#include "platform/ModulePaths.h"
 #include "platform/ProcessExit.h"
+#include "plugin/tSessionSlot.h"
 #include "plugin/uAutomaticPlugInSession.h"
+#include "plugin/uCoreEntries.h"
 #include "worker/uPlugInConst.h"
 
 // Windows exports by the module definition file, elsewhere by visibility.
@@ -16,24 +17,14 @@
 #endif
 
 namespace {
-// The one session. The host promises that Init_Plugin and Finalize_Plugin
-// never overlap each other or Command_Plugin; the pointer is atomic all the
-// same, so that a host breaking the promise sees no session rather than half
-// of one.
-std::atomic<tPlugInSession*> Session{nullptr};
-// Two Finalize_Plugin calls at once: the second finds the first under way and
-// returns, as it would find no session.
-std::atomic<bool> Finalizing{false};
+// The one session. A call that meets a session being finalized on another
+// thread holds it until the call returns and is answered 1 at once.
+tSessionSlot Session;
 bool LifecycleHandlersRegistered = false;
 
 // A host that does not want the name may pass no place for it.
 void ReportName(char** NameOut) {
   if (NameOut != nullptr) *NameOut = const_cast<char*>(tPlugInSession::PlugInName());
-}
-
-void StopAndRelease(tPlugInSession* session, tStopKind kind) noexcept {
-  session->Stop(kind);
-  if (!session->OwnedByItsThread()) delete session;
 }
 
 // The process ends without Finalize_Plugin. Registered at the first
@@ -42,7 +33,8 @@ void StopAndRelease(tPlugInSession* session, tStopKind kind) noexcept {
 // detaches through a working client, and the host is called back no more.
 // The session object stays, stopped, for host threads that still call in.
 void OnProcessExit() {
-  if (tPlugInSession* session = Session.load()) session->Stop(tStopKind::ProcessExit);
+  if (tSessionReference session = Session.Find()) session->Stop(tStopKind::ProcessExit);
+  tPlugInSession::WaitForEndingSessions();
 }
 
 // Unloaded without Finalize_Plugin: the session stops all the same, without
@@ -50,18 +42,22 @@ void OnProcessExit() {
 // ended wherever they stood, perhaps holding the session's locks, and the
 // client library may have shut down first: the session is let go of as it is.
 void OnLibraryUnload(tUnloadReason reason) {
-  tPlugInSession* session = Session.exchange(nullptr);
-  if (session == nullptr || reason == tUnloadReason::ProcessExiting) return;
-  StopAndRelease(session, tStopKind::Unload);
+  tSessionReference session = Session.Take();
+  if (!session) return;
+  if (reason == tUnloadReason::ProcessExiting)
+    session.Abandon();
+  else
+    session->Stop(tStopKind::Unload);
 }
 }  // namespace
 
 KALVOR_EXPORT void KALVOR_CALL Init_Plugin(char** NameOut, Callback cb, intptr_t UserValue) {
   try {
-    if (Session.load() == nullptr) {
-      auto* session = new tPlugInSession();
+    tPlugInSession::WaitForEndingSessions();
+    if (!Session.Find()) {
+      tSessionReference session(new tPlugInSession());
       session->InitWorker(cb, UserValue);
-      Session = session;
+      if (Session.Place(session.Get())) session.Abandon();
       if (!LifecycleHandlersRegistered) {
         CallAtProcessExit(&OnProcessExit);
         CallAtLibraryUnload(&OnLibraryUnload);
@@ -78,20 +74,41 @@ KALVOR_EXPORT void KALVOR_CALL GetName_Plugin(char** NameOut) {
 }
 
 KALVOR_EXPORT int32_t KALVOR_CALL Command_Plugin(int32_t CommandId, void* Buffer, int32_t Size) {
-  tPlugInSession* session = Session.load();
-  if (session == nullptr) return Command_NoSession;
+  const tSessionReference session = Session.Find();
+  if (!session) return Command_NoSession;
   return session->AddCommand(CommandId, Buffer, Size);
 }
 
 // Also from inside the callback: the thread then ends when the callback returns.
-// The queue is closed before the session is let go of: a command turned away
-// means no queued one starts any more.
+// The queue is closed before the session is taken out: a command turned away
+// means no queued one starts any more. A second call at the same time finds
+// no session and returns.
 KALVOR_EXPORT void KALVOR_CALL Finalize_Plugin(void) {
-  if (Finalizing.exchange(true)) return;
-  tPlugInSession* session = Session.load();
-  if (session != nullptr) session->CloseQueue();
-  const bool taken = session != nullptr && Session.compare_exchange_strong(session, nullptr);
-  Finalizing = false;
-  if (taken) StopAndRelease(session, tStopKind::Finalize);
+  if (const tSessionReference found = Session.Find()) found->CloseQueue();
+  if (const tSessionReference session = Session.Take()) session->Stop(tStopKind::Finalize);
 }
 
+#ifdef _WIN32
+// The core of the Windows plugin: Kalvor.dll, the front the host loads, holds
+// no runtime and no thread and is unloaded for real; this library, which the
+// C++ runtime keeps from unloading cleanly, stays loaded for the process and
+// is reached through the front alone.
+namespace {
+// The front is unloaded without Finalize_Plugin; under the loader lock.
+void OnFrontUnloaded() {
+  if (const tSessionReference session = Session.Take()) session->Stop(tStopKind::FrontUnloaded);
+}
+
+constexpr tKalvorCore CoreEntries = {sizeof(tKalvorCore), &Init_Plugin,     &GetName_Plugin,
+                                     &Command_Plugin,     &Finalize_Plugin, &OnFrontUnloaded};
+}  // namespace
+
+KALVOR_EXPORT const tKalvorCore* KalvorCore_Open(const wchar_t* FrontPath) {
+  try {
+    UseFrontLibraryPath(FrontPath);
+  } catch (...) {
+    return nullptr;
+  }
+  return &CoreEntries;
+}
+#endif

@@ -16,12 +16,34 @@
 
 namespace {
 constexpr int32_t SizeWordLength = 4;
+// How long an unload waits for a callback in progress: a host copies the
+// answer in its callback and returns. Longer, the callback is left to return
+// by itself.
+constexpr auto CallbackPatience = std::chrono::seconds(5);
+constexpr auto EndingPollInterval = std::chrono::milliseconds(5);
+constexpr auto LogRetryInterval = std::chrono::milliseconds(250);
+
+std::chrono::milliseconds MillisecondsUntil(std::chrono::steady_clock::time_point end) {
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+  return std::max(left, std::chrono::milliseconds::zero());
+}
 }  // namespace
+
+std::atomic<int> tPlugInSession::EndingSessions{0};
 
 tPlugInSession::tPlugInSession() = default;
 
 tPlugInSession::~tPlugInSession() {
   Stop(tStopKind::Unload);
+}
+
+void tPlugInSession::Retain() noexcept {
+  References.fetch_add(1, std::memory_order_relaxed);
+}
+
+void tPlugInSession::Release() noexcept {
+  if (References.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
 }
 
 void tPlugInSession::InitWorker(Callback callback, intptr_t userValue) noexcept {
@@ -140,13 +162,36 @@ void tPlugInSession::StartThreadLocked() {
   if (Thread.joinable()) return;
   Thread = std::thread([this] {
     Execute();
-    if (DeleteOnExit) delete this;
+    if (EndOnExit) {
+      EndStop(StopKind);
+      --EndingSessions;
+    }
+    if (ReleaseOnExit) Release();
   });
 }
 
+bool tPlugInSession::WaitForWork(std::optional<tSteadyTime> workerWaitsUntil) noexcept {
+  for (;;) {
+    const bool logHolds = LogHoldsLines();
+    if (!logHolds && !workerWaitsUntil) {
+      QueueSemaphore.Acquire();
+      return true;
+    }
+    auto wait = logHolds ? LogRetryInterval : std::chrono::milliseconds::max();
+    if (workerWaitsUntil) wait = std::min(wait, MillisecondsUntil(*workerWaitsUntil));
+    if (QueueSemaphore.AcquireWithin(wait)) return true;
+    if (workerWaitsUntil && std::chrono::steady_clock::now() >= *workerWaitsUntil) return false;
+    WriteHeldLogLines();
+  }
+}
+
 void tPlugInSession::Execute() {
+  std::optional<tSteadyTime> workerWaitsUntil;
   while (!Stopping) {
-    QueueSemaphore.Acquire();
+    if (!WaitForWork(workerWaitsUntil)) {
+      workerWaitsUntil = BetweenCommands();
+      continue;
+    }
     WritePendingLines();
     std::unique_ptr<tQueueItem> item = TakeItem();
     if (!item) continue;
@@ -157,7 +202,16 @@ void tPlugInSession::Execute() {
       CountAnswer(*item, started);
     }
     if (MayCallBack()) CallBack(*item);
+    workerWaitsUntil = BetweenCommands();
   }
+}
+
+// A stopping session leaves the worker to its Finalize, or to nobody.
+std::optional<tPlugInSession::tSteadyTime> tPlugInSession::BetweenCommands() {
+  if (!Worker || Stopping) return std::nullopt;
+  const auto wait = Worker->BetweenCommands();
+  if (!wait) return std::nullopt;
+  return std::chrono::steady_clock::now() + *wait;
 }
 
 // Nothing is taken once stopping has begun: only a command already taken runs.
@@ -224,11 +278,35 @@ bool tPlugInSession::MayCallBack() const {
 void tPlugInSession::CallBack(tQueueItem& item) noexcept {
   if (HostCallback == nullptr) return;
   try {
+    if (!EnterCallback()) return;
     uint8_t* buffer = item.Data.Get();
     HostCallback(item.CommandId, SessionName.c_str(), buffer,
                  static_cast<int32_t>(EnvelopeSizeWord(buffer)), UserValue);
   } catch (...) {
   }
+  LeaveCallback();
+}
+
+bool tPlugInSession::EnterCallback() {
+  std::lock_guard<std::mutex> guard(CallbackLock);
+  if (CallbacksClosed) return false;
+  CallbackInProgress = true;
+  return true;
+}
+
+void tPlugInSession::LeaveCallback() {
+  {
+    std::lock_guard<std::mutex> guard(CallbackLock);
+    CallbackInProgress = false;
+  }
+  CallbackReturned.notify_all();
+}
+
+void tPlugInSession::CloseCallbacks(bool onSessionThread) {
+  std::unique_lock<std::mutex> guard(CallbackLock);
+  CallbacksClosed = true;
+  if (!onSessionThread)
+    CallbackReturned.wait_for(guard, CallbackPatience, [this] { return !CallbackInProgress; });
 }
 
 // Counted as the callback is about to be made: the time the host waited.
@@ -242,6 +320,7 @@ void tPlugInSession::CountAnswer(tQueueItem& item, const tFiguresTime& started) 
 
 void tPlugInSession::WriteFiguresOfHourBefore(const tFiguresTime& now) noexcept {
   try {
+    Figures.CountLostLogLines(TakeLostLogLines());
     if (const auto line = Figures.CloseHourBefore(now, Worker->DatabaseFigures))
       Worker->WriteLog(*line);
   } catch (...) {
@@ -250,6 +329,7 @@ void tPlugInSession::WriteFiguresOfHourBefore(const tFiguresTime& now) noexcept 
 
 void tPlugInSession::WriteFiguresAtFinalize() noexcept {
   try {
+    Figures.CountLostLogLines(TakeLostLogLines());
     if (const auto line = Figures.CloseAt(tFiguresTime::Now(), Worker->DatabaseFigures))
       Worker->WriteLog(*line);
   } catch (...) {
@@ -273,6 +353,11 @@ void tPlugInSession::Stop(tStopKind kind) noexcept {
   bool onSessionThread = false;
   if (!BeginStop(kind, onSessionThread)) return;
   if (Worker) Worker->Stopping();
+  if (kind == tStopKind::FrontUnloaded) {
+    CloseCallbacks(onSessionThread);
+    LeaveEndToThread();
+    return;
+  }
   if (onSessionThread) {
     LeaveToThread(kind);
   } else if (Thread.joinable()) {
@@ -281,6 +366,10 @@ void tPlugInSession::Stop(tStopKind kind) noexcept {
     } catch (...) {
     }
   }
+  EndStop(kind);
+}
+
+void tPlugInSession::EndStop(tStopKind kind) noexcept {
   WritePendingLines();
   // Dropped while the worker, and with it the log, is still there to say how many.
   const auto dropped = static_cast<uint32_t>(ClearQueue());
@@ -296,6 +385,12 @@ void tPlugInSession::Stop(tStopKind kind) noexcept {
 bool tPlugInSession::BeginStop(tStopKind kind, bool& onSessionThread) {
   std::lock_guard<std::mutex> guard(QueueLock);
   if (Stopping) return false;
+  if (kind == tStopKind::FrontUnloaded) {
+    Retain();
+    ReleaseOnExit = true;
+    EndOnExit = true;
+    ++EndingSessions;
+  }
   StopKind = kind;
   Stopping = true;
   EndRefusals("Queue closed while full: ");
@@ -307,17 +402,38 @@ bool tPlugInSession::BeginStop(tStopKind kind, bool& onSessionThread) {
 }
 
 // Stopped from inside the callback: the thread cannot wait for itself. It ends
-// when the callback returns and then deletes the session. After Finalize the
+// when the callback returns and then lets go of the session. After Finalize the
 // host may unload the library in the same callback, so the library stays
 // loaded until the thread has left it; an unload without Finalize is already
 // under way, and only keeping the library's memory mapped lets the thread
 // return through it.
 void tPlugInSession::LeaveToThread(tStopKind kind) {
   Thread.detach();
-  DeleteOnExit = true;
-  LeftToThread = true;
+  Retain();
+  ReleaseOnExit = true;
   if (kind == tStopKind::Finalize) KeepLoadedUntilThreadEnds(HoldLibrary());
   if (kind == tStopKind::Unload) KeepMappedThroughUnload();
+}
+
+// Nothing of the end may run where the stop was asked for, under the loader
+// lock: destroying the worker waits for threads (the log client's, the
+// request watchdog's) and calls into the database client library. The thread
+// learnt that it ends the session before it could see the stop (BeginStop).
+void tPlugInSession::LeaveEndToThread() {
+  std::lock_guard<std::mutex> guard(QueueLock);
+  try {
+    StartThreadLocked();
+  } catch (...) {
+    // No thread to end it: the session stays as it is, stopped.
+    --EndingSessions;
+    Release();
+    return;
+  }
+  Thread.detach();
+}
+
+void tPlugInSession::WaitForEndingSessions() noexcept {
+  while (EndingSessions.load() > 0) std::this_thread::sleep_for(EndingPollInterval);
 }
 
 // Runs once no command runs: after the thread has ended, or on the thread

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -25,19 +26,31 @@
 enum class tStopKind {
   // Finalize_Plugin: the worker's Finalize runs once no command runs.
   Finalize,
-  // The library is unloaded without Finalize_Plugin.
+  // The library is unloaded without Finalize_Plugin, and its unload waits
+  // for the thread (dlclose).
   Unload,
+  // The library the host loaded is unloaded without Finalize_Plugin where its
+  // unload may not wait for the thread (Windows, under the loader lock): the
+  // host is called back no more from now on, after a callback in progress
+  // has returned (CallbackPatience at most); the thread winds the session up
+  // on its own once the command in progress has ended.
+  FrontUnloaded,
   // The process is ending: the host is called back no more.
   ProcessExit,
 };
 
+// Counted: it is created with one reference, and whoever lets go of the last
+// one frees it (tSessionReference).
 class tPlugInSession {
  public:
   tPlugInSession();
-  // Stops the session as for an unload when nobody did before.
-  ~tPlugInSession();
   tPlugInSession(const tPlugInSession&) = delete;
   tPlugInSession& operator=(const tPlugInSession&) = delete;
+
+  void Retain() noexcept;
+  // Frees the session with the last reference, stopping it as for an unload
+  // when nobody did before.
+  void Release() noexcept;
 
   void InitWorker(Callback callback, intptr_t userValue) noexcept;
   // 0 queued; 1 the session is stopping; 3 refused (a buffer that cannot be
@@ -53,22 +66,24 @@ class tPlugInSession {
   // drop queued commands without a callback, logging how many; Finalize the
   // worker (Finalize only) and destroy it. Called on the
   // session thread, from inside the callback, the thread ends when the
-  // callback returns and takes the session with it (OwnedByItsThread); at
-  // Finalize the library then stays loaded until the thread has left it, at
-  // Unload its memory stays mapped where the platform allows.
+  // callback returns, holding a reference until then; at Finalize the library
+  // then stays loaded until the thread has left it, at Unload its memory
+  // stays mapped where the platform allows.
   void Stop(tStopKind kind) noexcept;
   // No queued command is started any more and none is accepted; the one in
   // progress runs on. Closed before the session is let go of at Finalize, so
   // that a host turned away knows the queue is closed.
   void CloseQueue() noexcept;
-  // After Stop: the session thread deletes the session on its way out, and
-  // nobody else may delete it.
-  bool OwnedByItsThread() const { return LeftToThread; }
+  // Before a new session starts: sessions left to wind up on their threads
+  // (FrontUnloaded) have ended, so no two workers share the process's log.
+  static void WaitForEndingSessions() noexcept;
 
   static const char* PlugInName();
   const std::string& Name() const { return SessionName; }
 
  private:
+  ~tPlugInSession();
+
   struct tQueueItem {
     int32_t CommandId = 0;
     tHeapBlock Data;
@@ -79,6 +94,13 @@ class tPlugInSession {
 
   void StartThreadLocked();
   void Execute();
+  using tSteadyTime = std::chrono::steady_clock::time_point;
+  // Until a count arrives (true) or the time the worker asked for has come
+  // (false); while the log holds lines its file refused, they are tried
+  // again every LogRetryInterval meanwhile.
+  bool WaitForWork(std::optional<tSteadyTime> workerWaitsUntil) noexcept;
+  // The worker's work between commands; when it wants to be called again.
+  std::optional<tSteadyTime> BetweenCommands();
   std::unique_ptr<tQueueItem> TakeItem();
   // A command still queued at its deadline is answered with result code 1
   // and one line, never run; true when it was.
@@ -86,6 +108,12 @@ class tPlugInSession {
   void RunCommand(tQueueItem& item);
   bool MayCallBack() const;
   void CallBack(tQueueItem& item) noexcept;
+  // False once callbacks are closed; otherwise one is in progress until LeaveCallback.
+  bool EnterCallback();
+  void LeaveCallback();
+  // No callback starts from now on; unless on the session thread, waits for
+  // the one in progress to return, CallbackPatience at most.
+  void CloseCallbacks(bool onSessionThread);
   // Returns how many commands it dropped.
   size_t ClearQueue() noexcept;
   // The hourly figures: counted around each command, written through the worker's log.
@@ -109,6 +137,11 @@ class tPlugInSession {
   // Steps of Stop.
   bool BeginStop(tStopKind kind, bool& onSessionThread);
   void LeaveToThread(tStopKind kind);
+  // FrontUnloaded: the thread, started now if it never ran, ends the session
+  // once its command has ended (EndStop).
+  void LeaveEndToThread();
+  // The steps of Stop once no command runs.
+  void EndStop(tStopKind kind) noexcept;
   void FinishWorker(tStopKind kind) noexcept;
 
   std::string SessionName = "Abstract PlugIn";
@@ -135,8 +168,17 @@ class tPlugInSession {
   std::thread Thread;
   std::atomic<bool> Stopping{false};
   std::atomic<tStopKind> StopKind{tStopKind::Finalize};
-  // Written and read by whoever called Stop.
-  bool LeftToThread = false;
-  // Written and read by the session thread alone.
-  bool DeleteOnExit = false;
+  std::atomic<int> References{1};
+  // Guards the two flags below: a callback starts only while callbacks are open.
+  std::mutex CallbackLock;
+  std::condition_variable CallbackReturned;
+  bool CallbackInProgress = false;
+  bool CallbacksClosed = false;
+  // Sessions whose threads still wind them up (FrontUnloaded).
+  static std::atomic<int> EndingSessions;
+  // Written before the thread is left alone with them, then read by it: it
+  // holds a reference of its own, let go of as it ends, and may still have
+  // the session to end.
+  bool ReleaseOnExit = false;
+  bool EndOnExit = false;
 };

@@ -135,12 +135,13 @@ std::string tHourlyFigures::Line(const std::string& period,
       "Figures of %s, pid %u: commands 100=%u 101=%u 102=%u other=%u; "
       "result codes 0=%u 1=%u 2=%u 3=%u other=%u; retries deadlock=%u connection loss=%u; "
       "reconnects=%u; longest queue=%u; "
-      "Command_Plugin to callback ms median=%s p99=%s max=%s",
+      "Command_Plugin to callback ms median=%s p99=%s max=%s; log lines lost=%llu",
       period.c_str(), ProcessId, Commands[0], Commands[1], Commands[2], Commands[3], ResultCodes[0],
       ResultCodes[1], ResultCodes[2], ResultCodes[3], ResultCodes[4], database.DeadlockRetries,
       database.ConnectionLossRetries, database.Reconnects,
       LongestQueue.load(std::memory_order_relaxed), Milliseconds(Latency.Quantile(0.5)).c_str(),
-      Milliseconds(Latency.Quantile(0.99)).c_str(), Milliseconds(Latency.Max()).c_str());
+      Milliseconds(Latency.Quantile(0.99)).c_str(), Milliseconds(Latency.Max()).c_str(),
+      static_cast<unsigned long long>(LostLogLines));
 }
 
 void tHourlyFigures::Clear() {
@@ -148,5 +149,6 @@ void tHourlyFigures::Clear() {
   ResultCodes.fill(0);
   Latency.Clear();
   LongestQueue.store(0, std::memory_order_relaxed);
+  LostLogLines = 0;
   Span.reset();
 }

@@ -48,6 +48,9 @@ class tHourlyFigures {
   // Command_Plugin to the callback.
   void CountAnswer(const tFiguresTime& now, int32_t command, int32_t resultCode,
                    uint64_t microseconds);
+  // Log lines the file could not take and that were lost (tFileLog); taken
+  // from the log before a line is closed.
+  void CountLostLogLines(uint64_t lines) { LostLogLines += lines; }
   // Before a command runs: when the figures' hour has run out, or the wall
   // clock has left it, the line of what they counted (with the database
   // figures taken from the worker), and the figures start afresh.
@@ -81,5 +84,6 @@ class tHourlyFigures {
   // span that begins in an hour labelled up to a later time (the clock was
   // set back) is labelled from its first command, not from its hour's start.
   int64_t LabelledUntil = std::numeric_limits<int64_t>::min();
+  uint64_t LostLogLines = 0;
   uint32_t ProcessId;
 };

@@ -8,13 +8,14 @@
 namespace {
 constexpr std::string_view BaseName = "DYNAMIC_MENU";
 
-// The name's characters in place, filled while the library loads, so the
-// pointer handed to the host is valid before Init_Plugin and unchanged
-// afterwards, and nothing of it is destroyed at exit.
+// The name's characters in place, filled at the first call, so the pointer
+// handed to the host is valid before Init_Plugin and unchanged afterwards, and
+// nothing of it is destroyed at exit. Not while the library loads: on Windows
+// the front library's name counts, which the front hands over afterwards.
 class tLoadedName {
  public:
   tLoadedName() {
-    const std::string name = BuildPlugInName(ExtractFileName(OwnModuleFilePath()));
+    const std::string name = BuildPlugInName(PathText(ExtractFileName(OwnModuleFilePath())));
     const size_t length = name.copy(Characters, sizeof Characters - 1);
     Characters[length] = '\0';
   }
@@ -26,7 +27,6 @@ class tLoadedName {
   char Characters[BaseName.size() + 1 + 255 + 1] = {};
 };
 
-const tLoadedName LoadedPlugInName;
 }  // namespace
 
 std::string BuildPlugInName(const std::string& fileName) {
@@ -38,5 +38,6 @@ std::string BuildPlugInName(const std::string& fileName) {
 }
 
 const char* PlugInName() {
-  return LoadedPlugInName.Get();
+  static const tLoadedName loaded;
+  return loaded.Get();
 }

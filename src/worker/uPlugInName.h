@@ -7,5 +7,5 @@
 // of fileName when that text is not empty.
 std::string BuildPlugInName(const std::string& fileName);
 
-// Computed once when the library is loaded; the characters stay put until unload.
+// Computed once, at the first call; the characters stay put until unload.
 const char* PlugInName();

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "log/uLog.h"
+#include "log/uLogValue.h"
 #include "platform/DefaultDatabase.h"
 #include "platform/HighResolutionCounter.h"
 #include "platform/ModulePaths.h"
@@ -13,6 +14,7 @@
 
 namespace {
 constexpr const char* ConfigSection = "Main";
+constexpr const char* DefaultCharacterSet = "WIN1251";
 
 // Windows-1251: "no time mark was taken", "setting the measuring interval failed",
 // "the hardware does not support sufficient measuring precision".
@@ -36,8 +38,8 @@ struct tDefaultKey {
 
 // Written one key at a time, in this order, into a missing configuration file.
 const tDefaultKey DefaultKeys[] = {
-    {"DBName", DefaultDatabaseName}, {"DBUser", "SYSDBA"}, {"DBPWD", "orchardly"},
-    {"lc_ctype", "WIN1251"},         {"LogLevel", "255"},
+    {"DBName", DefaultDatabaseName},   {"DBUser", "SYSDBA"}, {"DBPWD", "orchardly"},
+    {"lc_ctype", DefaultCharacterSet}, {"LogLevel", "255"},
 };
 }  // namespace
 
@@ -90,13 +92,14 @@ void tPlugInWorker::ReadConfig(std::string& ConfigPath) {
   ConfigPath = path;
   if (!tIniFile::FileExists(path)) {
     Status = Status_Error;
-    WriteLog(Format("Missing config file \"%s\" - Status_Error", path.c_str()));
+    WriteLog(Format("Missing config file \"%s\" - Status_Error", PathText(path).c_str()));
     WriteDefaultConfig(path);
     return;
   }
-  WriteLog(Format("Reading config file \"%s\"", ExtractFileName(path).c_str()));
+  WriteLog(Format("Reading config file \"%s\"", PathText(ExtractFileName(path)).c_str()));
   Status = Status_OK;
   Config = LoadConfig(path);
+  TakeValuesInCharacterSet(PathText(ExtractFileName(path)));
   LogLevel = ParseLogLevel(Config->ReadString(ConfigSection, "LogLevel", "1"));
   QueueLimit = ParseQueueLimit(Config->ReadString(ConfigSection, "QueueLimit", ""));
   QueueByteLimit = ParseQueueLimit(Config->ReadString(ConfigSection, "QueueByteLimit", ""),
@@ -116,6 +119,29 @@ std::unique_ptr<tIniFile> tPlugInWorker::LoadConfig(const std::string& path) {
     WriteLog(error.what());
     throw;
   }
+}
+
+// Notepad saves UTF-8, or UTF-16 as "Unicode": such values are converted into
+// the connection's character set, which the server takes them in.
+void tPlugInWorker::TakeValuesInCharacterSet(const std::string& fileName) {
+  const std::string name = Config->ReadString(ConfigSection, "lc_ctype", DefaultCharacterSet);
+  const char* encoding = EncodingName(Config->Encoding());
+  if (!IsUnicode(Config->Encoding())) {
+    WriteLog(Format("%s is %s text: values are taken as they are, in %s (lc_ctype)",
+                    fileName.c_str(), encoding, name.c_str()));
+    return;
+  }
+  const tCharacterSet* set = FindCharacterSet(name);
+  if (set == nullptr) {
+    WriteLog(Format("%s is %s: values stay UTF-8, since lc_ctype=%s is no character set known here",
+                    fileName.c_str(), encoding, LogValue(name).c_str()));
+    return;
+  }
+  WriteLog(Format("%s is %s: values are converted to %s (lc_ctype)", fileName.c_str(), encoding,
+                  set->Name));
+  for (const std::string& key : Config->ConvertValues(*set))
+    WriteLog(Format("%s: %s lacks a character of %s, whose value stays UTF-8", fileName.c_str(),
+                    set->Name, key.c_str()));
 }
 
 void tPlugInWorker::WriteDefaultConfig(const std::string& path) {

@@ -24,6 +24,13 @@ class tPlugInWorker {
   // worker still does, Finalize included, ends within its own limit.
   virtual void Stopping() noexcept {}
   virtual void Finalize();
+  // On the session thread after each command, and when the time it asked
+  // for has passed without one: ends what must not wait for the next
+  // command. Returns how long until it wants to be called again; none: not
+  // before the next command.
+  virtual std::optional<std::chrono::milliseconds> BetweenCommands() noexcept {
+    return std::nullopt;
+  }
   // Buffer is a malloc'd block the worker may replace by a larger one.
   virtual void PlugInCommand(uint8_t*& Buffer, uint32_t SizeWord);
   virtual int32_t ProcessCommand(int32_t Code, uint8_t*& Buffer, int32_t* ResultCode);
@@ -61,6 +68,7 @@ class tPlugInWorker {
  private:
   std::unique_ptr<tIniFile> LoadConfig(const std::string& path);
   void WriteDefaultConfig(const std::string& path);
+  void TakeValuesInCharacterSet(const std::string& fileName);
   // Inside the command's frame: why it is answered without going further.
   void LogShortEnvelope(const uint8_t* Buffer);
 };

@@ -23,9 +23,9 @@
 #include <vector>
 
 #include "support/CommandBuffers.h"
-#include "support/PrivateFirebirdServer.h"
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
+#include "support/PrivateFirebirdServer.h"
 #include "support/ShellCommand.h"
 #include "support/TcpProxy.h"
 #include "support/TempFolder.h"
@@ -123,7 +123,7 @@ class DatabaseFaultTest : public ::testing::Test {
 
 class ServerFaultTest : public DatabaseFaultTest {
  protected:
-  explicit ServerFaultTest(const std::string& host = "localhost") : Db(host) {}
+  explicit ServerFaultTest(const std::string& host = TestDatabase::ServerUnderTest()) : Db(host) {}
 
   void SetUp() override { Db.Execute(SlowStartItem); }
 
@@ -200,7 +200,8 @@ tFigures ReadFigures(const std::vector<std::string>& messages) {
       "^Figures of [-0-9: ]+, pid \\d+: commands 100=(\\d+) 101=(\\d+) 102=(\\d+) other=(\\d+); "
       "result codes 0=(\\d+) 1=(\\d+) 2=(\\d+) 3=(\\d+) other=(\\d+); "
       "retries deadlock=(\\d+) connection loss=(\\d+); reconnects=(\\d+); longest queue=(\\d+); "
-      "Command_Plugin to callback ms median=([.\\d]+) p99=([.\\d]+) max=([.\\d]+)$");
+      "Command_Plugin to callback ms median=([.\\d]+) p99=([.\\d]+) max=([.\\d]+); "
+      "log lines lost=0$");
   tFigures figures;
   for (const auto& line : messages) {
     std::smatch field;
@@ -509,8 +510,8 @@ TEST_F(SilentServerTest, AHostEndingWhileAnAttachIsLeftBehindExitsCleanly) {
   const LogTail hostLog(folder / "Logs");
 
   for (int run = 0; run < 3; ++run) {
-    const ShellResult ended = RunShellCommand(ShellQuoted(host) + " " +
-                                              ShellQuoted(Plugin.LibraryPath()) + " unloaded");
+    const ShellResult ended =
+        RunShellCommand(ShellQuoted(host) + " " + ShellQuoted(Plugin.LibraryPath()) + " unloaded");
     ASSERT_TRUE(ended.Succeeded) << "run " << run << "\n" << ended.Output;
   }
   EXPECT_EQ(LinesContaining("the attach did not end within ConnectTimeout=1 s", hostLog), 3u);

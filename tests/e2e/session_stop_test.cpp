@@ -15,6 +15,7 @@
 #include "support/IsqlSession.h"
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
+#include "support/TaggedCommands.h"
 #include "support/TestDatabase.h"
 #include "tPluginHost.h"
 #include "uCommandRequests.h"
@@ -38,12 +39,6 @@ size_t CountStartingWith(const std::vector<std::string>& lines, const std::strin
   return static_cast<size_t>(
       std::count_if(lines.begin(), lines.end(),
                     [&](const std::string& line) { return line.rfind(start, 0) == 0; }));
-}
-
-std::vector<uint8_t> TaggedCommand(uint32_t tag) {
-  auto buffer = MakeCommand(20, 7);
-  PutWord(buffer, 16, tag);
-  return buffer;
 }
 
 // What the test lets the callback do: the first call waits until the test
@@ -264,4 +259,15 @@ SET TERM ; ^)");
                                          std::to_string(20 + probesQueued) +
                                          " commands were dropped without a callback"),
             1u);
+}
+
+// Host threads that go on sending while Finalize_Plugin runs, from inside the
+// callback or from another thread, are turned away with 1 and never wait on
+// the lock of a session that is gone (the sanitizers see any touch of it).
+TEST(SessionFinalize, HostThreadsSendingMeanwhileAreTurnedAwayAndNeverStuck) {
+  PluginCopy plugin;
+  plugin.WriteIni("[Main]\nLogLevel=1\n");
+  tPluginHost host(plugin.LibraryPath());
+  EXPECT_EQ(RunsWithSendersStuckInFinalize(host, tFinalizeFrom::Callback, 50, 8), 0);
+  EXPECT_EQ(RunsWithSendersStuckInFinalize(host, tFinalizeFrom::HostThread, 50, 8), 0);
 }

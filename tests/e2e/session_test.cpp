@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "support/CommandBuffers.h"
+#include "support/FileSizeLimit.h"
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
 #include "support/TaggedCommands.h"
@@ -310,6 +311,33 @@ TEST(SessionConfig, MissingIniIsWrittenWithTheDefaultKeysInOrder) {
   }
 }
 
+// An ini saved as UTF-8, with or without a byte order mark before [Main]: its
+// values are taken in the connection's character set, the database name
+// "база" in Windows-1251 (here where the log shows it: a user is missing), and
+// the log says how the file was read.
+TEST(SessionConfig, AUtf8IniIsReadAsSuchAndItsValuesTakenInWindows1251) {
+  const std::string lines =
+      "[Main]\nDBName=localhost:/nonexistent/\xD0\xB1\xD0\xB0\xD0\xB7\xD0\xB0.fdb\n"
+      "LogLevel=1\n";
+  for (const auto& [mark, encoding] :
+       {std::pair<std::string, std::string>{"", "without"}, {"\xEF\xBB\xBF", "with"}}) {
+    SCOPED_TRACE(encoding);
+    PluginCopy plugin;
+    plugin.WriteIni(mark + lines);
+    LogTail log(HostLogsFolder());
+    tPluginHost host(plugin.LibraryPath());
+    host.Init();
+    host.Finalize();
+    const std::string text = log.MainText();
+    EXPECT_NE(text.find("DBName=\"localhost:/nonexistent/\xE1\xE0\xE7\xE0.fdb\""),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Kalvor.ini is UTF-8 " + encoding +
+                        " a byte order mark: values are converted to WIN1251 (lc_ctype)"),
+              std::string::npos);
+  }
+}
+
 TEST(SessionLog, EveryLineLandsInTheHourlyFileAndAgainInTheFullFileAtLevel255) {
   PluginCopy plugin;
   plugin.WriteIni("[Main]\nLogLevel=255\n");
@@ -340,6 +368,46 @@ TEST(SessionLog, EveryLineLandsInTheHourlyFileAndAgainInTheFullFileAtLevel255) {
       std::count_if(full.begin(), full.end(),
                     [&](const std::string& line) { return std::regex_match(line, finished); }),
       2);
+}
+
+// The disk is full for a while: the plugin answers every command on time,
+// lines wait in memory and follow in order, those beyond the bound are
+// counted in the gap line the file takes first, and the same count is in the
+// figures line.
+TEST(SessionLog, LinesTheFullDiskRefusesWaitAndTheLostOnesAreCounted) {
+  constexpr int Commands = 9000;
+  constexpr int Batch = 500;
+  PluginCopy plugin;
+  plugin.WriteIni("[Main]\nLogLevel=1\n");
+  LogTail log(HostLogsFolder());
+  tPluginHost host(plugin.LibraryPath());
+  host.Init();
+  {
+    const FileSizeLimit full(0);
+    for (int sent = 0; sent < Commands; sent += Batch) {
+      for (int i = 0; i < Batch; ++i) ASSERT_EQ(host.Command(sent + i, TaggedCommand(i)), 0);
+      ASSERT_EQ(host.WaitAnswers(Batch, Patience).size(), static_cast<size_t>(Batch));
+    }
+  }
+  host.Finalize();
+
+  const auto lines = log.MainMessages();
+  const std::regex gap(
+      "Log gap: ([0-9]+) lines could not be written since [-0-9:. ]+: cannot "
+      "write .*_Kalvor.so.log: File too large");
+  const std::regex figures("Figures of .*; log lines lost=([0-9]+)");
+  std::smatch found;
+  long lost = -1, counted = -1, operations = 0;
+  for (const auto& line : lines) {
+    if (std::regex_match(line, found, gap)) lost = std::stol(found[1]);
+    if (std::regex_match(line, found, figures)) counted = std::stol(found[1]);
+    operations += line == "--New Operation was complete started-->" ||
+                  line.rfind("Command 7, size word 20: unknown command", 0) == 0 ||
+                  line.rfind("<--Operation was complete [", 0) == 0;
+  }
+  EXPECT_GT(lost, 0);
+  EXPECT_EQ(counted, lost);
+  EXPECT_EQ(operations + lost, 3 * Commands);
 }
 
 namespace {

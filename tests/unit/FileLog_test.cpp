@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <chrono>
-#include <csignal>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -10,7 +8,9 @@
 #include <vector>
 
 #include "log/tFileLog.h"
+#include "log/uLineFit.h"
 #include "platform/AppendFile.h"
+#include "support/FileSizeLimit.h"
 #include "unit/SlashedFolder.h"
 
 namespace {
@@ -75,29 +75,55 @@ TEST(FileLogEmptyName, WritesNothingAnywhere) {
 }
 
 // Whole line lengths around the limit: 8191 bytes fit; a longer line loses the
-// end of its message but keeps its CR LF, so the next line starts on its own.
+// middle of its message but keeps its end and its CR LF, so the next line
+// starts on its own.
 class FileLogCutTest : public FileLogTest, public ::testing::WithParamInterface<std::size_t> {};
 
-std::string CutLine(const std::string& text) {
-  return text.substr(0, 8189) + "\r\n";
+void ExpectCutLine(const std::string& line, const std::string& start, const std::string& end) {
+  SCOPED_TRACE(line.size());
+  EXPECT_LE(line.size(), 8191u);
+  EXPECT_EQ(line.substr(0, start.size()), start);
+  EXPECT_EQ(line.substr(line.size() - end.size() - 2), end + "\r\n");
 }
 
-TEST_P(FileLogCutTest, StampedLineIsCutAt8191Bytes) {
+TEST_P(FileLogCutTest, StampedLineKeepsItsEndAt8191Bytes) {
   const std::size_t lineLength = GetParam();
-  const std::string message(lineLength - FixedStamp.size() - 2, 'm');
-  EXPECT_TRUE(Log.WriteLine(message));
+  const std::string message(lineLength - FixedStamp.size() - 2 - 6, 'm');
+  EXPECT_TRUE(Log.WriteLine(message + " error"));
   EXPECT_TRUE(Log.WriteLine("next"));
-  EXPECT_EQ(ReadWholeFile(Name), CutLine(FixedStamp + message) + FixedStamp + "next\r\n");
+  const std::string text = ReadWholeFile(Name);
+  const std::string first = text.substr(0, text.find("\r\n") + 2);
+  if (lineLength <= 8191) {
+    EXPECT_EQ(first, FixedStamp + message + " error\r\n");
+  }
+  ExpectCutLine(first, FixedStamp + "mmm", "mmm error");
+  EXPECT_EQ(text.substr(first.size()), FixedStamp + "next\r\n");
 }
 
-TEST_P(FileLogCutTest, PlainLineIsCutAt8191Bytes) {
-  const std::size_t lineLength = GetParam();
-  const std::string message(lineLength - 2, 'p');
+TEST_P(FileLogCutTest, PlainLineKeepsItsEndAt8191Bytes) {
+  const std::string message(GetParam() - 2, 'p');
   EXPECT_TRUE(Log.WritePlainLine(message));
-  EXPECT_EQ(ReadWholeFile(Name), CutLine(message));
+  ExpectCutLine(ReadWholeFile(Name), "ppp", "ppp");
 }
 
-INSTANTIATE_TEST_SUITE_P(AroundTheLimit, FileLogCutTest, ::testing::Values(8191, 8192, 8193));
+INSTANTIATE_TEST_SUITE_P(AroundTheLimit, FileLogCutTest,
+                         ::testing::Values(8191, 8192, 8193, 20000));
+
+// The server's text after a long key: the key gives way in its middle.
+TEST(LineFit, TheLongestQuotedValueGivesWayInItsMiddle) {
+  const std::string key(9000, 'k');
+  const std::string message =
+      "Exception Msg=\"lock conflict\" IN[item_key=\"" + key + "\\\"\"] - commit outcome unknown";
+  const std::string fitted = FitMessage(message, 1000);
+  EXPECT_EQ(fitted.size(), 1000u);
+  EXPECT_EQ(fitted.substr(0, 50), message.substr(0, 50));
+  EXPECT_EQ(fitted.substr(fitted.size() - 40), message.substr(message.size() - 40));
+  EXPECT_NE(
+      fitted.find("k...(" + std::to_string(message.size() - 1000 + 27) + " bytes left out)...k"),
+      std::string::npos)
+      << fitted;
+  EXPECT_EQ(FitMessage("short", 1000), "short");
+}
 
 // Another process or log object in the middle of its line: this one waits its turn.
 TEST_F(FileLogTest, LineWaitsWhileAnotherWriterHoldsTheFile) {
@@ -114,38 +140,46 @@ TEST_F(FileLogTest, LineWaitsWhileAnotherWriterHoldsTheFile) {
   EXPECT_EQ(ReadWholeFile(Name), "other\r\n" + FixedStamp + "kept\r\n");
 }
 
-// A file size limit for the time of a test: a write that crosses it takes only
-// part of its bytes, as on a disk that fills up.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) : PreviousHandler(std::signal(SIGXFSZ, SIG_IGN)) {
-    getrlimit(RLIMIT_FSIZE, &Previous);
-    rlimit limit = Previous;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &Previous);
-    std::signal(SIGXFSZ, PreviousHandler);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  void (*PreviousHandler)(int);
-  rlimit Previous{};
-};
-
-TEST_F(FileLogTest, LineThatDoesNotFitIsLeftOutWholeAndTheNextStartsClean) {
+// A full disk: lines wait in memory and reach the file in order once it takes
+// them again, none cut in two.
+TEST_F(FileLogTest, LinesTheDiskRefusesWaitAndFollowInOrder) {
   ASSERT_TRUE(Log.WritePlainLine("first"));
   {
     FileSizeLimit limit(std::string("first\r\n").size() + 20);
     EXPECT_FALSE(Log.WritePlainLine(std::string(40, 'x')));
     EXPECT_FALSE(Log.WriteLine("a stamped line that does not fit either"));
-    EXPECT_TRUE(Log.WritePlainLine("fits"));
+    EXPECT_FALSE(Log.WritePlainLine("fits"));
+    EXPECT_TRUE(Log.HoldsLines());
   }
   EXPECT_TRUE(Log.WriteLine("after"));
-  EXPECT_EQ(ReadWholeFile(Name), "first\r\nfits\r\n" + FixedStamp + "after\r\n");
+  EXPECT_EQ(ReadWholeFile(Name), "first\r\n" + std::string(40, 'x') + "\r\n" + FixedStamp +
+                                     "a stamped line that does not fit either\r\nfits\r\n" +
+                                     FixedStamp + "after\r\n");
+  EXPECT_EQ(Log.TakeLostLines(), 0u);
+}
+
+// Beyond what may wait in memory lines are lost; the first line written after
+// them counts them, with when and why, and so do the figures.
+TEST_F(FileLogTest, LinesBeyondTheHeldBytesAreCountedInAGapLine) {
+  const std::string line(1022, 'h');
+  const std::size_t held = tFileLog::HeldBytesLimit / (line.size() + 2);
+  {
+    FileSizeLimit limit(0);
+    for (std::size_t i = 0; i < held + 30; ++i) EXPECT_FALSE(Log.WritePlainLine(line));
+  }
+  EXPECT_TRUE(Log.WriteLine("after"));
+  EXPECT_EQ(ReadWholeFile(Name),
+            [&] {
+              std::string text;
+              for (std::size_t i = 0; i < held; ++i) text += line + "\r\n";
+              return text;
+            }() +
+                FixedStamp +
+                "Log gap: 30 lines could not be written since 2026-12-08 15:04:05.007: cannot "
+                "write " +
+                Name + ": File too large\r\n" + FixedStamp + "after\r\n");
+  EXPECT_EQ(Log.TakeLostLines(), 30u);
+  EXPECT_EQ(Log.TakeLostLines(), 0u);
 }
 
 TEST(FileLogThreads, LinesFromConcurrentWritersNeverInterleave) {

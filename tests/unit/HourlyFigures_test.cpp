@@ -44,6 +44,7 @@ TEST(HourlyFigures, OneLinePerHourWithTheFiguresOfThatHourOnly) {
   figures.CountAnswer(At(13, 8), 102, 1, 250000);
   figures.CountAnswer(At(13, 9), 7, 3, 500);
   database = {2, 1, 4};
+  figures.CountLostLogLines(5);
   EXPECT_FALSE(figures.CloseHourBefore(At(13, 59, 59), database)) << "same hour";
 
   const auto line = figures.CloseHourBefore(At(14, 0, 1), database);
@@ -54,7 +55,7 @@ TEST(HourlyFigures, OneLinePerHourWithTheFiguresOfThatHourOnly) {
           "result codes 0=2 1=1 2=1 3=1 other=0; retries deadlock=2 "
           "connection loss=1; reconnects=4; longest queue=7; "))
       << *line;
-  EXPECT_TRUE(Has(*line, "median=2.015 p99=250.000 max=250.000")) << *line;
+  EXPECT_TRUE(Has(*line, "median=2.015 p99=250.000 max=250.000; log lines lost=5")) << *line;
   EXPECT_EQ(database.Reconnects, 0u) << "the worker's figures are taken with the line";
 
   // The new hour starts from nothing; Finalize closes it at the minute it comes.
@@ -66,6 +67,7 @@ TEST(HourlyFigures, OneLinePerHourWithTheFiguresOfThatHourOnly) {
                   "other=0; result codes 0=1 1=0 2=0 3=0 other=0; retries deadlock=0 "
                   "connection loss=0; reconnects=0; longest queue=0; "))
       << *last;
+  EXPECT_TRUE(Has(*last, "; log lines lost=0")) << *last;
   EXPECT_FALSE(figures.CloseAt(At(14, 43), database)) << "nothing since";
 
   // A command after a quiet night: the line names the hour of its commands.

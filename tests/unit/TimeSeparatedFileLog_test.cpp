@@ -83,17 +83,23 @@ TEST_F(TimeSeparatedFileLogTest, FullCopyLandsBesideTheHourlyFile) {
   EXPECT_FALSE(fs::exists(FileAt("2026_12_08", "15_Kalvor.so.log")));
 }
 
-TEST(TimeSeparatedFileLog, FolderThatCannotBeMadeLosesTheLineAndCreatesNothing) {
-  TempFolder folder;
-  const std::string blocker = Slashed(folder) + "blocker";
+// A file where the day folder should be (what root, for whom a read-only
+// folder is none, can be refused by): the lines wait, with their file names,
+// and go where they belong once the folder can be made.
+TEST_F(TimeSeparatedFileLogTest, LinesWaitWhileTheDayFolderCannotBeMade) {
+  fs::create_directories(Slashed(Folder) + "Logs");
+  const std::string blocker = Slashed(Folder) + "Logs/2026_12_08";
   std::ofstream(blocker) << "a regular file where a folder should be";
-  tTimeSeparatedFileLog log(HourlyPattern(blocker + "/"));
-  EXPECT_FALSE(log.WriteLine("lost"));
-  EXPECT_FALSE(log.WritePlainLine("lost"));
-  EXPECT_FALSE(log.WriteLineTo("lost", "full"));
-  EXPECT_EQ(log.GetFileName(), "");
+  EXPECT_FALSE(Log.WriteLine("waits"));
+  EXPECT_FALSE(Log.WriteLineTo("detail", "full"));
+  EXPECT_EQ(Log.GetFileName(), FileAt("2026_12_08", "15_Kalvor.so.log"));
   EXPECT_TRUE(fs::is_regular_file(blocker));
-  EXPECT_EQ(std::distance(fs::directory_iterator(Slashed(folder)), fs::directory_iterator()), 1);
+  fs::remove(blocker);
+  EXPECT_TRUE(Log.WriteLine("after"));
+  EXPECT_EQ(ReadWholeFile(FileAt("2026_12_08", "15_Kalvor.so.log")),
+            "15:04:05.007 waits\r\n15:04:05.007 after\r\n");
+  EXPECT_EQ(ReadWholeFile(FileAt("2026_12_08", "full_15_Kalvor.so.log")),
+            "15:04:05.007 detail\r\n");
 }
 
 TEST(TimeSeparatedFileLog, PatternWithoutFolderFailsQuietly) {

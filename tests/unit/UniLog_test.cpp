@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -106,6 +107,28 @@ TEST_F(UniLogTest, RefusedLinesAloneReachTheFileWithTheirStamp) {
   EXPECT_EQ(HourlyFile(), "15:30:00.000 kept [refuse]\r\n");
   EXPECT_EQ(HourlyFile("full_"), "15:30:00.000 full kept [refuse]\r\n");
   EXPECT_EQ(Calls().size(), 6u);  // init, the library's path and four offers
+}
+
+// The file cannot take the lines the library refuses (a file where the day
+// folder should be): the library is told so once, and the lines follow in
+// order once the folder can be made.
+TEST_F(UniLogTest, ALogThatCannotWriteItsFileTellsTheLibraryOnce) {
+  auto log = MakeLog("s", "refuses_marked");
+  fs::create_directories(Slashed(Folder) + "Logs");
+  WriteWholeFile(Slashed(Folder) + "Logs/2013_04_17", "");
+  EXPECT_FALSE(log->WriteLine("first [refuse]"));
+  EXPECT_FALSE(log->WriteLine("second [refuse]"));
+  const std::string told = "message|" + Time +
+                           "|Host|Kalvor.so||the log cannot be written, lines "
+                           "wait in memory: cannot make the folder " +
+                           Slashed(Folder) + "Logs/2013_04_17/: Not a directory";
+  const auto calls = Calls();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), told), 1) << ReadWholeFile(RecordPath);
+  fs::remove(Slashed(Folder) + "Logs/2013_04_17");
+  EXPECT_TRUE(log->WriteLine("third [refuse]"));
+  EXPECT_EQ(HourlyFile(),
+            "15:30:00.000 first [refuse]\r\n15:30:00.000 second [refuse]\r\n"
+            "15:30:00.000 third [refuse]\r\n");
 }
 
 TEST_F(UniLogTest, LibraryThatThrowsIsCalledNoMoreAndTheFileGetsItsLines) {

@@ -50,3 +50,39 @@ TEST(IniFile, QuotedValuesLoseTheirQuotesAndUnreadableFilesSayWhy) {
     EXPECT_EQ(std::string(error.what()), "cannot read " + folderPath + ": Is a directory");
   }
 }
+
+// Notepad's encodings: UTF-8 with or without a byte order mark and UTF-16 are
+// read as such, their values converted into the connection's character set;
+// a Windows-1251 file stays as its bytes are. "Пароль" in each.
+TEST(IniFile, ReadsTheEncodingsNotepadSavesAndConvertsUnicodeValues) {
+  const std::string utf8 = "\xD0\x9F\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C";
+  const std::string cp1251 = "\xCF\xE0\xF0\xEE\xEB\xFC";
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : std::string("[Main]\r\nDBPWD=")) utf16 += std::string{c, '\0'};
+  utf16 += std::string("\x1F\x04\x30\x04\x40\x04\x3E\x04\x3B\x04\x4C\x04", 12);
+  const struct {
+    std::string Bytes;
+    tIniEncoding Encoding;
+  } files[] = {
+      {"[Main]\nDBPWD=" + utf8 + "\n", tIniEncoding::Utf8},
+      {"\xEF\xBB\xBF[Main]\nDBPWD=" + utf8 + "\n", tIniEncoding::Utf8WithByteOrderMark},
+      {utf16, tIniEncoding::Utf16LittleEndian},
+      {"[Main]\nDBPWD=" + cp1251 + "\n", tIniEncoding::EightBit},
+  };
+  TempFolder folder;
+  const std::string path = folder / "Kalvor.ini";
+  for (const auto& file : files) {
+    WriteWholeFile(path, file.Bytes);
+    const auto ini = tIniFile::Load(path);
+    EXPECT_EQ(ini->Encoding(), file.Encoding) << EncodingName(file.Encoding);
+    EXPECT_TRUE(ini->ConvertValues(*FindCharacterSet("win1251")).empty());
+    EXPECT_EQ(ini->ReadString("Main", "DBPWD", ""), cp1251) << EncodingName(file.Encoding);
+  }
+  // A character the set lacks leaves its value as it was read, and says where.
+  WriteWholeFile(path, "[Main]\nDBPWD=" + utf8 + "\nDBUser=\xE2\x82\xAC\n");
+  const auto ini = tIniFile::Load(path);
+  EXPECT_EQ(ini->ConvertValues(*FindCharacterSet("KOI8R")),
+            std::vector<std::string>{"Main/DBUser"});
+  EXPECT_EQ(ini->ReadString("Main", "DBPWD", ""), "\xF0\xC1\xD2\xCF\xCC\xD8");
+  EXPECT_EQ(DecodeIniText("[Main]\nA=b\n").Encoding, tIniEncoding::Ascii);
+}

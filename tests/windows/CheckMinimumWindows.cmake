@@ -1,4 +1,4 @@
-# objdump -p of Kalvor.dll: the DLL runs on Windows Vista / Server 2008 and
+# objdump -p of a DLL of the plugin: it runs on Windows Vista / Server 2008 and
 # later. Its header says 6.0 (the linker's --major-os-version and
 # --major-subsystem-version), and every KERNEL32 function it imports is one
 # Vista has. A new import fails here until it is checked against Vista's
@@ -21,7 +21,7 @@ endforeach()
 set(vista
   AddVectoredExceptionHandler CloseHandle CreateDirectoryA CreateDirectoryW CreateEventA
   CreateEventW CreateFileA CreateFileW CreateSemaphoreA CreateSemaphoreW DeleteCriticalSection
-  DeleteFileA DeleteFileW DuplicateHandle EnterCriticalSection ExitThread
+  DeleteFileA DeleteFileW DisableThreadLibraryCalls DuplicateHandle EnterCriticalSection ExitThread
   FileTimeToSystemTime FindClose FindFirstFileA FindFirstFileW FindNextFileA FindNextFileW
   FlushFileBuffers FormatMessageA FormatMessageW FreeLibrary FreeLibraryAndExitThread
   GetACP GetCurrentProcess GetCurrentProcessId GetCurrentThread GetCurrentThreadId
@@ -29,13 +29,15 @@ set(vista
   GetFullPathNameW GetHandleInformation GetLastError GetLocalTime GetLocaleInfoA
   GetModuleFileNameA GetModuleFileNameW GetModuleHandleA GetModuleHandleExA
   GetModuleHandleExW GetModuleHandleW GetPrivateProfileStringA GetProcAddress
-  GetProcessAffinityMask GetProcessTimes GetStartupInfoA GetSystemDirectoryA GetSystemInfo
+  GetProcessAffinityMask GetProcessHeap GetProcessTimes GetStartupInfoA GetSystemDirectoryA
+  GetSystemDirectoryW GetSystemInfo HeapAlloc HeapFree
   GetSystemTimeAdjustment GetSystemTimeAsFileTime GetThreadContext GetThreadPriority
   GetThreadTimes GetTickCount GetTickCount64 InitializeCriticalSection
   InitializeCriticalSectionAndSpinCount IsDBCSLeadByteEx IsDebuggerPresent
   LeaveCriticalSection LoadLibraryA LoadLibraryExA LoadLibraryExW LoadLibraryW LocalFree
-  LockFileEx MultiByteToWideChar OpenProcess OutputDebugStringA QueryPerformanceCounter
-  QueryPerformanceFrequency RaiseException ReleaseSemaphore RemoveVectoredExceptionHandler
+  LockFileEx MultiByteToWideChar OpenProcess OutputDebugStringA OutputDebugStringW
+  QueryPerformanceCounter QueryPerformanceFrequency RaiseException ReadFile ReleaseSemaphore
+  RemoveVectoredExceptionHandler
   ResetEvent ResumeThread RtlAddFunctionTable RtlCaptureContext RtlLookupFunctionEntry
   RtlUnwind RtlUnwindEx RtlVirtualUnwind SetEndOfFile SetErrorMode SetEvent SetFilePointer
   SetFilePointerEx SetLastError SetProcessAffinityMask SetSystemTime
@@ -43,7 +45,7 @@ set(vista
   TerminateProcess TlsAlloc TlsFree TlsGetValue TlsSetValue TryEnterCriticalSection
   UnhandledExceptionFilter UnlockFileEx VirtualAlloc VirtualFree VirtualProtect VirtualQuery
   WaitForMultipleObjects WaitForSingleObject WideCharToMultiByte WriteFile
-  WritePrivateProfileStringA WritePrivateProfileStringW
+  WritePrivateProfileStringA WritePrivateProfileStringW lstrcatW lstrcpynW lstrlenW
   # 64-bit only: structured exception handling, in KERNEL32 since the first x64 Windows.
   __C_specific_handler)
 

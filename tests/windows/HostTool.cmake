@@ -5,7 +5,7 @@
 set(folder ${WORK}/host-tool)
 file(REMOVE_RECURSE ${folder})
 file(MAKE_DIRECTORY ${folder})
-file(COPY ${TOOL} ${PLUGIN} ${CLIENT} DESTINATION ${folder})
+file(COPY ${TOOL} ${PLUGIN} ${CORE} ${CLIENT} DESTINATION ${folder})
 file(WRITE ${folder}/Kalvor.ini
   "[Main]\r\nDBName=127.0.0.1:c:\\bases\\vo.fdb\r\nDBUser=SYSDBA\r\nDBPWD=x\r\nLogLevel=1\r\n")
 # Arguments reach wine as UTF-8; the tool reads them from the wide command line.
@@ -16,8 +16,9 @@ set(ENV{LC_ALL} C.UTF-8)
 function(run expected_status)
   execute_process(COMMAND ${EMULATOR} ${folder}/kalvor-host.exe ${ARGN}
     WORKING_DIRECTORY ${folder} RESULT_VARIABLE status OUTPUT_FILE ${folder}/out.txt
-    ERROR_VARIABLE err)
+    ERROR_FILE ${folder}/err.txt)
   file(READ ${folder}/out.txt out)
+  file(READ ${folder}/err.txt err)
   if(NOT status STREQUAL expected_status)
     message(FATAL_ERROR "kalvor-host.exe ${ARGN}: exit ${status}, expected ${expected_status}\n${out}\n${err}")
   endif()
@@ -58,9 +59,26 @@ expect("${output}" "\"item_name\":\"Приветствие\"")
 run(1 --json simulate 1 --keys Ё --dry-run)
 expect("${output}" "\"stopped\":\"key \\\"Ё\\\" (bytes A8) matches no row of item 10;")
 
+# The tool, the plugin and its ini in a folder named in Cyrillic, on a system
+# whose ANSI code page (1252) lacks the letters: the plugin loads, and the
+# log's path is shown with one "?" for each letter the console lacks.
+set(cyrillic ${folder}/Кальвор)
+file(MAKE_DIRECTORY ${cyrillic})
+file(COPY ${TOOL} ${PLUGIN} ${CORE} ${CLIENT} ${folder}/Kalvor.ini DESTINATION ${cyrillic})
+set(ascii_folder ${folder})
+set(folder ${cyrillic})
+run(1 walk 1)
+expect("${output}" "menu 1, start item 10\n")
+expect("${errors}" "\\host-tool\\???????\\Logs\\")
+set(folder ${ascii_folder})
+
+run(0 --help)
+expect("${output}" "Kalvor.dll beside kalvor-host.exe")
+
 # A Russian Windows: the console's code page has the letters, "Баланс" in
 # Windows-1251 is c1e0ebe0edf1.
 set(ENV{LANG} ru_RU.UTF-8)
 set(ENV{LC_ALL} ru_RU.UTF-8)
 run(1 walk 1)
 expect("${output_hex}" "2822c1e0ebe0edf12229")
+

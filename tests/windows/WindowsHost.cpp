@@ -46,6 +46,7 @@ tStandInClient::tStandInClient(const std::string& path)
   AttachmentCount = Entry(Library, "StandIn_Attachments");
   LastAction = Entry(Library, "StandIn_LastCommittedAction");
   LastDatabase = Entry(Library, "StandIn_LastDatabaseName");
+  Password = Entry(Library, "StandIn_LastPassword");
 }
 
 tStandInClient::~tStandInClient() {
@@ -82,16 +83,22 @@ std::string tStandInClient::LastDatabaseName() {
   return TextFrom(LastDatabase);
 }
 
+std::string tStandInClient::LastPassword() {
+  return TextFrom(Password);
+}
+
 namespace {
-std::string HourlyLog(const std::string& libraryFileName, const SYSTEMTIME& time) {
+std::string HourlyLog(const std::string& logsFolder, const std::string& libraryFileName,
+                      const SYSTEMTIME& time) {
   char day[32];
   std::snprintf(day, sizeof day, "%04u_%02u_%02u\\%02u_", time.wYear, time.wMonth, time.wDay,
                 time.wHour);
-  return HostLogsFolder() + "\\" + day + libraryFileName + ".log";
+  return logsFolder + "\\" + day + libraryFileName + ".log";
 }
 }  // namespace
 
-std::vector<std::string> HourlyLogCandidates(const std::string& libraryFileName) {
+std::vector<std::string> HourlyLogCandidates(const std::string& libraryFileName,
+                                             const std::string& logsFolder) {
   SYSTEMTIME now{};
   GetLocalTime(&now);
   FILETIME stamp{};
@@ -104,7 +111,8 @@ std::vector<std::string> HourlyLogCandidates(const std::string& libraryFileName)
   stamp.dwHighDateTime = ticks.HighPart;
   SYSTEMTIME hourBefore{};
   FileTimeToSystemTime(&stamp, &hourBefore);
-  return {HourlyLog(libraryFileName, now), HourlyLog(libraryFileName, hourBefore)};
+  return {HourlyLog(logsFolder, libraryFileName, now),
+          HourlyLog(logsFolder, libraryFileName, hourBefore)};
 }
 
 std::string ThisProgramPath() {
@@ -119,13 +127,14 @@ int RunThisProgram(const std::string& arguments, std::chrono::seconds patience) 
 
 int RunProgram(const std::string& program, const std::string& arguments,
                std::chrono::seconds patience) {
-  std::string commandLine = "\"" + program + "\" " + arguments;
-  STARTUPINFOA startup{};
+  const std::wstring path = std::filesystem::path(std::u8string(program.begin(), program.end()));
+  std::wstring commandLine = L"\"" + path + L"\" " + std::filesystem::path(arguments).wstring();
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       nullptr, &startup, &process))
-    throw std::runtime_error("cannot start " + commandLine);
+    throw std::runtime_error("cannot start " + program + " " + arguments);
   CloseHandle(process.hThread);
   const auto waited = WaitForSingleObject(
       process.hProcess,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "StandInControl.h"
+#include "support/LogTail.h"
 #include "support/PluginCopy.h"
 
 // An ini pointing the plugin at the server database of the Windows defaults.
@@ -33,6 +34,7 @@ class tStandInClient {
   int Attachments();
   std::optional<StandIn::tAction> LastCommittedAction();
   std::string LastDatabaseName();
+  std::string LastPassword();
 
  private:
   void* Library = nullptr;
@@ -40,17 +42,20 @@ class tStandInClient {
   void* AttachmentCount = nullptr;
   void* LastAction = nullptr;
   void* LastDatabase = nullptr;
+  void* Password = nullptr;
 };
 
 // How often the part occurs in the text.
 size_t Occurrences(const std::string& text, const std::string& part);
 
-// Logs\YYYY_MM_DD\HH_<library file>.log beside this program, for the hour
-// before and after the call (a test may run across the turn of an hour).
-std::vector<std::string> HourlyLogCandidates(const std::string& libraryFileName);
+// Logs\YYYY_MM_DD\HH_<library file>.log beside this program (or in the Logs
+// folder given), for the hour before and after the call (a test may run
+// across the turn of an hour).
+std::vector<std::string> HourlyLogCandidates(const std::string& libraryFileName,
+                                             const std::string& logsFolder = HostLogsFolder());
 
-// A program run with the arguments: its exit code, or -1 when it had not ended
-// within the time (it is then ended).
+// A program (its path in UTF-8) run with the arguments: its exit code, or -1
+// when it had not ended within the time (it is then ended).
 int RunProgram(const std::string& program, const std::string& arguments,
                std::chrono::seconds patience);
 int RunThisProgram(const std::string& arguments, std::chrono::seconds patience);
@@ -63,3 +68,13 @@ std::string ThisProgramPath();
 // each. Returns how many went unanswered.
 inline constexpr const char* LogWriterSwitch = "--log-writer";
 int PlayLogWriter(int commandsPerCopy);
+
+// This program run again as a host that sends one command every 20 ms for
+// the seconds given and prints the answers' 99th percentile wait.
+inline constexpr const char* PacedWriterSwitch = "--paced-writer";
+int PlayPacedWriter(int seconds);
+
+// This program run again from a folder that holds the plugin, its core, the
+// stand-in and an ini: one command through the stand-in. 0 when answered.
+inline constexpr const char* FolderHostSwitch = "--folder-host";
+int PlayFolderHost();

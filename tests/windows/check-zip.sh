@@ -31,7 +31,7 @@ run_windows() {
 }
 
 unzip -l "$zip"
-required=(Kalvor.dll README-Windows.txt Kalvor.ini.sample create-database.cmd sql/schema.sql
+required=(Kalvor.dll Kalvor.core.dll README-Windows.txt Kalvor.ini.sample create-database.cmd sql/schema.sql
   sql/demo-data.sql include/kalvor/plugin.h include/kalvor/menu_commands.h examples/menu_host.c
   ${host_tool:+"$host_tool"})
 listing=$(unzip -Z1 "$zip")
@@ -41,16 +41,19 @@ done
 unzip -q "$zip" -d "$work"
 package="$work/$zip_name"
 
-dll="$package/Kalvor.dll"
-! "$objdump" -h "$dll" | grep -q '\.debug_' || fail "Kalvor.dll carries debug sections"
-resource=$("$windres" -J coff -O rc -i "$dll")
 IFS=. read -r major minor patch <<<"$version"
-for line in "FILEVERSION $major, $minor, $patch, 0" "PRODUCTVERSION $major, $minor, $patch, 0" \
-  "VALUE \"FileVersion\", \"$version\"" "VALUE \"ProductVersion\", \"$version\"" \
-  "VALUE \"CallingConvention\", \"$convention\"" "$bits-bit, $convention entry points"; do
-  grep -qF "$line" <<<"$resource" || fail "the version resource lacks $line: $resource"
+for name in Kalvor.dll Kalvor.core.dll ${host_tool:+"$host_tool"}; do
+  binary="$package/$name"
+  ! "$objdump" -h "$binary" | grep -q '\.debug_' || fail "$name carries debug sections"
+  resource=$("$windres" -J coff -O rc -i "$binary")
+  for line in "FILEVERSION $major, $minor, $patch, 0" "PRODUCTVERSION $major, $minor, $patch, 0" \
+    "VALUE \"FileVersion\", \"$version\"" "VALUE \"ProductVersion\", \"$version\"" \
+    "VALUE \"CallingConvention\", \"$convention\"" "VALUE \"OriginalFilename\", \"$name\"" \
+    "$bits-bit, $convention entry points"; do
+    grep -qF "$line" <<<"$resource" || fail "the version resource of $name lacks $line: $resource"
+  done
+  echo "$name: $(stat -c %s "$binary") bytes, no debug sections, version $version, $convention"
 done
-echo "Kalvor.dll: $(stat -c %s "$dll") bytes, no debug sections, version $version, $convention"
 
 for text in README-Windows.txt Kalvor.ini.sample create-database.cmd; do
   [[ -s "$package/$text" ]] || fail "$text is empty"
@@ -74,9 +77,12 @@ echo "examples/menu_host.c builds from the zip"
 
 [[ -n "$wine" && -n "$standin" ]] || exit 0
 
-# create-database.cmd keeps an existing database unless --force, and passes
-# the password to isql.exe only through ISC_PASSWORD, never as an argument.
+# create-database.cmd keeps an existing database unless --force, which backs
+# it up with gbak first (--no-backup: not), passes the password to isql.exe
+# only through ISC_PASSWORD, never as an argument, takes ' and & in a name as
+# characters of it, and never says "created" when isql failed.
 "$c_compiler" -std=c99 -Wall -Wextra -Werror "$root/tests/windows/fake_isql.c" -o "$package/isql.exe"
+cp "$package/isql.exe" "$package/gbak.exe"
 create_database() {
   (cd "$package" && ISC_PASSWORD=secret-marker "$wine" cmd /c create-database.cmd "$@" --isql isql.exe)
 }
@@ -84,14 +90,26 @@ echo kept >"$package/menu.fdb"
 ! create_database menu.fdb --demo 2>/dev/null || fail "create-database.cmd overwrote menu.fdb"
 [[ $(cat "$package/menu.fdb") == kept && ! -e "$package/isql.log" ]] ||
   fail "create-database.cmd touched an existing database without --force"
-create_database menu.fdb --demo --force >/dev/null || fail "create-database.cmd --force failed"
+created=$(create_database menu.fdb --demo --force) || fail "create-database.cmd --force failed"
+grep -qF "backed up menu.fdb to menu.fdb.backup-1.fbk" <<<"$created" || fail "no backup: $created"
 isql_log=$(tr -d '\r' <"$package/isql.log")
-for line in "DROP DATABASE;" "CREATE DATABASE 'menu.fdb' DEFAULT CHARACTER SET WIN1251;" \
-  'sql\schema.sql menu.fdb' 'sql\demo-data.sql menu.fdb'; do
-  grep -qF "$line" <<<"$isql_log" || fail "isql.exe was not given $line: $isql_log"
+for line in "-b menu.fdb menu.fdb.backup-1.fbk" "DROP DATABASE;" \
+  "CREATE DATABASE 'menu.fdb' DEFAULT CHARACTER SET WIN1251;" 'sql\schema.sql menu.fdb' \
+  'sql\demo-data.sql menu.fdb'; do
+  grep -qF -- "$line" <<<"$isql_log" || fail "isql.exe was not given $line: $isql_log"
 done
 ! grep -q secret-marker <<<"$isql_log" || fail "the password reached isql.exe's arguments or input"
-echo "create-database.cmd keeps an existing database and passes no password"
+rm "$package/isql.log"
+create_database menu.fdb --force --no-backup >/dev/null || fail "--no-backup failed"
+! grep -qF -- "-b menu.fdb" "$package/isql.log" || fail "--no-backup backed up all the same"
+create_database "it's & echo injected> injected.txt" >/dev/null ||
+  fail "create-database.cmd refused a name with ' and &"
+grep -qF "CREATE DATABASE 'it''s & echo injected> injected.txt' DEFAULT CHARACTER SET WIN1251;" \
+  "$package/isql.log" || fail "the name did not reach isql whole: $(cat "$package/isql.log")"
+[[ ! -e "$package/injected.txt" ]] || fail "what followed & in the name ran as a command"
+failed=$(FAKE_ISQL_FAILS=1 create_database fresh.fdb 2>&1) && fail "a failing isql.exe went unnoticed"
+! grep -q "^created" <<<"$failed" || fail "create-database.cmd said created after isql failed: $failed"
+echo "create-database.cmd backs up, keeps names whole, passes no password, reports failures"
 
 cp "$standin" "$package/fbclient.dll"
 printf '[Main]\r\nDBName=127.0.0.1:C:\\bases\\vo.fdb\r\nDBUser=SYSDBA\r\nDBPWD=x\r\nLogLevel=1\r\n' \

@@ -1,7 +1,9 @@
-/* Stands in for Firebird's isql.exe when create-database.cmd runs under wine:
-   appends its arguments, and what it read from its input when no -i script
-   was given, to isql.log in the working folder, and succeeds. */
+/* Stands in for Firebird's isql.exe and gbak.exe when create-database.cmd
+   runs under wine: appends its arguments, and what it read from its input
+   when no -i script was given, to isql.log in the working folder, and
+   succeeds, unless FAKE_ISQL_FAILS is set. */
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 int main(int argc, char** argv) {
@@ -15,5 +17,5 @@ int main(int argc, char** argv) {
   fputc('\n', log);
   for (int c = script ? EOF : getchar(); c != EOF; c = getchar()) fputc(c, log);
   fclose(log);
-  return 0;
+  return getenv("FAKE_ISQL_FAILS") != NULL ? 1 : 0;
 }

@@ -6,13 +6,17 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "WindowsHost.h"
 #include "support/LogTail.h"
@@ -41,7 +45,49 @@ int PlayLogWriter(int commandsPerCopy) {
   return unanswered;
 }
 
+// One command every IntervalMs for the seconds given, each answer's wait from
+// Command_Plugin to its callback measured; prints the 99th percentile and the
+// longest. Returns how many went unanswered.
+int PlayPacedWriter(int seconds) {
+  constexpr int IntervalMs = 20;
+  const int commands = seconds * 1000 / IntervalMs;
+  const PluginCopy copy("Kalvor.dll");
+  tPluginHost host(copy.LibraryPath());
+  host.Init();
+  std::vector<std::chrono::steady_clock::time_point> sent(static_cast<size_t>(commands));
+  for (int tag = 0; tag < commands; ++tag) {
+    sent[static_cast<size_t>(tag)] = std::chrono::steady_clock::now();
+    host.Command(tag, TaggedCommand(static_cast<uint32_t>(tag)));
+    Sleep(IntervalMs);
+  }
+  std::vector<double> waits;
+  for (const auto& answer : host.WaitAnswers(static_cast<size_t>(commands), 60s))
+    waits.push_back(std::chrono::duration<double, std::milli>(
+                        answer.At - sent[static_cast<size_t>(answer.CommandId)])
+                        .count());
+  host.Finalize();
+  std::sort(waits.begin(), waits.end());
+  if (!waits.empty())
+    std::printf("paced writer: %zu of %d answered, p99 %.1f ms, longest %.1f ms\n", waits.size(),
+                commands, waits[waits.size() * 99 / 100], waits.back());
+  return commands - static_cast<int>(waits.size());
+}
+
 namespace {
+// A log viewer that shares no writing holds the file for a while in every
+// period, until the time is up.
+void HoldLikeAViewer(const std::string& file, std::chrono::milliseconds held,
+                     std::chrono::milliseconds period, std::chrono::milliseconds lasting) {
+  const auto end = std::chrono::steady_clock::now() + lasting;
+  while (std::chrono::steady_clock::now() < end) {
+    const HANDLE viewer =
+        CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+    Sleep(static_cast<DWORD>(held.count()));
+    CloseHandle(viewer);
+    Sleep(static_cast<DWORD>((period - held).count()));
+  }
+}
+
 // Whole lines: a torn or merged one would break these counts.
 void ExpectOperationLines(const std::string& text, size_t commands) {
   size_t started = 0, completed = 0, mentions = 0;
@@ -55,6 +101,16 @@ void ExpectOperationLines(const std::string& text, size_t commands) {
   EXPECT_EQ(started, commands);
   EXPECT_EQ(completed, commands);
   EXPECT_EQ(mentions, 2 * commands);
+}
+
+// The three lines of each command routed nowhere.
+size_t CommandLines(const std::string& text) {
+  size_t lines = 0;
+  for (const auto& line : SplitLogLines(text, true))
+    lines += line == "--New Operation was complete started-->" ||
+             line.rfind("Command 7, size word 20: unknown command", 0) == 0 ||
+             line.rfind("<--Operation was complete [", 0) == 0;
+  return lines;
 }
 
 std::wstring LongForm(const fs::path& path) {
@@ -102,4 +158,23 @@ TEST(LogFileSharing, WritersAndAViewerLoseNoLineAndADeepHostFolderGetsItsLog) {
   ExpectOperationLines(deepText, 2 * Commands);
   std::error_code ignored;
   fs::remove_all(LongForm(base.Path()), ignored);
+}
+
+// A viewer that shares no writing holds the hourly file 2 s in every 3 s
+// beside two paced hosts: lines wait in memory and follow in order once it
+// lets go, none is lost, and no answer waits for the file (the hosts print
+// their answers' 99th percentile).
+TEST(LogFileSharing, AViewerThatSharesNoWritingCostsNoLineAndNoAnswerTime) {
+  constexpr int Seconds = 10;
+  const std::string hourly = HourlyLogCandidates("Kalvor.dll").front();
+  fs::create_directories(fs::path(hourly).parent_path());
+  const LogTail log(HostLogsFolder());
+  std::thread viewer(HoldLikeAViewer, hourly, 2000ms, 3000ms, 9000ms);
+  const std::string arguments = std::string(PacedWriterSwitch) + " " + std::to_string(Seconds);
+  auto first = std::async(std::launch::async, [&] { return RunThisProgram(arguments, 120s); });
+  EXPECT_EQ(RunThisProgram(arguments, 120s), 0);
+  EXPECT_EQ(first.get(), 0);
+  viewer.join();
+  EXPECT_EQ(CommandLines(log.MainText()), 2u * 3 * Seconds * 1000 / 20);
+  EXPECT_EQ(Occurrences(log.MainText(), "Log gap"), 0u);
 }

@@ -17,6 +17,9 @@ int main(int argc, char** argv) {
     return PlayIdleCpu(argv[3], std::stoi(argv[2]));
   if (argc == 3 && std::string(argv[1]) == LogWriterSwitch)
     return PlayLogWriter(std::stoi(argv[2]));
+  if (argc == 2 && std::string(argv[1]) == FolderHostSwitch) return PlayFolderHost();
+  if (argc == 3 && std::string(argv[1]) == PacedWriterSwitch)
+    return PlayPacedWriter(std::stoi(argv[2]));
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

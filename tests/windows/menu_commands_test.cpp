@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <regex>
@@ -235,4 +237,77 @@ TEST(MissingClientLibrary, EveryCommandFailsWithTheReasonUntilTheLibraryIsInPlac
   host.Host.Init();
   EXPECT_EQ(EnvelopeOf(host.Ask(StartItemRequest(StandIn::MenuId))), (tEnvelope{0, 0}));
   host.Host.Finalize();
+}
+
+// Kalvor.ini as Notepad saves it: UTF-8 without or with a byte order mark
+// before [Main], or "Unicode" (UTF-16 LE). The client library gets the
+// database name and the password in Windows-1251, as the server takes them,
+// and the log says how the file was read.
+TEST(StandInClient, AnIniSavedByNotepadReachesTheClientInWindows1251) {
+  const std::string lines =
+      "[Main]\r\nDBName=127.0.0.1:c:\\\xD0\xB1\xD0\xB0\xD0\xB7\xD1\x8B\\m.fdb\r\n"
+      "DBUser=SYSDBA\r\nDBPWD=\xD0\x9F\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (const wchar_t c : std::filesystem::path(std::u8string(lines.begin(), lines.end())).wstring())
+    utf16 += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  const std::pair<std::string, std::string> files[] = {
+      {lines, "UTF-8 without a byte order mark"},
+      {"\xEF\xBB\xBF" + lines, "UTF-8 with a byte order mark"},
+      {utf16, "UTF-16 little-endian"}};
+  for (const auto& [bytes, encoding] : files) {
+    SCOPED_TRACE(encoding);
+    PluginCopy plugin("Kalvor.dll");
+    plugin.WriteIni(bytes);
+    tStandInClient client(PutStandInClientBeside(plugin));
+    LogTail log(HostLogsFolder());
+    MenuHost host(plugin);
+    EXPECT_EQ(client.LastDatabaseName(), "127.0.0.1:c:\\\xE1\xE0\xE7\xFB\\m.fdb");
+    EXPECT_EQ(client.LastPassword(), "\xCF\xE0\xF0\xEE\xEB\xFC");
+    EXPECT_NE(log.MainText().find("Kalvor.ini is " + encoding +
+                                  ": values are converted to WIN1251 (lc_ctype)"),
+              std::string::npos);
+  }
+}
+
+// Played from a folder of its own that holds the plugin, its core, the
+// stand-in client and the ini: one command answered through the stand-in.
+int PlayFolderHost() {
+  std::wstring program(32768, L'\0');
+  program.resize(GetModuleFileNameW(nullptr, program.data(), 32768));
+  const std::u8string folder = std::filesystem::path(program).parent_path().u8string();
+  tPluginHost host(std::string(folder.begin(), folder.end()) + "\\Kalvor.dll");
+  host.Init();
+  host.Command(1, StartItemRequest(StandIn::MenuId));
+  const auto answer = host.WaitAnswer(60s);
+  host.Finalize();
+  return answer && SignedWordAt(answer->Buffer, 12) == 0 ? 0 : 1;
+}
+
+// A host in a folder named in Cyrillic on a system whose ANSI code page (1252)
+// lacks the letters: the plugin reads its ini, loads the client beside it,
+// answers, and logs beside the host, naming the folder in Windows-1251.
+TEST(StandInClient, AHostInAFolderNamedInCyrillicAnswersLogsAndConnects) {
+  ASSERT_EQ(GetACP(), 1252u);
+  const TempFolder base("kalvor-cyrillic");
+  const std::filesystem::path folder =
+      base.Path() / std::filesystem::path(L"\u0425\u043e\u0441\u0442");
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy_file(ThisProgramPath(), folder / "Host.exe");
+  std::filesystem::copy_file(KALVOR_PLUGIN_PATH, folder / "Kalvor.dll");
+  std::filesystem::copy_file(KALVOR_PLUGIN_CORE_PATH, folder / "Kalvor.core.dll");
+  std::filesystem::copy_file(KALVOR_STANDIN_CLIENT_PATH, folder / "fbclient.dll");
+  std::ofstream(folder / "Kalvor.ini", std::ios::binary) << ServerIni();
+  const std::u8string host = (folder / "Host.exe").u8string();
+  EXPECT_EQ(RunProgram(std::string(host.begin(), host.end()), FolderHostSwitch, 120s), 0);
+
+  std::string text;
+  const std::u8string logs = (folder / "Logs").u8string();
+  for (const auto& candidate :
+       HourlyLogCandidates("Kalvor.dll", std::string(logs.begin(), logs.end()))) {
+    std::ifstream file(std::filesystem::path(std::u8string(candidate.begin(), candidate.end())),
+                       std::ios::binary);
+    text += std::string(std::istreambuf_iterator<char>(file), {});
+  }
+  EXPECT_NE(text.find("Init SUCCESS. Ready To Work"), std::string::npos) << text;
+  EXPECT_NE(text.find("\\\xd5\xee\xf1\xf2\\fbclient.dll"), std::string::npos) << text;
 }

@@ -110,3 +110,14 @@ TEST(PluginBoundary, QueueOrderFromSeveralThreadsEnvelopeAndRefusals) {
   EXPECT_EQ(SignedWordAt(answers[201].Buffer, 12), 3);
   host.Finalize();
 }
+
+// Host threads that go on sending while the callback, or another host thread,
+// calls Finalize_Plugin are turned away with 1: none is left waiting on the
+// lock of a session already freed.
+TEST(PluginBoundary, HostThreadsSendingWhileFinalizeRunsAreNeverStuck) {
+  PluginCopy plugin("Kalvor.dll");
+  plugin.WriteIni("[Main]\r\nLogLevel=1\r\n");
+  tPluginHost host(plugin.LibraryPath());
+  EXPECT_EQ(RunsWithSendersStuckInFinalize(host, tFinalizeFrom::Callback, 50, 16), 0);
+  EXPECT_EQ(RunsWithSendersStuckInFinalize(host, tFinalizeFrom::HostThread, 50, 16), 0);
+}

@@ -1,10 +1,26 @@
 #include <windows.h>
 
 #include "uPluginLibrary.h"
+#include "uWindowsText.h"
 
+namespace {
+std::string ErrorText(DWORD error) {
+  wchar_t text[512] = {};
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                error, 0, text, 512, nullptr);
+  while (length > 0 && (text[length - 1] == L'\n' || text[length - 1] == L'\r' ||
+                        text[length - 1] == L' ' || text[length - 1] == L'.'))
+    --length;
+  const std::string reason = Narrow(std::wstring(text, length), CP_UTF8);
+  return "error " + std::to_string(error) + (reason.empty() ? "" : ": " + reason);
+}
+}  // namespace
+
+// The path is UTF-8, so that a folder named outside the ANSI code page loads.
 void* OpenPluginLibrary(const std::string& path, std::string& why) {
-  HMODULE library = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  if (library == nullptr) why = "error " + std::to_string(GetLastError());
+  HMODULE library =
+      LoadLibraryExW(Wide(path, CP_UTF8).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (library == nullptr) why = ErrorText(GetLastError());
   return library;
 }
 

@@ -9,6 +9,7 @@
 
 #include "uCp1251.h"
 #include "uSystem.h"
+#include "uUtf8Path.h"
 
 // Beside the tool in a build tree; under lib/kalvor/ once installed.
 std::string DefaultPluginPath() {
@@ -16,13 +17,17 @@ std::string DefaultPluginPath() {
   const auto besideTool = folder / PluginFileName();
   const auto installed = folder.parent_path() / "lib" / "kalvor" / PluginFileName();
   if (!std::filesystem::exists(besideTool) && std::filesystem::exists(installed))
-    return installed.string();
-  return besideTool.string();
+    return Utf8(installed);
+  return Utf8(besideTool);
 }
 
 tHostSession::tHostSession(const std::string& pluginPath, std::chrono::milliseconds timeout,
                            std::ostream& reasons)
-    : Host(pluginPath), PluginPath(pluginPath), Timeout(timeout), Reasons(reasons), Log(pluginPath) {
+    : Host(pluginPath),
+      PluginPath(pluginPath),
+      Timeout(timeout),
+      Reasons(reasons),
+      Log(pluginPath) {
   Host.Init();
 }
 
@@ -63,11 +68,11 @@ std::vector<uint8_t> tHostSession::Send(int32_t commandId, const std::vector<uin
 // A plugin that cannot read its ini, nor write its log, says so nowhere: the
 // account running the tool (or the host) is the likely cause.
 void tHostSession::ShowUnreadableIni() {
-  const auto ini = std::filesystem::path(PluginPath).replace_extension(".ini");
+  const auto ini = PathFromUtf8(PluginPath).replace_extension(".ini");
   std::error_code unknown;
   if (!std::filesystem::exists(ini, unknown) || std::ifstream(ini).is_open()) return;
-  Reasons << "kalvor-host: this account may not read " << ini.string()
-          << ": where the package is installed, add it to the kalvor group\n";
+  Reasons << "kalvor-host: this account may not read " << Utf8(ini) << ": "
+          << UnreadableIniAdvice() << "\n";
 }
 
 void tHostSession::ShowReasons(int32_t commandId) {

@@ -4,6 +4,9 @@
 #include <random>
 #include <stdexcept>
 
+#include "uSystem.h"
+#include "uUtf8Path.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -18,19 +21,23 @@ fs::path NewPrivateFolder() {
       return folder;
     }
   }
-  throw std::runtime_error("cannot make a temporary folder in " +
-                           fs::temp_directory_path().string());
+  throw std::runtime_error("cannot make a temporary folder in " + Utf8(fs::temp_directory_path()));
 }
 
 }  // namespace
 
 tStagedPlugin::tStagedPlugin(const std::string& pluginPath, const std::string& iniPath) {
-  if (!std::ifstream(iniPath)) throw std::runtime_error("--ini: cannot read " + iniPath);
+  if (!std::ifstream(PathFromUtf8(iniPath)))
+    throw std::runtime_error("--ini: cannot read " + iniPath);
   Folder = NewPrivateFolder();
   try {
-    Plugin = Folder / fs::path(pluginPath).filename();
-    fs::copy_file(pluginPath, Plugin);
-    fs::copy_file(iniPath, IniBeside(Plugin.string()));
+    const fs::path source = PathFromUtf8(pluginPath);
+    Plugin = Folder / source.filename();
+    fs::copy_file(source, Plugin);
+    for (const std::string& companion : PluginCompanions(source.filename()))
+      fs::copy_file(source.parent_path() / PathFromUtf8(companion),
+                    Folder / PathFromUtf8(companion));
+    fs::copy_file(PathFromUtf8(iniPath), PathFromUtf8(IniBeside(PluginPath())));
   } catch (const fs::filesystem_error& error) {
     std::error_code ignored;
     fs::remove_all(Folder, ignored);
@@ -43,6 +50,10 @@ tStagedPlugin::~tStagedPlugin() {
   fs::remove_all(Folder, ignored);
 }
 
+std::string tStagedPlugin::PluginPath() const {
+  return Utf8(Plugin);
+}
+
 std::string IniBeside(const std::string& pluginPath) {
-  return fs::path(pluginPath).replace_extension(".ini").string();
+  return Utf8(PathFromUtf8(pluginPath).replace_extension(".ini"));
 }

@@ -15,12 +15,13 @@ class tStagedPlugin {
   tStagedPlugin(const tStagedPlugin&) = delete;
   tStagedPlugin& operator=(const tStagedPlugin&) = delete;
 
-  std::string PluginPath() const { return Plugin.string(); }
+  // UTF-8.
+  std::string PluginPath() const;
 
  private:
   std::filesystem::path Folder;
   std::filesystem::path Plugin;
 };
 
-// The ini a plugin file reads: its path with ".ini" for its extension.
+// The ini a plugin file reads: its path with ".ini" for its extension (UTF-8).
 std::string IniBeside(const std::string& pluginPath);

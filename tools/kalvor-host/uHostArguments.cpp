@@ -4,6 +4,7 @@
 #include <map>
 
 #include "uMenuSimulate.h"
+#include "uSystem.h"
 
 namespace {
 
@@ -86,9 +87,7 @@ const std::map<std::string, std::string> SubcommandHelp = {
 
 const char* const CommonHelp =
     "\noptions:\n"
-    "  --plugin PATH   plugin file to load (default: Kalvor.so, or Kalvor.dll on\n"
-    "                  Windows, beside kalvor-host,\n"
-    "                  else ../lib/kalvor/Kalvor.so once installed)\n"
+    "  --plugin PATH   plugin file to load (default: %s)\n"
     "  --ini FILE      configuration to use in place of the ini beside the plugin\n"
     "                  (the plugin is loaded from a private copy beside a copy of FILE)\n"
     "  --timeout MS    how long to wait for each callback (default 10000)\n"
@@ -213,7 +212,9 @@ tHostOptions ParseArguments(const std::vector<std::string>& arguments) {
 
 std::string HelpText(const std::string& subcommand) {
   const auto found = SubcommandHelp.find(subcommand);
-  return (found == SubcommandHelp.end() ? std::string(OverviewHelp) : found->second) + CommonHelp;
+  std::string common(CommonHelp);
+  common.replace(common.find("%s"), 2, DefaultPluginHelp());
+  return (found == SubcommandHelp.end() ? std::string(OverviewHelp) : found->second) + common;
 }
 
 void RequireOperands(const tHostOptions& options, size_t count) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "uSystem.h"
+#include "uUtf8Path.h"
 
 namespace fs = std::filesystem;
 
@@ -16,12 +17,12 @@ const char* const FrameEnd = "<--Operation was complete [";
 
 uintmax_t SizeOf(const std::string& path) {
   std::error_code error;
-  const auto size = fs::file_size(path, error);
+  const auto size = fs::file_size(PathFromUtf8(path), error);
   return error ? 0 : size;
 }
 
 std::string TailOf(const std::string& path, uintmax_t from) {
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(PathFromUtf8(path), std::ios::binary);
   if (!file) return {};
   file.seekg(static_cast<std::streamoff>(from));
   return std::string(std::istreambuf_iterator<char>(file), {});
@@ -57,17 +58,17 @@ bool IsFrameLine(const std::string& line, const char* marker) {
 
 std::string Resolved(const std::string& path) {
   std::error_code error;
-  const auto canonical = fs::weakly_canonical(path, error);
-  return error ? path : canonical.string();
+  fs::path canonical = fs::weakly_canonical(PathFromUtf8(path), error);
+  return error ? path : Utf8(canonical.make_preferred());
 }
 
 }  // namespace
 
 tPluginLog::tPluginLog(const std::string& pluginPath) {
   std::error_code error;
-  Folder = ProgramPath().parent_path().string();
-  ModuleNames.push_back(fs::path(pluginPath).filename().string());
-  const auto target = fs::canonical(pluginPath, error).filename().string();
+  Folder = Utf8(ProgramPath().parent_path());
+  ModuleNames.push_back(Utf8(PathFromUtf8(pluginPath).filename()));
+  const auto target = Utf8(fs::canonical(PathFromUtf8(pluginPath), error).filename());
   if (!error && target != ModuleNames.front()) ModuleNames.push_back(target);
 }
 
@@ -96,7 +97,7 @@ tCommandLog tPluginLog::SinceMark() const {
     const std::string now = CurrentPath(name);
     std::string gained;
     for (const auto& [path, size] : SizesAtMark)
-      if (fs::path(path).filename().string().ends_with("_" + name + ".log") && path != now)
+      if (Utf8(PathFromUtf8(path).filename()).ends_with("_" + name + ".log") && path != now)
         gained += TailOf(path, size);
     const auto marked = SizesAtMark.find(now);
     gained += TailOf(now, marked == SizesAtMark.end() ? 0 : marked->second);

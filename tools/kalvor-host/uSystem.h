@@ -12,6 +12,16 @@ std::filesystem::path ProgramPath();
 // The plugin's file name on this system: Kalvor.so or Kalvor.dll.
 const char* PluginFileName();
 
+// Where the plugin is looked for without --plugin, for the help.
+const char* DefaultPluginHelp();
+
+// What an account that may not read the plugin's ini can do about it.
+const char* UnreadableIniAdvice();
+
+// Files that go with a plugin file of that name, beside it: on Windows the
+// core the front loads (Kalvor.core.dll beside Kalvor.dll); none elsewhere.
+std::vector<std::string> PluginCompanions(const std::filesystem::path& pluginFileName);
+
 // The local time now, broken down.
 std::tm LocalNow();
 

@@ -8,6 +8,19 @@ const char* PluginFileName() {
   return "Kalvor.so";
 }
 
+const char* DefaultPluginHelp() {
+  return "Kalvor.so beside kalvor-host,\n"
+         "                  else ../lib/kalvor/Kalvor.so once installed";
+}
+
+const char* UnreadableIniAdvice() {
+  return "where the package is installed, add it to the kalvor group";
+}
+
+std::vector<std::string> PluginCompanions(const std::filesystem::path&) {
+  return {};
+}
+
 std::tm LocalNow() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};

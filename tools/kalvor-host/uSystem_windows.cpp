@@ -5,25 +5,10 @@
 #include <memory>
 
 #include "uSystem.h"
+#include "uUtf8Path.h"
+#include "uWindowsText.h"
 
 namespace {
-
-std::wstring Wide(const std::string& text, UINT codePage) {
-  const int size = static_cast<int>(text.size());
-  const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length);
-  return wide;
-}
-
-std::string Narrow(const std::wstring& wide, UINT codePage) {
-  const int size = static_cast<int>(wide.size());
-  const int length =
-      WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(codePage, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
-  return text;
-}
 
 struct tLocalFree {
   void operator()(LPWSTR* arguments) const { LocalFree(arguments); }
@@ -45,6 +30,19 @@ std::filesystem::path ProgramPath() {
 
 const char* PluginFileName() {
   return "Kalvor.dll";
+}
+
+const char* DefaultPluginHelp() {
+  return "Kalvor.dll beside kalvor-host.exe,\n"
+         "                  with Kalvor.core.dll beside it";
+}
+
+const char* UnreadableIniAdvice() {
+  return "give it read access to the file";
+}
+
+std::vector<std::string> PluginCompanions(const std::filesystem::path& pluginFileName) {
+  return {Utf8(std::filesystem::path(pluginFileName).replace_extension(".core.dll"))};
 }
 
 std::tm LocalNow() {

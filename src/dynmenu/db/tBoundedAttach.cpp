@@ -168,22 +168,25 @@ void KeepTheClientLoaded(const tFbClientApi& api) {
   CallAtProcessExit(&EndEveryWaitAtExit);
 }
 
-std::shared_ptr<tAttachRun> StartAttach(const std::string& databaseName,
-                                        const std::string& parameterBlock) {
+std::shared_ptr<tAttachRun> NewRun(const std::string& databaseName,
+                                   const std::string& parameterBlock) {
   auto run = std::make_shared<tAttachRun>();
   run->Api = FbClientApi();
   run->DatabaseName = databaseName;
   run->ParameterBlock = parameterBlock;
   KeepTheClientLoaded(run->Api);
+  return run;
+}
+
+// The hold is taken here, not on the new thread: the host may unload before it first runs.
+std::thread StartAttach(const std::shared_ptr<tAttachRun>& run) {
   Enlist(*run);
   try {
-    // Taken here, not on the new thread: the host may unload before it first runs.
-    std::thread([run, hold = HoldLibrary()]() mutable { Attach(run, std::move(hold)); }).detach();
+    return std::thread([run, hold = HoldLibrary()]() mutable { Attach(run, std::move(hold)); });
   } catch (...) {
     Forget(*run);
     throw;
   }
-  return run;
 }
 }  // namespace
 
@@ -196,18 +199,25 @@ tFbHandle AttachWithin(const std::string& databaseName, const std::string& param
                      (limit.Within ? limit.Name : limit.StopName) + " have not ended yet");
   if (limit.Within && *limit.Within <= std::chrono::milliseconds::zero())
     throw LimitError("no time is left within " + limit.Name);
-  const std::shared_ptr<tAttachRun> run = StartAttach(databaseName, parameterBlock);
+  const std::shared_ptr<tAttachRun> run = NewRun(databaseName, parameterBlock);
   // Before the lock, and ended after it: the end is told under the watch's lock.
   std::optional<tRequestWatchdog::tEndWatch> stop;
   if (limit.Stop) stop.emplace(*limit.Stop, [run] { StopWaiting(*run); });
+  std::thread attaching = StartAttach(run);
   std::unique_lock<std::mutex> lock(run->Lock);
   if (!WaitForAttach(*run, lock, limit)) {
+    attaching.detach();
     run->Abandoned = true;
     ++LeftBehind;
     EndWaitLocked(*run);
     throw LimitError("the attach did not end within " +
                      (run->Stopped ? limit.StopName : limit.Name));
   }
+  lock.unlock();
+  // An attach that ended in time is waited for to its thread's end: left to
+  // end alone, its hold could be the library's last and unload it on that
+  // thread while the host's process exits.
+  attaching.join();
   if (run->Error) throw *run->Error;
   return run->Handle;
 }

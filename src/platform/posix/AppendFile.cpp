@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/posix/SharedFolder.h"
 
@@ -23,13 +24,17 @@ int OpenOrCreate(const std::string& path) {
 
 tAppendFile::tAppendFile(const std::string& path) {
   Handle = OpenOrCreate(path);
-  if (Handle < 0) return;
+  if (Handle < 0) {
+    Reason = std::strerror(errno);
+    return;
+  }
   // Writers take turns for the time of one line: a line is appended, or cut
   // back after a partial write, with no other writer's line in between.
   int locked = -1;
   do locked = flock(static_cast<int>(Handle), LOCK_EX);
   while (locked != 0 && errno == EINTR);
   if (locked != 0) {
+    Reason = std::strerror(errno);
     close(Handle);
     Handle = -1;
   }
@@ -42,12 +47,15 @@ tAppendFile::~tAppendFile() {
 bool tAppendFile::SeekToEnd() {
   const off_t end = lseek(Handle, 0, SEEK_END);
   End = end;
+  if (end < 0) Reason = std::strerror(errno);
   return end >= 0;
 }
 
 bool tAppendFile::Write(const char* data, std::size_t size) {
   const ssize_t written = write(Handle, data, size);
   const bool whole = written >= 0 && static_cast<std::size_t>(written) == size;
+  if (written < 0) Reason = std::strerror(errno);
+  if (written >= 0 && !whole) Reason = PartialWriteText(static_cast<std::size_t>(written), size);
   if (!whole && written > 0) CutBack();
   return whole;
 }

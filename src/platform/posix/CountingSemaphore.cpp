@@ -1,6 +1,7 @@
 #include "platform/CountingSemaphore.h"
 
 #include <semaphore.h>
+#include <time.h>
 
 #include <cerrno>
 #include <system_error>
@@ -26,4 +27,18 @@ void tCountingSemaphore::Release() noexcept {
 void tCountingSemaphore::Acquire() noexcept {
   while (sem_wait(&Handle->Semaphore) != 0 && errno == EINTR) {
   }
+}
+
+// Measured on the monotonic clock: a step of the wall clock neither cuts nor stretches it.
+bool tCountingSemaphore::AcquireWithin(std::chrono::milliseconds wait) noexcept {
+  timespec deadline{};
+  clock_gettime(CLOCK_MONOTONIC, &deadline);
+  const auto nanoseconds = deadline.tv_nsec + wait.count() % 1000 * 1000000;
+  deadline.tv_sec += static_cast<time_t>(wait.count() / 1000 + nanoseconds / 1000000000);
+  deadline.tv_nsec = nanoseconds % 1000000000;
+  int waited = 0;
+  while ((waited = sem_clockwait(&Handle->Semaphore, CLOCK_MONOTONIC, &deadline)) != 0 &&
+         errno == EINTR) {
+  }
+  return waited == 0;
 }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/posix/SharedFolder.h"
 
@@ -24,16 +25,19 @@ std::string ParentOf(const std::string& path) {
 }
 }  // namespace
 
-bool ForceDirectories(const std::string& path) {
+bool ForceDirectories(const std::string& path, std::string* reason) {
   const std::string folder = WithoutTrailingDelimiters(path);
   if (folder.empty()) return false;
   if (IsDirectory(folder)) return true;
   const std::string parent = ParentOf(folder);
-  if (!parent.empty() && !ForceDirectories(parent)) return false;
+  if (!parent.empty() && !ForceDirectories(parent, reason)) return false;
   if (mkdir(folder.c_str(), 0755) == 0) {
     ShareWithGroupLikeParent(folder);
     return true;
   }
   // Another thread or process may have created it in the meantime.
-  return errno == EEXIST && IsDirectory(folder);
+  const int error = errno;
+  if (error == EEXIST && IsDirectory(folder)) return true;
+  if (reason != nullptr) *reason = std::strerror(error == EEXIST ? ENOTDIR : error);
+  return false;
 }

@@ -1,6 +1,5 @@
 #include "platform/IniFile.h"
 
-// Texts are 8-bit bytes: no conversion of any kind.
 #define SI_NO_CONVERSION
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
@@ -10,11 +9,6 @@
 
 #include <cerrno>
 #include <cstring>
-
-class tIniData {
- public:
-  CSimpleIniA Ini{false, false, false};
-};
 
 namespace {
 class tReadOnlyFile {
@@ -42,51 +36,21 @@ class tReadOnlyFile {
  private:
   int Handle;
 };
-
-bool LoadInto(CSimpleIniA& ini, const std::string& path, std::string& reason) {
-  std::string content;
-  if (!tReadOnlyFile(path).ReadAll(content)) {
-    reason = std::strerror(errno);
-    return false;
-  }
-  if (ini.LoadData(content) >= SI_OK) return true;
-  reason = "not an ini file";
-  return false;
-}
-
-std::string WithoutQuotes(const std::string& value) {
-  const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-                      value.back() == value.front();
-  return quoted ? value.substr(1, value.size() - 2) : value;
-}
 }  // namespace
 
-tIniFile::tIniFile() : Data(std::make_unique<tIniData>()) {}
-tIniFile::~tIniFile() = default;
-
-std::unique_ptr<tIniFile> tIniFile::Load(const std::string& path) {
-  std::unique_ptr<tIniFile> file(new tIniFile());
-  std::string reason;
-  if (!LoadInto(file->Data->Ini, path, reason))
-    throw tIniError("cannot read " + path + ": " + reason);
-  return file;
+std::string tIniFile::ReadBytes(const std::string& path) {
+  std::string content;
+  if (!tReadOnlyFile(path).ReadAll(content))
+    throw tIniError("cannot read " + path + ": " + std::strerror(errno));
+  return content;
 }
 
-std::string tIniFile::ReadString(const std::string& section, const std::string& key,
-                                 const std::string& fallback) const {
-  const char* value = Data->Ini.GetValue(section.c_str(), key.c_str(), nullptr);
-  return value == nullptr ? fallback : WithoutQuotes(value);
-}
-
-bool tIniFile::HasKey(const std::string& section, const std::string& key) const {
-  return Data->Ini.GetValue(section.c_str(), key.c_str(), nullptr) != nullptr;
-}
-
+// Only a missing file is written, with the defaults: kept as the bytes it holds.
 void tIniFile::WriteString(const std::string& path, const std::string& section,
                            const std::string& key, const std::string& value) {
   CSimpleIniA ini(false, false, false);
-  std::string reason;
-  if (FileExists(path) && !LoadInto(ini, path, reason))
+  std::string content;
+  if (FileExists(path) && (!tReadOnlyFile(path).ReadAll(content) || ini.LoadData(content) < SI_OK))
     throw tIniError("Unable to write to " + path);
   const bool stored = ini.SetValue(section.c_str(), key.c_str(), value.c_str()) >= SI_OK;
   if (!stored || ini.SaveFile(path.c_str(), false) < SI_OK)

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/windows/LastErrorText.h"
 #include "platform/windows/LongPath.h"
 
 namespace {
@@ -20,29 +21,21 @@ OVERLAPPED TurnByte() {
   turn.OffsetHigh = 0x7FFFFFFF;
   return turn;
 }
-
-// An opener that shares no writing (an older build of this library, an editor)
-// holds the file for moments; waiting that long loses no line.
-constexpr int OpenAttempts = 50;
-constexpr DWORD OpenPauseMs = 5;
-
-HANDLE OpenShared(const std::wstring& path) {
-  for (int attempt = 1;; ++attempt) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||
-        attempt == OpenAttempts)
-      return file;
-    Sleep(OpenPauseMs);
-  }
-}
 }  // namespace
 
+// One attempt: an opener that shares no writing (a log viewer, an editor)
+// makes it fail at once, and the log holds the line until the file opens.
 tAppendFile::tAppendFile(const std::string& path) {
-  const HANDLE file = OpenShared(LongPathForm(path));
-  if (file == INVALID_HANDLE_VALUE) return;
+  const HANDLE file =
+      CreateFileW(LongPathForm(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    Reason = LastErrorText();
+    return;
+  }
   OVERLAPPED turn = TurnByte();
   if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn)) {
+    Reason = LastErrorText();
     CloseHandle(file);
     return;
   }
@@ -61,16 +54,20 @@ bool tAppendFile::SeekToEnd() {
   LONG high = 0;
   SetLastError(NO_ERROR);
   const DWORD low = SetFilePointer(AsHandle(Handle), 0, &high, FILE_END);
-  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
+    Reason = LastErrorText();
+    return false;
+  }
   End = static_cast<long long>(high) << 32 | low;
   return true;
 }
 
 bool tAppendFile::Write(const char* data, std::size_t size) {
   DWORD written = 0;
-  const bool whole =
-      WriteFile(AsHandle(Handle), data, static_cast<DWORD>(size), &written, nullptr) &&
-      written == size;
+  const bool wrote = WriteFile(AsHandle(Handle), data, static_cast<DWORD>(size), &written, nullptr);
+  const bool whole = wrote && written == size;
+  if (!wrote) Reason = LastErrorText();
+  if (wrote && !whole) Reason = PartialWriteText(written, size);
   if (!whole && written > 0) CutBack();
   return whole;
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
 #include <system_error>
 
@@ -26,4 +27,9 @@ void tCountingSemaphore::Release() noexcept {
 
 void tCountingSemaphore::Acquire() noexcept {
   WaitForSingleObject(Handle->Semaphore, INFINITE);
+}
+
+bool tCountingSemaphore::AcquireWithin(std::chrono::milliseconds wait) noexcept {
+  const auto limit = std::clamp<std::chrono::milliseconds::rep>(wait.count(), 0, INFINITE - 1);
+  return WaitForSingleObject(Handle->Semaphore, static_cast<DWORD>(limit)) == WAIT_OBJECT_0;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/Paths.h"
+#include "platform/windows/LastErrorText.h"
 #include "platform/windows/LongPath.h"
 
 namespace {
@@ -17,15 +18,19 @@ std::string WithoutTrailingDelimiters(std::string path) {
 }
 }  // namespace
 
-bool ForceDirectories(const std::string& path) {
+bool ForceDirectories(const std::string& path, std::string* reason) {
   const std::string folder = WithoutTrailingDelimiters(path);
   if (folder.empty()) return false;
   if (IsDirectory(folder)) return true;
   const std::string parent = WithoutTrailingDelimiters(ExtractFilePath(folder));
   // A drive ("C:") or the top of a path is not created here: it exists or the path is wrong.
   const bool parentIsRoot = parent.empty() || parent.back() == ':' || parent == folder;
-  if (!parentIsRoot && !ForceDirectories(parent)) return false;
+  if (!parentIsRoot && !ForceDirectories(parent, reason)) return false;
+  if (CreateDirectoryW(LongPathForm(folder).c_str(), nullptr)) return true;
   // Another thread or process may have created it in the meantime.
-  return CreateDirectoryW(LongPathForm(folder).c_str(), nullptr) != 0 ||
-         (GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(folder));
+  const DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS && IsDirectory(folder)) return true;
+  if (reason != nullptr)
+    *reason = ErrorText(error == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : error);
+  return false;
 }

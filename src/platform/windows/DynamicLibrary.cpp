@@ -7,6 +7,7 @@
 #include "platform/Paths.h"
 #include "platform/windows/LastErrorText.h"
 #include "platform/windows/OwnModule.h"
+#include "platform/windows/WideText.h"
 
 const char* const DynamicLibraryExtension = ".dll";
 
@@ -27,10 +28,10 @@ DWORD FullPathLoadFlags() {
 }  // namespace
 
 std::string SystemLibraryFolder() {
-  char folder[MAX_PATH];
-  const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+  wchar_t folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return {};
-  return std::string(folder, length) + PathDelimiter;
+  return Utf8FromWide(std::wstring(folder, length)) + PathDelimiter;
 }
 
 // Always by full path: a bare name would let the system look in the current
@@ -42,7 +43,7 @@ tDynamicLibrary tDynamicLibrary::Load(const std::string& name) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return {};
   }
-  return tDynamicLibrary(LoadLibraryExA(path.c_str(), nullptr, FullPathLoadFlags()));
+  return tDynamicLibrary(LoadLibraryExW(WideFromUtf8(path).c_str(), nullptr, FullPathLoadFlags()));
 }
 
 tDynamicLibrary tDynamicLibrary::Load(const std::string& name, std::string& Failure) {
@@ -51,12 +52,12 @@ tDynamicLibrary tDynamicLibrary::Load(const std::string& name, std::string& Fail
   Failure = LastErrorText();
   // Some of the system's texts name the file as "%1".
   const auto insert = Failure.find("%1");
-  if (insert != std::string::npos) Failure.replace(insert, 2, ExtractFileName(name));
+  if (insert != std::string::npos) Failure.replace(insert, 2, PathText(ExtractFileName(name)));
   return library;
 }
 
 std::string tDynamicLibrary::FilePath() const {
-  return Handle == nullptr ? std::string() : ModuleFilePath(AsModule(Handle));
+  return Handle == nullptr ? std::string() : PathText(ModuleFilePath(AsModule(Handle)));
 }
 
 void* tDynamicLibrary::Symbol(const std::string& name) const {

@@ -2,15 +2,9 @@
 
 #include <windows.h>
 
-namespace {
-std::wstring Widened(const std::string& text) {
-  const int size = static_cast<int>(text.size());
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
-  return wide;
-}
+#include "platform/windows/WideText.h"
 
+namespace {
 bool StartsWith(const std::wstring& text, const wchar_t* start) {
   return text.rfind(start, 0) == 0;
 }
@@ -29,7 +23,7 @@ std::wstring FullPath(const std::wstring& path) {
 }  // namespace
 
 std::wstring LongPathForm(const std::string& path) {
-  const std::wstring wide = Widened(path);
+  const std::wstring wide = WideFromUtf8(path);
   if (wide.empty() || StartsWith(wide, L"\\\\?\\") || StartsWith(wide, L"\\\\.\\")) return wide;
   const std::wstring full = FullPath(wide);
   if (full.empty()) return wide;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-// The ANSI path (the process's code page) made absolute and backslashed, with
+// The UTF-8 path made absolute and backslashed, with
 // the "\\?\" (or "\\?\UNC\") prefix that lifts the MAX_PATH limit. A path that
 // cannot be made absolute is returned only widened.
 std::wstring LongPathForm(const std::string& path);

@@ -64,6 +64,7 @@ std::map<uintptr_t, tStatement> Statements;
 int PendingFailure = 0;
 int AttachmentsMade = 0;
 std::string LastDatabaseName;
+std::string LastPassword;
 std::optional<tAction> LastCommittedAction;
 
 uintptr_t Id(FB_API_HANDLE handle) {
@@ -220,15 +221,24 @@ const char* TextOf(ISC_STATUS code) {
   }
 }
 
+// The password's bytes in a parameter block of one-byte lengths.
+std::string PasswordIn(const ISC_SCHAR* block, short length) {
+  for (short at = 1; at + 1 < length; at += 2 + static_cast<unsigned char>(block[at + 1]))
+    if (block[at] == isc_dpb_password)
+      return std::string(block + at + 2, static_cast<unsigned char>(block[at + 1]));
+  return {};
+}
+
 }  // namespace
 
 extern "C" {
 
 ISC_STATUS ISC_EXPORT isc_attach_database(ISC_STATUS* status, short nameLength,
-                                          const ISC_SCHAR* name, isc_db_handle* handle, short,
-                                          const ISC_SCHAR*) {
+                                          const ISC_SCHAR* name, isc_db_handle* handle,
+                                          short blockLength, const ISC_SCHAR* block) {
   std::lock_guard guard(Lock);
   LastDatabaseName = nameLength > 0 ? std::string(name, static_cast<size_t>(nameLength)) : name;
+  LastPassword = PasswordIn(block, blockLength);
   const uintptr_t id = NextId++;
   Attachments[id] = true;
   ++AttachmentsMade;
@@ -430,6 +440,12 @@ int StandIn_LastDatabaseName(char* text, int room) {
   std::lock_guard guard(Lock);
   std::snprintf(text, static_cast<size_t>(room), "%s", LastDatabaseName.c_str());
   return static_cast<int>(LastDatabaseName.size());
+}
+
+int StandIn_LastPassword(char* text, int room) {
+  std::lock_guard guard(Lock);
+  std::snprintf(text, static_cast<size_t>(room), "%s", LastPassword.c_str());
+  return static_cast<int>(LastPassword.size());
 }
 
 int StandIn_LastCommittedAction(int32_t* sessionId, int32_t* itemId, char* key, int room) {

@@ -52,7 +52,7 @@ extern "C" {
 using tFailNextExecution = void (*)(int failure);
 // Attachments made so far.
 using tAttachments = int (*)();
-// Copy the database name of the last attachment; return its length.
+// Copy the database name, or the password, of the last attachment; return its length.
 using tLastText = int (*)(char* text, int room);
 // Copy the values of the last action procedure whose transaction was
 // committed, the key's bytes into key; return the key's length, or -1 when
