@@ -201,12 +201,26 @@ std::optional<std::chrono::milliseconds> tMenuDatabase::TimeLeft() const {
                   std::chrono::milliseconds::zero());
 }
 
-void tMenuDatabase::EnsureTimeLeft() const {
+// A request or an attach begun with less time than it takes is cut off at
+// the deadline, and its attachment with it; every command queued behind would
+// then attach with as little time, and a queue that fell behind would never
+// catch up. Such a command fails at once instead, the attachment kept.
+void tMenuDatabase::EnsureTimeFor(uint32_t neededMs, const char* what) const {
   const std::optional<std::chrono::milliseconds> left = TimeLeft();
-  if (left && left->count() == 0)
-    throw tDBError("The command reached " + DeadlineName() + " before its next request: nothing "
-                   "more was sent",
+  if (left && left->count() < int64_t{neededMs})
+    throw tDBError(Format("%lld ms are left until %s, too few for %s: nothing more was sent",
+                          static_cast<long long>(left->count()), DeadlineName().c_str(), what),
                    tDBFailureKind::NotSent);
+}
+
+// An attempt as short as the last, but no shorter than the room it needs to begin.
+uint32_t tMenuDatabase::RoomToBegin() const {
+  return Connection_.IsConnected() ? ShortestRequestRoomMs
+                                   : std::max(LastAttachMs_, ShortestAttachRoomMs);
+}
+
+void tMenuDatabase::EnsureTimeLeft() const {
+  EnsureTimeFor(ShortestRequestRoomMs, "another request");
 }
 
 std::string tMenuDatabase::DeadlineName() const {
@@ -286,11 +300,12 @@ bool tMenuDatabase::PauseBeforeRetry(const tRetryDecision& decision,
     return false;
   }
   const uint32_t pause = DrawRetryPause();
-  if (const auto left = TimeLeft(); left && left->count() <= int64_t{pause} + attemptMs) {
+  const uint32_t nextAttemptMs = std::max(attemptMs, RoomToBegin());
+  if (const auto left = TimeLeft(); left && left->count() <= int64_t{pause} + nextAttemptMs) {
     LogWrite(Format("Not retrying query: %lld ms are left until %s, too few for a pause of %u ms "
-                    "and another attempt as long as the last (%u ms)",
+                    "and another attempt of %u ms",
                     static_cast<long long>(left->count()), DeadlineName().c_str(), pause,
-                    attemptMs));
+                    nextAttemptMs));
     return false;
   }
   ++(decision.Cause == tRetryCause::Deadlock ? Figures_.DeadlockRetries
@@ -308,6 +323,7 @@ bool tMenuDatabase::ReconnectWhenGone(tFailedAttempt& attempt) {
   if (Connection_.IsConnected()) return false;
   if (const std::optional<std::string> refusal = Probe_.Refusal())
     throw tDBError(*refusal, tDBFailureKind::NotSent);
+  EnsureTimeFor(RoomToBegin(), "an attach");
   if (!Connection_.DatabaseName.empty()) LogWrite("No database connection!");
   LogWrite("Connecting to " + Connection_.DatabaseName);
   const auto attachStart = tClock::now();
@@ -323,6 +339,7 @@ bool tMenuDatabase::ReconnectWhenGone(tFailedAttempt& attempt) {
     attempt.FailedAttachMs = std::max<uint32_t>(MillisecondsSince(attachStart), 1);
     throw;
   }
+  LastAttachMs_ = MillisecondsSince(attachStart);
   LogWrite("Database " + Connection_.DatabaseName + " connected");
   ++Figures_.Reconnects;
   return true;
@@ -411,10 +428,10 @@ void tMenuDatabase::Rollback() {
   });
 }
 
-// Past the command's deadline a rollback would only be cut off, and the
+// Near the command's deadline a rollback would only be cut off, and the
 // attachment with it: what is open is left for the next command's BeginCommand.
 void tMenuDatabase::RollbackQuietly() noexcept {
-  if (TimeLeft() == std::chrono::milliseconds::zero()) return;
+  if (const auto left = TimeLeft(); left && left->count() < int64_t{ShortestRequestRoomMs}) return;
   try {
     Watched([&] {
       for (const auto& query : Queries_) query->CloseQuietly();

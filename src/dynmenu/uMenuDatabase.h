@@ -106,9 +106,12 @@ class tMenuDatabase {
   std::optional<tAttachLimit> AttachLimit();
   // The command's time left; none without a deadline.
   std::optional<std::chrono::milliseconds> TimeLeft() const;
-  // Raises NotSent once the command's deadline has come: a request sent now
-  // would only be cut off, and its attachment with it.
+  // Raises NotSent when less than neededMs are left until the command's
+  // deadline: what is sent now would only be cut off, and its attachment with it.
+  void EnsureTimeFor(uint32_t neededMs, const char* what) const;
   void EnsureTimeLeft() const;
+  // The time left a command needs to begin an attempt.
+  uint32_t RoomToBegin() const;
   std::string DeadlineName() const;
   void SetStatement(tMenuStatement statement, std::vector<tDBParam> values);
   // The statement as the error texts show it: its values written in, a
@@ -130,7 +133,8 @@ class tMenuDatabase {
   // Logs why the chain ends, or pauses before the next attempt; false when it
   // ends. The pause line quotes serverText, so the log tells why the
   // connection was lost. No pause begins unless it and another attempt as
-  // long as the last (attemptMs) end before the command's deadline.
+  // long as the last (attemptMs), and no shorter than RoomToBegin, end before
+  // the command's deadline.
   bool PauseBeforeRetry(const tRetryDecision& decision, const std::string& serverText,
                         uint32_t attemptMs);
   // Opens the attachment when there is none; true when it did. While the
@@ -176,5 +180,10 @@ class tMenuDatabase {
   tMenuStatement Current_ = tMenuStatement::StartItem;
   std::vector<tDBParam> Values_;
   std::optional<tClock::time_point> CommandDue_;
+  // The room a command needs left to begin a request, and an attach: at
+  // least as long as the last attach took.
+  static constexpr uint32_t ShortestRequestRoomMs = 50;
+  static constexpr uint32_t ShortestAttachRoomMs = 100;
+  uint32_t LastAttachMs_ = 0;
   tServerProbe Probe_;
 };
