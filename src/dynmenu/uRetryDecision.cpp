@@ -51,6 +51,7 @@ tRetryDecision DecideRetry(const tFailedAttempt& attempt, const tRetryLimits& li
         decision.Cause = tRetryCause::ConnectionLoss;
       break;
     case tDBFailureKind::TimedOut:
+    case tDBFailureKind::NotSent:
     case tDBFailureKind::CommitOutcomeUnknown:
     case tDBFailureKind::Other:
       break;

@@ -58,6 +58,7 @@ void tPlugInSession::InitWorker(Callback callback, intptr_t userValue) noexcept 
   if (!Worker) return;
   QueueLimit = static_cast<uint32_t>(Worker->QueueLimit);
   QueueByteLimit = static_cast<size_t>(Worker->QueueByteLimit);
+  CommandDeadline = std::chrono::seconds(Worker->CommandDeadline);
 }
 
 const char* tPlugInSession::PlugInName() {
@@ -195,9 +196,9 @@ void tPlugInSession::Execute() {
     std::unique_ptr<tQueueItem> item = TakeItem();
     if (!item) continue;
     if (Worker) {
-      const tLocalTime started = tLocalTime::Now();
+      const tFiguresTime started = tFiguresTime::Now();
       WriteFiguresOfHourBefore(started);
-      RunCommand(*item);
+      if (!AnswerExpired(*item)) RunCommand(*item);
       CountAnswer(*item, started);
     }
     if (MayCallBack()) CallBack(*item);
@@ -223,7 +224,31 @@ std::unique_ptr<tPlugInSession::tQueueItem> tPlugInSession::TakeItem() {
   return item;
 }
 
+// Commands are queued in the order of their deadlines, and the one running
+// ends by its own, so one that expired behind it is answered the moment it
+// ends, in its turn: the host is never called back out of order or from two
+// threads.
+bool tPlugInSession::AnswerExpired(tQueueItem& item) noexcept {
+  if (CommandDeadline.count() <= 0) return false;
+  const auto waited = std::chrono::steady_clock::now() - item.QueuedAt;
+  if (waited < CommandDeadline) return false;
+  uint8_t* buffer = item.Data.Get();
+  StoreEnvelopeAnswer(buffer, 1, Result_ProcessingFailed);
+  try {
+    Worker->WriteLog(Format(
+        "Command %d not run: it waited %lld ms in the queue, past CommandDeadline=%lld s; "
+        "answered with result code %d",
+        EnvelopeCommand(buffer),
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()),
+        static_cast<long long>(CommandDeadline.count()), Result_ProcessingFailed));
+  } catch (...) {
+  }
+  return true;
+}
+
 void tPlugInSession::RunCommand(tQueueItem& item) {
+  if (CommandDeadline.count() > 0) Worker->CommandDue = item.QueuedAt + CommandDeadline;
   try {
     const uint32_t started = Worker->GetTicks();
     Worker->WriteLog("--New Operation was complete started-->");
@@ -237,6 +262,7 @@ void tPlugInSession::RunCommand(tQueueItem& item) {
   } catch (...) {
     Worker->WriteLog("[SessionObj] Exception while call .PlugInCommand Msg=\"Unknown error\".");
   }
+  Worker->CommandDue.reset();
 }
 
 // A process that is ending has destroyed, or is destroying, what the host's
@@ -284,7 +310,7 @@ void tPlugInSession::CloseCallbacks(bool onSessionThread) {
 }
 
 // Counted as the callback is about to be made: the time the host waited.
-void tPlugInSession::CountAnswer(tQueueItem& item, const tLocalTime& started) noexcept {
+void tPlugInSession::CountAnswer(tQueueItem& item, const tFiguresTime& started) noexcept {
   const uint8_t* buffer = item.Data.Get();
   const auto waited = std::chrono::duration_cast<std::chrono::microseconds>(
       std::chrono::steady_clock::now() - item.QueuedAt);
@@ -292,7 +318,7 @@ void tPlugInSession::CountAnswer(tQueueItem& item, const tLocalTime& started) no
                       static_cast<uint64_t>(waited.count()));
 }
 
-void tPlugInSession::WriteFiguresOfHourBefore(const tLocalTime& now) noexcept {
+void tPlugInSession::WriteFiguresOfHourBefore(const tFiguresTime& now) noexcept {
   try {
     Figures.CountLostLogLines(TakeLostLogLines());
     if (const auto line = Figures.CloseHourBefore(now, Worker->DatabaseFigures))
@@ -304,7 +330,7 @@ void tPlugInSession::WriteFiguresOfHourBefore(const tLocalTime& now) noexcept {
 void tPlugInSession::WriteFiguresAtFinalize() noexcept {
   try {
     Figures.CountLostLogLines(TakeLostLogLines());
-    if (const auto line = Figures.CloseAt(tLocalTime::Now(), Worker->DatabaseFigures))
+    if (const auto line = Figures.CloseAt(tFiguresTime::Now(), Worker->DatabaseFigures))
       Worker->WriteLog(*line);
   } catch (...) {
   }

@@ -1,11 +1,15 @@
 // The figures of one hour of commands, written to the log as one line at the
-// first command of the next hour and at Finalize_Plugin.
+// first command of the next hour and at Finalize_Plugin. Each line is
+// labelled by the span it counted: when the wall clock steps, the span ends
+// there, as the monotonic clock measured it, and the next begins.
 #pragma once
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -18,6 +22,15 @@ struct tDatabaseFigures {
   uint32_t DeadlockRetries = 0;
   uint32_t ConnectionLossRetries = 0;
   uint32_t Reconnects = 0;
+};
+
+// A moment as the figures see it: the local wall clock, which may step, and a
+// monotonic clock, which does not.
+struct tFiguresTime {
+  tLocalTime Wall;
+  std::chrono::steady_clock::time_point Monotonic;
+
+  static tFiguresTime Now();
 };
 
 class tHourlyFigures {
@@ -33,19 +46,30 @@ class tHourlyFigures {
   // The rest on the session thread. One command called back: its command
   // word, the result code it was answered with, and the time from
   // Command_Plugin to the callback.
-  void CountAnswer(const tLocalTime& now, int32_t command, int32_t resultCode,
+  void CountAnswer(const tFiguresTime& now, int32_t command, int32_t resultCode,
                    uint64_t microseconds);
   // Log lines the file could not take and that were lost (tFileLog); taken
   // from the log before a line is closed.
   void CountLostLogLines(uint64_t lines) { LostLogLines += lines; }
-  // Before a command runs: when now lies in a later hour than the figures,
-  // the line of that hour (with the database figures taken from the worker),
-  // and the figures start afresh.
-  std::optional<std::string> CloseHourBefore(const tLocalTime& now, tDatabaseFigures& database);
+  // Before a command runs: when the figures' hour has run out, or the wall
+  // clock has left it, the line of what they counted (with the database
+  // figures taken from the worker), and the figures start afresh.
+  std::optional<std::string> CloseHourBefore(const tFiguresTime& now, tDatabaseFigures& database);
   // At Finalize_Plugin: the line of the hour so far, if it saw any command.
-  std::optional<std::string> CloseAt(const tLocalTime& now, tDatabaseFigures& database);
+  std::optional<std::string> CloseAt(const tFiguresTime& now, tDatabaseFigures& database);
 
  private:
+  // The span the figures count: from its first command's wall time (its
+  // hour's start, unless that was labelled already) until its hour runs out
+  // on the monotonic clock.
+  struct tSpan {
+    tLocalTime Start;
+    bool FromHourStart = true;
+    std::chrono::steady_clock::time_point StartedAt;
+    std::chrono::steady_clock::time_point HourRunsOut;
+  };
+
+  std::string Close(const tFiguresTime& now, tDatabaseFigures& database);
   std::string Line(const std::string& period, const tDatabaseFigures& database) const;
   void Clear();
 
@@ -55,7 +79,11 @@ class tHourlyFigures {
   std::array<uint32_t, 5> ResultCodes{};
   tLatencyHistogram Latency;
   std::atomic<uint32_t> LongestQueue{0};
+  std::optional<tSpan> Span;
+  // Where the last line's label ended, in milliseconds of the wall clock: a
+  // span that begins in an hour labelled up to a later time (the clock was
+  // set back) is labelled from its first command, not from its hour's start.
+  int64_t LabelledUntil = std::numeric_limits<int64_t>::min();
   uint64_t LostLogLines = 0;
-  std::optional<tLocalTime> HourStart;
   uint32_t ProcessId;
 };

@@ -69,6 +69,14 @@ int32_t ParseQueueLimit(const std::string& text, int32_t fallback) {
   return limit > 0 ? limit : fallback;
 }
 
+int32_t ParseSeconds(const std::string& text, int32_t fallback) {
+  int32_t seconds = 0;
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(text.data(), last, seconds);
+  if (text.empty() || error != std::errc() || end != last || seconds < 0) return fallback;
+  return seconds;
+}
+
 tPlugInWorker::tPlugInWorker() {
   CreateGlobalLog();
 }
@@ -96,6 +104,8 @@ void tPlugInWorker::ReadConfig(std::string& ConfigPath) {
   QueueLimit = ParseQueueLimit(Config->ReadString(ConfigSection, "QueueLimit", ""));
   QueueByteLimit = ParseQueueLimit(Config->ReadString(ConfigSection, "QueueByteLimit", ""),
                                    DefaultQueueByteLimit);
+  CommandDeadline = ParseSeconds(Config->ReadString(ConfigSection, "CommandDeadline", ""),
+                                 DefaultCommandDeadline);
   WriteLog(Format("Set LogLevel=%d", LogLevel));
 }
 

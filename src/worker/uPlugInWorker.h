@@ -53,6 +53,11 @@ class tPlugInWorker {
   int32_t QueueLimit = DefaultQueueLimit;
   // Bytes of copied commands the session queues at most; read with LogLevel.
   int32_t QueueByteLimit = DefaultQueueByteLimit;
+  // Seconds from Command_Plugin to the callback; 0 for no deadline. Read with LogLevel.
+  int32_t CommandDeadline = DefaultCommandDeadline;
+  // The deadline of the command PlugInCommand answers, set by the session;
+  // none outside a command or without a deadline.
+  std::optional<std::chrono::steady_clock::time_point> CommandDue;
   // The ini file ReadConfig found missing and wrote with the defaults, or
   // empty: those defaults are nobody's database, and are read only at the
   // next Init_Plugin, once edited.
@@ -76,3 +81,6 @@ int32_t ParseLogLevel(const std::string& text);
 
 // As LogLevel; an absent, unreadable or non-positive value counts as fallback.
 int32_t ParseQueueLimit(const std::string& text, int32_t fallback = DefaultQueueLimit);
+
+// A whole number of seconds, 0 or more, in decimal; anything else counts as fallback.
+int32_t ParseSeconds(const std::string& text, int32_t fallback);

@@ -194,7 +194,11 @@ class LostServerTest : protected PrivateServerFirst, public QueryExecutionTest {
   LostServerTest() : QueryExecutionTest(Server.Host()) {}
 };
 
-TEST_F(LostServerTest, LostServerIsRetriedTenTimesThenReconnectsWhenBack) {
+// Once a command's ten attempts found no server, later commands fail at once
+// without attaching while one probe at a time tries the server, at intervals
+// that grow from 0.2-0.3 s to 0.8-1.2 s; the first probe that attaches lets
+// commands attach again.
+TEST_F(LostServerTest, LostServerIsRetriedTenTimesThenProbedUntilItIsBack) {
   std::string error;
   ASSERT_TRUE(ReadStart(error));
 
@@ -202,13 +206,45 @@ TEST_F(LostServerTest, LostServerIsRetriedTenTimesThenReconnectsWhenBack) {
   LogTail down(HostLogsFolder());
   EXPECT_FALSE(ReadStart(error));
   EXPECT_EQ(LinesStartingWith(down, "No database connection!").size(), 10u);
-  EXPECT_EQ(LinesStartingWith(down, "Connecting to " + Database.ConnectionString()).size(), 10u);
   const auto pauses = LinesStartingWith(down, ConnectionPause);
   EXPECT_EQ(pauses.size(), 9u);
   ExpectPausesInRange(pauses);
   EXPECT_EQ(error.rfind("Exception while processing IB SQL Query=", 0), 0u);
+  EXPECT_EQ(LinesStartingWith(down, "The server is not reached: commands fail at once while one "
+                                    "attach at a time probes it")
+                .size(),
+            1u);
+
+  const auto gone = std::chrono::steady_clock::now();
+  for (int read = 0; read < 20; ++read) {
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ReadStart(error));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 100ms) << error;
+    EXPECT_NE(error.find("commands fail at once while it is probed, the next probe in "),
+              std::string::npos)
+        << error;
+    std::this_thread::sleep_for(150ms);
+  }
+  EXPECT_EQ(LinesStartingWith(down, "Connecting to " + Database.ConnectionString()).size(), 10u);
 
   Server.Start();
+  const auto back = std::chrono::steady_clock::now();
+  std::vector<std::string> reached;
+  while (reached.empty() && std::chrono::steady_clock::now() - back < 10s) {
+    std::this_thread::sleep_for(20ms);
+    reached = LinesStartingWith(down, "The server was reached by probe ");
+  }
+  ASSERT_EQ(reached.size(), 1u) << "no probe reached the server";
+  EXPECT_LT(std::chrono::steady_clock::now() - back, 1500ms) << "within the ceiling's 1.2 s";
+  // 0.2-0.3 s, 0.32-0.48 s, 0.51-0.77 s, then 0.8-1.2 s apart.
+  std::smatch probes;
+  ASSERT_TRUE(std::regex_search(reached.front(), probes,
+                                std::regex("probe ([0-9]+), ([0-9]+) ms after")));
+  const double goneMs = std::stod(probes[2]);
+  const auto sinceGone = std::chrono::duration_cast<std::chrono::milliseconds>(back - gone);
+  EXPECT_GE(goneMs, static_cast<double>(sinceGone.count()));
+  EXPECT_LE(std::stoi(probes[1]), 4 + static_cast<int>((goneMs - 1032) / 800)) << reached.front();
+
   LogTail up(HostLogsFolder());
   ASSERT_TRUE(ReadStart(error)) << error;
   const std::vector<std::string> expected = {
