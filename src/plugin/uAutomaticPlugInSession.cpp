@@ -8,6 +8,7 @@
 
 #include "log/uLog.h"
 #include "log/uLogValue.h"
+#include "log/uLogVocabulary.h"
 #include "platform/LibraryPin.h"
 #include "worker/uFormat.h"
 #include "worker/uPlugInConst.h"
@@ -226,11 +227,11 @@ std::unique_ptr<tPlugInSession::tQueueItem> tPlugInSession::TakeItem() {
 void tPlugInSession::RunCommand(tQueueItem& item) {
   try {
     const uint32_t started = Worker->GetTicks();
-    Worker->WriteLog("--New Operation was complete started-->");
+    Worker->WriteLog(FrameStartLine);
     uint8_t*& buffer = item.Data.Get();
     Worker->PlugInCommand(buffer, EnvelopeSizeWord(buffer));
     const uint32_t elapsed = TicksBetween(started, Worker->GetTicks());
-    Worker->WriteLog(Format("<--Operation was complete [%u]--", elapsed));
+    Worker->WriteLog(FrameEndLine(elapsed));
   } catch (const std::exception& error) {
     Worker->WriteLog(Format("[SessionObj] Exception while call .PlugInCommand Msg=\"%s\".",
                             LogValue(error.what()).c_str()));

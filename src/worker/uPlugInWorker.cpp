@@ -4,6 +4,7 @@
 
 #include "log/uLog.h"
 #include "log/uLogValue.h"
+#include "log/uLogVocabulary.h"
 #include "platform/DefaultDatabase.h"
 #include "platform/HighResolutionCounter.h"
 #include "platform/ModulePaths.h"
@@ -200,7 +201,8 @@ void tPlugInWorker::WriteLogAtLevel(int32_t Level, const std::string& Message,
                                     const std::string& Extra1, const std::string& Extra2) {
   LogWriteTo(Message, "");
   if (Level > 1)
-    LogWriteTo(Format("%s [%s] - (%s)", Message.c_str(), Extra1.c_str(), Extra2.c_str()), "full");
+    LogWriteTo(Format("%s [%s] - (%s)", Message.c_str(), Extra1.c_str(), Extra2.c_str()),
+               FullLogPrefix);
 }
 
 std::string tPlugInWorker::ModulePathWithExt(const std::string& Ext) {
