@@ -3,7 +3,7 @@
 #include "dynmenu/uMenuHandlers.h"
 #include "dynmenu/uPlugInDynMenuTypes.h"
 #include "log/uLogVocabulary.h"
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 #include "worker/uPlugInDynMenuErrors.h"
 #include "worker/uPlugInWorker.h"
 

@@ -4,7 +4,7 @@
 #include "dynmenu/uPlugInDynMenuTypes.h"
 #include "log/uLogValue.h"
 #include "log/uLogVocabulary.h"
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 #include "worker/uPlugInDynMenuErrors.h"
 #include "worker/uPlugInWorker.h"
 

@@ -11,8 +11,8 @@
 #include "platform/AppendFile.h"
 #include "platform/DebugOutput.h"
 #include "platform/Directories.h"
+#include "platform/Format.h"
 #include "platform/Paths.h"
-#include "worker/uFormat.h"
 
 namespace {
 constexpr std::size_t TimeStampLength = 13;

@@ -6,10 +6,10 @@
 #include "log/uLogValue.h"
 #include "log/uLogVocabulary.h"
 #include "platform/DefaultDatabase.h"
+#include "platform/Format.h"
 #include "platform/HighResolutionCounter.h"
 #include "platform/ModulePaths.h"
 #include "platform/Paths.h"
-#include "worker/uFormat.h"
 #include "worker/uPlugInConst.h"
 #include "worker/uPlugInDynMenuErrors.h"
 
