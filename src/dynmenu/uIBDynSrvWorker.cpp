@@ -1,11 +1,11 @@
 #include "dynmenu/uIBDynSrvWorker.h"
 
-#include <charconv>
 #include <exception>
 
 #include "dynmenu/db/tFbClientApi.h"
 #include "log/uLogValue.h"
 #include "platform/Format.h"
+#include "platform/WholeNumber.h"
 #include "worker/uPlugInConst.h"
 #include "worker/uPlugInName.h"
 
@@ -17,13 +17,9 @@ constexpr int32_t DefaultRequestTimeoutSeconds = 10;
 // A whole number of seconds, 0 or more; absent or anything else gives the default.
 int32_t ReadSeconds(const tIniFile& config, const std::string& key,
                     int32_t defaultSeconds = DefaultTimeoutSeconds) {
-  const std::string text = config.ReadString(ConfigSection, key, "");
-  int32_t seconds = 0;
-  const char* last = text.data() + text.size();
-  const auto [end, error] = std::from_chars(text.data(), last, seconds);
-  if (text.empty() || error != std::errc() || end != last || seconds < 0)
-    return defaultSeconds;
-  return seconds;
+  const int32_t seconds =
+      ReadWholeNumber<int32_t>(config.ReadString(ConfigSection, key, "")).ValueOr(-1);
+  return seconds < 0 ? defaultSeconds : seconds;
 }
 }  // namespace
 

@@ -1,7 +1,5 @@
 #include "worker/uPlugInWorker.h"
 
-#include <charconv>
-
 #include "log/uLog.h"
 #include "log/uLogValue.h"
 #include "log/uLogVocabulary.h"
@@ -10,6 +8,7 @@
 #include "platform/HighResolutionCounter.h"
 #include "platform/ModulePaths.h"
 #include "platform/Paths.h"
+#include "platform/WholeNumber.h"
 #include "worker/uPlugInConst.h"
 #include "worker/uPlugInDynMenuErrors.h"
 
@@ -48,25 +47,13 @@ uint32_t TicksBetween(uint32_t start, uint32_t stop) {
   return stop - start;
 }
 
-namespace {
-// Decimal, or hexadecimal after "0x"; fallback when absent or unreadable.
-int32_t ParseWholeNumber(const std::string& text, int32_t fallback) {
-  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  const char* first = text.data() + (hex ? 2 : 0);
-  const char* last = text.data() + text.size();
-  int32_t value = 0;
-  const auto [end, error] = std::from_chars(first, last, value, hex ? 16 : 10);
-  if (error != std::errc() || end != last || first == last) return fallback;
-  return value;
-}
-}  // namespace
-
+// Decimal, or hexadecimal after "0x"; the fallback when absent or unreadable.
 int32_t ParseLogLevel(const std::string& text) {
-  return ParseWholeNumber(text, 1);
+  return ReadWholeNumber<int32_t>(text, tNumberBase::DecimalOrHex).ValueOr(1);
 }
 
 int32_t ParseQueueLimit(const std::string& text, int32_t fallback) {
-  const int32_t limit = ParseWholeNumber(text, fallback);
+  const int32_t limit = ReadWholeNumber<int32_t>(text, tNumberBase::DecimalOrHex).ValueOr(fallback);
   return limit > 0 ? limit : fallback;
 }
 
