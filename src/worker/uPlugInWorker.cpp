@@ -179,17 +179,13 @@ uint32_t tPlugInWorker::GetTicks() {
   return static_cast<uint32_t>(counter * 1000 / frequency);
 }
 
-void tPlugInWorker::WriteLog(const std::string& Message, const std::string& Extra1,
-                             const std::string& Extra2) {
-  WriteLogAtLevel(LogLevel, Message, Extra1, Extra2);
+void tPlugInWorker::WriteLog(const std::string& Message) {
+  WriteLogAtLevel(LogLevel, Message);
 }
 
-void tPlugInWorker::WriteLogAtLevel(int32_t Level, const std::string& Message,
-                                    const std::string& Extra1, const std::string& Extra2) {
+void tPlugInWorker::WriteLogAtLevel(int32_t Level, const std::string& Message) {
   LogWriteTo(Message, "");
-  if (Level > 1)
-    LogWriteTo(Format("%s [%s] - (%s)", Message.c_str(), Extra1.c_str(), Extra2.c_str()),
-               FullLogPrefix);
+  if (Level > 1) LogWriteTo(Message, FullLogPrefix);
 }
 
 std::string tPlugInWorker::ModulePathWithExt(const std::string& Ext) {
