@@ -5,7 +5,7 @@
 #include "dynmenu/uIBDynSrvWorker.h"
 #include "dynmenu/uQueryFailed.h"
 #include "log/uLogValue.h"
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 #include "worker/uPlugInDynMenuErrors.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "dynmenu/db/tFbClientApi.h"
 #include "log/uLogValue.h"
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 #include "worker/uPlugInConst.h"
 #include "worker/uPlugInName.h"
 

@@ -9,7 +9,7 @@
 #include "dynmenu/uRetryPause.h"
 #include "log/uLog.h"
 #include "log/uLogValue.h"
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 
 namespace {
 using tClock = std::chrono::steady_clock;

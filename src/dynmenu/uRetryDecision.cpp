@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 
 namespace {
 constexpr int32_t AttemptLimit = 10;

@@ -9,8 +9,8 @@
 #include "dynmenu/db/tDBConnection.h"
 #include "log/uLog.h"
 #include "log/uLogValue.h"
+#include "platform/Format.h"
 #include "platform/LibraryPin.h"
-#include "worker/uFormat.h"
 
 using tClock = std::chrono::steady_clock;
 

@@ -8,8 +8,9 @@
 
 #include "log/uLog.h"
 #include "log/uLogValue.h"
+#include "log/uLogVocabulary.h"
+#include "platform/Format.h"
 #include "platform/LibraryPin.h"
-#include "worker/uFormat.h"
 #include "worker/uPlugInConst.h"
 #include "worker/uPlugInDynMenuErrors.h"
 #include "worker/uPlugInName.h"
@@ -251,11 +252,11 @@ void tPlugInSession::RunCommand(tQueueItem& item) {
   if (CommandDeadline.count() > 0) Worker->CommandDue = item.QueuedAt + CommandDeadline;
   try {
     const uint32_t started = Worker->GetTicks();
-    Worker->WriteLog("--New Operation was complete started-->");
+    Worker->WriteLog(FrameStartLine);
     uint8_t*& buffer = item.Data.Get();
     Worker->PlugInCommand(buffer, EnvelopeSizeWord(buffer));
     const uint32_t elapsed = TicksBetween(started, Worker->GetTicks());
-    Worker->WriteLog(Format("<--Operation was complete [%u]--", elapsed));
+    Worker->WriteLog(FrameEndLine(elapsed));
   } catch (const std::exception& error) {
     Worker->WriteLog(Format("[SessionObj] Exception while call .PlugInCommand Msg=\"%s\".",
                             LogValue(error.what()).c_str()));

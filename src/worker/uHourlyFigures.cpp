@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 
 namespace {
 constexpr int32_t FirstMenuCommand = 100;

@@ -37,10 +37,9 @@ class tPlugInWorker {
 
   // Milliseconds of a monotonic counter, low 32 bits; only differences mean anything.
   uint32_t GetTicks();
-  void WriteLog(const std::string& Message, const std::string& Extra1 = {},
-                const std::string& Extra2 = {});
-  void WriteLogAtLevel(int32_t Level, const std::string& Message, const std::string& Extra1,
-                       const std::string& Extra2);
+  // To the hourly file, and from LogLevel 2 on once more to the full_ file.
+  void WriteLog(const std::string& Message);
+  void WriteLogAtLevel(int32_t Level, const std::string& Message);
 
   static std::string ModulePathWithExt(const std::string& Ext);
   static std::unique_ptr<tPlugInWorker> CreateWorker();

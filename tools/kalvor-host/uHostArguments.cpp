@@ -1,8 +1,8 @@
 #include "uHostArguments.h"
 
-#include <charconv>
 #include <map>
 
+#include "platform/WholeNumber.h"
 #include "uMenuSimulate.h"
 #include "uSystem.h"
 
@@ -172,12 +172,10 @@ void RequireOwner(bool given, const std::string& option, const std::string& subc
 }  // namespace
 
 int32_t ParseInt32(const std::string& text, const std::string& what) {
-  int32_t value = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end)
+  const tWholeNumber<int32_t> number = ReadWholeNumber<int32_t>(text);
+  if (!number.Read())
     throw tUsageError(what + " must be a 32-bit decimal number, not \"" + text + "\"");
-  return value;
+  return number.Value;
 }
 
 tHostOptions ParseArguments(const std::vector<std::string>& arguments) {
