@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -156,6 +157,11 @@ struct tQueueBound {
   const char* FullLine;
 };
 
+// Names the case in test listings by its setting rather than its bytes.
+void PrintTo(const tQueueBound& bound, std::ostream* out) {
+  *out << bound.Key;
+}
+
 class SessionQueueTest : public ::testing::TestWithParam<tQueueBound> {};
 
 // Five commands of 20 bytes fill either bound. Each is sent as a host passing
@@ -192,7 +198,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         tQueueBound{"QueueLimit=5", "Queue full at QueueLimit=5 commands: refusing new commands"},
         tQueueBound{"QueueByteLimit=100",
-                    "Queue full at QueueByteLimit=100 bytes: refusing new commands"}));
+                    "Queue full at QueueByteLimit=100 bytes: refusing new commands"}),
+    [](const ::testing::TestParamInfo<tQueueBound>& info) {
+      const std::string key = info.param.Key;
+      return key.substr(0, key.find('='));
+    });
 
 // The command that runs is held by a row lock on the server while Finalize_Plugin
 // begins; the commands queued behind it must never run, and nothing may open
