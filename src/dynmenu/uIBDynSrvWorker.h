@@ -21,6 +21,7 @@ class tIB_DynMenuWorker : public tPlugInWorker {
   void Stopping() noexcept override;
   void Finalize() override;
   int32_t ProcessCommand(int32_t Code, uint8_t*& Buffer, int32_t* ResultCode) override;
+  void DescribeStatus(tStatusSnapshot& snapshot) const override;
 
  private:
   void ApplySettingsAndConnect();

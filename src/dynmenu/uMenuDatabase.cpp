@@ -21,12 +21,13 @@ uint32_t MillisecondsSince(tClock::time_point start) {
 
 // The cut's error: a cut commit stays in doubt, anything else cut timed out.
 tDBError CutOffError(const tDBError& cause, int32_t limitSeconds) {
-  return tDBError(Format("The server did not answer within RequestTimeout=%d s: the request was cut "
-                         "off and is not run again (%s)",
-                         limitSeconds, cause.Message.c_str()),
-                  cause.CommitOutcomeUnknown() ? tDBFailureKind::CommitOutcomeUnknown
-                                               : tDBFailureKind::TimedOut,
-                  cause.StatusCodes, cause.SqlCode);
+  return tDBError(
+      Format("The server did not answer within RequestTimeout=%d s: the request was cut "
+             "off and is not run again (%s)",
+             limitSeconds, cause.Message.c_str()),
+      cause.CommitOutcomeUnknown() ? tDBFailureKind::CommitOutcomeUnknown
+                                   : tDBFailureKind::TimedOut,
+      cause.StatusCodes, cause.SqlCode);
 }
 
 tDBError AsDBError(const std::exception& error) {
@@ -66,7 +67,17 @@ tMenuDatabase::~tMenuDatabase() {
 }
 
 void tMenuDatabase::Open() {
-  Connection_.Open(AttachLimit());
+  Attach();
+}
+
+void tMenuDatabase::Attach() {
+  try {
+    Connection_.Open(AttachLimit());
+  } catch (const std::exception& error) {
+    Reachability_.AttachFailed(LogValue(AsDBError(error).Message));
+    throw;
+  }
+  Reachability_.Answered(true);
 }
 
 bool tMenuDatabase::IsAlive() noexcept {
@@ -128,6 +139,7 @@ void tMenuDatabase::Watched(tRequests&& requests) {
     }
   }
   if (!cut) return;
+  ++Figures_.RequestsCutOff;
   DropAttachment(cut->Kind);
   throw *cut;
 }
@@ -169,9 +181,11 @@ void tMenuDatabase::ExecuteQuery() {
     tFailedAttempt failure{.Attempt = attempt};
     try {
       RunAttempt(failure);
+      Reachability_.Answered(false);
       return;
     } catch (const std::exception& error) {
       const tDBError failed = AsDBError(error);
+      if (LosesAttachment(failed.Kind)) Reachability_.RequestFailed();
       failure.Kind = failed.Kind;
       failure.ChainMs = MillisecondsSince(chainStart);
       const tRetryDecision decision =
@@ -238,9 +252,9 @@ void tMenuDatabase::RefuseAttachWhileResting() const {
       Format("Failed to establish a connection: the last attach ran into ConnectTimeout=%d s; the "
              "next is tried in %u ms",
              Settings_.ConnectTimeout,
-             static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                       NoAttachBefore_ - now)
-                                       .count())),
+             static_cast<uint32_t>(
+                 std::chrono::duration_cast<std::chrono::milliseconds>(NoAttachBefore_ - now)
+                     .count())),
       tDBFailureKind::TimedOut);
 }
 
@@ -251,7 +265,7 @@ bool tMenuDatabase::ReconnectWhenGone(tFailedAttempt& attempt) {
   LogWrite("Connecting to " + Connection_.DatabaseName);
   const auto attachStart = tClock::now();
   try {
-    Connection_.Open(AttachLimit());
+    Attach();
   } catch (...) {
     attempt.FailedAttachMs = std::max<uint32_t>(MillisecondsSince(attachStart), 1);
     if (AttachRanIntoTimeout(attempt.FailedAttachMs, Settings_.ConnectTimeout))

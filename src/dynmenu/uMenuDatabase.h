@@ -24,6 +24,7 @@
 #include "dynmenu/db/tDBRow.h"
 #include "dynmenu/db/tDBTransaction.h"
 #include "dynmenu/db/tRequestWatchdog.h"
+#include "dynmenu/tDatabaseReachability.h"
 #include "dynmenu/uMenuDatabaseSettings.h"
 #include "dynmenu/uMenuStatement.h"
 #include "dynmenu/uRetryDecision.h"
@@ -67,6 +68,11 @@ class tMenuDatabase {
   // end within RequestTimeout from now, and nothing is retried any more.
   void EndWithinRequestTimeout() noexcept { Watchdog_.EndWithinLimit(); }
 
+  // Read from any thread.
+  const tDatabaseReachability& Reachability() const { return Reachability_; }
+  // A command failed for good: counted against an outage under way.
+  void CommandFailed() { Reachability_.CommandFailed(); }
+
  private:
   // Runs requests under the request time-out; a failure after the cut drops
   // the attachment and raises with the limit named, in the kind of the cut.
@@ -99,6 +105,8 @@ class tMenuDatabase {
   void RefuseAttachWhileResting() const;
   // Opens the attachment when there is none; true when it did.
   bool ReconnectWhenGone(tFailedAttempt& attempt);
+  // Attaches, telling Reachability_ how it went; raises as the attach does.
+  void Attach();
   // The requests of one run; answered counts those the server answered.
   void SendRequests(int& answered);
   // The rows of the statement run last, its action committed and its result
@@ -124,6 +132,7 @@ class tMenuDatabase {
 
   tDatabaseFigures& Figures_;
   const tMenuDatabaseSettings Settings_;
+  tDatabaseReachability Reachability_;
   // Destroyed in reverse order: statements, transactions, connection, watchdog.
   tRequestWatchdog Watchdog_;
   tDBConnection Connection_;

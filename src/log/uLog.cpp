@@ -30,10 +30,10 @@ tFileNameText ModuleName;
 
 // Logs/<day>/<hour>_<library file>.log beside the host program. The folder and
 // the file name are literals whatever they hold: a folder named a"MM"b stays so.
-std::string LogFilePattern(const std::string& hostFolder, const std::string& moduleFileName) {
+std::string LogFilePattern(const std::string& moduleFileName) {
   const std::string delimiter(1, PathDelimiter);
-  return PatternLiteral(hostFolder + "Logs" + delimiter) + "YYYY\"_\"MM\"_\"DD\"" + delimiter +
-         "\"HH" + PatternLiteral("_" + moduleFileName + ".log");
+  return PatternLiteral(LogsFolder() + delimiter) + "YYYY\"_\"MM\"_\"DD\"" + delimiter + "\"HH" +
+         PatternLiteral("_" + moduleFileName + ".log");
 }
 
 // The host program's own ini file names the log server, keyed by this library's file name.
@@ -56,7 +56,7 @@ void BuildGlobalLog() {
   SetLogFileNames(PathText(ExtractFileName(hostPath)), PathText(moduleFileName));
   if (moduleFileName.empty()) return;
   const std::string setting = ReadLogServerSetting(hostPath);
-  GlobalLog = new tUniLog(LogFilePattern(ExtractFilePath(hostPath), moduleFileName), setting);
+  GlobalLog = new tUniLog(LogFilePattern(moduleFileName), setting);
 }
 }  // namespace
 
@@ -104,6 +104,31 @@ bool LogWriteTo(const std::string& Message, const std::string& Prefix) {
   } catch (...) {
     return false;
   }
+}
+
+bool LogWriteFailure(const std::string& Message) {
+  RememberFailure(Message);
+  return LogWrite(Message);
+}
+
+void RememberFailure(const std::string& Message) {
+  if (GlobalLog == nullptr) return;
+  try {
+    GlobalLog->Failures.Add(tLocalTime::Now(), Message);
+  } catch (...) {
+  }
+}
+
+std::vector<std::string> RecentFailureLines() {
+  return GlobalLog == nullptr ? std::vector<std::string>() : GlobalLog->Failures.Lines();
+}
+
+std::string LogsFolder() {
+  return ExtractFilePath(HostExecutablePath()) + "Logs";
+}
+
+std::string CurrentLogFileName() {
+  return GlobalLog == nullptr ? std::string() : GlobalLog->CurrentFileName();
 }
 
 uint64_t TakeLostLogLines() {

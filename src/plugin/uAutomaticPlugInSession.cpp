@@ -52,6 +52,23 @@ void tPlugInSession::InitWorker(Callback callback, intptr_t userValue) noexcept 
   if (!Worker) return;
   QueueLimit = static_cast<uint32_t>(Worker->QueueLimit);
   QueueByteLimit = static_cast<size_t>(Worker->QueueByteLimit);
+  if (callback == nullptr)
+    Worker->WriteLog(
+        "Init_Plugin was given no callback: commands are run and logged, and their "
+        "answers discarded");
+  OpenStatusChannel();
+}
+
+void tPlugInSession::OpenStatusChannel() noexcept {
+  if (!Worker->StatusChannel) return;
+  try {
+    Channel = std::make_unique<tStatusChannel>(SessionName, LogsFolder(),
+                                               [this] { return StatusSnapshot(); });
+    Worker->WriteLog("Status channel open at " + Channel->Description());
+  } catch (const std::exception& error) {
+    Worker->WriteFailureLog(std::string("Status channel not opened: ") + error.what());
+  } catch (...) {
+  }
 }
 
 const char* tPlugInSession::PlugInName() {
@@ -89,6 +106,7 @@ int32_t tPlugInSession::AddCommand(int32_t commandId, const void* buffer, int32_
     EndRefusals("Queue accepts commands again: ");
     Queue.push_back(std::move(item));
     QueuedBytes += length;
+    QueueLength = Queue.size();
     Figures.NoteQueueLength(Queue.size());
     QueueSemaphore.Release();
     return Command_Queued;
@@ -146,7 +164,7 @@ void tPlugInSession::WritePendingLines() noexcept {
     std::lock_guard<std::mutex> guard(QueueLock);
     lines.swap(PendingLines);
   }
-  for (const std::string& line : lines) LogWrite(line);
+  for (const std::string& line : lines) LogWriteFailure(line);
 }
 
 // The thread first runs when the first command is queued, so the worker is
@@ -180,7 +198,9 @@ void tPlugInSession::Execute() {
     if (Worker) {
       const tLocalTime started = tLocalTime::Now();
       WriteFiguresOfHourBefore(started);
+      NoteInProgress(item.get());
       RunCommand(*item);
+      NoteInProgress(nullptr);
       CountAnswer(*item, started);
     }
     if (MayCallBack()) CallBack(*item);
@@ -194,7 +214,16 @@ std::unique_ptr<tPlugInSession::tQueueItem> tPlugInSession::TakeItem() {
   std::unique_ptr<tQueueItem> item = std::move(Queue.front());
   Queue.pop_front();
   QueuedBytes -= item->Length;
+  QueueLength = Queue.size();
   return item;
+}
+
+void tPlugInSession::NoteInProgress(tQueueItem* item) {
+  std::lock_guard<std::mutex> guard(ProgressLock);
+  InProgress.reset();
+  if (item == nullptr) return;
+  InProgress = tCommandInProgress{item->CommandId, EnvelopeCommand(item->Data.Get()), 0};
+  InProgressSince = std::chrono::steady_clock::now();
 }
 
 void tPlugInSession::RunCommand(tQueueItem& item) {
@@ -206,10 +235,11 @@ void tPlugInSession::RunCommand(tQueueItem& item) {
     const uint32_t elapsed = TicksBetween(started, Worker->GetTicks());
     Worker->WriteLog(Format("<--Operation was complete [%u]--", elapsed));
   } catch (const std::exception& error) {
-    Worker->WriteLog(Format("[SessionObj] Exception while call .PlugInCommand Msg=\"%s\".",
-                            LogValue(error.what()).c_str()));
+    Worker->WriteFailureLog(Format("[SessionObj] Exception while call .PlugInCommand Msg=\"%s\".",
+                                   LogValue(error.what()).c_str()));
   } catch (...) {
-    Worker->WriteLog("[SessionObj] Exception while call .PlugInCommand Msg=\"Unknown error\".");
+    Worker->WriteFailureLog(
+        "[SessionObj] Exception while call .PlugInCommand Msg=\"Unknown error\".");
   }
 }
 
@@ -264,6 +294,7 @@ void tPlugInSession::CountAnswer(tQueueItem& item, const tLocalTime& started) no
       std::chrono::steady_clock::now() - item.QueuedAt);
   Figures.CountAnswer(started, EnvelopeCommand(buffer), EnvelopeResultCode(buffer),
                       static_cast<uint64_t>(waited.count()));
+  Figures.NoteDatabaseFigures(Worker->DatabaseFigures);
 }
 
 void tPlugInSession::WriteFiguresOfHourBefore(const tLocalTime& now) noexcept {
@@ -289,6 +320,7 @@ size_t tPlugInSession::ClearQueue() noexcept {
   const size_t dropped = Queue.size();
   Queue.clear();
   QueuedBytes = 0;
+  QueueLength = 0;
   return dropped;
 }
 
@@ -318,6 +350,7 @@ void tPlugInSession::Stop(tStopKind kind) noexcept {
 }
 
 void tPlugInSession::EndStop(tStopKind kind) noexcept {
+  Channel.reset();
   WritePendingLines();
   // Dropped while the worker, and with it the log, is still there to say how many.
   const auto dropped = static_cast<uint32_t>(ClearQueue());

@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "platform/CountingSemaphore.h"
+#include "platform/LocalTime.h"
+#include "plugin/tStatusChannel.h"
 #include "plugin/uMalformedRefusals.h"
 #include "worker/uHeapBlock.h"
 #include "worker/uHourlyFigures.h"
@@ -81,6 +83,10 @@ class tPlugInSession {
   static const char* PlugInName();
   const std::string& Name() const { return SessionName; }
 
+  // What the status channel answers, gathered now from any thread
+  // (tSessionStatus.cpp).
+  tStatusSnapshot StatusSnapshot() const;
+
  private:
   ~tPlugInSession();
 
@@ -98,6 +104,10 @@ class tPlugInSession {
   // are tried again every LogRetryInterval meanwhile.
   void WaitForWork() noexcept;
   std::unique_ptr<tQueueItem> TakeItem();
+  // After InitWorker's worker is ready: the status channel, when the ini asks for it.
+  void OpenStatusChannel() noexcept;
+  // For the status channel: the command the thread runs, or none.
+  void NoteInProgress(tQueueItem* item);
   void RunCommand(tQueueItem& item);
   bool MayCallBack() const;
   void CallBack(tQueueItem& item) noexcept;
@@ -148,14 +158,24 @@ class tPlugInSession {
   // thread, its closing and the stop mark.
   std::mutex QueueLock;
   std::deque<std::unique_ptr<tQueueItem>> Queue;
-  size_t QueuedBytes = 0;
+  // Written under QueueLock; the status channel reads them without it.
+  std::atomic<size_t> QueueLength{0};
+  std::atomic<size_t> QueuedBytes{0};
   uint32_t Refused = 0;
   bool Refusing = false;
   tMalformedRefusals Malformed;
   std::vector<std::string> PendingLines;
   bool QueueClosed = false;
   std::unique_ptr<tPlugInWorker> Worker;
-  tHourlyFigures Figures;
+  // Read by the status channel's thread through their own locks.
+  mutable tHourlyFigures Figures;
+  const std::chrono::steady_clock::time_point StartedAt = std::chrono::steady_clock::now();
+  const tLocalTime StartedAtLocal = tLocalTime::Now();
+  mutable std::mutex ProgressLock;
+  std::optional<tCommandInProgress> InProgress;
+  std::chrono::steady_clock::time_point InProgressSince;
+  // Closed before the worker goes: it reads the worker.
+  std::unique_ptr<tStatusChannel> Channel;
   std::thread Thread;
   std::atomic<bool> Stopping{false};
   std::atomic<tStopKind> StopKind{tStopKind::Finalize};

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "worker/uFormat.h"
+#include "worker/uPlugInConst.h"
 
 namespace {
 constexpr int32_t FirstMenuCommand = 100;
@@ -45,33 +46,87 @@ void tHourlyFigures::NoteQueueLength(size_t length) {
     LongestQueue.store(clipped, std::memory_order_relaxed);
 }
 
+int64_t tHourlyFigures::SecondOf(tClock::time_point time) {
+  return std::chrono::duration_cast<std::chrono::seconds>(time.time_since_epoch()).count();
+}
+
 void tHourlyFigures::CountAnswer(const tLocalTime& now, int32_t command, int32_t resultCode,
                                  uint64_t microseconds) {
+  std::lock_guard<std::mutex> guard(Lock);
   if (!HourStart) HourStart = now;
   ++Commands[CommandSlot(command)];
   ++ResultCodes[ResultCodeSlot(resultCode)];
+  ++SinceStart.Commands[CommandSlot(command)];
+  ++SinceStart.ResultCodes[ResultCodeSlot(resultCode)];
   Latency.Add(microseconds);
+  if (resultCode != Result_ProcessingFailed) return;
+  const int64_t second = SecondOf(tClock::now());
+  tSecondFailures& slot = RecentFailures[static_cast<size_t>(second) % RecentFailures.size()];
+  if (slot.Second != second) slot = {second, 0};
+  ++slot.Count;
+}
+
+void tHourlyFigures::CountLostLogLines(uint64_t lines) {
+  std::lock_guard<std::mutex> guard(Lock);
+  LostLogLines += lines;
+}
+
+void tHourlyFigures::NoteDatabaseFigures(const tDatabaseFigures& database) {
+  std::lock_guard<std::mutex> guard(Lock);
+  DatabaseHour = database;
+}
+
+void tHourlyFigures::CloseDatabaseHour(tDatabaseFigures& database) {
+  DatabaseClosed.DeadlockRetries += database.DeadlockRetries;
+  DatabaseClosed.ConnectionLossRetries += database.ConnectionLossRetries;
+  DatabaseClosed.Reconnects += database.Reconnects;
+  DatabaseClosed.RequestsCutOff += database.RequestsCutOff;
+  database = {};
+  DatabaseHour = {};
 }
 
 std::optional<std::string> tHourlyFigures::CloseHourBefore(const tLocalTime& now,
                                                            tDatabaseFigures& database) {
+  std::lock_guard<std::mutex> guard(Lock);
   if (!HourStart || SameHour(*HourStart, now)) return std::nullopt;
   const std::string line =
       Line(HourText(*HourStart) + Format("-%02d:59", HourStart->Hour), database);
-  database = {};
+  CloseDatabaseHour(database);
   Clear();
   return line;
 }
 
 std::optional<std::string> tHourlyFigures::CloseAt(const tLocalTime& now,
                                                    tDatabaseFigures& database) {
+  std::lock_guard<std::mutex> guard(Lock);
   if (!HourStart) return std::nullopt;
   const std::string period =
       HourText(*HourStart) + Format("-%02d:%02d:%02d", now.Hour, now.Minute, now.Second);
   const std::string line = Line(period, database);
-  database = {};
+  CloseDatabaseHour(database);
   Clear();
   return line;
+}
+
+void tHourlyFigures::Describe(const tLocalTime& now, tStatusSnapshot& snapshot) {
+  std::lock_guard<std::mutex> guard(Lock);
+  snapshot.SinceStart = SinceStart;
+  if (HourStart && SameHour(*HourStart, now)) {
+    std::copy(Commands.begin(), Commands.end(), snapshot.ThisHour.Commands.begin());
+    std::copy(ResultCodes.begin(), ResultCodes.end(), snapshot.ThisHour.ResultCodes.begin());
+    snapshot.LatencyMedian = Latency.Quantile(0.5);
+    snapshot.LatencyP99 = Latency.Quantile(0.99);
+  }
+  const int64_t second = SecondOf(tClock::now());
+  for (const tSecondFailures& slot : RecentFailures)
+    if (slot.Second > second - static_cast<int64_t>(RecentFailures.size()))
+      snapshot.FailuresLastMinute += slot.Count;
+  tDatabaseTotals& totals = snapshot.DatabaseTotals;
+  totals.DeadlockRetries = DatabaseClosed.DeadlockRetries + DatabaseHour.DeadlockRetries;
+  totals.ConnectionLossRetries =
+      DatabaseClosed.ConnectionLossRetries + DatabaseHour.ConnectionLossRetries;
+  totals.Reconnects = DatabaseClosed.Reconnects + DatabaseHour.Reconnects;
+  totals.RequestsCutOff = DatabaseClosed.RequestsCutOff + DatabaseHour.RequestsCutOff;
 }
 
 std::string tHourlyFigures::Line(const std::string& period,

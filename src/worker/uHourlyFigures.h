@@ -1,23 +1,28 @@
 // The figures of one hour of commands, written to the log as one line at the
-// first command of the next hour and at Finalize_Plugin.
+// first command of the next hour and at Finalize_Plugin; and, for the status
+// channel, the same since the start and the failures of the last minute.
 #pragma once
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 
 #include "platform/LocalTime.h"
 #include "platform/ProcessId.h"
 #include "worker/uLatencyHistogram.h"
+#include "worker/uStatusSnapshot.h"
 
 // What a worker's database steps add to the figures; counted on the session thread.
 struct tDatabaseFigures {
   uint32_t DeadlockRetries = 0;
   uint32_t ConnectionLossRetries = 0;
   uint32_t Reconnects = 0;
+  uint32_t RequestsCutOff = 0;
 };
 
 class tHourlyFigures {
@@ -30,14 +35,18 @@ class tHourlyFigures {
   // length after a command was added.
   void NoteQueueLength(size_t length);
 
-  // The rest on the session thread. One command called back: its command
+  // The rest on the session thread, under a lock of the figures' own that the
+  // status channel takes to read them. One command called back: its command
   // word, the result code it was answered with, and the time from
   // Command_Plugin to the callback.
   void CountAnswer(const tLocalTime& now, int32_t command, int32_t resultCode,
                    uint64_t microseconds);
+  // The worker's database figures of the hour as they stand after a command,
+  // for the status channel's totals.
+  void NoteDatabaseFigures(const tDatabaseFigures& database);
   // Log lines the file could not take and that were lost (tFileLog); taken
   // from the log before a line is closed.
-  void CountLostLogLines(uint64_t lines) { LostLogLines += lines; }
+  void CountLostLogLines(uint64_t lines);
   // Before a command runs: when now lies in a later hour than the figures,
   // the line of that hour (with the database figures taken from the worker),
   // and the figures start afresh.
@@ -45,9 +54,29 @@ class tHourlyFigures {
   // At Finalize_Plugin: the line of the hour so far, if it saw any command.
   std::optional<std::string> CloseAt(const tLocalTime& now, tDatabaseFigures& database);
 
+  // From any thread: the counts since start and of the hour of now, the
+  // failures of the last minute, the hour's latency and the database totals.
+  void Describe(const tLocalTime& now, tStatusSnapshot& snapshot);
+
  private:
+  using tClock = std::chrono::steady_clock;
+  // Answers with result code 1 in one second.
+  struct tSecondFailures {
+    int64_t Second = -1;
+    uint64_t Count = 0;
+  };
+
   std::string Line(const std::string& period, const tDatabaseFigures& database) const;
+  // With Lock held: the hour's database figures go into the totals.
+  void CloseDatabaseHour(tDatabaseFigures& database);
   void Clear();
+  static int64_t SecondOf(tClock::time_point time);
+
+  std::mutex Lock;
+  tCommandCounts SinceStart;
+  tDatabaseFigures DatabaseHour;
+  tDatabaseTotals DatabaseClosed;
+  std::array<tSecondFailures, 60> RecentFailures{};
 
   // Commands 100, 101, 102 and any other word.
   std::array<uint32_t, 4> Commands{};

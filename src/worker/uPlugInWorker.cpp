@@ -69,6 +69,11 @@ int32_t ParseQueueLimit(const std::string& text, int32_t fallback) {
   return limit > 0 ? limit : fallback;
 }
 
+int32_t ParseCount(const std::string& text) {
+  const int32_t count = ParseWholeNumber(text, 0);
+  return count > 0 ? count : 0;
+}
+
 tPlugInWorker::tPlugInWorker() {
   CreateGlobalLog();
 }
@@ -96,6 +101,8 @@ void tPlugInWorker::ReadConfig(std::string& ConfigPath) {
   QueueLimit = ParseQueueLimit(Config->ReadString(ConfigSection, "QueueLimit", ""));
   QueueByteLimit = ParseQueueLimit(Config->ReadString(ConfigSection, "QueueByteLimit", ""),
                                    DefaultQueueByteLimit);
+  StatusChannel = ParseCount(Config->ReadString(ConfigSection, "StatusChannel", "")) != 0;
+  LogKeepDays = ParseCount(Config->ReadString(ConfigSection, "LogKeepDays", ""));
   WriteLog(Format("Set LogLevel=%d", LogLevel));
 }
 
@@ -173,6 +180,10 @@ int32_t tPlugInWorker::ProcessCommand(int32_t, uint8_t*&, int32_t* ResultCode) {
   return 0;
 }
 
+void tPlugInWorker::DescribeStatus(tStatusSnapshot& snapshot) const {
+  snapshot.IniPath = ModulePathWithExt(".ini");
+}
+
 uint32_t tPlugInWorker::GetTicks() {
   int64_t counter = 0;
   if (!ReadHighResolutionCounter(counter)) {
@@ -201,6 +212,11 @@ void tPlugInWorker::WriteLogAtLevel(int32_t Level, const std::string& Message,
   LogWriteTo(Message, "");
   if (Level > 1)
     LogWriteTo(Format("%s [%s] - (%s)", Message.c_str(), Extra1.c_str(), Extra2.c_str()), "full");
+}
+
+void tPlugInWorker::WriteFailureLog(const std::string& Message) {
+  RememberFailure(Message);
+  WriteLog(Message);
 }
 
 std::string tPlugInWorker::ModulePathWithExt(const std::string& Ext) {

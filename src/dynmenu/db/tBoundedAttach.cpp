@@ -79,6 +79,10 @@ void StopWaiting(tAttachRun& run) {
 }
 }  // namespace
 
+int AttachesLeftBehind() {
+  return LeftBehind.load();
+}
+
 tFbHandle AttachWithin(const std::string& databaseName, const std::string& parameterBlock,
                        const tAttachLimit& limit) {
   const int leftBehind = LeftBehind.load();
