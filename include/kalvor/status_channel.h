@@ -11,6 +11,10 @@
      may write that folder; other accounts never.
    - Windows: the named pipe KALVOR_STATUS_PIPE_PREFIX <name> "-" <pid>, open
      to the host's own account and to Administrators, never to the network.
+     An empty file of the pipe's name (KALVOR_STATUS_PREFIX <name> "-" <pid>)
+     in the folder KALVOR_STATUS_WINDOWS_FOLDER of %ProgramData% lives as long as the pipe:
+     there a tool finds the pipes without listing them, which not every
+     system running Windows programs allows.
    <name> is the plugin's name with every character other than a letter, a
    digit or "_" written as "_"; <pid> is the host's process id in decimal.
 
@@ -31,6 +35,7 @@
 #define KALVOR_STATUS_PREFIX "kalvor-"
 #define KALVOR_STATUS_SUFFIX ".sock"
 #define KALVOR_STATUS_PIPE_PREFIX "\\\\.\\pipe\\kalvor-"
+#define KALVOR_STATUS_WINDOWS_FOLDER "Kalvor\\status"
 #define KALVOR_STATUS_REQUEST_LIMIT 256
 
 #endif

@@ -53,13 +53,20 @@ HANDLE OpenPipe(const std::wstring& name, std::chrono::steady_clock::time_point 
 }
 }  // namespace
 
-// Pipes live as long as their process holds them: none is ever left behind.
+// The pipes' announcements, each deleted with its pipe: none is left behind.
 tStatusSearch FindStatusEndpoints() {
   tStatusSearch search;
+  wchar_t data[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableW(L"ProgramData", data, MAX_PATH);
+  const std::wstring folder = (length > 0 && length < MAX_PATH ? data : L"C:\\ProgramData") +
+                              std::wstring(L"\\") + Wide(KALVOR_STATUS_WINDOWS_FOLDER, CP_UTF8);
   WIN32_FIND_DATAW entry{};
-  const HANDLE found = FindFirstFileW(L"\\\\.\\pipe\\*", &entry);
+  const HANDLE found =
+      FindFirstFileW((folder + L"\\" + Wide(KALVOR_STATUS_PREFIX, CP_UTF8) + L"*").c_str(), &entry);
   if (found == INVALID_HANDLE_VALUE) {
-    search.Problems.push_back(Words("cannot list the named pipes", GetLastError()));
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+      search.Problems.push_back(Words("cannot look into " + Narrow(folder, CP_UTF8), error));
     return search;
   }
   do {
