@@ -20,21 +20,7 @@ usage() {
   exit 2
 }
 
-listening() {
-  [ -n "$(ss -ltnH "sport = :$1")" ]
-}
-
-# Below the kernel's ephemeral ports (32768 and up), so that no outgoing
-# connection takes the port while a killed server is down.
-free_port() {
-  local port
-  for _ in $(seq 1 200); do
-    port=$((20000 + RANDOM % 12000))
-    listening "$port" || { echo "$port"; return 0; }
-  done
-  echo "no free port found" >&2
-  return 1
-}
+. "$(dirname "${BASH_SOURCE[0]}")/server-support.sh"
 
 firebird_root() {
   local intl
@@ -79,11 +65,8 @@ CONF
 # In a background subshell: the server keeps none of its starter's descriptors
 # (a test runner's lock, a test's sockets), then becomes the server process.
 launch() {
-  local dir=$1 fd
-  for fd in /proc/self/fd/*; do
-    fd=${fd##*/}
-    [ "$fd" -gt 2 ] && eval "exec $fd>&-"
-  done
+  local dir=$1
+  close_inherited_descriptors
   # setpriv, not su: su would stop itself while the server is frozen.
   exec setsid env FIREBIRD="$dir" FIREBIRD_LOCK="$dir/lock" FIREBIRD_TMP="$dir/tmp" \
     setpriv --reuid=firebird --regid=firebird --init-groups "$dir/bin/fbprivate"

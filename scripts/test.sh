@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, starts the loopback Firebird
 # server, builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs
-# all suites, then builds with ThreadSanitizer and runs the unit and
-# end-to-end suites again (the session, the logs and the menu worker's
-# threads), then fuzzes the command path for 60 seconds (scripts/fuzz.sh), and
+# all suites, and the database and end-to-end ones again against a Firebird 4
+# server (scripts/test-firebird4.sh), then builds with ThreadSanitizer and runs
+# the unit and end-to-end suites again (the session, the logs and the menu
+# worker's threads), then fuzzes the command path for 60 seconds (scripts/fuzz.sh), and
 # last cross-builds Kalvor.dll for 32-bit and 64-bit Windows and runs its
 # suite under wine (scripts/test-windows.sh). Safe to run twice.
 set -euo pipefail
@@ -31,6 +32,10 @@ jobs=2
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKALVOR_SANITIZE=address >/dev/null
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ctest --output-on-failure --timeout 600)
+
+# The database and end-to-end suites again against a Firebird 4 server, with
+# the Firebird 3 client library and, for the menu suites, Firebird 4's.
+scripts/test-firebird4.sh build-asan
 
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKALVOR_SANITIZE=thread >/dev/null
 cmake --build build-tsan -j"$jobs" --target Kalvor kalvor-host kalvor_e2e_tests kalvor_unit_tests

@@ -93,6 +93,10 @@ void tIB_DynMenuWorker::Stopping() noexcept {
   MenuDatabase->EndWithinRequestTimeout();
 }
 
+std::optional<std::chrono::milliseconds> tIB_DynMenuWorker::BetweenCommands() noexcept {
+  return MenuDatabase ? MenuDatabase->EndAgedRead() : std::nullopt;
+}
+
 void tIB_DynMenuWorker::Finalize() {
   try {
     if (MenuDatabase->Close()) WriteLog("Finalize Close Database connection.");

@@ -1,6 +1,7 @@
 // The menu worker: answers commands 100, 101 and 102 from the menu database.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,6 +20,7 @@ class tIB_DynMenuWorker : public tPlugInWorker {
   void Initialize() override;
   void ReadConfig(std::string& ConfigPath) override;
   void Stopping() noexcept override;
+  std::optional<std::chrono::milliseconds> BetweenCommands() noexcept override;
   void Finalize() override;
   int32_t ProcessCommand(int32_t Code, uint8_t*& Buffer, int32_t* ResultCode) override;
   void DescribeStatus(tStatusSnapshot& snapshot) const override;

@@ -118,6 +118,17 @@ void tMenuDatabase::Record(int32_t sessionId, int32_t itemId, const std::string&
   TakeRows();
 }
 
+std::optional<std::chrono::milliseconds> tMenuDatabase::EndAgedRead() noexcept {
+  if (!Read_.InTransaction()) return std::nullopt;
+  const auto left = ReadLifetime - (tClock::now() - ReadStarted_);
+  if (left > tClock::duration::zero()) return std::chrono::ceil<std::chrono::milliseconds>(left);
+  try {
+    End(Read_, &tDBTransaction::Commit);
+  } catch (...) {
+  }
+  return std::nullopt;
+}
+
 bool tMenuDatabase::Close() {
   if (!Connection_.IsConnected()) return false;
   Rollback();
@@ -282,6 +293,7 @@ void tMenuDatabase::SendRequests(int& answered) {
   tDBTransaction& transaction = WritesData(Current_) ? Write_ : Read_;
   if (!transaction.InTransaction()) {
     transaction.StartTransaction();
+    if (&transaction == &Read_) ReadStarted_ = tClock::now();
     ++answered;
   }
   if (!query.IsPrepared()) {
@@ -309,8 +321,12 @@ std::vector<tDBRow> tMenuDatabase::TakeRows() {
 }
 
 void tMenuDatabase::EndWrite(void (tDBTransaction::*end)()) {
+  End(Write_, end);
+}
+
+void tMenuDatabase::End(tDBTransaction& transaction, void (tDBTransaction::*end)()) {
   try {
-    Watched([&] { (Write_.*end)(); });
+    Watched([&] { (transaction.*end)(); });
   } catch (const tDBError& error) {
     DropAttachment(error.Kind);
     throw;

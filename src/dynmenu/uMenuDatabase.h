@@ -1,8 +1,9 @@
 // The menu database: the one way the commands reach it. A command's first
 // statement runs with reconnection and retries, its follow-up statements run
 // once. Each statement is prepared once per attachment and run again with new
-// values; the reads share one read-only, read-committed transaction that stays
-// open, so a read costs one round trip; an action runs in a transaction of its
+// values; the reads share one read-only, read-committed transaction, kept open
+// while commands come and ended between two of them once it is ReadLifetime
+// old, so a read costs one round trip; an action runs in a transaction of its
 // own, started and committed here. Rows come back as values, their statement's
 // result closed. No request waits for the server longer than RequestTimeout,
 // and no attach longer than ConnectTimeout.
@@ -32,6 +33,10 @@
 
 class tMenuDatabase {
  public:
+  // How long the reads' transaction serves commands before it is ended
+  // between two of them.
+  static constexpr std::chrono::milliseconds ReadLifetime{1000};
+
   // Retries and reconnects are counted in figures.
   tMenuDatabase(tDatabaseFigures& figures, const tMenuDatabaseSettings& settings);
   // Closes as Close does, within RequestTimeout, errors ignored.
@@ -59,6 +64,12 @@ class tMenuDatabase {
   // Writes the action and commits it; raises tQueryFailed when its attempts are
   // spent, and tDBError with CommitOutcomeUnknown when the commit's reply was lost.
   void Record(int32_t sessionId, int32_t itemId, const std::string& itemKey);
+
+  // Between commands: commits the reads' transaction once it is ReadLifetime
+  // old. Firebird 4 (ReadConsistency = 1) keeps a snapshot for a read-committed
+  // transaction, which holds back garbage collection for as long as it is open.
+  // Returns how long until the open one is that old; none when none is open.
+  std::optional<std::chrono::milliseconds> EndAgedRead() noexcept;
 
   // Rolls back and detaches; true when there was an attachment to close. Raises
   // when either fails.
@@ -116,6 +127,7 @@ class tMenuDatabase {
   // its attachment: the next command reconnects, and the server rolls back
   // whatever it still holds.
   void EndWrite(void (tDBTransaction::*end)());
+  void End(tDBTransaction& transaction, void (tDBTransaction::*end)());
   // A result is open or an action's transaction active.
   bool InTransaction() const;
   // Rolls back an action's transaction and closes every open result.
@@ -139,6 +151,7 @@ class tMenuDatabase {
   tDBTransaction Read_;
   tDBTransaction Write_;
   std::array<std::unique_ptr<tDBQuery>, MenuStatementCount> Queries_;
+  std::chrono::steady_clock::time_point ReadStarted_{};
   tMenuStatement Current_ = tMenuStatement::StartItem;
   std::vector<tDBParam> Values_;
   // Set when an attach ran into ConnectTimeout: none is tried before.

@@ -1,5 +1,5 @@
-// A counting semaphore of the operating system whose wait has no time limit:
-// a thread waiting on it costs nothing until a count arrives.
+// A counting semaphore of the operating system: a thread waiting on it costs
+// nothing until a count arrives or its time is up.
 #pragma once
 
 #include <chrono>

@@ -22,6 +22,12 @@ constexpr int32_t SizeWordLength = 4;
 constexpr auto CallbackPatience = std::chrono::seconds(5);
 constexpr auto EndingPollInterval = std::chrono::milliseconds(5);
 constexpr auto LogRetryInterval = std::chrono::milliseconds(250);
+
+std::chrono::milliseconds MillisecondsUntil(std::chrono::steady_clock::time_point end) {
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+  return std::max(left, std::chrono::milliseconds::zero());
+}
 }  // namespace
 
 std::atomic<int> tPlugInSession::EndingSessions{0};
@@ -181,17 +187,28 @@ void tPlugInSession::StartThreadLocked() {
   });
 }
 
-void tPlugInSession::WaitForWork() noexcept {
-  while (LogHoldsLines()) {
-    if (QueueSemaphore.AcquireWithin(LogRetryInterval)) return;
+bool tPlugInSession::WaitForWork(std::optional<tSteadyTime> workerWaitsUntil) noexcept {
+  for (;;) {
+    const bool logHolds = LogHoldsLines();
+    if (!logHolds && !workerWaitsUntil) {
+      QueueSemaphore.Acquire();
+      return true;
+    }
+    auto wait = logHolds ? LogRetryInterval : std::chrono::milliseconds::max();
+    if (workerWaitsUntil) wait = std::min(wait, MillisecondsUntil(*workerWaitsUntil));
+    if (QueueSemaphore.AcquireWithin(wait)) return true;
+    if (workerWaitsUntil && std::chrono::steady_clock::now() >= *workerWaitsUntil) return false;
     WriteHeldLogLines();
   }
-  QueueSemaphore.Acquire();
 }
 
 void tPlugInSession::Execute() {
+  std::optional<tSteadyTime> workerWaitsUntil;
   while (!Stopping) {
-    WaitForWork();
+    if (!WaitForWork(workerWaitsUntil)) {
+      workerWaitsUntil = BetweenCommands();
+      continue;
+    }
     WritePendingLines();
     std::unique_ptr<tQueueItem> item = TakeItem();
     if (!item) continue;
@@ -204,7 +221,16 @@ void tPlugInSession::Execute() {
       CountAnswer(*item, started);
     }
     if (MayCallBack()) CallBack(*item);
+    workerWaitsUntil = BetweenCommands();
   }
+}
+
+// A stopping session leaves the worker to its Finalize, or to nobody.
+std::optional<tPlugInSession::tSteadyTime> tPlugInSession::BetweenCommands() {
+  if (!Worker || Stopping) return std::nullopt;
+  const auto wait = Worker->BetweenCommands();
+  if (!wait) return std::nullopt;
+  return std::chrono::steady_clock::now() + *wait;
 }
 
 // Nothing is taken once stopping has begun: only a command already taken runs.

@@ -100,9 +100,13 @@ class tPlugInSession {
 
   void StartThreadLocked();
   void Execute();
-  // Until a count arrives; while the log holds lines its file refused, they
-  // are tried again every LogRetryInterval meanwhile.
-  void WaitForWork() noexcept;
+  using tSteadyTime = std::chrono::steady_clock::time_point;
+  // Until a count arrives (true) or the time the worker asked for has come
+  // (false); while the log holds lines its file refused, they are tried
+  // again every LogRetryInterval meanwhile.
+  bool WaitForWork(std::optional<tSteadyTime> workerWaitsUntil) noexcept;
+  // The worker's work between commands; when it wants to be called again.
+  std::optional<tSteadyTime> BetweenCommands();
   std::unique_ptr<tQueueItem> TakeItem();
   // After InitWorker's worker is ready: the status channel, when the ini asks for it.
   void OpenStatusChannel() noexcept;

@@ -1,8 +1,10 @@
 // The base of the object that answers the host's commands.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/IniFile.h"
@@ -23,6 +25,13 @@ class tPlugInWorker {
   // worker still does, Finalize included, ends within its own limit.
   virtual void Stopping() noexcept {}
   virtual void Finalize();
+  // On the session thread after each command, and when the time it asked
+  // for has passed without one: ends what must not wait for the next
+  // command. Returns how long until it wants to be called again; none: not
+  // before the next command.
+  virtual std::optional<std::chrono::milliseconds> BetweenCommands() noexcept {
+    return std::nullopt;
+  }
   // Buffer is a malloc'd block the worker may replace by a larger one.
   virtual void PlugInCommand(uint8_t*& Buffer, uint32_t SizeWord);
   virtual int32_t ProcessCommand(int32_t Code, uint8_t*& Buffer, int32_t* ResultCode);

@@ -14,7 +14,7 @@
 // transaction on it, and one query bound to both.
 class DbTest : public ::testing::Test {
  protected:
-  explicit DbTest(const std::string& host = "localhost") : Database(host) {
+  explicit DbTest(const std::string& host = TestDatabase::ServerUnderTest()) : Database(host) {
     Connection.DatabaseName = Database.ConnectionString();
     Connection.Parameters = {
         .User = TestDatabase::User(), .Password = TestDatabase::Password(), .Charset = "WIN1251"};

@@ -63,7 +63,8 @@ tMenuDatabaseSettings SettingsFor(const TestDatabase& database) {
 
 class QueryExecutionTest : public ::testing::Test {
  protected:
-  explicit QueryExecutionTest(const std::string& host = "localhost") : Database(host) {
+  explicit QueryExecutionTest(const std::string& host = TestDatabase::ServerUnderTest())
+      : Database(host) {
     Database.Execute("INSERT INTO MENUS (MENU_ID, ITEM_START_ID) VALUES (1, 10);");
   }
 

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
 
 #include "DbTestFixture.h"
 #include "dynmenu/db/tDBError.h"
+#include "dynmenu/db/tDBFailureKind.h"
 #include "support/PrivateFirebirdServer.h"
 
 namespace {
@@ -31,6 +35,24 @@ TEST_F(tDBConnectionTest, WrongPasswordIsRefusedWithTheServersWords) {
     EXPECT_EQ(error.StatusCode, 335544472);
   }
   EXPECT_FALSE(Connection.IsConnected());
+}
+
+// A Firebird 4 server says why after "connection shutdown", in a code the 3.0
+// client library has no text for.
+TEST_F(tDBConnectionTest, AnAttachmentTheAdministratorDeletedIsLostAndSaysWhy) {
+  const bool firebird4 = Database.EngineVersion().starts_with("4.");
+  Connection.Open();
+  Transaction.StartTransaction();
+  Database.Execute(
+      "DELETE FROM MON$ATTACHMENTS WHERE MON$REMOTE_PID = " + std::to_string(getpid()) + ";");
+  try {
+    OpenSelect("MENU_GET_START_ITEM(1)");
+    FAIL() << "a deleted attachment answered";
+  } catch (const tDBError& error) {
+    EXPECT_EQ(error.Message, firebird4 ? "connection shutdown\r\nKilled by database administrator"
+                                       : "connection shutdown");
+    EXPECT_EQ(error.Kind, tDBFailureKind::ConnectionLoss);
+  }
 }
 
 TEST_F(tDBConnectionTest, TransactionChecksItsPreconditions) {

@@ -9,23 +9,27 @@
 
 namespace {
 
+// isc_dpb_set_bind, its length and the legacy forms of Firebird 4's types.
+const std::string LegacyTypes = "\x5d\x39int128 to legacy; decfloat to legacy; time zone to legacy";
+
 TEST(tDatabaseParameterBlock, HoldsVersionThenItemsInOrderAndNoPasswordWhenEmpty) {
   const std::string expected("\x01\x1c\x06SYSDBA\x30\x07WIN1251", 18);
   EXPECT_EQ(BuildDatabaseParameterBlock({.User = "SYSDBA", .Password = "", .Charset = "WIN1251"}),
-            expected);
+            expected + LegacyTypes);
 }
 
 TEST(tDatabaseParameterBlock, SendsTheConnectTimeoutAsAFourByteNumber) {
   EXPECT_EQ(BuildDatabaseParameterBlock({.ConnectTimeout = 300}),
-            std::string("\x01\x39\x04\x2c\x01\x00\x00", 7));
-  EXPECT_EQ(BuildDatabaseParameterBlock({.ConnectTimeout = 0}), std::string("\x01", 1));
+            std::string("\x01\x39\x04\x2c\x01\x00\x00", 7) + LegacyTypes);
+  EXPECT_EQ(BuildDatabaseParameterBlock({.ConnectTimeout = 0}), "\x01" + LegacyTypes);
 }
 
 TEST(tDatabaseParameterBlock, CarriesPasswordBytesAndValueEqualsSigns) {
   const std::string block = BuildDatabaseParameterBlock({.Password = "a=b\xcf"});
   EXPECT_EQ(block, std::string("\x01\x1d\x04"
                                "a=b\xcf",
-                               7));
+                               7) +
+                       LegacyTypes);
 }
 
 TEST(tDatabaseParameterBlock, RefusesWhatCannotBeEncoded) {

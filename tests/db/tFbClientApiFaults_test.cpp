@@ -4,10 +4,12 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "DbTestFixture.h"
 #include "dynmenu/db/tDBError.h"
+#include "dynmenu/db/tDBFailureKind.h"
 #include "dynmenu/db/tFbClientApi.h"
 
 namespace {
@@ -69,6 +71,18 @@ ISC_STATUS DatabaseInfoFailing(ISC_STATUS* status, isc_db_handle*, short, const 
   return FillStatus(status, {isc_network_error});
 }
 
+// Why a Firebird 4 server shut the attachment down: killed by an
+// administrator, and the database shut.
+ISC_STATUS AttachKilled(ISC_STATUS* status, short, const ISC_SCHAR*, isc_db_handle*, short,
+                        const ISC_SCHAR*) {
+  return FillStatus(status, {isc_att_shutdown, 335545130});
+}
+
+ISC_STATUS AttachShutDown(ISC_STATUS* status, short, const ISC_SCHAR*, isc_db_handle*, short,
+                          const ISC_SCHAR*) {
+  return FillStatus(status, {isc_att_shutdown, 335545132});
+}
+
 tFbClientApi FakeMessages(decltype(tFbClientApi::AttachDatabase) attach) {
   tFbClientApi api = DefaultFbClientApi();
   api.AttachDatabase = attach;
@@ -101,6 +115,27 @@ TEST(tFbStatusText, JoinsTextsWithCrLfAndDropsTheLastFullStop) {
   }
   EXPECT_EQ(&FbClientApi(), &DefaultFbClientApi());
   EXPECT_FALSE(connection.IsConnected());
+}
+
+// With the real client library's texts, 3.0's as 4.0's.
+TEST(tFbStatusText, NamesFirebird4ShutdownReasonsAndKeepsThemALostConnection) {
+  tDBConnection connection;
+  connection.DatabaseName = "localhost:/nowhere.fdb";
+  using tAttach = decltype(tFbClientApi::AttachDatabase);
+  for (const auto& [attach, reason] :
+       {std::pair<tAttach, const char*>{AttachKilled, "Killed by database administrator"},
+        std::pair<tAttach, const char*>{AttachShutDown, "Database is shutdown"}}) {
+    tFbClientApi api = DefaultFbClientApi();
+    api.AttachDatabase = attach;
+    tFbClientApiOverride fake(api);
+    try {
+      connection.Open();
+      ADD_FAILURE() << "Open succeeded";
+    } catch (const tDBError& error) {
+      EXPECT_EQ(error.Message, std::string("connection shutdown\r\n") + reason);
+      EXPECT_EQ(error.Kind, tDBFailureKind::ConnectionLoss);
+    }
+  }
 }
 
 using tFbClientApiFaultTest = DbTest;

@@ -120,7 +120,7 @@ class DatabaseFaultTest : public ::testing::Test {
 
 class ServerFaultTest : public DatabaseFaultTest {
  protected:
-  explicit ServerFaultTest(const std::string& host = "localhost") : Db(host) {}
+  explicit ServerFaultTest(const std::string& host = TestDatabase::ServerUnderTest()) : Db(host) {}
 
   void SetUp() override { Db.Execute(SlowStartItem); }
 

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "support/ShellCommand.h"
+#include "support/TestDatabase.h"
 
 namespace {
 
@@ -57,6 +58,13 @@ bool ProcessAlive(pid_t pid) {
 }  // namespace
 
 PrivateFirebirdServer::PrivateFirebirdServer() : Folder_(UniqueFolder()) {
+  // Its databases are copies of the server under test's, and a Firebird 3
+  // server cannot open one a Firebird 4 server made (ODS 13.0).
+  if (TestDatabase::ServerIsNamed())
+    throw std::runtime_error(
+        "a private Firebird 3 server serves only suites run against the "
+        "system's Firebird 3, and the environment names " +
+        TestDatabase::ServerUnderTest());
   try {
     RunScript("start " + ShellQuoted(Folder_.string()));
     Port_ = ReadNumber(Folder_ / "server.port");

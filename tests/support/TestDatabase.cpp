@@ -1,6 +1,7 @@
 #include "support/TestDatabase.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -10,7 +11,12 @@
 
 namespace {
 
-const char kPasswordFile[] = "/etc/firebird/3.0/SYSDBA.password";
+const char kSystemPasswordFile[] = "/etc/firebird/3.0/SYSDBA.password";
+
+std::string Environment(const char* name, const std::string& fallback) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : fallback;
+}
 
 std::filesystem::path UniqueFolder() {
   std::random_device seed;
@@ -42,7 +48,7 @@ class SchemaTemplate {
   SchemaTemplate() : Folder_(UniqueFolder()), FilePath_(Folder_ / "template.fdb") {
     try {
       RunOrThrow("chown firebird:firebird " + ShellQuoted(Folder_.string()));
-      const std::string connection = "localhost:" + FilePath_.string();
+      const std::string connection = TestDatabase::ServerUnderTest() + ":" + FilePath_.string();
       const auto create = Folder_ / "create.sql";
       std::ofstream(create, std::ios::binary)
           << "CREATE DATABASE '" << connection << "' USER '" << TestDatabase::User()
@@ -96,8 +102,19 @@ TestDatabase::~TestDatabase() {
   std::filesystem::remove_all(Folder_, ignored);
 }
 
+std::string TestDatabase::ServerUnderTest() {
+  const std::string port = Environment("KALVOR_FIREBIRD_PORT", "");
+  return Environment("KALVOR_FIREBIRD_ADDRESS", "localhost") + (port.empty() ? "" : "/" + port);
+}
+
+bool TestDatabase::ServerIsNamed() {
+  return ServerUnderTest() != "localhost";
+}
+
 std::string TestDatabase::Password() {
-  std::ifstream file(kPasswordFile);
+  const std::string passwordFile =
+      Environment("KALVOR_FIREBIRD_PASSWORD_FILE", kSystemPasswordFile);
+  std::ifstream file(passwordFile);
   std::string line;
   const std::string key = "ISC_PASSWORD=";
   while (std::getline(file, line)) {
@@ -107,7 +124,7 @@ std::string TestDatabase::Password() {
       value = value.substr(1, value.size() - 2);
     return value;
   }
-  throw std::runtime_error(std::string("no ISC_PASSWORD in ") + kPasswordFile);
+  throw std::runtime_error("no ISC_PASSWORD in " + passwordFile);
 }
 
 void TestDatabase::Execute(const std::string& statements) const {
@@ -130,6 +147,10 @@ std::vector<std::string> TestDatabase::QueryRows(const std::string& select) cons
     if (!line.empty()) rows.push_back(line);
   }
   return rows;
+}
+
+std::string TestDatabase::EngineVersion() const {
+  return QueryValue("SELECT RDB$GET_CONTEXT('SYSTEM', 'ENGINE_VERSION') FROM RDB$DATABASE;");
 }
 
 void TestDatabase::RunScript(const std::filesystem::path& script) const {

@@ -95,13 +95,14 @@ tFbHandle AttachWithin(const std::string& databaseName, const std::string& param
   run->Api = FbClientApi();
   run->DatabaseName = databaseName;
   run->ParameterBlock = parameterBlock;
-  // Taken here, not on the new thread: the host may unload before it first runs.
-  std::thread([run, hold = HoldLibrary()]() mutable { Attach(run, std::move(hold)); }).detach();
   // Before the lock, and ended after it: the end is told under the watch's lock.
   std::optional<tRequestWatchdog::tEndWatch> stop;
   if (limit.Stop) stop.emplace(*limit.Stop, [run] { StopWaiting(*run); });
+  // The hold is taken here, not on the new thread: the host may unload before it first runs.
+  std::thread attaching([run, hold = HoldLibrary()]() mutable { Attach(run, std::move(hold)); });
   std::unique_lock<std::mutex> lock(run->Lock);
   if (!WaitForAttach(*run, lock, limit)) {
+    attaching.detach();
     run->Abandoned = true;
     ++LeftBehind;
     // The client's own exit teardown waits for a call still inside it, and
@@ -111,6 +112,11 @@ tFbHandle AttachWithin(const std::string& databaseName, const std::string& param
     throw LimitError("the attach did not end within " +
                      (run->Stopped ? limit.StopName : limit.Name));
   }
+  lock.unlock();
+  // An attach that ended in time is waited for to its thread's end: left to
+  // end alone, its hold could be the library's last and unload it on that
+  // thread while the host's process exits.
+  attaching.join();
   if (run->Error) throw *run->Error;
   return run->Handle;
 }

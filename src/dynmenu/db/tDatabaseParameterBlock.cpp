@@ -9,6 +9,12 @@
 
 namespace {
 
+// isc_dpb_set_bind of Firebird 4's headers, which the Firebird 3 ones lack.
+constexpr char SetBindItem = 93;
+// A procedure's Firebird 4 types arrive as BIGINT, DOUBLE PRECISION and
+// TIMESTAMP, which every client reads; a Firebird 3 server ignores the item.
+constexpr char LegacyTypes[] = "int128 to legacy; decfloat to legacy; time zone to legacy";
+
 void AppendText(std::string& block, char code, const char* name, const std::string& value) {
   if (value.empty()) return;
   if (value.size() > std::numeric_limits<unsigned char>::max())
@@ -29,5 +35,6 @@ std::string BuildDatabaseParameterBlock(const tDatabaseParameters& parameters) {
     block += static_cast<char>(isc_dpb_connect_timeout);
     AppendParameterBlockInteger(block, parameters.ConnectTimeout);
   }
+  AppendText(block, SetBindItem, "set_bind", LegacyTypes);
   return block;
 }

@@ -15,6 +15,7 @@ struct tDatabaseParameters {
 
 // Builds the database parameter block for an attachment: the version byte,
 // then per item sent its code and its value: user_name, password and lc_ctype
-// as one length byte and the bytes, connect_timeout as a 4-byte integer.
+// as one length byte and the bytes, connect_timeout as a 4-byte integer; last
+// set_bind, asking for Firebird 4's types in their legacy forms.
 // Raises tDBError for a text longer than 255 bytes.
 std::string BuildDatabaseParameterBlock(const tDatabaseParameters& parameters);

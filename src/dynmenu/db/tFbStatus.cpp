@@ -1,5 +1,6 @@
 #include "dynmenu/db/tFbStatus.h"
 
+#include <string_view>
 #include <utility>
 
 #include "dynmenu/db/tFbClientApi.h"
@@ -8,6 +9,32 @@ namespace {
 
 constexpr unsigned kTextBufferSize = 1024;
 
+// Why a Firebird 4 server shut an attachment down, the code it adds after
+// isc_att_shutdown; a 3.0 client library knows none of them.
+const char* Firebird4ShutdownText(ISC_STATUS code) {
+  switch (code) {
+    case 335545130:
+      return "Killed by database administrator.";
+    case 335545131:
+      return "Idle timeout expired.";
+    case 335545132:
+      return "Database is shutdown.";
+    case 335545133:
+      return "Engine is shutdown.";
+    default:
+      return nullptr;
+  }
+}
+
+// The client library's text for the entry at entry, or, where it knows no
+// text for the code, the server's own.
+std::string EntryText(const ISC_STATUS* entry, const char* interpreted) {
+  const char* known = entry[0] == isc_arg_gds ? Firebird4ShutdownText(entry[1]) : nullptr;
+  if (known != nullptr && std::string_view(interpreted).starts_with("unknown ISC error"))
+    return known;
+  return interpreted;
+}
+
 }  // namespace
 
 std::string tFbStatus::Message() const {
@@ -15,9 +42,10 @@ std::string tFbStatus::Message() const {
   const ISC_STATUS* cursor = Vector_;
   char text[kTextBufferSize];
   bool first = true;
-  while (FbClientApi().Interpret(text, sizeof text, &cursor) > 0) {
+  for (const ISC_STATUS* entry = cursor; FbClientApi().Interpret(text, sizeof text, &cursor) > 0;
+       entry = cursor) {
     if (!first && !message.ends_with('\n')) message += "\r\n";
-    message += text;
+    message += EntryText(entry, text);
     first = false;
   }
   if (message.ends_with('.')) message.pop_back();

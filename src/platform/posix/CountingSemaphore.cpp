@@ -1,7 +1,6 @@
 #include "platform/CountingSemaphore.h"
 
 #include <semaphore.h>
-
 #include <time.h>
 
 #include <cerrno>

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
 #include <system_error>
 
@@ -29,5 +30,6 @@ void tCountingSemaphore::Acquire() noexcept {
 }
 
 bool tCountingSemaphore::AcquireWithin(std::chrono::milliseconds wait) noexcept {
-  return WaitForSingleObject(Handle->Semaphore, static_cast<DWORD>(wait.count())) == WAIT_OBJECT_0;
+  const auto limit = std::clamp<std::chrono::milliseconds::rep>(wait.count(), 0, INFINITE - 1);
+  return WaitForSingleObject(Handle->Semaphore, static_cast<DWORD>(limit)) == WAIT_OBJECT_0;
 }
