@@ -52,7 +52,7 @@ std::string ReadLogServerSetting(const std::string& hostPath) {
 // The names go to the log server as texts, the module's into the file's path as it is.
 void BuildGlobalLog() {
   const std::string hostPath = HostExecutablePath();
-  const std::string moduleFileName = ExtractFileName(GetOwnModuleFileName());
+  const std::string moduleFileName = LogModuleFileName();
   SetLogFileNames(PathText(ExtractFileName(hostPath)), PathText(moduleFileName));
   if (moduleFileName.empty()) return;
   const std::string setting = ReadLogServerSetting(hostPath);
@@ -125,6 +125,10 @@ std::vector<std::string> RecentFailureLines() {
 
 std::string LogsFolder() {
   return ExtractFilePath(HostExecutablePath()) + "Logs";
+}
+
+std::string LogModuleFileName() {
+  return ExtractFileName(GetOwnModuleFileName());
 }
 
 std::string CurrentLogFileName() {

@@ -31,6 +31,8 @@ std::vector<std::string> RecentFailureLines();
 
 // The folder the log's day folders are made in: Logs beside the host program.
 std::string LogsFolder();
+// The library's file name, as the hourly files' names end in it.
+std::string LogModuleFileName();
 // The file a line written now goes to; empty without a log.
 std::string CurrentLogFileName();
 

@@ -63,6 +63,18 @@ void tPlugInSession::InitWorker(Callback callback, intptr_t userValue) noexcept 
         "Init_Plugin was given no callback: commands are run and logged, and their "
         "answers discarded");
   OpenStatusChannel();
+  if (Worker->LogKeepDays > 0)
+    Retention.emplace(LogsFolder(), LogModuleFileName(), Worker->LogKeepDays);
+  RetainLogDays(tLocalTime::Now());
+}
+
+void tPlugInSession::RetainLogDays(const tLocalTime& now) noexcept {
+  if (!Retention || now.Hour == RetainedHour) return;
+  RetainedHour = now.Hour;
+  try {
+    if (const auto line = Retention->Run(now)) Worker->WriteLog(*line);
+  } catch (...) {
+  }
 }
 
 void tPlugInSession::OpenStatusChannel() noexcept {
@@ -215,6 +227,7 @@ void tPlugInSession::Execute() {
     if (Worker) {
       const tLocalTime started = tLocalTime::Now();
       WriteFiguresOfHourBefore(started);
+      RetainLogDays(started);
       NoteInProgress(item.get());
       RunCommand(*item);
       NoteInProgress(nullptr);

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "log/tLogRetention.h"
 #include "platform/CountingSemaphore.h"
 #include "platform/LocalTime.h"
 #include "plugin/tStatusChannel.h"
@@ -110,6 +111,8 @@ class tPlugInSession {
   std::unique_ptr<tQueueItem> TakeItem();
   // After InitWorker's worker is ready: the status channel, when the ini asks for it.
   void OpenStatusChannel() noexcept;
+  // LogKeepDays: at Init_Plugin and before the first command of each hour.
+  void RetainLogDays(const tLocalTime& now) noexcept;
   // For the status channel: the command the thread runs, or none.
   void NoteInProgress(tQueueItem* item);
   void RunCommand(tQueueItem& item);
@@ -180,6 +183,8 @@ class tPlugInSession {
   std::chrono::steady_clock::time_point InProgressSince;
   // Closed before the worker goes: it reads the worker.
   std::unique_ptr<tStatusChannel> Channel;
+  std::optional<tLogRetention> Retention;
+  int RetainedHour = -1;
   std::thread Thread;
   std::atomic<bool> Stopping{false};
   std::atomic<tStopKind> StopKind{tStopKind::Finalize};

@@ -37,7 +37,7 @@ set(vista
   LeaveCriticalSection LoadLibraryA LoadLibraryExA LoadLibraryExW LoadLibraryW LocalFree
   LockFileEx MultiByteToWideChar OpenProcess OutputDebugStringA OutputDebugStringW
   QueryPerformanceCounter QueryPerformanceFrequency RaiseException ReadFile ReleaseSemaphore
-  RemoveVectoredExceptionHandler
+  RemoveDirectoryW RemoveVectoredExceptionHandler
   ResetEvent ResumeThread RtlAddFunctionTable RtlCaptureContext RtlLookupFunctionEntry
   RtlUnwind RtlUnwindEx RtlVirtualUnwind SetEndOfFile SetErrorMode SetEvent SetFilePointer
   SetFilePointerEx SetLastError SetProcessAffinityMask SetSystemTime
