@@ -141,6 +141,11 @@ TEST_F(SessionTest, NullCallbackStillRunsCommands) {
     std::this_thread::sleep_for(10ms);
   EXPECT_EQ(finished(), 3u);
   Host->Finalize();
+  const auto lines = log.MainMessages();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                       "Init_Plugin was given no callback: commands are run and logged, and their "
+                       "answers discarded"),
+            1);
 }
 
 TEST_F(SessionTest, ThrowingCallbackDoesNotStopLaterAnswers) {
