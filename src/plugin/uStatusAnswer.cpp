@@ -2,6 +2,8 @@
 
 #include <kalvor/status_channel.h>
 
+#include <algorithm>
+
 #include "worker/uFormat.h"
 #include "worker/uJson.h"
 
@@ -94,7 +96,10 @@ std::string DatabaseTotalsText(const tDatabaseTotals& totals) {
          "; attaches left behind now=" + Number(totals.AttachesLeftBehind);
 }
 
-std::string Line(const char* label, const std::string& value) {
+// A value from outside (a path, the server's words) stays on its line.
+std::string Line(const char* label, std::string value) {
+  std::replace_if(
+      value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
   return std::string(label) + ": " + value + "\n";
 }
 }  // namespace
