@@ -1,5 +1,8 @@
 #include "dynmenu/tDatabaseReachability.h"
 
+#include <utility>
+
+#include "log/uLogValue.h"
 #include "worker/uFormat.h"
 
 namespace {
@@ -22,7 +25,9 @@ std::string DateAndTime(const tLocalTime& time) {
 
 void tDatabaseReachability::RequestFailed(const tMoment& at) {
   std::lock_guard<std::mutex> guard(Lock);
-  if (State != tConnectionState::Unreachable && !FirstFailure) FirstFailure = at;
+  if (State == tConnectionState::Unreachable || FirstFailure) return;
+  FirstFailure = at;
+  FailedCommands = 0;
 }
 
 std::optional<std::string> tDatabaseReachability::AttachFailed(const std::string& reason,
@@ -31,12 +36,12 @@ std::optional<std::string> tDatabaseReachability::AttachFailed(const std::string
   Reason = reason;
   if (State == tConnectionState::Unreachable) return std::nullopt;
   State = tConnectionState::Unreachable;
+  if (!FirstFailure) FailedCommands = 0;
   Since = FirstFailure.value_or(at);
   FirstFailure.reset();
-  FailedCommands = 0;
   ++OutageCount;
   return Format("Database unreachable since %02d:%02d:%02d: %s", Since.Local.Hour,
-                Since.Local.Minute, Since.Local.Second, reason.c_str());
+                Since.Local.Minute, Since.Local.Second, LogValue(reason).c_str());
 }
 
 std::optional<std::string> tDatabaseReachability::Answered(bool attached, const tMoment& at) {
@@ -50,14 +55,16 @@ std::optional<std::string> tDatabaseReachability::Answered(bool attached, const 
     Reason.clear();
   }
   if (was != tConnectionState::Unreachable) return std::nullopt;
+  const uint64_t failed = std::exchange(FailedCommands, 0);
   return Format("Database reachable again after %s s; %llu command%s failed while it was not",
                 OneDecimal(SecondsBetween(outageStart.Steady, at.Steady)).c_str(),
-                static_cast<unsigned long long>(FailedCommands), FailedCommands == 1 ? "" : "s");
+                static_cast<unsigned long long>(failed), failed == 1 ? "" : "s");
 }
 
+// A command cut off before its outage was known (a frozen server) failed in it too.
 void tDatabaseReachability::CommandFailed() {
   std::lock_guard<std::mutex> guard(Lock);
-  if (State == tConnectionState::Unreachable) ++FailedCommands;
+  if (State == tConnectionState::Unreachable || FirstFailure) ++FailedCommands;
 }
 
 void tDatabaseReachability::Describe(tConnectionStatus& status, const tMoment& now) const {
@@ -66,6 +73,7 @@ void tDatabaseReachability::Describe(tConnectionStatus& status, const tMoment& n
   if (State == tConnectionState::NotYetConnected) return;
   status.Since = DateAndTime(Since.Local);
   status.Seconds = SecondsBetween(Since.Steady, now.Steady);
+  if (State != tConnectionState::Unreachable) return;
   status.Reason = Reason;
   status.FailedCommands = FailedCommands;
 }

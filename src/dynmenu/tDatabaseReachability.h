@@ -26,12 +26,14 @@ class tDatabaseReachability {
   // A request lost its connection or was cut off: the outage, if the next
   // attach fails, began here.
   void RequestFailed(const tMoment& at = {});
-  // "Database unreachable since 02:14:07: <reason>" when an outage begins now.
+  // "Database unreachable since 02:14:07: <reason>" when an outage begins
+  // now. reason: the client library's words as they are; the line escapes them.
   std::optional<std::string> AttachFailed(const std::string& reason, const tMoment& at = {});
   // An attach or a request succeeded. "Database reachable again after 10.4 s;
   // 7 commands failed while it was not" when an outage ends now.
   std::optional<std::string> Answered(bool attached, const tMoment& at = {});
-  // A command was answered with result code 1.
+  // A command was answered with result code 1: counted when an outage is
+  // under way or a request has failed since the server last answered.
   void CommandFailed();
 
   void Describe(tConnectionStatus& status, const tMoment& now = {}) const;

@@ -68,16 +68,23 @@ tMenuDatabase::~tMenuDatabase() {
 
 void tMenuDatabase::Open() {
   Attach();
+  TellAnswered(true);
 }
 
 void tMenuDatabase::Attach() {
   try {
     Connection_.Open(AttachLimit());
   } catch (const std::exception& error) {
-    Reachability_.AttachFailed(LogValue(AsDBError(error).Message));
+    if (const auto line = Reachability_.AttachFailed(AsDBError(error).Message)) {
+      ++Figures_.Outages;
+      LogWriteFailure(*line);
+    }
     throw;
   }
-  Reachability_.Answered(true);
+}
+
+void tMenuDatabase::TellAnswered(bool attached) {
+  if (const auto line = Reachability_.Answered(attached)) LogWrite(*line);
 }
 
 bool tMenuDatabase::IsAlive() noexcept {
@@ -192,7 +199,7 @@ void tMenuDatabase::ExecuteQuery() {
     tFailedAttempt failure{.Attempt = attempt};
     try {
       RunAttempt(failure);
-      Reachability_.Answered(false);
+      TellAnswered(false);
       return;
     } catch (const std::exception& error) {
       const tDBError failed = AsDBError(error);
@@ -284,6 +291,7 @@ bool tMenuDatabase::ReconnectWhenGone(tFailedAttempt& attempt) {
     throw;
   }
   LogWrite("Database " + Connection_.DatabaseName + " connected");
+  TellAnswered(true);
   ++Figures_.Reconnects;
   return true;
 }

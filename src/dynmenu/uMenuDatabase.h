@@ -116,8 +116,12 @@ class tMenuDatabase {
   void RefuseAttachWhileResting() const;
   // Opens the attachment when there is none; true when it did.
   bool ReconnectWhenGone(tFailedAttempt& attempt);
-  // Attaches, telling Reachability_ how it went; raises as the attach does.
+  // Attaches; a failure that begins an outage is logged and counted, and
+  // raised as the attach raised it.
   void Attach();
+  // The server answered (attached tells whether by an attach); an outage
+  // that ends here is logged.
+  void TellAnswered(bool attached);
   // The requests of one run; answered counts those the server answered.
   void SendRequests(int& answered);
   // The rows of the statement run last, its action committed and its result

@@ -134,11 +134,11 @@ std::string tHourlyFigures::Line(const std::string& period,
   return Format(
       "Figures of %s, pid %u: commands 100=%u 101=%u 102=%u other=%u; "
       "result codes 0=%u 1=%u 2=%u 3=%u other=%u; retries deadlock=%u connection loss=%u; "
-      "reconnects=%u; longest queue=%u; "
+      "reconnects=%u; outages=%u; longest queue=%u; "
       "Command_Plugin to callback ms median=%s p99=%s max=%s; log lines lost=%llu",
       period.c_str(), ProcessId, Commands[0], Commands[1], Commands[2], Commands[3], ResultCodes[0],
       ResultCodes[1], ResultCodes[2], ResultCodes[3], ResultCodes[4], database.DeadlockRetries,
-      database.ConnectionLossRetries, database.Reconnects,
+      database.ConnectionLossRetries, database.Reconnects, database.Outages,
       LongestQueue.load(std::memory_order_relaxed), Milliseconds(Latency.Quantile(0.5)).c_str(),
       Milliseconds(Latency.Quantile(0.99)).c_str(), Milliseconds(Latency.Max()).c_str(),
       static_cast<unsigned long long>(LostLogLines));

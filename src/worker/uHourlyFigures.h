@@ -23,6 +23,8 @@ struct tDatabaseFigures {
   uint32_t ConnectionLossRetries = 0;
   uint32_t Reconnects = 0;
   uint32_t RequestsCutOff = 0;
+  // Times the database became unreachable.
+  uint32_t Outages = 0;
 };
 
 class tHourlyFigures {
