@@ -225,6 +225,7 @@ void ApplyOption(tHostOptions& options, const std::vector<std::string>& argument
         ParseCount(ValueOf(arguments, at), "--max-failures-per-minute");
   else
     throw tUsageError("unknown option " + option);
+  options.HealthLimitsGiven = options.HealthLimitsGiven || option.rfind("--max-", 0) == 0;
 }
 
 void RequireOwner(bool given, const std::string& option, const std::string& subcommand,
@@ -271,12 +272,8 @@ tHostOptions ParseArguments(const std::vector<std::string>& arguments) {
                "simulate");
   RequireOwner(options.RawKeyHex.has_value(), "--raw-key", options.Subcommand, "action");
   RequireOwner(options.WatchSeconds.has_value(), "--watch", options.Subcommand, "status");
-  const tHealthLimits defaults;
-  const bool limited =
-      options.HealthLimits.MaxQueue != defaults.MaxQueue ||
-      options.HealthLimits.MaxUnreachableSeconds != defaults.MaxUnreachableSeconds ||
-      options.HealthLimits.MaxFailuresPerMinute != defaults.MaxFailuresPerMinute;
-  RequireOwner(limited, "--max-queue, --max-unreachable and --max-failures-per-minute",
+  RequireOwner(options.HealthLimitsGiven,
+               "--max-queue, --max-unreachable and --max-failures-per-minute",
                options.Subcommand, "health");
   if (options.Pid && !AsksRunningPlugins(options.Subcommand))
     throw tUsageError("--pid belongs to status and health");

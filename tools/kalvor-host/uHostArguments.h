@@ -42,6 +42,7 @@ struct tHostOptions {
   std::optional<uint32_t> Pid;           // status, health: the one host process asked
   std::optional<double> WatchSeconds;    // status: refresh every so many seconds
   tHealthLimits HealthLimits;            // health
+  bool HealthLimitsGiven = false;        // any of them on the command line
 };
 
 // status and health ask running plugins and load none.
