@@ -695,4 +695,71 @@ TEST_F(StatusChannelTest, OnlyTheGroupOfTheLogsFolderMayAsk) {
   chmod(logs.c_str(), before.st_mode & 07777);
 }
 
+// A Logs folder its group may not write names no group to admit: the socket
+// is the host's account's alone, and a member of that group is refused too.
+TEST_F(StatusChannelTest, WithoutAGroupThatWritesTheLogsOnlyTheHostsAccountMayAsk) {
+  const std::string logs = HostLogsFolder();
+  std::filesystem::create_directories(logs);
+  struct stat before {};
+  ASSERT_EQ(stat(logs.c_str(), &before), 0);
+  ASSERT_EQ(chmod(logs.c_str(), 0755), 0);
+  OpenHost(Db->ConnectionString());
+  chmod(logs.c_str(), before.st_mode & 07777);
+  EXPECT_TRUE(Contains(Log.MainText(), "Status channel open at " + Socket +
+                                           " (mode 0600, this account alone)"))
+      << Log.MainText();
+  struct stat socket {};
+  ASSERT_EQ(stat(Socket.c_str(), &socket), 0);
+  EXPECT_EQ(socket.st_mode & 0777, 0600u);
+  EXPECT_EQ(Ask({"status"}).ExitStatus, 0) << "the host's own account";
+  TempFolder bin;
+  std::filesystem::permissions(bin.Path(), std::filesystem::perms(0755));
+  std::filesystem::copy_file(std::string(KALVOR_BINARY_DIR) + "/kalvor-host", bin / "kalvor-host");
+  const ShellResult member =
+      RunShellCommand("runuser -u nobody -g " + std::string(getgrgid(before.st_gid)->gr_name) +
+                      " -- " + ShellQuoted(bin / "kalvor-host") + " health --pid " +
+                      std::to_string(getpid()) + "; echo \"exit $?\"");
+  EXPECT_TRUE(Contains(member.Output, "KALVOR UNKNOWN - ")) << member.Output;
+  EXPECT_TRUE(Contains(member.Output, "exit " + std::to_string(HealthUnknown))) << member.Output;
+}
+
+// Unloaded without Finalize_Plugin, as a host that ends badly does: the
+// socket goes with the session, and a new load opens a new one.
+TEST_F(StatusChannelTest, AnUnloadWithoutFinalizeClosesTheChannel) {
+  OpenHost(Db->ConnectionString());
+  ASSERT_TRUE(std::filesystem::exists(Socket));
+  Host->Unload();
+  Host.reset();
+  EXPECT_FALSE(std::filesystem::exists(Socket)) << "the socket outlived the unload";
+  EXPECT_EQ(Ask({"health"}).ExitStatus, HealthUnknown);
+  OpenHost(Db->ConnectionString());
+  EXPECT_EQ(Ask({"health"}).ExitStatus, 0);
+}
+
+// LogKeepDays=1 at Init_Plugin: an old day folder of the plugin's own files
+// goes; one that also holds a file of someone else's keeps that file and
+// itself, and the log says why.
+TEST_F(StatusChannelTest, LogKeepDaysRemovesOnlyOldFoldersOfThePluginsOwnFiles) {
+  const std::filesystem::path logs = HostLogsFolder();
+  const std::filesystem::path gone = logs / "2001_01_01";
+  const std::filesystem::path kept = logs / "2001_01_02";
+  for (const std::filesystem::path& file :
+       {gone / "09_Kalvor.so.log", gone / "full_09_Kalvor.so.log", kept / "10_Kalvor.so.log",
+        kept / "notes.txt"}) {
+    std::filesystem::create_directories(file.parent_path());
+    WriteWholeFile(file.string(), "old\r\n");
+  }
+  OpenHost(Db->ConnectionString(), "LogKeepDays=1\n");
+  EXPECT_FALSE(std::filesystem::exists(gone));
+  EXPECT_TRUE(std::filesystem::exists(kept / "notes.txt"));
+  EXPECT_FALSE(std::filesystem::exists(kept / "10_Kalvor.so.log"));
+  EXPECT_TRUE(std::regex_search(
+      Log.MainText(),
+      std::regex("Log retention \\(LogKeepDays=1\\): removed [0-9]+ day folders? and [0-9]+ "
+                 "files? from before [-0-9]+; kept 2001_01_02 \\(holds files not the plugin's "
+                 "own\\)")))
+      << Log.MainText();
+  std::filesystem::remove_all(kept);
+}
+
 }  // namespace
