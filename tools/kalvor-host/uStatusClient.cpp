@@ -2,6 +2,13 @@
 
 #include <kalvor/status_channel.h>
 
+#include <algorithm>
+
+void SortByProcess(tStatusSearch& search) {
+  std::sort(search.Found.begin(), search.Found.end(),
+            [](const auto& a, const auto& b) { return a.ProcessId < b.ProcessId; });
+}
+
 uint32_t EndpointProcessId(const std::string& fileName, const std::string& suffix) {
   const std::string prefix = KALVOR_STATUS_PREFIX;
   if (fileName.size() <= prefix.size() + suffix.size() || fileName.rfind(prefix, 0) != 0 ||

@@ -39,5 +39,8 @@ std::string AskStatus(const tStatusEndpointInfo& endpoint, const std::string& re
 // What an account refused by an endpoint can do about it.
 const char* StatusRefusalAdvice();
 
+// Found in the order of their process ids.
+void SortByProcess(tStatusSearch& search);
+
 // The process id at the end of an endpoint's name ("kalvor-NAME-1234.sock"); 0 if none.
 uint32_t EndpointProcessId(const std::string& fileName, const std::string& suffix);

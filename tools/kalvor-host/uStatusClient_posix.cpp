@@ -69,8 +69,7 @@ tStatusSearch FindStatusEndpoints() {
         name.find_first_not_of("0123456789", prefix.size()) == std::string::npos)
       Search(entry.path(), search);
   }
-  std::sort(search.Found.begin(), search.Found.end(),
-            [](const auto& a, const auto& b) { return a.ProcessId < b.ProcessId; });
+  SortByProcess(search);
   return search;
 }
 

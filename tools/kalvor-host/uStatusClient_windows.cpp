@@ -75,8 +75,7 @@ tStatusSearch FindStatusEndpoints() {
     if (pid != 0) search.Found.push_back({"\\\\.\\pipe\\" + name, pid});
   } while (FindNextFileW(found, &entry));
   FindClose(found);
-  std::sort(search.Found.begin(), search.Found.end(),
-            [](const auto& a, const auto& b) { return a.ProcessId < b.ProcessId; });
+  SortByProcess(search);
   return search;
 }
 
