@@ -723,6 +723,32 @@ TEST_F(StatusChannelTest, WithoutAGroupThatWritesTheLogsOnlyTheHostsAccountMayAs
   EXPECT_TRUE(Contains(member.Output, "exit " + std::to_string(HealthUnknown))) << member.Output;
 }
 
+// status without a channel to ask says so and exits 3 (one could not be
+// asked); --watch asks again and again, each time on a cleared screen.
+TEST_F(StatusChannelTest, StatusSaysWhatItCouldNotAskAndWatchRefreshes) {
+  const auto none = Ask({"status"});
+  EXPECT_EQ(none.ExitStatus, ExitNotAsked);
+  EXPECT_EQ(none.Output, "");
+  EXPECT_EQ(none.Errors, "kalvor-host: no plugin of process " + std::to_string(getpid()) +
+                             " has its status channel open\n");
+  const auto noneJson = Ask({"status", "--json"});
+  EXPECT_EQ(noneJson.Output, "[]\n");
+
+  OpenHost(Db->ConnectionString());
+  const ShellResult watched = RunShellCommand(
+      "timeout -s INT 2 " + ShellQuoted(std::string(KALVOR_BINARY_DIR) + "/kalvor-host") +
+      " status --watch 0.4 --pid " + std::to_string(getpid()));
+  const auto count = [&](const std::string& part) {
+    size_t found = 0;
+    for (size_t at = 0; (at = watched.Output.find(part, at)) != std::string::npos; at += part.size())
+      ++found;
+    return found;
+  };
+  EXPECT_GE(count("\x1b[H\x1b[2Jkalvor-host status, every 0.4 s, at "), 3u) << watched.Output;
+  // The interrupt may come between a clearing and its block.
+  EXPECT_GE(count("\nplugin: DYNAMIC_MENU ") + 1, count("\x1b[H\x1b[2J")) << watched.Output;
+}
+
 // Unloaded without Finalize_Plugin, as a host that ends badly does: the
 // socket goes with the session, and a new load opens a new one.
 TEST_F(StatusChannelTest, AnUnloadWithoutFinalizeClosesTheChannel) {
