@@ -5,8 +5,9 @@
    Where it is:
    - Linux: a Unix domain socket named KALVOR_STATUS_PREFIX <name> "-" <pid>
      KALVOR_STATUS_SUFFIX in KALVOR_STATUS_FOLDER when the host's account may
-     write there (the Debian package makes it, group kalvor), else in the
-     host account's own folder KALVOR_STATUS_FALLBACK_PREFIX <uid>. The socket
+     write there (an administrator makes it, for instance group kalvor mode
+     3775), else in the host account's own folder
+     KALVOR_STATUS_FALLBACK_PREFIX <uid>. The socket
      belongs to the group of the host's Logs folder, which may connect when it
      may write that folder; other accounts never.
    - Windows: the named pipe KALVOR_STATUS_PIPE_PREFIX <name> "-" <pid>, open
