@@ -75,6 +75,8 @@ void tMenuDatabase::Attach() {
   try {
     Connection_.Open(AttachLimit());
   } catch (const std::exception& error) {
+    // An attach the stopping plugin cut short tells nothing of the server.
+    if (Watchdog_.TimeLeft()) throw;
     if (const auto line = Reachability_.AttachFailed(AsDBError(error).Message)) {
       ++Figures_.Outages;
       LogWriteFailure(*line);

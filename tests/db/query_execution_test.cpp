@@ -145,8 +145,12 @@ TEST_F(QueryExecutionTest, NoDatabaseNameFailsAtOnce) {
   std::string error;
   EXPECT_FALSE(Run(error, [&] { unnamed.Read(tMenuStatement::StartItem, {1}); }));
   EXPECT_NE(error.find("Msg=\"Database name is missing\""), std::string::npos) << error;
-  const std::vector<std::string> expected = {"Connecting to "};
-  EXPECT_EQ(log.MainMessages(), expected);
+  const std::vector<std::string> messages = log.MainMessages();
+  ASSERT_EQ(messages.size(), 2u) << log.MainText();
+  EXPECT_EQ(messages[0], "Connecting to ");
+  EXPECT_TRUE(std::regex_match(
+      messages[1], std::regex("Database unreachable since [0-9:]{8}: Database name is missing")))
+      << messages[1];
 }
 
 TEST_F(QueryExecutionTest, RealUpdateConflictIsRetriedAfterADeadlockPause) {
@@ -207,14 +211,23 @@ TEST_F(LostServerTest, LostServerIsRetriedTenTimesThenReconnectsWhenBack) {
   EXPECT_EQ(pauses.size(), 9u);
   ExpectPausesInRange(pauses);
   EXPECT_EQ(error.rfind("Exception while processing IB SQL Query=", 0), 0u);
+  EXPECT_EQ(LinesStartingWith(down, "Database unreachable since ").size(), 1u)
+      << "one outage, however many attaches fail";
 
   Server.Start();
   LogTail up(HostLogsFolder());
   ASSERT_TRUE(ReadStart(error)) << error;
+  std::vector<std::string> messages = up.MainMessages();
+  ASSERT_EQ(messages.size(), 4u) << up.MainText();
+  EXPECT_TRUE(std::regex_match(
+      messages.back(),
+      std::regex("Database reachable again after \\d+\\.\\d s; 0 commands failed while it was not")))
+      << messages.back();
+  messages.pop_back();
   const std::vector<std::string> expected = {
       "No database connection!", "Connecting to " + Database.ConnectionString(),
       "Database " + Database.ConnectionString() + " connected"};
-  EXPECT_EQ(up.MainMessages(), expected);
+  EXPECT_EQ(messages, expected);
 }
 
 namespace {
