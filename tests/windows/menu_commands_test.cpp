@@ -395,3 +395,32 @@ TEST(StatusChannel, KalvorHostAsksItsPipeWhileEightThreadsSendCommands) {
       << gone.Output;
   std::printf("%d status and health pairs asked beside %d commands\n", asked, sent.load());
 }
+
+// An ini that names no database: the outage line at Init_Plugin, each
+// command failed and counted against it, and kalvor-host.exe health exits 2.
+TEST(StatusChannel, KalvorHostTellsAPluginWithoutADatabaseCritical) {
+  PluginCopy plugin("Kalvor.dll");
+  plugin.WriteIni("[Main]\r\nLogLevel=1\r\nStatusChannel=1\r\n");
+  PutStandInClientBeside(plugin);
+  LogTail log(HostLogsFolder());
+  MenuHost host(plugin);
+  for (int command = 0; command < 2; ++command)
+    EXPECT_EQ(SignedWordAt(host.Ask(StartItemRequest(StandIn::MenuId)).Buffer, 12), 1);
+  EXPECT_EQ(Occurrences(log.MainText(), "Database unreachable since "), 1u) << log.MainText();
+  EXPECT_TRUE(std::regex_search(
+      log.MainText(), std::regex("\r\n[0-9:.]{12} Database unreachable since [0-9:]{8}: "
+                                 "Database name is missing\r\n")))
+      << log.MainText();
+  const std::string pid = std::to_string(GetCurrentProcessId());
+  const tToolRun health = RunTool("health --max-unreachable 3600 --pid " + pid);
+  EXPECT_EQ(health.ExitCode, 2) << health.Output;
+  EXPECT_EQ(health.Output.rfind("KALVOR CRITICAL - DYNAMIC_MENU pid " + pid +
+                                    ": no database named in its ini; database unreachable for ",
+                                0),
+            0u)
+      << health.Output;
+  EXPECT_NE(health.Output.find(" s (limit 3600.0 s), 2 commands failed: Database name is missing"),
+            std::string::npos)
+      << health.Output;
+  host.Host.Finalize();
+}
