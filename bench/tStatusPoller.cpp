@@ -17,7 +17,8 @@ tStatusPoller::tStatusPoller(const std::string& pluginName, int perSecond) {
   std::string address;
   for (const tStatusEndpointInfo& endpoint : FindStatusEndpoints().Found)
     if (endpoint.Address.size() > suffix.size() &&
-        endpoint.Address.compare(endpoint.Address.size() - suffix.size(), suffix.size(), suffix) == 0)
+        endpoint.Address.compare(endpoint.Address.size() - suffix.size(), suffix.size(), suffix) ==
+            0)
       address = endpoint.Address;
   if (address.empty()) throw std::runtime_error("no status channel of " + pluginName + " is open");
   Thread = std::thread([this, address, perSecond] { Poll(address, perSecond); });

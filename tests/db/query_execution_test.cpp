@@ -221,7 +221,8 @@ TEST_F(LostServerTest, LostServerIsRetriedTenTimesThenReconnectsWhenBack) {
   ASSERT_EQ(messages.size(), 4u) << up.MainText();
   EXPECT_TRUE(std::regex_match(
       messages.back(),
-      std::regex("Database reachable again after \\d+\\.\\d s; 0 commands failed while it was not")))
+      std::regex(
+          "Database reachable again after \\d+\\.\\d s; 0 commands failed while it was not")))
       << messages.back();
   messages.pop_back();
   const std::vector<std::string> expected = {

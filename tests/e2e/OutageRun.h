@@ -81,7 +81,8 @@ inline void ExpectOnePairOfOutageLines(const std::vector<std::string>& messages,
                                        const tOutageRun& run) {
   const std::regex down("^Database unreachable since \\d\\d:\\d\\d:\\d\\d: .+$");
   const std::regex up(
-      "^Database reachable again after (\\d+)\\.(\\d) s; (\\d+) commands? failed while it was not$");
+      "^Database reachable again after (\\d+)\\.(\\d) s; (\\d+) commands? failed while it was "
+      "not$");
   std::vector<std::string> downs;
   std::vector<std::smatch> ups;
   for (const std::string& line : messages) {

@@ -261,8 +261,8 @@ TEST_F(ServerFaultTest, FinalizeWritesTheFiguresOfTheHour) {
 TEST_F(ServerKillTest, AServerKilledForTenSecondsIsOneOutageInTheLog) {
   StartPlugin(Db.ConnectionString());
   ExpectStartItem(Ask(StartItemRequest(1)), "warm-up");
-  const tOutageRun run =
-      RideOutOutage(*Host, 10s, [&] { Server.Kill(); }, [&] { Server.Start(); });
+  const tOutageRun run = RideOutOutage(
+      *Host, 10s, [&] { Server.Kill(); }, [&] { Server.Start(); });
   EXPECT_GE(run.Failed, 3) << "commands sent while the server was down";
   ExpectOnePairOfOutageLines(Log.MainMessages(), run);
   Host->Finalize();

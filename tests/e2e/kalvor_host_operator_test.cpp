@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -27,6 +26,7 @@
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
 #include "support/ShellCommand.h"
+#include "support/StatusSocketClient.h"
 #include "support/TempFolder.h"
 #include "tPluginHost.h"
 
@@ -469,33 +469,6 @@ TEST_F(KalvorHostOperatorTest, IniOptionServesAnotherDatabaseWithoutTouchingTheP
 namespace {
 using namespace std::chrono_literals;
 
-// A client of the status channel written by hand, to misbehave.
-class RawClient {
- public:
-  explicit RawClient(const std::string& path) : Fd(socket(AF_UNIX, SOCK_STREAM, 0)) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    path.copy(address.sun_path, sizeof address.sun_path - 1);
-    Connected = connect(Fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  }
-  ~RawClient() { close(Fd); }
-  RawClient(const RawClient&) = delete;
-  RawClient& operator=(const RawClient&) = delete;
-
-  // What the plugin sent before it closed.
-  std::string Ask(const std::string& bytes) {
-    send(Fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    std::string answer;
-    char chunk[4096];
-    for (ssize_t got; (got = recv(Fd, chunk, sizeof chunk, 0)) > 0;)
-      answer.append(chunk, static_cast<size_t>(got));
-    return answer;
-  }
-
-  int Fd;
-  bool Connected = false;
-};
-
 // The host with the channel open: eight host threads send commands of every
 // kind while kalvor-host asks, and clients misbehave beside them.
 class StatusChannelTest : public KalvorHostDemoTest {
@@ -557,10 +530,10 @@ TEST_F(StatusChannelTest, AnswersBesideEightThreadsOfCommandsAndMisbehavingClien
     });
   // A client that asks and never reads, one that sends 1 MB of garbage, and
   // 1,000 connections a second.
-  RawClient silent(Socket);
+  StatusSocketClient silent(Socket);
   send(silent.Fd, "status\n", 7, MSG_NOSIGNAL);
   std::thread garbage([&] {
-    RawClient client(Socket);
+    StatusSocketClient client(Socket);
     const std::string answer = client.Ask(std::string(1 << 20, '\x07'));
     EXPECT_TRUE(answer.empty() || answer.rfind("error: no request line within 256 bytes", 0) == 0)
         << answer;
@@ -569,7 +542,7 @@ TEST_F(StatusChannelTest, AnswersBesideEightThreadsOfCommandsAndMisbehavingClien
   std::thread storm([&] {
     const auto end = std::chrono::steady_clock::now() + 2s;
     while (std::chrono::steady_clock::now() < end) {
-      RawClient client(Socket);
+      StatusSocketClient client(Socket);
       connects += client.Connected;
       std::this_thread::sleep_for(1ms);
     }
@@ -676,8 +649,8 @@ TEST_F(StatusChannelTest, OnlyTheGroupOfTheLogsFolderMayAsk) {
   TempFolder bin;
   std::filesystem::permissions(bin.Path(), std::filesystem::perms(0755));
   std::filesystem::copy_file(std::string(KALVOR_BINARY_DIR) + "/kalvor-host", bin / "kalvor-host");
-  const std::string tool = ShellQuoted(bin / "kalvor-host") + " status --pid " +
-                           std::to_string(getpid()) + " 2>&1";
+  const std::string tool =
+      ShellQuoted(bin / "kalvor-host") + " status --pid " + std::to_string(getpid()) + " 2>&1";
   const ShellResult member = RunShellCommand(
       "runuser -u nobody -g " + std::string(getgrgid(before.st_gid)->gr_name) + " -- " + tool);
   EXPECT_TRUE(member.Succeeded) << member.Output;
@@ -705,8 +678,8 @@ TEST_F(StatusChannelTest, WithoutAGroupThatWritesTheLogsOnlyTheHostsAccountMayAs
   ASSERT_EQ(chmod(logs.c_str(), 0755), 0);
   OpenHost(Db->ConnectionString());
   chmod(logs.c_str(), before.st_mode & 07777);
-  EXPECT_TRUE(Contains(Log.MainText(), "Status channel open at " + Socket +
-                                           " (mode 0600, this account alone)"))
+  EXPECT_TRUE(Contains(Log.MainText(),
+                       "Status channel open at " + Socket + " (mode 0600, this account alone)"))
       << Log.MainText();
   struct stat socket {};
   ASSERT_EQ(stat(Socket.c_str(), &socket), 0);
@@ -740,7 +713,8 @@ TEST_F(StatusChannelTest, StatusSaysWhatItCouldNotAskAndWatchRefreshes) {
       " status --watch 0.4 --pid " + std::to_string(getpid()));
   const auto count = [&](const std::string& part) {
     size_t found = 0;
-    for (size_t at = 0; (at = watched.Output.find(part, at)) != std::string::npos; at += part.size())
+    for (size_t at = 0; (at = watched.Output.find(part, at)) != std::string::npos;
+         at += part.size())
       ++found;
     return found;
   };

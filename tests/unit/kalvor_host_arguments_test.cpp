@@ -77,20 +77,20 @@ TEST(KalvorHostArguments, StatusAndHealthTakeTheirOwnOptionsOnly) {
   EXPECT_FALSE(Parse({"health"}).Pid);
   EXPECT_EQ(Parse({"health"}).HealthLimits.MaxQueue, 50u);
 
-  for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{
-           {"status", "1"},
-           {"health", "--plugin", "/x/K.so"},
-           {"status", "--ini", "/x/K.ini"},
-           {"item", "1", "--pid", "7"},
-           {"health", "--watch", "1"},
-           {"status", "--max-queue", "10"},
-           {"status", "--max-queue", "50"},
-           {"status", "--watch", "0"},
-           {"status", "--watch", "-1"},
-           {"status", "--watch", "nan"},
-           {"health", "--max-unreachable", "1e9"},
-           {"health", "--max-queue", "-1"},
-           {"health", "--pid", "x"}})
+  for (const std::vector<std::string>& wrong :
+       std::vector<std::vector<std::string>>{{"status", "1"},
+                                             {"health", "--plugin", "/x/K.so"},
+                                             {"status", "--ini", "/x/K.ini"},
+                                             {"item", "1", "--pid", "7"},
+                                             {"health", "--watch", "1"},
+                                             {"status", "--max-queue", "10"},
+                                             {"status", "--max-queue", "50"},
+                                             {"status", "--watch", "0"},
+                                             {"status", "--watch", "-1"},
+                                             {"status", "--watch", "nan"},
+                                             {"health", "--max-unreachable", "1e9"},
+                                             {"health", "--max-queue", "-1"},
+                                             {"health", "--pid", "x"}})
     EXPECT_THROW(Parse(wrong), tUsageError) << wrong[0] << " " << wrong[1];
   EXPECT_TRUE(NamesHealth({"--pid", "x", "health"}));
   EXPECT_FALSE(NamesHealth({"status", "health"})) << "the first subcommand named counts";

@@ -82,8 +82,8 @@ TEST(StatusRequest, OneLineOfWordsInAnyCaseElseAnErrorThatShowsNoRawBytes) {
 
   const tStatusRequest odd = ParseStatusRequest("st\x01\xff" + std::string(60, 'a') + "\n", Limit);
   EXPECT_EQ(odd.Shown, "st??" + std::string(36, 'a') + "...");
-  EXPECT_EQ(PlainAnswer(odd), "error: unknown request \"" + odd.Shown +
-                                  "\"; send status, status json or help\n");
+  EXPECT_EQ(PlainAnswer(odd),
+            "error: unknown request \"" + odd.Shown + "\"; send status, status json or help\n");
   EXPECT_EQ(PlainAnswer({tStatusRequestKind::TooLong, {}}),
             "error: no request line within " + std::to_string(Limit) + " bytes\n");
   EXPECT_EQ(PlainAnswer({tStatusRequestKind::Json, {}}), "") << "a status needs its snapshot";
@@ -105,23 +105,27 @@ TEST(StatusAnswer, TextKeepsToItsLinesAndJsonKeepsTheWords) {
   const std::string text = StatusText(snapshot);
   EXPECT_EQ(text.find('\r'), std::string::npos) << text;
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 14 + 1) << text;
-  EXPECT_TRUE(Has(text, "plugin: DYNAMIC_MENU 0.9.0, pid 4242, started 2026-12-09 01:00:00 "
-                        "(up 4 h 1 min)\n"))
+  EXPECT_TRUE(Has(text,
+                  "plugin: DYNAMIC_MENU 0.9.0, pid 4242, started 2026-12-09 01:00:00 "
+                  "(up 4 h 1 min)\n"))
       << text;
   EXPECT_TRUE(Has(text, "database: 127.0.0.1:/var/lib/menu.fdb as KALVOR\n")) << text;
-  EXPECT_TRUE(Has(text, "connection: unreachable since 2026-12-09 05:00:00 (1 min 15 s), 4 "
-                        "commands failed since: Unable to complete network request to host "
-                        "\"127.0.0.1\".  Failed to establish a connection.\n"))
+  EXPECT_TRUE(Has(text,
+                  "connection: unreachable since 2026-12-09 05:00:00 (1 min 15 s), 4 "
+                  "commands failed since: Unable to complete network request to host "
+                  "\"127.0.0.1\".  Failed to establish a connection.\n"))
       << text;
   EXPECT_TRUE(Has(text, "queue: 3 of 1000 commands, 96 of 1048576 bytes\n")) << text;
   EXPECT_TRUE(Has(text, "in progress: command 101 (CommandId 17) for 2500 ms\n")) << text;
   EXPECT_TRUE(Has(text, "commands since start: 100=5 101=6 102=7 other=1\n")) << text;
-  EXPECT_TRUE(Has(text, "database since start: retries deadlock=1 connection loss=9; "
-                        "reconnects=2; requests cut off=3; outages=2; attaches left behind "
-                        "now=1\n"))
+  EXPECT_TRUE(Has(text,
+                  "database since start: retries deadlock=1 connection loss=9; "
+                  "reconnects=2; requests cut off=3; outages=2; attaches left behind "
+                  "now=1\n"))
       << text;
-  EXPECT_TRUE(Has(text, "latency this hour: Command_Plugin to callback ms median=1.500 "
-                        "p99=2750.123\n"))
+  EXPECT_TRUE(Has(text,
+                  "latency this hour: Command_Plugin to callback ms median=1.500 "
+                  "p99=2750.123\n"))
       << text;
   EXPECT_TRUE(Has(text, "failure: 05:00:01.200 Error while processing X Msg=\"a  b\"\n")) << text;
 
@@ -174,8 +178,9 @@ TEST(Health, QueueFailuresAndAMissingDatabaseAreJudgedEachAndTheWorstPluginCount
   busy.FailuresLastMinute = 6;
   const tHealthVerdict warning = Judge({busy});
   EXPECT_EQ(warning.Status, Health_Warning);
-  EXPECT_TRUE(Has(warning.Line, ": queue 51 above 50; 6 commands failed in the last minute "
-                                "(limit 5) |"))
+  EXPECT_TRUE(Has(warning.Line,
+                  ": queue 51 above 50; 6 commands failed in the last minute "
+                  "(limit 5) |"))
       << warning.Line;
 
   tStatusSnapshot full = Healthy();

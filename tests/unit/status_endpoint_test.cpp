@@ -13,6 +13,7 @@
 #include <string>
 
 #include "plugin/tStatusChannel.h"
+#include "support/StatusSocketClient.h"
 #include "support/TempFolder.h"
 
 using namespace std::chrono_literals;
@@ -20,32 +21,6 @@ using namespace std::chrono_literals;
 namespace {
 // Generous: these bound hangs, they do not measure speed.
 constexpr auto Patience = 20s;
-
-class Client {
- public:
-  explicit Client(const std::string& path) : Fd(socket(AF_UNIX, SOCK_STREAM, 0)) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    path.copy(address.sun_path, sizeof address.sun_path - 1);
-    Connected = connect(Fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  }
-  ~Client() { close(Fd); }
-  Client(const Client&) = delete;
-  Client& operator=(const Client&) = delete;
-
-  // Sends the bytes and reads until the channel closes.
-  std::string Ask(const std::string& bytes) {
-    send(Fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    std::string answer;
-    char chunk[4096];
-    for (ssize_t got; (got = recv(Fd, chunk, sizeof chunk, 0)) > 0;)
-      answer.append(chunk, static_cast<size_t>(got));
-    return answer;
-  }
-
-  int Fd;
-  bool Connected = false;
-};
 
 // The socket's path, from the channel's own description "path (who may ask)".
 std::string PathOf(const tStatusChannel& channel) {
@@ -82,15 +57,18 @@ TEST_F(StatusEndpointTest, EachClientGetsOneAnswerAndOnlyAStatusIsGathered) {
   const std::string path = PathOf(*channel);
   EXPECT_EQ(std::filesystem::path(path).filename(),
             "kalvor-DYNAMIC_MENU_Unit-" + std::to_string(getpid()) + ".sock");
-  EXPECT_EQ(Client(path).Ask("status\n").rfind("plugin: DYNAMIC_MENU ", 0), 0u);
-  EXPECT_EQ(Client(path).Ask("STATUS JSON\r\n").rfind("{\"name\":\"DYNAMIC_MENU\",", 0), 0u);
+  EXPECT_EQ(StatusSocketClient(path).Ask("status\n").rfind("plugin: DYNAMIC_MENU ", 0), 0u);
+  EXPECT_EQ(StatusSocketClient(path).Ask("STATUS JSON\r\n").rfind("{\"name\":\"DYNAMIC_MENU\",", 0),
+            0u);
   EXPECT_EQ(Gathered, 2);
-  EXPECT_EQ(Client(path).Ask("help\n"),
+  EXPECT_EQ(StatusSocketClient(path).Ask("help\n"),
             "requests: status (the status as text), status json (the same as JSON), help\n");
-  EXPECT_EQ(Client(path).Ask("shutdown\n").rfind("error: unknown request \"shutdown\"", 0), 0u);
-  EXPECT_EQ(Client(path).Ask(std::string(4096, 'x')),
+  EXPECT_EQ(
+      StatusSocketClient(path).Ask("shutdown\n").rfind("error: unknown request \"shutdown\"", 0),
+      0u);
+  EXPECT_EQ(StatusSocketClient(path).Ask(std::string(4096, 'x')),
             "error: no request line within 256 bytes\n");
-  EXPECT_EQ(Client(path).Ask(""), "") << "nothing sent, nothing answered";
+  EXPECT_EQ(StatusSocketClient(path).Ask(""), "") << "nothing sent, nothing answered";
   EXPECT_EQ(Gathered, 2) << "help, errors and silence gather nothing";
 }
 
@@ -99,10 +77,11 @@ TEST_F(StatusEndpointTest, EachClientGetsOneAnswerAndOnlyAStatusIsGathered) {
 TEST_F(StatusEndpointTest, NoClientHoldsTheChannelBeyondItsPatience) {
   const auto channel = Open("DYNAMIC_MENU_Unit");
   const std::string path = PathOf(*channel);
-  Client silent(path);
-  Client deaf(path);
+  StatusSocketClient silent(path);
+  StatusSocketClient deaf(path);
   send(deaf.Fd, "status json\n", 12, MSG_NOSIGNAL);
-  auto asked = std::async(std::launch::async, [&] { return Client(path).Ask("status\n"); });
+  auto asked =
+      std::async(std::launch::async, [&] { return StatusSocketClient(path).Ask("status\n"); });
   ASSERT_EQ(asked.wait_for(Patience), std::future_status::ready);
   EXPECT_EQ(asked.get().rfind("plugin: ", 0), 0u);
   char byte;
@@ -114,7 +93,7 @@ TEST_F(StatusEndpointTest, NoClientHoldsTheChannelBeyondItsPatience) {
 TEST_F(StatusEndpointTest, EndsWhileAClientWaitsAndTakesOverALeftSocket) {
   auto channel = Open("DYNAMIC_MENU_Unit");
   const std::string path = PathOf(*channel);
-  Client waiting(path);
+  StatusSocketClient waiting(path);
   ASSERT_TRUE(waiting.Connected);
   auto ended = std::async(std::launch::async, [&] { channel.reset(); });
   ASSERT_EQ(ended.wait_for(Patience), std::future_status::ready);
@@ -130,5 +109,5 @@ TEST_F(StatusEndpointTest, EndsWhileAClientWaitsAndTakesOverALeftSocket) {
   }
   ASSERT_TRUE(std::filesystem::is_socket(path));
   channel = Open("DYNAMIC_MENU_Unit");
-  EXPECT_EQ(Client(path).Ask("status\n").rfind("plugin: ", 0), 0u);
+  EXPECT_EQ(StatusSocketClient(path).Ask("status\n").rfind("plugin: ", 0), 0u);
 }

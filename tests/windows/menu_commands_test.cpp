@@ -407,9 +407,9 @@ TEST(StatusChannel, KalvorHostTellsAPluginWithoutADatabaseCritical) {
   for (int command = 0; command < 2; ++command)
     EXPECT_EQ(SignedWordAt(host.Ask(StartItemRequest(StandIn::MenuId)).Buffer, 12), 1);
   EXPECT_EQ(Occurrences(log.MainText(), "Database unreachable since "), 1u) << log.MainText();
-  EXPECT_TRUE(std::regex_search(
-      log.MainText(), std::regex("\r\n[0-9:.]{12} Database unreachable since [0-9:]{8}: "
-                                 "Database name is missing\r\n")))
+  EXPECT_TRUE(std::regex_search(log.MainText(),
+                                std::regex("\r\n[0-9:.]{12} Database unreachable since [0-9:]{8}: "
+                                           "Database name is missing\r\n")))
       << log.MainText();
   const std::string pid = std::to_string(GetCurrentProcessId());
   const tToolRun health = RunTool("health --max-unreachable 3600 --pid " + pid);

@@ -273,8 +273,8 @@ tHostOptions ParseArguments(const std::vector<std::string>& arguments) {
   RequireOwner(options.RawKeyHex.has_value(), "--raw-key", options.Subcommand, "action");
   RequireOwner(options.WatchSeconds.has_value(), "--watch", options.Subcommand, "status");
   RequireOwner(options.HealthLimitsGiven,
-               "--max-queue, --max-unreachable and --max-failures-per-minute",
-               options.Subcommand, "health");
+               "--max-queue, --max-unreachable and --max-failures-per-minute", options.Subcommand,
+               "health");
   if (options.Pid && !AsksRunningPlugins(options.Subcommand))
     throw tUsageError("--pid belongs to status and health");
   if (AsksRunningPlugins(options.Subcommand)) {
