@@ -8,6 +8,8 @@
 #
 #   scripts/soak.sh                 # 6 kills, about a minute (what scripts/test.sh runs)
 #   scripts/soak.sh --kills 40      # longer; --between-ms N spaces the faults
+#   scripts/soak.sh --rate 200 --freezes 12 --freeze-ms 12000 --stops 6 --stop-ms 60000
+#   scripts/soak.sh --hosts 100 --outage stop --outage-ms 60000   # many hosts, one outage
 #
 # Builds in build-soak/ without sanitizers, so the memory figures are the
 # plugin's own. The system server (127.0.0.1:3050) only builds the schema and is

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "log/uLogValue.h"
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 
 namespace {
 double SecondsBetween(std::chrono::steady_clock::time_point from,

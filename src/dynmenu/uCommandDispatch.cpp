@@ -1,7 +1,7 @@
 // Routing of the envelope's command word to the menu handlers.
 #include "dynmenu/uIBDynSrvWorker.h"
 #include "dynmenu/uPlugInDynMenuTypes.h"
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 #include "worker/uPlugInDynMenuErrors.h"
 
 namespace {

@@ -10,7 +10,8 @@
 #include "dynmenu/uMenuHandlers.h"
 #include "dynmenu/uPlugInDynMenuTypes.h"
 #include "log/uLogValue.h"
-#include "worker/uFormat.h"
+#include "log/uLogVocabulary.h"
+#include "platform/Format.h"
 #include "worker/uHeapBlock.h"
 #include "worker/uPlugInDynMenuErrors.h"
 #include "worker/uPlugInWorker.h"
@@ -39,7 +40,7 @@ class tItemDescReader {
 
 void tItemDescReader::LogNotFound(uint32_t stepStart) {
   Log(Format("%8d %s OUT[]- %s", StepMilliseconds(Command.Log, stepStart), Command.Step.c_str(),
-             "NOT FOUND"));
+             OutcomeNotFound));
 }
 
 std::optional<tDBRow> tItemDescReader::ReadFirstRow(tMenuStatement statement) {
@@ -50,7 +51,7 @@ std::optional<tDBRow> tItemDescReader::ReadFirstRow(tMenuStatement statement) {
 
 bool tItemDescReader::ReadItem(tMenuItemDesc& desc) {
   const uint32_t stepStart = Command.Log.GetTicks();
-  Command.Step = Format("GetMenuItemDesc(MENU_GET_ITEM) IN[menu_item_id=%d]", ItemId);
+  Command.Step = ItemStepText(StepItem, ItemId);
   const std::vector<tDBRow> rows = Command.Database.Read(tMenuStatement::Item, {ItemId});
   const std::optional<int32_t> serviceId =
       rows.empty() ? std::nullopt : rows.front().Integer("MENU_SERVICE_ID");
@@ -67,14 +68,13 @@ bool tItemDescReader::ReadItem(tMenuItemDesc& desc) {
              "menu_item_name=\"%s\", menu_connection_name=\"%s\"]- %s",
              StepMilliseconds(Command.Log, stepStart), Command.Step.c_str(), desc.ServiceId,
              desc.ConnectionId, LogValue(desc.ItemName).c_str(),
-             LogValue(desc.ConnectionName).c_str(), "SUCCESS"));
+             LogValue(desc.ConnectionName).c_str(), OutcomeSuccess));
   return true;
 }
 
 bool tItemDescReader::ReadVoiceParams(tVoiceParams& voice) {
   const uint32_t stepStart = Command.Log.GetTicks();
-  Command.Step =
-      Format("GetVoiceMenuItemParams(MENU_GET_VOICE_ITEM_PARAMS) IN[menu_item_id=%d]", ItemId);
+  Command.Step = ItemStepText(StepVoiceParams, ItemId);
   const std::optional<tDBRow> row = ReadFirstRow(tMenuStatement::VoiceParams);
   if (!row) {
     LogNotFound(stepStart);
@@ -89,14 +89,13 @@ bool tItemDescReader::ReadVoiceParams(tVoiceParams& voice) {
              "voice_repeat_count=%d, voice_timeout=%d, voice_macro_name=\"%s\"]- %s",
              StepMilliseconds(Command.Log, stepStart), Command.Step.c_str(),
              LogValue(voice.SynthezList).c_str(), voice.SynthezPlace, voice.RepeatCount,
-             voice.Timeout, LogValue(voice.MacroName).c_str(), "SUCCESS"));
+             voice.Timeout, LogValue(voice.MacroName).c_str(), OutcomeSuccess));
   return true;
 }
 
 bool tItemDescReader::ReadConditionParams(tConditionParams& condition) {
   const uint32_t stepStart = Command.Log.GetTicks();
-  Command.Step =
-      Format("GetConditionMenuItemParams(MENU_GET_COND_ITEM_PARAMS) IN[menu_item_id=%d]", ItemId);
+  Command.Step = ItemStepText(StepConditionParams, ItemId);
   const std::optional<tDBRow> row = ReadFirstRow(tMenuStatement::ConditionParams);
   if (!row) {
     LogNotFound(stepStart);
@@ -107,21 +106,20 @@ bool tItemDescReader::ReadConditionParams(tConditionParams& condition) {
   Log(Format("%8d %s OUT[cond_plugin=\"%s\", cond_data=\"%s\"]- %s",
              StepMilliseconds(Command.Log, stepStart), Command.Step.c_str(),
              LogValue(condition.ProcessorName).c_str(), LogValue(condition.Data).c_str(),
-             "SUCCESS"));
+             OutcomeSuccess));
   return true;
 }
 
 void tItemDescReader::ReadConnection(tMenuItemDesc& desc) {
   const uint32_t stepStart = Command.Log.GetTicks();
-  Command.Step =
-      Format("GetMenuItemDesc(MENU_GET_CONNECTION) IN[item_connection_id=%d]", desc.ConnectionId);
+  Command.Step = Format("%s IN[item_connection_id=%d]", StepConnection, desc.ConnectionId);
   for (const tDBRow& row :
        Command.Database.ReadFollowUp(tMenuStatement::Connection, {desc.ConnectionId}))
     desc.Connections.push_back({row.Text("CONNECTION_KEY").value_or(""),
                                 row.Integer("CONNECTION_ITEM_ID").value_or(0),
                                 row.Text("CONNECTION_WAY_DESC").value_or("")});
-  Log(Format("%8d %s OUT[TABLE]- SUCCESS", StepMilliseconds(Command.Log, stepStart),
-             Command.Step.c_str()));
+  Log(Format("%8d %s OUT[TABLE]- %s", StepMilliseconds(Command.Log, stepStart),
+             Command.Step.c_str(), OutcomeSuccess));
   if (desc.Connections.empty()) {
     Log("TABLE => EMPTY");
     return;

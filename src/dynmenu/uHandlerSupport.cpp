@@ -5,7 +5,7 @@
 #include "dynmenu/uIBDynSrvWorker.h"
 #include "dynmenu/uQueryFailed.h"
 #include "log/uLogValue.h"
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 #include "worker/uPlugInDynMenuErrors.h"
 
 namespace {
@@ -48,6 +48,7 @@ int32_t tIB_DynMenuWorker::RunHandler(const tMenuHandler& handler, uint8_t*& Buf
                                       int32_t* ResultCode) {
   SetResultCode(ResultCode, Result_ProcessingFailed);
   tMenuCommand command{*MenuDatabase, *this, Buffer, ResultCode, {}};
+  const tMenuDatabase::tCommandScope scope(*MenuDatabase, CommandDue);
   try {
     if (MenuDatabase->BeginCommand()) WriteLog("Transaction is active! Rollback");
     return handler.Run(command);

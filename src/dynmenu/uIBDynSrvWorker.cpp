@@ -1,14 +1,13 @@
 #include "dynmenu/uIBDynSrvWorker.h"
 
-#include <charconv>
 #include <exception>
 
 #include "dynmenu/db/tBoundedAttach.h"
 #include "dynmenu/db/tFbClientApi.h"
 #include "log/uLogValue.h"
 #include "platform/CharacterSets.h"
+#include "platform/Format.h"
 #include "platform/TextConversion.h"
-#include "worker/uFormat.h"
 #include "worker/uPlugInConst.h"
 #include "worker/uPlugInName.h"
 
@@ -17,15 +16,9 @@ constexpr const char* ConfigSection = "Main";
 constexpr int32_t DefaultTimeoutSeconds = 5;
 constexpr int32_t DefaultRequestTimeoutSeconds = 10;
 
-// A whole number of seconds, 0 or more; absent or anything else gives the default.
 int32_t ReadSeconds(const tIniFile& config, const std::string& key,
                     int32_t defaultSeconds = DefaultTimeoutSeconds) {
-  const std::string text = config.ReadString(ConfigSection, key, "");
-  int32_t seconds = 0;
-  const char* last = text.data() + text.size();
-  const auto [end, error] = std::from_chars(text.data(), last, seconds);
-  if (text.empty() || error != std::errc() || end != last || seconds < 0) return defaultSeconds;
-  return seconds;
+  return ParseSeconds(config.ReadString(ConfigSection, key, ""), defaultSeconds);
 }
 }  // namespace
 
@@ -61,6 +54,7 @@ void tIB_DynMenuWorker::ApplySettingsAndConnect() {
   settings.ConnectTimeout = ReadSeconds(*Config, "ConnectTimeout");
   settings.LockTimeout = ReadSeconds(*Config, "LockTimeout");
   settings.RequestTimeout = ReadSeconds(*Config, "RequestTimeout", DefaultRequestTimeoutSeconds);
+  settings.CommandDeadline = CommandDeadline;
   WriteLog("Config settings read!");
   if (dbName.empty() || dbUser.empty()) {
     MenuDatabase.emplace(DatabaseFigures, settings);
@@ -106,6 +100,13 @@ void tIB_DynMenuWorker::Finalize() {
 }
 
 // The ini's values and the server's words are in the connection's character set.
+void tIB_DynMenuWorker::ExpiredInQueue() noexcept {
+  try {
+    MenuDatabase->CommandFailed();
+  } catch (...) {
+  }
+}
+
 void tIB_DynMenuWorker::DescribeStatus(tStatusSnapshot& snapshot) const {
   tPlugInWorker::DescribeStatus(snapshot);
   const tMenuDatabaseSettings& settings = MenuDatabase->Settings();

@@ -9,7 +9,7 @@
 #include "dynmenu/uRetryPause.h"
 #include "log/uLog.h"
 #include "log/uLogValue.h"
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 
 namespace {
 using tClock = std::chrono::steady_clock;
@@ -20,14 +20,23 @@ uint32_t MillisecondsSince(tClock::time_point start) {
 }
 
 // The cut's error: a cut commit stays in doubt, anything else cut timed out.
-tDBError CutOffError(const tDBError& cause, int32_t limitSeconds) {
-  return tDBError(
-      Format("The server did not answer within RequestTimeout=%d s: the request was cut "
-             "off and is not run again (%s)",
-             limitSeconds, cause.Message.c_str()),
-      cause.CommitOutcomeUnknown() ? tDBFailureKind::CommitOutcomeUnknown
-                                   : tDBFailureKind::TimedOut,
-      cause.StatusCodes, cause.SqlCode);
+tDBError CutOffError(const tDBError& cause, const std::string& limit) {
+  return tDBError(Format("%s: the request was cut off and is not run again (%s)", limit.c_str(),
+                         cause.Message.c_str()),
+                  cause.CommitOutcomeUnknown() ? tDBFailureKind::CommitOutcomeUnknown
+                                               : tDBFailureKind::TimedOut,
+                  cause.StatusCodes, cause.SqlCode);
+}
+
+// A probe's attach needs a limit: without ConnectTimeout, its default.
+tServerProbe::tTarget ProbeTarget(const tMenuDatabaseSettings& settings) {
+  constexpr int32_t DefaultProbeSeconds = 5;
+  const int32_t seconds =
+      settings.ConnectTimeout > 0 ? settings.ConnectTimeout : DefaultProbeSeconds;
+  return {settings.DatabaseName,
+          {settings.User, settings.Password, settings.Charset, settings.ConnectTimeout},
+          std::chrono::seconds(seconds),
+          Format("ConnectTimeout=%d s", seconds)};
 }
 
 tDBError AsDBError(const std::exception& error) {
@@ -39,13 +48,15 @@ tDBError AsDBError(const std::exception& error) {
 tMenuDatabase::tMenuDatabase(tDatabaseFigures& figures, const tMenuDatabaseSettings& settings)
     : Figures_(figures),
       Settings_(settings),
-      Watchdog_(settings.RequestTimeout),
+      Watchdog_(settings.RequestTimeout, settings.CommandDeadline > 0),
       Read_(Connection_),
-      Write_(Connection_) {
+      Write_(Connection_),
+      // The probe's attach ends an outage: the status tells it at once, and
+      // the line dates its end where the server came back.
+      Probe_(ProbeTarget(settings), [this] { TellAnswered(true); }) {
   Connection_.DatabaseName = settings.DatabaseName;
   Connection_.SQLDialect = 1;
-  Connection_.Parameters = {settings.User, settings.Password, settings.Charset,
-                            settings.ConnectTimeout};
+  Connection_.Parameters = ProbeTarget(settings).Parameters;
   Read_.ReadCommittedOnly = true;
   Write_.LockTimeout = settings.LockTimeout;
   for (size_t index = 0; index < MenuStatementCount; ++index) {
@@ -67,21 +78,20 @@ tMenuDatabase::~tMenuDatabase() {
 }
 
 void tMenuDatabase::Open() {
-  Attach();
-  TellAnswered(true);
-}
-
-void tMenuDatabase::Attach() {
   try {
     Connection_.Open(AttachLimit());
   } catch (const std::exception& error) {
     // An attach the stopping plugin cut short tells nothing of the server.
-    if (Watchdog_.TimeLeft()) throw;
-    if (const auto line = Reachability_.AttachFailed(AsDBError(error).Message)) {
-      ++Figures_.Outages;
-      LogWriteFailure(*line);
-    }
+    if (!Watchdog_.TimeLeft()) BeginOutage(AsDBError(error).Message);
     throw;
+  }
+  TellAnswered(true);
+}
+
+void tMenuDatabase::BeginOutage(const std::string& reason) {
+  if (const auto line = Reachability_.AttachFailed(reason)) {
+    ++Figures_.Outages;
+    LogWriteFailure(*line);
   }
 }
 
@@ -94,6 +104,18 @@ bool tMenuDatabase::IsAlive() noexcept {
   Watched([&] { alive = Connection_.TestConnected(); });
   if (!alive) DropAttachment(tDBFailureKind::ConnectionLoss);
   return alive;
+}
+
+tMenuDatabase::tCommandScope::tCommandScope(tMenuDatabase& database,
+                                            std::optional<tClock::time_point> due)
+    : Database_(database) {
+  Database_.CommandDue_ = due;
+  Database_.Watchdog_.SetCommandDeadline(due);
+}
+
+tMenuDatabase::tCommandScope::~tCommandScope() {
+  Database_.CommandDue_.reset();
+  Database_.Watchdog_.SetCommandDeadline(std::nullopt);
 }
 
 bool tMenuDatabase::BeginCommand() noexcept {
@@ -112,6 +134,7 @@ std::vector<tDBRow> tMenuDatabase::ReadFollowUp(tMenuStatement statement,
                                                 std::vector<tDBParam> values) {
   SetStatement(statement, std::move(values));
   try {
+    EnsureTimeLeft();
     int answered = 0;
     Watched([&] { SendRequests(answered); });
   } catch (...) {
@@ -155,7 +178,10 @@ void tMenuDatabase::Watched(tRequests&& requests) {
       requests();
     } catch (const tDBError& error) {
       if (!watch.CutOff()) throw;
-      cut = CutOffError(error, Watchdog_.LimitSeconds());
+      cut = CutOffError(error, watch.CutAtCommandDeadline()
+                                   ? "The command reached " + DeadlineName()
+                                   : Format("The server did not answer within RequestTimeout=%d s",
+                                            Watchdog_.LimitSeconds()));
     }
   }
   if (!cut) return;
@@ -165,10 +191,12 @@ void tMenuDatabase::Watched(tRequests&& requests) {
 }
 
 // An attach under way when the stopping plugin's time is up is left behind
-// at once; one begun after the stop gets what is left of that time at most.
+// at once; one begun after the stop gets what is left of that time at most,
+// and one of a command what is left until its deadline.
 std::optional<tAttachLimit> tMenuDatabase::AttachLimit() {
   const int32_t connectTimeout = Settings_.ConnectTimeout;
-  if (connectTimeout <= 0 && Watchdog_.LimitSeconds() <= 0) return std::nullopt;
+  const std::optional<std::chrono::milliseconds> commandLeft = TimeLeft();
+  if (connectTimeout <= 0 && Watchdog_.LimitSeconds() <= 0 && !commandLeft) return std::nullopt;
   tAttachLimit limit;
   limit.Stop = &Watchdog_;
   limit.StopName = Format("RequestTimeout=%d s of the stopping plugin", Watchdog_.LimitSeconds());
@@ -181,7 +209,44 @@ std::optional<tAttachLimit> tMenuDatabase::AttachLimit() {
     limit.Within = std::chrono::duration_cast<std::chrono::milliseconds>(*left);
     limit.Name = limit.StopName;
   }
+  if (commandLeft && (!limit.Within || *commandLeft < *limit.Within)) {
+    limit.Within = *commandLeft;
+    limit.Name = DeadlineName();
+  }
   return limit;
+}
+
+std::optional<std::chrono::milliseconds> tMenuDatabase::TimeLeft() const {
+  if (!CommandDue_) return std::nullopt;
+  return std::max(
+      std::chrono::duration_cast<std::chrono::milliseconds>(*CommandDue_ - tClock::now()),
+      std::chrono::milliseconds::zero());
+}
+
+// A request or an attach begun with less time than it takes is cut off at
+// the deadline, and its attachment with it; every command queued behind would
+// then attach with as little time, and a queue that fell behind would never
+// catch up. Such a command fails at once instead, the attachment kept.
+void tMenuDatabase::EnsureTimeFor(uint32_t neededMs, const char* what) const {
+  const std::optional<std::chrono::milliseconds> left = TimeLeft();
+  if (left && left->count() < int64_t{neededMs})
+    throw tDBError(Format("%lld ms are left until %s, too few for %s: nothing more was sent",
+                          static_cast<long long>(left->count()), DeadlineName().c_str(), what),
+                   tDBFailureKind::NotSent);
+}
+
+// An attempt as short as the last, but no shorter than the room it needs to begin.
+uint32_t tMenuDatabase::RoomToBegin() const {
+  return Connection_.IsConnected() ? ShortestRequestRoomMs
+                                   : std::max(LastAttachMs_, ShortestAttachRoomMs);
+}
+
+void tMenuDatabase::EnsureTimeLeft() const {
+  EnsureTimeFor(ShortestRequestRoomMs, "another request");
+}
+
+std::string tMenuDatabase::DeadlineName() const {
+  return Format("CommandDeadline=%d s", Settings_.CommandDeadline);
 }
 
 void tMenuDatabase::SetStatement(tMenuStatement statement, std::vector<tDBParam> values) {
@@ -199,6 +264,7 @@ void tMenuDatabase::ExecuteQuery() {
   const auto chainStart = tClock::now();
   for (int32_t attempt = 1;;) {
     tFailedAttempt failure{.Attempt = attempt};
+    const auto attemptStart = tClock::now();
     try {
       RunAttempt(failure);
       TellAnswered(false);
@@ -218,9 +284,12 @@ void tMenuDatabase::ExecuteQuery() {
       // exception text is anyone's): escaped, they stay inside their line.
       const std::string serverText = LogValue(failed.Message);
       LeaveFailedAttempt(failed);
-      if (!PauseBeforeRetry(decision, serverText))
+      if (!PauseBeforeRetry(decision, serverText, MillisecondsSince(attemptStart))) {
+        if (failure.AttachFailedOnItsOwn) BeginOutage(failed.Message);
+        if (failure.ServerUnreached) NoteServerGone(failed.Message);
         throw tQueryFailed(Format("Exception while processing IB SQL Query=\"%s\" Msg=\"%s\"",
                                   Text().c_str(), serverText.c_str()));
+      }
       ++attempt;
     }
   }
@@ -229,6 +298,7 @@ void tMenuDatabase::ExecuteQuery() {
 // No request of its own probes the attachment: the attempt's first request
 // does, and the decision tells whether it found it dead.
 void tMenuDatabase::RunAttempt(tFailedAttempt& attempt) {
+  EnsureTimeLeft();
   const bool kept = !ReconnectWhenGone(attempt);
   Rollback();
   int answered = 0;
@@ -246,56 +316,82 @@ void tMenuDatabase::LeaveFailedAttempt(const tDBError& failure) {
   RollbackQuietly();
 }
 
-bool tMenuDatabase::PauseBeforeRetry(const tRetryDecision& decision,
-                                     const std::string& serverText) {
+bool tMenuDatabase::PauseBeforeRetry(const tRetryDecision& decision, const std::string& serverText,
+                                     uint32_t attemptMs) {
   if (!decision.Refusal.empty()) LogWrite(decision.Refusal);
   if (decision.Cause == tRetryCause::None) return false;
   if (Watchdog_.TimeLeft()) {
     LogWrite("Not retrying query: the plugin is stopping");
     return false;
   }
+  const uint32_t pause = DrawRetryPause();
+  const uint32_t nextAttemptMs = std::max(attemptMs, RoomToBegin());
+  if (const auto left = TimeLeft(); left && left->count() <= int64_t{pause} + nextAttemptMs) {
+    LogWrite(Format(
+        "Not retrying query: %lld ms are left until %s, too few for a pause of %u ms "
+        "and another attempt of %u ms",
+        static_cast<long long>(left->count()), DeadlineName().c_str(), pause, nextAttemptMs));
+    return false;
+  }
   ++(decision.Cause == tRetryCause::Deadlock ? Figures_.DeadlockRetries
                                              : Figures_.ConnectionLossRetries);
-  const uint32_t pause = DrawRetryPause();
   LogWrite(Format("Pausing before retrying query due to %s for %u ms... Msg=\"%s\"",
                   RetryCauseText(decision.Cause), pause, serverText.c_str()));
   SleepForRetry(pause);
   return true;
 }
 
-// Every command queued behind an attach that ran into ConnectTimeout would
-// wait as long again: for as long once more, they fail at once.
-void tMenuDatabase::RefuseAttachWhileResting() const {
-  const auto now = tClock::now();
-  if (now >= NoAttachBefore_) return;
-  throw tDBError(
-      Format("Failed to establish a connection: the last attach ran into ConnectTimeout=%d s; the "
-             "next is tried in %u ms",
-             Settings_.ConnectTimeout,
-             static_cast<uint32_t>(
-                 std::chrono::duration_cast<std::chrono::milliseconds>(NoAttachBefore_ - now)
-                     .count())),
-      tDBFailureKind::TimedOut);
-}
-
+// Every command queued behind one whose attempts found no server would try
+// as long again, and every host would keep the server's port busy: while the
+// server is known gone, only the probe attaches.
 bool tMenuDatabase::ReconnectWhenGone(tFailedAttempt& attempt) {
   if (Connection_.IsConnected()) return false;
-  RefuseAttachWhileResting();
+  if (const std::optional<std::string> refusal = Probe_.Refusal())
+    throw tDBError(*refusal, tDBFailureKind::NotSent);
+  EnsureTimeFor(RoomToBegin(), "an attach");
   if (!Connection_.DatabaseName.empty()) LogWrite("No database connection!");
   LogWrite("Connecting to " + Connection_.DatabaseName);
   const auto attachStart = tClock::now();
+  const std::optional<tAttachLimit> limit = AttachLimit();
   try {
-    Attach();
+    Connection_.Open(limit);
+  } catch (const tDBError& error) {
+    attempt.FailedAttachMs = std::max<uint32_t>(MillisecondsSince(attachStart), 1);
+    attempt.AttachFailedOnItsOwn = !Watchdog_.TimeLeft() && AttachTestedTheServer(attempt, limit);
+    attempt.ServerUnreached =
+        attempt.AttachFailedOnItsOwn && error.Kind == tDBFailureKind::ConnectionLoss;
+    if (attempt.AttachFailedOnItsOwn) Reachability_.RequestFailed();
+    throw;
   } catch (...) {
     attempt.FailedAttachMs = std::max<uint32_t>(MillisecondsSince(attachStart), 1);
-    if (AttachRanIntoTimeout(attempt.FailedAttachMs, Settings_.ConnectTimeout))
-      NoAttachBefore_ = tClock::now() + std::chrono::seconds(Settings_.ConnectTimeout);
     throw;
   }
+  LastAttachMs_ = MillisecondsSince(attachStart);
   LogWrite("Database " + Connection_.DatabaseName + " connected");
   TellAnswered(true);
   ++Figures_.Reconnects;
   return true;
+}
+
+// An attach that failed by itself (refused, unreachable), or that had all of
+// ConnectTimeout, tried the server; one cut short by the command's deadline
+// may only have been given too little time.
+bool tMenuDatabase::AttachTestedTheServer(const tFailedAttempt& attempt,
+                                          const std::optional<tAttachLimit>& limit) const {
+  constexpr uint32_t LimitSlackMs = 100;
+  const bool endedByItself =
+      !limit || !limit->Within || attempt.FailedAttachMs + LimitSlackMs < limit->Within->count();
+  return endedByItself || AttachRanIntoTimeout(attempt.FailedAttachMs, Settings_.ConnectTimeout);
+}
+
+void tMenuDatabase::NoteServerGone(const std::string& why) {
+  if (!Probe_.ServerGone(why)) return;
+  const tBackOffPolicy& policy = Probe_.Policy();
+  LogWrite(
+      Format("The server is not reached: commands fail at once while one attach at a time "
+             "probes it, the first in about %lld ms, then at growing intervals up to %lld ms",
+             static_cast<long long>(policy.Initial.count()),
+             static_cast<long long>(policy.Ceiling.count())));
 }
 
 void tMenuDatabase::SendRequests(int& answered) {
@@ -322,7 +418,10 @@ std::vector<tDBRow> tMenuDatabase::TakeRows() {
       for (query.First(); !query.Eof(); query.Next()) rows.push_back(query.CurrentRow());
       query.Close();
     });
-    if (Write_.InTransaction()) EndWrite(&tDBTransaction::Commit);
+    if (Write_.InTransaction()) {
+      EnsureTimeLeft();
+      EndWrite(&tDBTransaction::Commit);
+    }
   } catch (...) {
     RollbackQuietly();
     throw;
@@ -358,7 +457,10 @@ void tMenuDatabase::Rollback() {
   });
 }
 
+// Near the command's deadline a rollback would only be cut off, and the
+// attachment with it: what is open is left for the next command's BeginCommand.
 void tMenuDatabase::RollbackQuietly() noexcept {
+  if (const auto left = TimeLeft(); left && left->count() < int64_t{ShortestRequestRoomMs}) return;
   try {
     Watched([&] {
       for (const auto& query : Queries_) query->CloseQuietly();

@@ -6,7 +6,9 @@
 // old, so a read costs one round trip; an action runs in a transaction of its
 // own, started and committed here. Rows come back as values, their statement's
 // result closed. No request waits for the server longer than RequestTimeout,
-// and no attach longer than ConnectTimeout.
+// no attach longer than ConnectTimeout, and nothing of a command goes past
+// its deadline. Once a command's attempts end in a failed attach, commands
+// fail at once while the server is probed.
 #pragma once
 
 #include <array>
@@ -29,10 +31,12 @@
 #include "dynmenu/uMenuDatabaseSettings.h"
 #include "dynmenu/uMenuStatement.h"
 #include "dynmenu/uRetryDecision.h"
+#include "dynmenu/uServerProbe.h"
 #include "worker/uHourlyFigures.h"
 
 class tMenuDatabase {
  public:
+  using tClock = std::chrono::steady_clock;
   // How long the reads' transaction serves commands before it is ended
   // between two of them.
   static constexpr std::chrono::milliseconds ReadLifetime{1000};
@@ -51,6 +55,19 @@ class tMenuDatabase {
   bool IsConnected() const { return Connection_.IsConnected(); }
   // Asks the server whether the attachment still answers; a dead one is dropped.
   bool IsAlive() noexcept;
+
+  // For the time of one command: its requests are cut at due, as
+  // RequestTimeout cuts them, and no attach, retry or pause goes past it.
+  class tCommandScope {
+   public:
+    tCommandScope(tMenuDatabase& database, std::optional<tClock::time_point> due);
+    ~tCommandScope();
+    tCommandScope(const tCommandScope&) = delete;
+    tCommandScope& operator=(const tCommandScope&) = delete;
+
+   private:
+    tMenuDatabase& Database_;
+  };
 
   // Before each command's first statement: rolls back what an earlier command
   // left open, ignoring errors (a rollback that fails drops the attachment, and
@@ -85,13 +102,23 @@ class tMenuDatabase {
   void CommandFailed() { Reachability_.CommandFailed(); }
 
  private:
-  // Runs requests under the request time-out; a failure after the cut drops
-  // the attachment and raises with the limit named, in the kind of the cut.
+  // Runs requests under the request time-out and the command's deadline; a
+  // failure after the cut drops the attachment and raises with the limit
+  // named, in the kind of the cut.
   template <typename tRequests>
   void Watched(tRequests&& requests);
   // How long an attach may take now, and what ends it early; none leaves it
   // to the client library.
   std::optional<tAttachLimit> AttachLimit();
+  // The command's time left; none without a deadline.
+  std::optional<std::chrono::milliseconds> TimeLeft() const;
+  // Raises NotSent when less than neededMs are left until the command's
+  // deadline: what is sent now would only be cut off, and its attachment with it.
+  void EnsureTimeFor(uint32_t neededMs, const char* what) const;
+  void EnsureTimeLeft() const;
+  // The time left a command needs to begin an attempt.
+  uint32_t RoomToBegin() const;
+  std::string DeadlineName() const;
   void SetStatement(tMenuStatement statement, std::vector<tDBParam> values);
   // The statement as the error texts show it: its values written in, a
   // host's key escaped as every logged value is, each line ended by CR LF.
@@ -111,14 +138,21 @@ class tMenuDatabase {
   void LeaveFailedAttempt(const tDBError& failure);
   // Logs why the chain ends, or pauses before the next attempt; false when it
   // ends. The pause line quotes serverText, so the log tells why the
-  // connection was lost.
-  bool PauseBeforeRetry(const tRetryDecision& decision, const std::string& serverText);
-  void RefuseAttachWhileResting() const;
-  // Opens the attachment when there is none; true when it did.
+  // connection was lost. No pause begins unless it and another attempt as
+  // long as the last (attemptMs), and no shorter than RoomToBegin, end before
+  // the command's deadline.
+  bool PauseBeforeRetry(const tRetryDecision& decision, const std::string& serverText,
+                        uint32_t attemptMs);
+  // Opens the attachment when there is none; true when it did. While the
+  // server is known gone, fails at once without attaching.
   bool ReconnectWhenGone(tFailedAttempt& attempt);
-  // Attaches; a failure that begins an outage is logged and counted, and
-  // raised as the attach raised it.
-  void Attach();
+  bool AttachTestedTheServer(const tFailedAttempt& attempt,
+                             const std::optional<tAttachLimit>& limit) const;
+  // The chain ended in a failed attach that reached no server.
+  void NoteServerGone(const std::string& why);
+  // A command's attempts, or the first attach, ended in a failed attach: an
+  // outage that begins here is logged and counted.
+  void BeginOutage(const std::string& reason);
   // The server answered (attached tells whether by an attach); an outage
   // that ends here is logged.
   void TellAnswered(bool attached);
@@ -158,6 +192,11 @@ class tMenuDatabase {
   std::chrono::steady_clock::time_point ReadStarted_{};
   tMenuStatement Current_ = tMenuStatement::StartItem;
   std::vector<tDBParam> Values_;
-  // Set when an attach ran into ConnectTimeout: none is tried before.
-  std::chrono::steady_clock::time_point NoAttachBefore_{};
+  std::optional<tClock::time_point> CommandDue_;
+  // The room a command needs left to begin a request, and an attach: at
+  // least as long as the last attach took.
+  static constexpr uint32_t ShortestRequestRoomMs = 50;
+  static constexpr uint32_t ShortestAttachRoomMs = 100;
+  uint32_t LastAttachMs_ = 0;
+  tServerProbe Probe_;
 };

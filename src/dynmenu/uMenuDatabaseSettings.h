@@ -17,4 +17,7 @@ struct tMenuDatabaseSettings {
   int32_t RequestTimeout = 0;
   // Seconds an action waits on a row another connection holds; 0 waits without limit.
   int32_t LockTimeout = 0;
+  // Seconds from Command_Plugin to the callback; each command's own deadline
+  // comes with it (tMenuDatabase::tCommandScope). 0: commands have none.
+  int32_t CommandDeadline = 0;
 };

@@ -3,7 +3,8 @@
 #include "dynmenu/uMenuHandlers.h"
 #include "dynmenu/uPlugInDynMenuTypes.h"
 #include "log/uLogValue.h"
-#include "worker/uFormat.h"
+#include "log/uLogVocabulary.h"
+#include "platform/Format.h"
 #include "worker/uPlugInDynMenuErrors.h"
 #include "worker/uPlugInWorker.h"
 
@@ -12,21 +13,20 @@ int32_t PostMenuAction(tMenuCommand& command) {
   const uint32_t stepStart = command.Log.GetTicks();
   if (!ActionKeyFits(buffer)) {
     command.Log.WriteLog(
-        Format("PostMenuAction(MENU_PROT_ACTIONS) IN[session_id=%d, item_id=%d, "
-               "item_key_offset=%u, item_key_length=%u]- FAIL [Item key outside the buffer]",
-               buffer.ReadI32(ActionLayout::SessionId), buffer.ReadI32(ActionLayout::ItemId),
-               buffer.ReadU32(ActionLayout::ItemKeyOffset),
-               buffer.ReadU32(ActionLayout::ItemKeyLength)));
+        Format("%s IN[session_id=%d, item_id=%d, "
+               "item_key_offset=%u, item_key_length=%u]- %s [Item key outside the buffer]",
+               StepMenuAction, buffer.ReadI32(ActionLayout::SessionId),
+               buffer.ReadI32(ActionLayout::ItemId), buffer.ReadU32(ActionLayout::ItemKeyOffset),
+               buffer.ReadU32(ActionLayout::ItemKeyLength), OutcomeFail));
     SetResultCode(command.ResultCode, Result_TooSmallOrNotFound);
     return 1;
   }
   const tActionRequest action = ReadActionRequest(buffer);
-  command.Step =
-      Format("PostMenuAction(MENU_PROT_ACTIONS) IN[session_id=%d, item_id=%d, item_key=\"%s\"]",
-             action.SessionId, action.ItemId, LogValue(action.ItemKey).c_str());
+  command.Step = Format("%s IN[session_id=%d, item_id=%d, item_key=\"%s\"]", StepMenuAction,
+                        action.SessionId, action.ItemId, LogValue(action.ItemKey).c_str());
   command.Database.Record(action.SessionId, action.ItemId, action.ItemKey);
-  command.Log.WriteLog(Format("%8d %s OUT[]- SUCCESS", StepMilliseconds(command.Log, stepStart),
-                              command.Step.c_str()));
+  command.Log.WriteLog(Format("%8d %s OUT[]- %s", StepMilliseconds(command.Log, stepStart),
+                              command.Step.c_str(), OutcomeSuccess));
   SetResultCode(command.ResultCode, Result_Success);
   return 0;
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 
 namespace {
 constexpr int32_t AttemptLimit = 10;
@@ -51,6 +51,7 @@ tRetryDecision DecideRetry(const tFailedAttempt& attempt, const tRetryLimits& li
         decision.Cause = tRetryCause::ConnectionLoss;
       break;
     case tDBFailureKind::TimedOut:
+    case tDBFailureKind::NotSent:
     case tDBFailureKind::CommitOutcomeUnknown:
     case tDBFailureKind::Other:
       break;

@@ -17,14 +17,22 @@ std::mt19937& Generator() {
   static std::mt19937 generator{std::random_device{}()};
   return generator;
 }
+
+template <typename tDistribution>
+typename tDistribution::result_type Draw(tDistribution distribution) {
+  while (GeneratorBusy.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+  const auto value = distribution(Generator());
+  GeneratorBusy.clear(std::memory_order_release);
+  return value;
+}
 }  // namespace
 
 uint32_t DrawRetryPause() {
-  while (GeneratorBusy.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
-  std::uniform_int_distribution<uint32_t> draw(0, PauseSpread);
-  const uint32_t pause = ShortestPause + draw(Generator());
-  GeneratorBusy.clear(std::memory_order_release);
-  return pause;
+  return ShortestPause + Draw(std::uniform_int_distribution<uint32_t>(0, PauseSpread));
+}
+
+double DrawFraction() {
+  return Draw(std::uniform_real_distribution<double>(0.0, 1.0));
 }
 
 void SleepForRetry(uint32_t milliseconds) {

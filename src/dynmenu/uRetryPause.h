@@ -4,4 +4,6 @@
 #include <cstdint>
 
 uint32_t DrawRetryPause();
+// From the same generator: a number from 0 up to, not including, 1.
+double DrawFraction();
 void SleepForRetry(uint32_t milliseconds);

@@ -7,11 +7,12 @@
 #include <utility>
 
 #include "log/uLineFit.h"
+#include "log/uLogVocabulary.h"
 #include "platform/AppendFile.h"
 #include "platform/DebugOutput.h"
 #include "platform/Directories.h"
+#include "platform/Format.h"
 #include "platform/Paths.h"
-#include "worker/uFormat.h"
 
 namespace {
 constexpr std::size_t TimeStampLength = 13;
@@ -32,7 +33,7 @@ std::string FormatTimeStamp(const tLocalTime& time) {
 // process's working folder would be a file nobody looks for.
 std::string PrefixedFileName(const std::string& FileName, const std::string& Prefix) {
   if (Prefix.empty() || FileName.empty()) return FileName;
-  return ExtractFilePath(FileName) + Prefix + "_" + ExtractFileName(FileName);
+  return ExtractFilePath(FileName) + PrefixedLogFileName(Prefix, ExtractFileName(FileName));
 }
 
 std::string Lines(uint64_t count) {

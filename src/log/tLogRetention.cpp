@@ -7,7 +7,7 @@
 
 #include "platform/Directories.h"
 #include "platform/Paths.h"
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 
 namespace {
 using namespace std::chrono;

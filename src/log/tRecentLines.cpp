@@ -1,6 +1,6 @@
 #include "log/tRecentLines.h"
 
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 
 void tRecentLines::Add(const tLocalTime& at, const std::string& message) {
   std::string line = Format("%02d:%02d:%02d.%03d ", at.Hour, at.Minute, at.Second, at.Millisecond);

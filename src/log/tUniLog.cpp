@@ -5,8 +5,8 @@
 
 #include "log/uLog.h"
 #include "log/uModule.h"
+#include "platform/Format.h"
 #include "platform/Paths.h"
-#include "worker/uFormat.h"
 
 namespace {
 // The integer the client library's initialisation has always been handed.

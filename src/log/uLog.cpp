@@ -4,6 +4,7 @@
 
 #include "log/tUniLog.h"
 #include "log/uDateTimePattern.h"
+#include "log/uLogVocabulary.h"
 #include "log/uModule.h"
 #include "platform/IniFile.h"
 #include "platform/ModulePaths.h"
@@ -32,8 +33,8 @@ tFileNameText ModuleName;
 // the file name are literals whatever they hold: a folder named a"MM"b stays so.
 std::string LogFilePattern(const std::string& moduleFileName) {
   const std::string delimiter(1, PathDelimiter);
-  return PatternLiteral(LogsFolder() + delimiter) + "YYYY\"_\"MM\"_\"DD\"" + delimiter + "\"HH" +
-         PatternLiteral("_" + moduleFileName + ".log");
+  return PatternLiteral(LogsFolder() + delimiter) + DayFolderPattern + PatternLiteral(delimiter) +
+         HourPattern + PatternLiteral(HourlyFileSuffix(moduleFileName));
 }
 
 // The host program's own ini file names the log server, keyed by this library's file name.
@@ -124,7 +125,7 @@ std::vector<std::string> RecentFailureLines() {
 }
 
 std::string LogsFolder() {
-  return ExtractFilePath(HostExecutablePath()) + "Logs";
+  return ExtractFilePath(HostExecutablePath()) + LogsFolderName;
 }
 
 std::string LogModuleFileName() {

@@ -6,7 +6,7 @@
 #include "platform/ProcessId.h"
 #include "platform/TextConversion.h"
 #include "plugin/uAutomaticPlugInSession.h"
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 
 namespace {
 // The plugin's name and the log's lines are Windows-1251.
@@ -37,7 +37,7 @@ tStatusSnapshot tPlugInSession::StatusSnapshot() const {
       snapshot.InProgress->Milliseconds = static_cast<uint64_t>(
           std::chrono::duration_cast<std::chrono::milliseconds>(now - InProgressSince).count());
   }
-  Figures.Describe(tLocalTime::Now(), snapshot);
+  Figures.Describe(tFiguresTime::Now(), snapshot);
   Worker->DescribeStatus(snapshot);
   for (const std::string& line : RecentFailureLines())
     snapshot.RecentFailures.push_back(FromLogText(line));

@@ -8,8 +8,9 @@
 
 #include "log/uLog.h"
 #include "log/uLogValue.h"
+#include "log/uLogVocabulary.h"
+#include "platform/Format.h"
 #include "platform/LibraryPin.h"
-#include "worker/uFormat.h"
 #include "worker/uPlugInConst.h"
 #include "worker/uPlugInDynMenuErrors.h"
 #include "worker/uPlugInName.h"
@@ -62,6 +63,7 @@ void tPlugInSession::InitWorker(Callback callback, intptr_t userValue) noexcept 
     Worker->WriteLog(
         "Init_Plugin was given no callback: commands are run and logged, and their "
         "answers discarded");
+  CommandDeadline = std::chrono::seconds(Worker->CommandDeadline);
   OpenStatusChannel();
   if (Worker->LogKeepDays > 0)
     Retention.emplace(LogsFolder(), LogModuleFileName(), Worker->LogKeepDays);
@@ -225,12 +227,14 @@ void tPlugInSession::Execute() {
     std::unique_ptr<tQueueItem> item = TakeItem();
     if (!item) continue;
     if (Worker) {
-      const tLocalTime started = tLocalTime::Now();
+      const tFiguresTime started = tFiguresTime::Now();
       WriteFiguresOfHourBefore(started);
-      RetainLogDays(started);
-      NoteInProgress(item.get());
-      RunCommand(*item);
-      NoteInProgress(nullptr);
+      RetainLogDays(started.Wall);
+      if (!AnswerExpired(*item)) {
+        NoteInProgress(item.get());
+        RunCommand(*item);
+        NoteInProgress(nullptr);
+      }
       CountAnswer(*item, started);
     }
     if (MayCallBack()) CallBack(*item);
@@ -265,14 +269,39 @@ void tPlugInSession::NoteInProgress(tQueueItem* item) {
   InProgressSince = std::chrono::steady_clock::now();
 }
 
+// Commands are queued in the order of their deadlines, and the one running
+// ends by its own, so one that expired behind it is answered the moment it
+// ends, in its turn: the host is never called back out of order or from two
+// threads.
+bool tPlugInSession::AnswerExpired(tQueueItem& item) noexcept {
+  if (CommandDeadline.count() <= 0) return false;
+  const auto waited = std::chrono::steady_clock::now() - item.QueuedAt;
+  if (waited < CommandDeadline) return false;
+  uint8_t* buffer = item.Data.Get();
+  StoreEnvelopeAnswer(buffer, 1, Result_ProcessingFailed);
+  Worker->ExpiredInQueue();
+  try {
+    Worker->WriteFailureLog(
+        Format("Command %d not run: it waited %lld ms in the queue, past CommandDeadline=%lld s; "
+               "answered with result code %d",
+               EnvelopeCommand(buffer),
+               static_cast<long long>(
+                   std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()),
+               static_cast<long long>(CommandDeadline.count()), Result_ProcessingFailed));
+  } catch (...) {
+  }
+  return true;
+}
+
 void tPlugInSession::RunCommand(tQueueItem& item) {
+  if (CommandDeadline.count() > 0) Worker->CommandDue = item.QueuedAt + CommandDeadline;
   try {
     const uint32_t started = Worker->GetTicks();
-    Worker->WriteLog("--New Operation was complete started-->");
+    Worker->WriteLog(FrameStartLine);
     uint8_t*& buffer = item.Data.Get();
     Worker->PlugInCommand(buffer, EnvelopeSizeWord(buffer));
     const uint32_t elapsed = TicksBetween(started, Worker->GetTicks());
-    Worker->WriteLog(Format("<--Operation was complete [%u]--", elapsed));
+    Worker->WriteLog(FrameEndLine(elapsed));
   } catch (const std::exception& error) {
     Worker->WriteFailureLog(Format("[SessionObj] Exception while call .PlugInCommand Msg=\"%s\".",
                                    LogValue(error.what()).c_str()));
@@ -280,6 +309,7 @@ void tPlugInSession::RunCommand(tQueueItem& item) {
     Worker->WriteFailureLog(
         "[SessionObj] Exception while call .PlugInCommand Msg=\"Unknown error\".");
   }
+  Worker->CommandDue.reset();
 }
 
 // A process that is ending has destroyed, or is destroying, what the host's
@@ -327,7 +357,7 @@ void tPlugInSession::CloseCallbacks(bool onSessionThread) {
 }
 
 // Counted as the callback is about to be made: the time the host waited.
-void tPlugInSession::CountAnswer(tQueueItem& item, const tLocalTime& started) noexcept {
+void tPlugInSession::CountAnswer(tQueueItem& item, const tFiguresTime& started) noexcept {
   const uint8_t* buffer = item.Data.Get();
   const auto waited = std::chrono::duration_cast<std::chrono::microseconds>(
       std::chrono::steady_clock::now() - item.QueuedAt);
@@ -336,7 +366,7 @@ void tPlugInSession::CountAnswer(tQueueItem& item, const tLocalTime& started) no
   Figures.NoteDatabaseFigures(Worker->DatabaseFigures);
 }
 
-void tPlugInSession::WriteFiguresOfHourBefore(const tLocalTime& now) noexcept {
+void tPlugInSession::WriteFiguresOfHourBefore(const tFiguresTime& now) noexcept {
   try {
     Figures.CountLostLogLines(TakeLostLogLines());
     if (const auto line = Figures.CloseHourBefore(now, Worker->DatabaseFigures))
@@ -348,7 +378,7 @@ void tPlugInSession::WriteFiguresOfHourBefore(const tLocalTime& now) noexcept {
 void tPlugInSession::WriteFiguresAtFinalize() noexcept {
   try {
     Figures.CountLostLogLines(TakeLostLogLines());
-    if (const auto line = Figures.CloseAt(tLocalTime::Now(), Worker->DatabaseFigures))
+    if (const auto line = Figures.CloseAt(tFiguresTime::Now(), Worker->DatabaseFigures))
       Worker->WriteLog(*line);
   } catch (...) {
   }

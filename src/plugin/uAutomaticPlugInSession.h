@@ -115,6 +115,9 @@ class tPlugInSession {
   void RetainLogDays(const tLocalTime& now) noexcept;
   // For the status channel: the command the thread runs, or none.
   void NoteInProgress(tQueueItem* item);
+  // A command still queued at its deadline is answered with result code 1
+  // and one line, never run; true when it was.
+  bool AnswerExpired(tQueueItem& item) noexcept;
   void RunCommand(tQueueItem& item);
   bool MayCallBack() const;
   void CallBack(tQueueItem& item) noexcept;
@@ -127,8 +130,8 @@ class tPlugInSession {
   // Returns how many commands it dropped.
   size_t ClearQueue() noexcept;
   // The hourly figures: counted around each command, written through the worker's log.
-  void CountAnswer(tQueueItem& item, const tLocalTime& started) noexcept;
-  void WriteFiguresOfHourBefore(const tLocalTime& now) noexcept;
+  void CountAnswer(tQueueItem& item, const tFiguresTime& started) noexcept;
+  void WriteFiguresOfHourBefore(const tFiguresTime& now) noexcept;
   void WriteFiguresAtFinalize() noexcept;
   static size_t CopyLength(uint32_t sizeWord);
   static uint8_t* CopyBuffer(const uint8_t* buffer, uint32_t sizeWord);
@@ -159,6 +162,8 @@ class tPlugInSession {
   intptr_t UserValue = 0;
   uint32_t QueueLimit = DefaultQueueLimit;
   size_t QueueByteLimit = DefaultQueueByteLimit;
+  // From Command_Plugin to the callback; 0 for none.
+  std::chrono::seconds CommandDeadline{0};
   // One count per queued command, and one to wake the thread when stopping.
   tCountingSemaphore QueueSemaphore;
   // Guards the queue, its bytes, the refusals and their lines, starting the

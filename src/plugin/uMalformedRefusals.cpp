@@ -1,7 +1,7 @@
 #include "plugin/uMalformedRefusals.h"
 
+#include "platform/Format.h"
 #include "worker/uByteOrder.h"
-#include "worker/uFormat.h"
 
 namespace {
 constexpr int32_t SizeWordLength = 4;

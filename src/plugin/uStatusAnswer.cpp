@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 #include "worker/uJson.h"
 
 namespace {

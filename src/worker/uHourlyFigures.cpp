@@ -3,13 +3,41 @@
 #include <algorithm>
 #include <limits>
 
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 #include "worker/uPlugInConst.h"
 
 namespace {
 constexpr int32_t FirstMenuCommand = 100;
 constexpr size_t OtherCommand = 3;
 constexpr size_t OtherResultCode = 4;
+constexpr int64_t MillisecondsPerHour = 3600000;
+
+int64_t WallMilliseconds(const tLocalTime& time) {
+  using namespace std::chrono;
+  const sys_days date{year{time.Year} / month{static_cast<unsigned>(time.Month)} /
+                      day{static_cast<unsigned>(time.Day)}};
+  return duration_cast<milliseconds>(date.time_since_epoch()).count() +
+         ((time.Hour * 60LL + time.Minute) * 60 + time.Second) * 1000 + time.Millisecond;
+}
+
+tLocalTime WallTime(int64_t milliseconds) {
+  using namespace std::chrono;
+  const sys_days date =
+      floor<days>(sys_time<std::chrono::milliseconds>(std::chrono::milliseconds(milliseconds)));
+  const year_month_day calendar(date);
+  int64_t rest =
+      milliseconds - duration_cast<std::chrono::milliseconds>(date.time_since_epoch()).count();
+  tLocalTime time;
+  time.Year = static_cast<int>(calendar.year());
+  time.Month = static_cast<int>(static_cast<unsigned>(calendar.month()));
+  time.Day = static_cast<int>(static_cast<unsigned>(calendar.day()));
+  time.Hour = static_cast<int>(rest / MillisecondsPerHour);
+  rest %= MillisecondsPerHour;
+  time.Minute = static_cast<int>(rest / 60000);
+  time.Second = static_cast<int>(rest % 60000 / 1000);
+  time.Millisecond = static_cast<int>(rest % 1000);
+  return time;
+}
 
 bool SameHour(const tLocalTime& a, const tLocalTime& b) {
   return a.Year == b.Year && a.Month == b.Month && a.Day == b.Day && a.Hour == b.Hour;
@@ -37,7 +65,15 @@ std::string Milliseconds(uint64_t microseconds) {
 std::string HourText(const tLocalTime& start) {
   return Format("%04d-%02d-%02d %02d:00", start.Year, start.Month, start.Day, start.Hour);
 }
+
+std::string ClockText(const tLocalTime& time) {
+  return Format("%02d:%02d:%02d", time.Hour, time.Minute, time.Second);
+}
 }  // namespace
+
+tFiguresTime tFiguresTime::Now() {
+  return {tLocalTime::Now(), std::chrono::steady_clock::now()};
+}
 
 void tHourlyFigures::NoteQueueLength(size_t length) {
   const auto clipped =
@@ -50,10 +86,16 @@ int64_t tHourlyFigures::SecondOf(tClock::time_point time) {
   return std::chrono::duration_cast<std::chrono::seconds>(time.time_since_epoch()).count();
 }
 
-void tHourlyFigures::CountAnswer(const tLocalTime& now, int32_t command, int32_t resultCode,
+void tHourlyFigures::CountAnswer(const tFiguresTime& now, int32_t command, int32_t resultCode,
                                  uint64_t microseconds) {
   std::lock_guard<std::mutex> guard(Lock);
-  if (!HourStart) HourStart = now;
+  if (!Span) {
+    const int64_t wall = WallMilliseconds(now.Wall);
+    const int64_t hourStarts = wall / MillisecondsPerHour * MillisecondsPerHour;
+    Span =
+        tSpan{now.Wall, hourStarts >= LabelledUntil, now.Monotonic,
+              now.Monotonic + std::chrono::milliseconds(hourStarts + MillisecondsPerHour - wall)};
+  }
   ++Commands[CommandSlot(command)];
   ++ResultCodes[ResultCodeSlot(resultCode)];
   ++SinceStart.Commands[CommandSlot(command)];
@@ -85,33 +127,48 @@ void tHourlyFigures::CloseDatabaseHour(tDatabaseFigures& database) {
   DatabaseHour = {};
 }
 
-std::optional<std::string> tHourlyFigures::CloseHourBefore(const tLocalTime& now,
+std::optional<std::string> tHourlyFigures::CloseHourBefore(const tFiguresTime& now,
                                                            tDatabaseFigures& database) {
   std::lock_guard<std::mutex> guard(Lock);
-  if (!HourStart || SameHour(*HourStart, now)) return std::nullopt;
-  const std::string line =
-      Line(HourText(*HourStart) + Format("-%02d:59", HourStart->Hour), database);
-  CloseDatabaseHour(database);
-  Clear();
-  return line;
+  if (!Span || SpanGoesOn(now)) return std::nullopt;
+  return Close(now, database);
 }
 
-std::optional<std::string> tHourlyFigures::CloseAt(const tLocalTime& now,
+std::optional<std::string> tHourlyFigures::CloseAt(const tFiguresTime& now,
                                                    tDatabaseFigures& database) {
   std::lock_guard<std::mutex> guard(Lock);
-  if (!HourStart) return std::nullopt;
-  const std::string period =
-      HourText(*HourStart) + Format("-%02d:%02d:%02d", now.Hour, now.Minute, now.Second);
-  const std::string line = Line(period, database);
+  if (!Span) return std::nullopt;
+  return Close(now, database);
+}
+
+// The span ends where the monotonic clock says: at its hour's end when that
+// has come, else at its start plus the time since.
+std::string tHourlyFigures::Close(const tFiguresTime& now, tDatabaseFigures& database) {
+  const bool ranOut = now.Monotonic >= Span->HourRunsOut;
+  const int64_t started = WallMilliseconds(Span->Start);
+  const int64_t reckoned = started + std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         now.Monotonic - Span->StartedAt)
+                                         .count();
+  const std::string start = Span->FromHourStart
+                                ? HourText(Span->Start)
+                                : HourText(Span->Start).substr(0, 11) + ClockText(Span->Start);
+  const std::string end =
+      ranOut ? Format("%02d:59", Span->Start.Hour) : ClockText(WallTime(reckoned));
+  const std::string line = Line(start + "-" + end, database);
+  LabelledUntil = ranOut ? (started / MillisecondsPerHour + 1) * MillisecondsPerHour : reckoned;
   CloseDatabaseHour(database);
   Clear();
   return line;
 }
 
-void tHourlyFigures::Describe(const tLocalTime& now, tStatusSnapshot& snapshot) {
+bool tHourlyFigures::SpanGoesOn(const tFiguresTime& now) const {
+  return Span && now.Monotonic < Span->HourRunsOut && SameHour(Span->Start, now.Wall);
+}
+
+void tHourlyFigures::Describe(const tFiguresTime& now, tStatusSnapshot& snapshot) {
   std::lock_guard<std::mutex> guard(Lock);
   snapshot.SinceStart = SinceStart;
-  if (HourStart && SameHour(*HourStart, now)) {
+  if (SpanGoesOn(now)) {
     std::copy(Commands.begin(), Commands.end(), snapshot.ThisHour.Commands.begin());
     std::copy(ResultCodes.begin(), ResultCodes.end(), snapshot.ThisHour.ResultCodes.begin());
     snapshot.LatencyMedian = Latency.Quantile(0.5);
@@ -150,5 +207,5 @@ void tHourlyFigures::Clear() {
   Latency.Clear();
   LongestQueue.store(0, std::memory_order_relaxed);
   LostLogLines = 0;
-  HourStart.reset();
+  Span.reset();
 }

@@ -1,6 +1,8 @@
 // The figures of one hour of commands, written to the log as one line at the
-// first command of the next hour and at Finalize_Plugin; and, for the status
-// channel, the same since the start and the failures of the last minute.
+// first command of the next hour and at Finalize_Plugin. Each line is
+// labelled by the span it counted: when the wall clock steps, the span ends
+// there, as the monotonic clock measured it, and the next begins. For the
+// status channel, the same since the start and the failures of the last minute.
 #pragma once
 
 #include <array>
@@ -8,6 +10,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -27,6 +30,15 @@ struct tDatabaseFigures {
   uint32_t Outages = 0;
 };
 
+// A moment as the figures see it: the local wall clock, which may step, and a
+// monotonic clock, which does not.
+struct tFiguresTime {
+  tLocalTime Wall;
+  std::chrono::steady_clock::time_point Monotonic;
+
+  static tFiguresTime Now();
+};
+
 class tHourlyFigures {
  public:
   // The line names the process, so that the lines of many short runs in one
@@ -41,7 +53,7 @@ class tHourlyFigures {
   // status channel takes to read them. One command called back: its command
   // word, the result code it was answered with, and the time from
   // Command_Plugin to the callback.
-  void CountAnswer(const tLocalTime& now, int32_t command, int32_t resultCode,
+  void CountAnswer(const tFiguresTime& now, int32_t command, int32_t resultCode,
                    uint64_t microseconds);
   // The worker's database figures of the hour as they stand after a command,
   // for the status channel's totals.
@@ -49,16 +61,17 @@ class tHourlyFigures {
   // Log lines the file could not take and that were lost (tFileLog); taken
   // from the log before a line is closed.
   void CountLostLogLines(uint64_t lines);
-  // Before a command runs: when now lies in a later hour than the figures,
-  // the line of that hour (with the database figures taken from the worker),
-  // and the figures start afresh.
-  std::optional<std::string> CloseHourBefore(const tLocalTime& now, tDatabaseFigures& database);
+  // Before a command runs: when the figures' hour has run out, or the wall
+  // clock has left it, the line of what they counted (with the database
+  // figures taken from the worker), and the figures start afresh.
+  std::optional<std::string> CloseHourBefore(const tFiguresTime& now, tDatabaseFigures& database);
   // At Finalize_Plugin: the line of the hour so far, if it saw any command.
-  std::optional<std::string> CloseAt(const tLocalTime& now, tDatabaseFigures& database);
+  std::optional<std::string> CloseAt(const tFiguresTime& now, tDatabaseFigures& database);
 
-  // From any thread: the counts since start and of the hour of now, the
-  // failures of the last minute, the hour's latency and the database totals.
-  void Describe(const tLocalTime& now, tStatusSnapshot& snapshot);
+  // From any thread: the counts since start and of the span under way at
+  // now, the failures of the last minute, the span's latency and the database
+  // totals.
+  void Describe(const tFiguresTime& now, tStatusSnapshot& snapshot);
 
  private:
   using tClock = std::chrono::steady_clock;
@@ -68,6 +81,20 @@ class tHourlyFigures {
     uint64_t Count = 0;
   };
 
+  // The span the figures count: from its first command's wall time (its
+  // hour's start, unless that was labelled already) until its hour runs out
+  // on the monotonic clock.
+  struct tSpan {
+    tLocalTime Start;
+    bool FromHourStart = true;
+    std::chrono::steady_clock::time_point StartedAt;
+    std::chrono::steady_clock::time_point HourRunsOut;
+  };
+
+  // With Lock held: a span is under way and now still lies in it.
+  bool SpanGoesOn(const tFiguresTime& now) const;
+  // With Lock held: the line of the span, which ends at now.
+  std::string Close(const tFiguresTime& now, tDatabaseFigures& database);
   std::string Line(const std::string& period, const tDatabaseFigures& database) const;
   // With Lock held: the hour's database figures go into the totals.
   void CloseDatabaseHour(tDatabaseFigures& database);
@@ -86,7 +113,11 @@ class tHourlyFigures {
   std::array<uint32_t, 5> ResultCodes{};
   tLatencyHistogram Latency;
   std::atomic<uint32_t> LongestQueue{0};
+  std::optional<tSpan> Span;
+  // Where the last line's label ended, in milliseconds of the wall clock: a
+  // span that begins in an hour labelled up to a later time (the clock was
+  // set back) is labelled from its first command, not from its hour's start.
+  int64_t LabelledUntil = std::numeric_limits<int64_t>::min();
   uint64_t LostLogLines = 0;
-  std::optional<tLocalTime> HourStart;
   uint32_t ProcessId;
 };

@@ -29,6 +29,13 @@ inline constexpr int32_t DefaultQueueLimit = 100000;
 // 32-bit host can spare.
 inline constexpr int32_t DefaultQueueByteLimit = 64 * 1024 * 1024;
 
+// Seconds from Command_Plugin to the callback unless CommandDeadline says
+// otherwise: room for a healthy server's ten attempts of a command (nine
+// pauses of at most 0.3 s), an attach within ConnectTimeout (5 s) and a row
+// lock waited for until LockTimeout (5 s), beyond one RequestTimeout (10 s);
+// a caller on the line hears a failure rather than silence after that.
+inline constexpr int32_t DefaultCommandDeadline = 15;
+
 // Command_Plugin results.
 inline constexpr int32_t Command_Queued = KALVOR_COMMAND_QUEUED;
 inline constexpr int32_t Command_NoSession = KALVOR_COMMAND_NO_SESSION;

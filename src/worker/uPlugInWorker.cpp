@@ -1,14 +1,14 @@
 #include "worker/uPlugInWorker.h"
 
-#include <charconv>
-
 #include "log/uLog.h"
 #include "log/uLogValue.h"
+#include "log/uLogVocabulary.h"
 #include "platform/DefaultDatabase.h"
+#include "platform/Format.h"
 #include "platform/HighResolutionCounter.h"
 #include "platform/ModulePaths.h"
 #include "platform/Paths.h"
-#include "worker/uFormat.h"
+#include "platform/WholeNumber.h"
 #include "worker/uPlugInConst.h"
 #include "worker/uPlugInDynMenuErrors.h"
 
@@ -47,31 +47,24 @@ uint32_t TicksBetween(uint32_t start, uint32_t stop) {
   return stop - start;
 }
 
-namespace {
-// Decimal, or hexadecimal after "0x"; fallback when absent or unreadable.
-int32_t ParseWholeNumber(const std::string& text, int32_t fallback) {
-  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  const char* first = text.data() + (hex ? 2 : 0);
-  const char* last = text.data() + text.size();
-  int32_t value = 0;
-  const auto [end, error] = std::from_chars(first, last, value, hex ? 16 : 10);
-  if (error != std::errc() || end != last || first == last) return fallback;
-  return value;
-}
-}  // namespace
-
+// Decimal, or hexadecimal after "0x"; the fallback when absent or unreadable.
 int32_t ParseLogLevel(const std::string& text) {
-  return ParseWholeNumber(text, 1);
+  return ReadWholeNumber<int32_t>(text, tNumberBase::DecimalOrHex).ValueOr(1);
 }
 
 int32_t ParseQueueLimit(const std::string& text, int32_t fallback) {
-  const int32_t limit = ParseWholeNumber(text, fallback);
+  const int32_t limit = ReadWholeNumber<int32_t>(text, tNumberBase::DecimalOrHex).ValueOr(fallback);
   return limit > 0 ? limit : fallback;
 }
 
 int32_t ParseCount(const std::string& text) {
-  const int32_t count = ParseWholeNumber(text, 0);
+  const int32_t count = ReadWholeNumber<int32_t>(text, tNumberBase::DecimalOrHex).ValueOr(0);
   return count > 0 ? count : 0;
+}
+
+int32_t ParseSeconds(const std::string& text, int32_t fallback) {
+  const int32_t seconds = ReadWholeNumber<int32_t>(text).ValueOr(-1);
+  return seconds < 0 ? fallback : seconds;
 }
 
 tPlugInWorker::tPlugInWorker() {
@@ -103,6 +96,8 @@ void tPlugInWorker::ReadConfig(std::string& ConfigPath) {
                                    DefaultQueueByteLimit);
   StatusChannel = ParseCount(Config->ReadString(ConfigSection, "StatusChannel", "")) != 0;
   LogKeepDays = ParseCount(Config->ReadString(ConfigSection, "LogKeepDays", ""));
+  CommandDeadline = ParseSeconds(Config->ReadString(ConfigSection, "CommandDeadline", ""),
+                                 DefaultCommandDeadline);
   WriteLog(Format("Set LogLevel=%d", LogLevel));
 }
 
@@ -202,16 +197,13 @@ uint32_t tPlugInWorker::GetTicks() {
   return static_cast<uint32_t>(counter * 1000 / frequency);
 }
 
-void tPlugInWorker::WriteLog(const std::string& Message, const std::string& Extra1,
-                             const std::string& Extra2) {
-  WriteLogAtLevel(LogLevel, Message, Extra1, Extra2);
+void tPlugInWorker::WriteLog(const std::string& Message) {
+  WriteLogAtLevel(LogLevel, Message);
 }
 
-void tPlugInWorker::WriteLogAtLevel(int32_t Level, const std::string& Message,
-                                    const std::string& Extra1, const std::string& Extra2) {
+void tPlugInWorker::WriteLogAtLevel(int32_t Level, const std::string& Message) {
   LogWriteTo(Message, "");
-  if (Level > 1)
-    LogWriteTo(Format("%s [%s] - (%s)", Message.c_str(), Extra1.c_str(), Extra2.c_str()), "full");
+  if (Level > 1) LogWriteTo(Message, FullLogPrefix);
 }
 
 void tPlugInWorker::WriteFailureLog(const std::string& Message) {

@@ -32,6 +32,9 @@ class tPlugInWorker {
   virtual std::optional<std::chrono::milliseconds> BetweenCommands() noexcept {
     return std::nullopt;
   }
+  // A command passed its deadline in the queue and was answered with result
+  // code 1 without being run.
+  virtual void ExpiredInQueue() noexcept {}
   // Buffer is a malloc'd block the worker may replace by a larger one.
   virtual void PlugInCommand(uint8_t*& Buffer, uint32_t SizeWord);
   virtual int32_t ProcessCommand(int32_t Code, uint8_t*& Buffer, int32_t* ResultCode);
@@ -41,10 +44,9 @@ class tPlugInWorker {
 
   // Milliseconds of a monotonic counter, low 32 bits; only differences mean anything.
   uint32_t GetTicks();
-  void WriteLog(const std::string& Message, const std::string& Extra1 = {},
-                const std::string& Extra2 = {});
-  void WriteLogAtLevel(int32_t Level, const std::string& Message, const std::string& Extra1,
-                       const std::string& Extra2);
+  // To the hourly file, and from LogLevel 2 on once more to the full_ file.
+  void WriteLog(const std::string& Message);
+  void WriteLogAtLevel(int32_t Level, const std::string& Message);
   // A line that tells of a failure: as WriteLog, and kept for the status channel.
   void WriteFailureLog(const std::string& Message);
 
@@ -64,6 +66,11 @@ class tPlugInWorker {
   // LogKeepDays: day folders of the log older than this many days are
   // removed at the turn of the hour; 0 keeps them all. Read with LogLevel.
   int32_t LogKeepDays = 0;
+  // Seconds from Command_Plugin to the callback; 0 for no deadline. Read with LogLevel.
+  int32_t CommandDeadline = DefaultCommandDeadline;
+  // The deadline of the command PlugInCommand answers, set by the session;
+  // none outside a command or without a deadline.
+  std::optional<std::chrono::steady_clock::time_point> CommandDue;
   // The ini file ReadConfig found missing and wrote with the defaults, or
   // empty: those defaults are nobody's database, and are read only at the
   // next Init_Plugin, once edited.
@@ -90,3 +97,6 @@ int32_t ParseQueueLimit(const std::string& text, int32_t fallback = DefaultQueue
 
 // As LogLevel; an absent, unreadable or negative value counts as 0.
 int32_t ParseCount(const std::string& text);
+
+// A whole number of seconds, 0 or more, in decimal; anything else counts as fallback.
+int32_t ParseSeconds(const std::string& text, int32_t fallback);

@@ -319,3 +319,57 @@ TEST_F(WorkerFaultTest, StoppingEndsAnAttachUnderWayWithinRequestTimeout) {
     EXPECT_EQ(TimesLogged(log, "Not retrying query: the plugin is stopping"), 1u);
   }
 }
+
+// Every attach refused at once: the command's attempts pause and run again
+// only while a pause and another attempt as long as the last end before its
+// deadline, so it is answered by then, with the line saying why it stops.
+TEST_F(WorkerFaultTest, NoPauseOrAttemptStartsThatCannotEndByTheCommandsDeadline) {
+  tIB_DynMenuWorker worker{{.DatabaseName = "127.0.0.1/1:/nowhere.fdb",
+                            .User = TestDatabase::User(),
+                            .Password = TestDatabase::Password(),
+                            .Charset = "WIN1251",
+                            .ConnectTimeout = 0,
+                            .RequestTimeout = 0,
+                            .LockTimeout = 0,
+                            .CommandDeadline = 1}};
+  LogTail log(HostLogsFolder());
+  const auto asked = std::chrono::steady_clock::now();
+  worker.CommandDue = asked + std::chrono::milliseconds(700);
+  EXPECT_EQ(SignedWordAt(Ask(worker, StartItemRequest(1)), 12), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(700));
+  EXPECT_EQ(TimesLogged(log, "ms are left until CommandDeadline=1 s, too few for a pause of "), 1u)
+      << log.MainText();
+  EXPECT_LT(TimesLogged(log, "Pausing before retrying query"), 9u);
+}
+
+// A command with less time left than a request, or an attach, takes fails at
+// once and leaves the attachment as it was: begun, the request would be cut
+// off at the deadline with its attachment, and every command queued behind
+// would attach again with as little time, never to catch up.
+TEST_F(WorkerFaultTest, ACommandWithTooLittleTimeLeftSendsNothingAndKeepsTheAttachment) {
+  Database.Execute("INSERT INTO MENUS (MENU_ID, SEQ, ITEM_START_ID) VALUES (1, 0, 10);");
+  tIB_DynMenuWorker worker{{.DatabaseName = Database.ConnectionString(),
+                            .User = TestDatabase::User(),
+                            .Password = TestDatabase::Password(),
+                            .Charset = "WIN1251",
+                            .CommandDeadline = 1}};
+  LogTail log(HostLogsFolder());
+  const auto askWithin = [&](std::chrono::milliseconds left) {
+    worker.CommandDue = std::chrono::steady_clock::now() + left;
+    return SignedWordAt(Ask(worker, StartItemRequest(1)), 12);
+  };
+  ASSERT_EQ(askWithin(std::chrono::seconds(1)), 0) << "attached";
+  EXPECT_EQ(askWithin(std::chrono::milliseconds(20)), 1);
+  EXPECT_EQ(TimesLogged(log, "ms are left until CommandDeadline=1 s, too few for another request: "
+                             "nothing more was sent"),
+            1u);
+  EXPECT_EQ(askWithin(std::chrono::seconds(1)), 0);
+  EXPECT_EQ(TimesLogged(log, "Connecting to "), 1u) << "the attachment was kept";
+
+  worker.Finalize();
+  EXPECT_EQ(askWithin(std::chrono::milliseconds(80)), 1);
+  EXPECT_EQ(TimesLogged(log, "too few for an attach: nothing more was sent"), 1u);
+  EXPECT_EQ(TimesLogged(log, "Connecting to "), 1u) << "an attach that could not end in time";
+  EXPECT_EQ(askWithin(std::chrono::seconds(1)), 0);
+  EXPECT_EQ(TimesLogged(log, "Connecting to "), 2u);
+}

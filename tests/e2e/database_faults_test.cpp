@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -26,6 +28,7 @@
 #include "support/PluginCopy.h"
 #include "support/PrivateFirebirdServer.h"
 #include "support/ShellCommand.h"
+#include "support/TcpProxy.h"
 #include "support/TempFolder.h"
 #include "support/TestDatabase.h"
 #include "tPluginHost.h"
@@ -272,6 +275,91 @@ TEST_F(ServerKillTest, AServerKilledForTenSecondsIsOneOutageInTheLog) {
   EXPECT_EQ(figures.Counts[12], 1) << figures.Lines.back();
 }
 
+namespace {
+int Setting(const char* name, int otherwise) {
+  const char* text = std::getenv(name);
+  return text != nullptr ? std::atoi(text) : otherwise;
+}
+
+// Item 77's three statements (the item, its voice parameters, its connection
+// rows) each take ms of the server's time, and so do an action's procedure
+// and its commit.
+std::string SlowServer(int ms) {
+  const std::string slowDown = "  EXECUTE PROCEDURE SLOW_DOWN " + std::to_string(ms) + ";\n";
+  return R"(SET TERM ^ ;
+CREATE PROCEDURE SLOW_DOWN (MS INTEGER) AS
+DECLARE STARTED TIMESTAMP;
+BEGIN
+  STARTED = CAST('NOW' AS TIMESTAMP);
+  WHILE (DATEDIFF(MILLISECOND FROM STARTED TO CAST('NOW' AS TIMESTAMP)) < MS) DO
+    STARTED = STARTED;
+END^
+ALTER PROCEDURE MENU_GET_ITEM (MENU_ITEM_ID INTEGER) RETURNS (MENU_SERVICE_ID INTEGER,
+  MENU_CONNECTION_ID INTEGER, MENU_ITEM_NAME VARCHAR(1000), MENU_CONNECTION_NAME VARCHAR(1000)) AS
+BEGIN
+)" + slowDown + R"(  MENU_SERVICE_ID = 1; MENU_CONNECTION_ID = 77; MENU_ITEM_NAME = 'slow';
+  SUSPEND;
+END^
+ALTER PROCEDURE MENU_GET_VOICE_ITEM_PARAMS (MENU_ITEM_ID INTEGER) RETURNS (
+  ITEM_SYNTHEZ_LIST VARCHAR(4000), ITEM_MACRO_NAME VARCHAR(1000), ITEM_SYNTHEZ_PLACE INTEGER,
+  ITEM_REPEAT_COUNT INTEGER, ITEM_TIMEOUT INTEGER) AS
+BEGIN
+)" + slowDown + R"(  ITEM_SYNTHEZ_LIST = 'slow';
+  SUSPEND;
+END^
+ALTER PROCEDURE MENU_GET_CONNECTION (CONNECTION_ID INTEGER) RETURNS (CONNECTION_KEY VARCHAR(1000),
+  CONNECTION_ITEM_ID INTEGER, CONNECTION_WAY_DESC VARCHAR(4000)) AS
+BEGIN
+)" + slowDown + R"(END^
+ALTER PROCEDURE MENU_PROT_ACTIONS (SESSION_ID INTEGER, ITEM_ID INTEGER, ITEM_KEY VARCHAR(1000)) AS
+DECLARE IGNORED INTEGER;
+BEGIN
+)" + slowDown + R"(  INSERT INTO MENU_ACTIONS (SESSION_ID, ITEM_ID, ITEM_KEY) VALUES (:SESSION_ID, :ITEM_ID, :ITEM_KEY);
+  IGNORED = RDB$SET_CONTEXT('USER_TRANSACTION', 'SLOW_COMMIT', )" + std::to_string(ms) + R"();
+END^
+CREATE TRIGGER SLOW_COMMIT ON TRANSACTION COMMIT AS
+BEGIN
+  IF (RDB$GET_CONTEXT('USER_TRANSACTION', 'SLOW_COMMIT') IS NOT NULL) THEN
+    EXECUTE PROCEDURE SLOW_DOWN RDB$GET_CONTEXT('USER_TRANSACTION', 'SLOW_COMMIT');
+END^
+SET TERM ; ^)";
+}
+}  // namespace
+
+// A server that answers, only slowly: each caller has its answer by
+// CommandDeadline, the request under way then cut off as RequestTimeout cuts
+// it, and an action cut in its commit named in doubt. KALVOR_SLOW_MS (1500
+// unless set) and KALVOR_SLOW_DEADLINE (2 s) measure other cases.
+TEST_F(ServerFaultTest, ASlowServerAnswersEveryCallerByItsDeadline) {
+  const int slowMs = Setting("KALVOR_SLOW_MS", 1500);
+  const int deadline = Setting("KALVOR_SLOW_DEADLINE", 2);
+  Db.Execute(SlowServer(slowMs));
+  StartPlugin(Db.ConnectionString(), "CommandDeadline=" + std::to_string(deadline) + "\n");
+  ExpectStartItem(Ask(StartItemRequest(1)), "warm-up");
+
+  std::vector<long> waits;
+  for (const auto& request : {ItemDescRequest(77), ActionRequest(5, 77, "slow")}) {
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(ResultCodeOf(Ask(request)), 1);
+    waits.push_back(static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now() - asked)
+                                          .count()));
+    EXPECT_LT(waits.back(), deadline * 1000 + 500);
+  }
+  std::printf("statements of %d ms, CommandDeadline=%d s: 101 answered after %ld ms, 102 after %ld "
+              "ms\n",
+              slowMs, deadline, waits[0], waits[1]);
+  EXPECT_EQ(LinesContaining("Msg=\"The command reached CommandDeadline=" +
+                            std::to_string(deadline) +
+                            " s: the request was cut off and is not run again ("),
+            2u)
+      << Log.MainText();
+  EXPECT_EQ(LinesContaining("IN[session_id=5, item_id=77, item_key=\"slow\"] - commit outcome "
+                            "unknown"),
+            1u);
+  ExpectStartItem(Ask(StartItemRequest(1)), "after the cuts");
+}
+
 TEST_F(ServerFaultTest, ADatabaseShutDownHalfWayServesAgainOnceOnline) {
   StartPlugin(Db.ConnectionString());
   ExpectStartItem(Ask(StartItemRequest(1)), "warm-up");
@@ -283,7 +371,13 @@ TEST_F(ServerFaultTest, ADatabaseShutDownHalfWayServesAgainOnceOnline) {
   EXPECT_EQ(LinesContaining("shutdown\"\" GetStartMenuItem(MENU_GET_START_ITEM) IN[menu_id=99]"),
             1u);
 
+  // Its attempts found no database: commands fail at once until a probe attaches.
+  EXPECT_EQ(LinesContaining("The server is not reached: commands fail at once"), 1u);
   Gfix("-online");
+  const auto end = std::chrono::steady_clock::now() + Patience;
+  while (LinesContaining("The server was reached by probe ") == 0 &&
+         std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(50ms);
   ExpectStartItem(Ask(StartItemRequest(1)), "online again");
   EXPECT_EQ(ResultCodeOf(Ask(ActionRequest(3, 4, "online"))), 0);
   EXPECT_EQ(Db.QueryValue("SELECT COUNT(*) FROM MENU_ACTIONS WHERE ITEM_KEY = 'online';"), "1");
@@ -387,6 +481,37 @@ TEST_F(SilentServerTest, ConnectTimeoutBoundsInitAndEveryCommand) {
                             "ConnectTimeout=1"),
             1u);
   EXPECT_EQ(LinesContaining("Pausing before retrying query"), 0u);
+}
+
+// A server that answers the connect and then nothing holds an attach inside
+// the client library without a limit of its own, and the client's exit
+// teardown waits for every such call: a host ends by itself all the same, with
+// and without Finalize_Plugin. A refused attach whose thread ends as the host
+// exits must not take the client library from under that teardown either.
+TEST_F(SilentServerTest, AHostEndsByItselfWhileAnAttachIsLeftOnASilentServer) {
+  TcpProxy proxy(3050, TcpProxy::tMode::FirstAnswerOnly);
+  const TempFolder folder;
+  const std::string host = folder / "kalvor_exit_host";
+  std::filesystem::copy_file(KALVOR_EXIT_HOST_PATH, host);
+  const LogTail hostLog(folder / "Logs");
+  const auto runHost = [&](const std::string& hostPort, const char* mode) {
+    Plugin.WriteIni("[Main]\nDBName=" + hostPort + ":/nowhere.fdb\nDBUser=SYSDBA\nDBPWD=x\n"
+                    "ConnectTimeout=1\nLogLevel=1\n");
+    const auto started = std::chrono::steady_clock::now();
+    const ShellResult ended = RunShellCommand("timeout -s KILL 30 " + ShellQuoted(host) + " " +
+                                              ShellQuoted(Plugin.LibraryPath()) + " " + mode);
+    EXPECT_TRUE(ended.Succeeded) << mode << "\n" << ended.Output;
+    return std::chrono::steady_clock::now() - started;
+  };
+  for (const char* mode : {"unloaded", "initialized"}) {
+    const auto took = runHost(proxy.Host(), mode);
+    std::printf("%s: the host ended %ld ms after it started\n", mode,
+                static_cast<long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+    EXPECT_LT(took, 10s) << mode;
+  }
+  EXPECT_EQ(LinesContaining("the attach did not end within ConnectTimeout=1 s", hostLog), 2u);
+  for (int run = 0; run < 20; ++run) runHost("127.0.0.1/1", "unloaded");
 }
 
 // A host that finalizes and unloads the plugin while an attach is left behind,

@@ -63,11 +63,11 @@ long Milliseconds(tClock::duration duration) {
 // On a server of the test's own, to freeze at will.
 class ServerStallTest : protected PrivateServerFirst, public ::testing::Test {
  protected:
-  void StartPlugin(const std::string& dbName) {
+  void StartPlugin(const std::string& dbName, const std::string& extraKeys = "") {
     Plugin.WriteIni("[Main]\nDBName=" + dbName + "\nDBUser=" + TestDatabase::User() +
                     "\nDBPWD=" + TestDatabase::Password() +
                     "\nLogLevel=1\nRequestTimeout=" + std::to_string(RequestTimeout) +
-                    "\nConnectTimeout=" + std::to_string(ConnectTimeout) + "\n");
+                    "\nConnectTimeout=" + std::to_string(ConnectTimeout) + "\n" + extraKeys);
     Restart();
   }
 
@@ -80,6 +80,20 @@ class ServerStallTest : protected PrivateServerFirst, public ::testing::Test {
     Sent[id] = tClock::now();
     EXPECT_EQ(Host->Command(id, request), 0);
     return id;
+  }
+
+  // The longest wait from Command_Plugin to the callback of commands first to
+  // last, once each has its one answer.
+  long LongestWait(int32_t first, int32_t last) {
+    const auto end = tClock::now() + Patience;
+    while (AnswersOf(last).empty() && tClock::now() < end) std::this_thread::sleep_for(20ms);
+    long longest = 0;
+    for (int32_t id = first; id <= last; ++id) {
+      const std::vector<tAnswer>& calls = AnswersOf(id);
+      EXPECT_EQ(calls.size(), 1u) << "command " << id;
+      if (calls.size() == 1) longest = std::max(longest, Milliseconds(calls.front().At - Sent[id]));
+    }
+    return longest;
   }
 
   int32_t AskResult(const std::vector<uint8_t>& request) {
@@ -245,3 +259,45 @@ TEST_F(ServerStallTest, InitPluginEndsWithinConnectTimeoutWhenTheServerHalfAnswe
   while (db.QueryValue(ours) != "1" && tClock::now() < end) std::this_thread::sleep_for(100ms);
   EXPECT_EQ(db.QueryValue(ours), "1") << "the attach left behind did not detach";
 }
+
+// The server stopped: every attach is refused at once. Commands come five a
+// second; once one's attempts found no server, the rest fail at once while
+// a probe tries the server, so no queue builds up and none waits past its
+// deadline (3 s here, KALVOR_STALL_COMMAND_DEADLINE); when the server is back,
+// the plugin serves again within the probes' 1.2 s.
+TEST_F(ServerStallTest, ThroughARefusalNoCallerWaitsPastItsDeadline) {
+  const int deadline = Setting("KALVOR_STALL_COMMAND_DEADLINE", 3);
+  TestDatabase db(Server.Host());
+  db.Execute("INSERT INTO MENUS (MENU_ID, SEQ, ITEM_START_ID) VALUES (1, 0, 10);");
+  StartPlugin(db.ConnectionString(), "CommandDeadline=" + std::to_string(deadline) + "\n");
+  ASSERT_EQ(AskResult(StartItemRequest(1)), 0) << "warm-up";
+  Server.Stop();
+  const auto stopped = tClock::now();
+  const int32_t first = LastId + 1;
+  while (tClock::now() - stopped < StallLength()) {
+    Send(StartItemRequest(1));
+    std::this_thread::sleep_for(200ms);
+  }
+  Server.Start();
+  const auto back = tClock::now();
+  const long longest = LongestWait(first, LastId);
+  long servedAfter = -1;
+  while (servedAfter < 0 && tClock::now() - back < Patience) {
+    if (AskResult(StartItemRequest(1)) == 0) servedAfter = Milliseconds(tClock::now() - back);
+    std::this_thread::sleep_for(100ms);
+  }
+  const std::string log = Log.MainText();
+  size_t attaches = 0;
+  for (size_t at = log.find("Connecting to "); at != std::string::npos;
+       at = log.find("Connecting to ", at + 1))
+    ++attaches;
+  std::printf("refusal for %ld s, CommandDeadline=%d s: longest caller wait %ld ms, served again "
+              "%ld ms after the server was back; %zu attaches on the command path\n",
+              static_cast<long>(StallLength().count()), deadline, longest, servedAfter, attaches);
+  EXPECT_LE(longest, deadline * 1000 + 500);
+  EXPECT_GE(servedAfter, 0) << "never served again";
+  EXPECT_LE(servedAfter, 2000);
+  EXPECT_NE(log.find("The server was reached by probe "), std::string::npos);
+  EXPECT_LE(attaches, 12u) << "one command's ten attempts, then only probes until the server is back";
+}
+

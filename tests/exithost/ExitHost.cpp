@@ -1,7 +1,7 @@
 // A host that ends without Finalize_Plugin or dlclose while the plugin is
 // attached and busy: it returns from main with commands still queued.
 //
-//   kalvor_exit_host PLUGIN_PATH [unloaded]
+//   kalvor_exit_host PLUGIN_PATH [unloaded | initialized]
 //
 // First it records two actions whose keys test the log (one that would forge
 // a line, one longer than a line) and waits for their answers; then it queues
@@ -10,8 +10,8 @@
 // being destroyed.
 //
 // unloaded: Init_Plugin, Finalize_Plugin and dlclose, then it returns from
-// main; against a server that never answers, the plugin's attach is then still
-// under way at exit.
+// main; initialized: Init_Plugin, then it returns from main. Against a server
+// that never answers, the plugin's attach is then still under way at exit.
 #include <dlfcn.h>
 #include <kalvor/plugin.h>
 #include <unistd.h>
@@ -63,8 +63,9 @@ tEntry EntryOf(void* library, const char* name) {
   return reinterpret_cast<tEntry>(dlsym(library, name));
 }
 
-int RunAndUnload(void* library) {
+int RunAndLeave(void* library, bool unload) {
   EntryOf<decltype(&Init_Plugin)>(library, "Init_Plugin")(nullptr, &OnAnswer, 0);
+  if (!unload) return 0;
   EntryOf<decltype(&Finalize_Plugin)>(library, "Finalize_Plugin")();
   dlclose(library);
   return 0;
@@ -72,9 +73,10 @@ int RunAndUnload(void* library) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool unloaded = argc == 3 && std::string(argv[2]) == "unloaded";
-  if (argc != 2 && !unloaded) {
-    std::fprintf(stderr, "usage: %s PLUGIN_PATH [unloaded]\n", argv[0]);
+  const std::string mode = argc == 3 ? argv[2] : "";
+  const bool leaves = mode == "unloaded" || mode == "initialized";
+  if (argc != 2 && !leaves) {
+    std::fprintf(stderr, "usage: %s PLUGIN_PATH [unloaded | initialized]\n", argv[0]);
     return 2;
   }
   void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
@@ -82,7 +84,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", dlerror());
     return 2;
   }
-  if (unloaded) return RunAndUnload(library);
+  if (leaves) return RunAndLeave(library, mode == "unloaded");
   const auto init = EntryOf<decltype(&Init_Plugin)>(library, "Init_Plugin");
   const auto command = EntryOf<decltype(&Command_Plugin)>(library, "Command_Plugin");
   char* name = nullptr;

@@ -3,11 +3,18 @@
 // is killed and restarted, stopped for longer than a command's attempts take,
 // and frozen; then every answer, row and figure is checked.
 //
-//   kalvor_fault_soak [--kills N] [--between-ms N]
+//   kalvor_fault_soak [--kills N] [--stops N] [--stop-ms N] [--freezes N]
+//                     [--freeze-ms N] [--between-ms N] [--rate N]
+//   kalvor_fault_soak --hosts N [--outage stop|freeze] [--outage-ms N]
+//                     [--host-rate N] [--plugin PATH]
+//
+// The second form runs many hosts, each a process of its own, through one
+// outage (uOutageHosts.h).
 //
 // Needs the loopback server and the right to kill it: run it through
 // scripts/soak.sh, which takes the server lock. Exit status 0 when every check
 // holds, 1 when one fails, 2 on a wrong command line or a failed set-up.
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -22,6 +29,7 @@
 #include "tPluginHost.h"
 #include "tSoakTraffic.h"
 #include "tSoakVerdict.h"
+#include "uOutageHosts.h"
 
 namespace {
 constexpr int Senders = 4;
@@ -31,19 +39,41 @@ constexpr auto DrainPatience = std::chrono::seconds(120);
 constexpr size_t MostCommandsPerSecond = 3000;
 
 size_t RecordCapacity(const tFaultPlan& plan) {
-  const auto faults = std::chrono::duration_cast<std::chrono::seconds>(
-      plan.Between * (plan.Kills + 3) + plan.StopFor + plan.FreezeFor + Settle);
-  return static_cast<size_t>(faults.count() + 10) * MostCommandsPerSecond;
+  const auto faults = std::chrono::duration_cast<std::chrono::seconds>(plan.Length() + Settle);
+  const size_t perSecond = plan.Rate > 0 ? static_cast<size_t>(plan.Rate) : MostCommandsPerSecond;
+  return static_cast<size_t>(faults.count() + 10) * perSecond;
 }
 
-bool ParseArguments(int argc, char** argv, tFaultPlan& plan) {
+bool ParseArguments(int argc, char** argv, tFaultPlan& plan, tOutagePlan& outage) {
   for (int index = 1; index + 1 < argc; index += 2) {
     const std::string name = argv[index];
-    const int value = std::atoi(argv[index + 1]);
+    const std::string text = argv[index + 1];
+    const int value = std::atoi(text.c_str());
+    const auto ms = std::chrono::milliseconds(value);
     if (name == "--kills" && value >= 0)
       plan.Kills = value;
+    else if (name == "--stops" && value >= 0)
+      plan.Stops = value;
+    else if (name == "--stop-ms" && value > 0)
+      plan.StopFor = ms;
+    else if (name == "--freezes" && value >= 0)
+      plan.Freezes = value;
+    else if (name == "--freeze-ms" && value > 0)
+      plan.FreezeFor = ms;
     else if (name == "--between-ms" && value > 0)
-      plan.Between = std::chrono::milliseconds(value);
+      plan.Between = ms;
+    else if (name == "--rate" && value >= 0)
+      plan.Rate = value;
+    else if (name == "--hosts" && value > 0)
+      outage.Hosts = value;
+    else if (name == "--outage" && (text == "stop" || text == "freeze"))
+      outage.Kind = text == "stop" ? tFaultKind::LongStop : tFaultKind::Freeze;
+    else if (name == "--outage-ms" && value >= 1000)
+      outage.For = ms;
+    else if (name == "--host-rate" && value > 0)
+      outage.Rate = value;
+    else if (name == "--plugin")
+      outage.Plugin = text;
     else
       return false;
   }
@@ -95,13 +125,15 @@ int RunSoak(const tFaultPlan& plan) {
 
   tSoakRecord record;
   traffic.AskEveryReadingOnce();
-  traffic.StartSenders(Senders);
+  traffic.StartSenders(Senders, plan.Rate);
   std::this_thread::sleep_for(Settle);
   record.Baseline = ReadProcessFigures();
-  std::printf("faults: %d kills %lld ms apart, a stop of %lld ms, a freeze of %lld ms\n",
-              plan.Kills, static_cast<long long>(plan.Between.count()),
-              static_cast<long long>(plan.StopFor.count()),
-              static_cast<long long>(plan.FreezeFor.count()));
+  std::printf("faults %lld ms apart: %d kills, %d stops of %lld ms, %d freezes of %lld ms; %s\n",
+              static_cast<long long>(plan.Between.count()), plan.Kills, plan.Stops,
+              static_cast<long long>(plan.StopFor.count()), plan.Freezes,
+              static_cast<long long>(plan.FreezeFor.count()),
+              plan.Rate > 0 ? (std::to_string(plan.Rate) + " commands a second").c_str()
+                            : "commands as fast as they are answered");
   Progress(traffic, "senders running, faults begin");
   try {
     record.Events = RunFaults(
@@ -130,13 +162,21 @@ int RunSoak(const tFaultPlan& plan) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 6 && std::string(argv[1]) == "--outage-host")
+    return RunOutageHost(argv[2], std::atoi(argv[3]), std::atoll(argv[4]), std::atoi(argv[5]));
   tFaultPlan plan;
-  if (!ParseArguments(argc, argv, plan)) {
-    std::fprintf(stderr, "usage: %s [--kills N] [--between-ms N]\n", argv[0]);
+  tOutagePlan outage;
+  if (!ParseArguments(argc, argv, plan, outage)) {
+    std::fprintf(stderr,
+                 "usage: %s [--kills N] [--stops N] [--stop-ms N] [--freezes N] [--freeze-ms N] "
+                 "[--between-ms N] [--rate N]\n       %s --hosts N [--outage stop|freeze] "
+                 "[--outage-ms N] [--host-rate N] [--plugin PATH]\n",
+                 argv[0], argv[0]);
     return 2;
   }
   try {
-    return RunSoak(plan);
+    const bool manyHosts = std::find(argv, argv + argc, std::string("--hosts")) != argv + argc;
+    return manyHosts ? RunOutage(outage, argv[0]) : RunSoak(plan);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "soak set-up failed: %s\n", error.what());
     return 2;

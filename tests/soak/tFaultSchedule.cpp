@@ -1,6 +1,8 @@
 #include "tFaultSchedule.h"
 
+#include <algorithm>
 #include <thread>
+#include <utility>
 
 namespace {
 void Strike(tFaultEvent& event, const tFaultPlan& plan, PrivateFirebirdServer& server,
@@ -22,7 +24,25 @@ void Strike(tFaultEvent& event, const tFaultPlan& plan, PrivateFirebirdServer& s
       return;
   }
 }
+
+// The i-th of n faults of a kind stands at (i + 1/2) / n of the soak.
+std::vector<tFaultKind> Order(const tFaultPlan& plan) {
+  std::vector<std::pair<double, tFaultKind>> placed;
+  for (const auto& [count, kind] : {std::pair{plan.Kills, tFaultKind::Kill},
+                                   std::pair{plan.Stops, tFaultKind::LongStop},
+                                   std::pair{plan.Freezes, tFaultKind::Freeze}})
+    for (int index = 0; index < count; ++index) placed.push_back({(index + 0.5) / count, kind});
+  std::stable_sort(placed.begin(), placed.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<tFaultKind> order;
+  for (const auto& [at, kind] : placed) order.push_back(kind);
+  return order;
+}
 }  // namespace
+
+std::chrono::milliseconds tFaultPlan::Length() const {
+  return Between * (Kills + Stops + Freezes + 1) + StopFor * Stops + FreezeFor * Freezes;
+}
 
 const char* FaultName(tFaultKind kind) {
   switch (kind) {
@@ -39,13 +59,8 @@ const char* FaultName(tFaultKind kind) {
 std::vector<tFaultEvent> RunFaults(const tFaultPlan& plan, PrivateFirebirdServer& server,
                                    const std::function<double()>& now,
                                    std::vector<tProcessFigures>& figures) {
-  std::vector<tFaultKind> order(static_cast<size_t>(plan.Kills / 2), tFaultKind::Kill);
-  order.push_back(tFaultKind::LongStop);
-  order.push_back(tFaultKind::Freeze);
-  order.insert(order.end(), static_cast<size_t>(plan.Kills - plan.Kills / 2), tFaultKind::Kill);
-
   std::vector<tFaultEvent> events;
-  for (const tFaultKind kind : order) {
+  for (const tFaultKind kind : Order(plan)) {
     std::this_thread::sleep_for(plan.Between);
     events.push_back({kind, now()});
     Strike(events.back(), plan, server, now);

@@ -20,19 +20,27 @@ struct tFaultEvent {
 
 struct tFaultPlan {
   int Kills = 6;
-  std::chrono::milliseconds Between{4000};
-  // Longer than the ten attempts of a command take.
+  // Stopped: every attach is refused for StopFor, longer than the ten
+  // attempts of a command take.
+  int Stops = 1;
   std::chrono::milliseconds StopFor{6000};
-  // Shorter than the connect time-out: commands wait, none should fail.
+  // Frozen: connections are taken and nothing is answered for FreezeFor.
+  int Freezes = 1;
   std::chrono::milliseconds FreezeFor{3000};
+  std::chrono::milliseconds Between{4000};
+  // Commands a second from all senders together, whether answered or not;
+  // 0: each sender as fast as answers come, with few outstanding.
+  int Rate = 0;
+
+  std::chrono::milliseconds Length() const;
 };
 
 const char* FaultName(tFaultKind kind);
 
-// Half the kills, the long stop, the freeze, the other half; between two
-// faults the server serves for the plan's interval. A killed server is
-// started again at once, as a guard would. now() gives the soak's clock;
-// figures are sampled after each fault.
+// Kills, stops and freezes spread evenly over the soak; between two faults
+// the server serves for the plan's interval. A killed server is started again
+// at once, as a guard would. now() gives the soak's clock; figures are
+// sampled after each fault.
 std::vector<tFaultEvent> RunFaults(const tFaultPlan& plan, PrivateFirebirdServer& server,
                                    const std::function<double()>& now,
                                    std::vector<tProcessFigures>& figures);

@@ -1,5 +1,6 @@
 #include "tSoakTraffic.h"
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -76,7 +77,7 @@ int32_t tSoakTraffic::Send(int32_t command, int32_t reading, int sender) {
     return 0;
   }
   const auto id = static_cast<int32_t>(SentCount_ + 1);
-  Sent_[static_cast<size_t>(id)] = {command, reading};
+  Sent_[static_cast<size_t>(id)] = {command, reading, static_cast<float>(Now())};
   const std::vector<uint8_t> request = reading >= 0
                                            ? Readings_[static_cast<size_t>(reading)]
                                            : ActionRequest(sender + 1, Items[id % 5], KeyOf(id));
@@ -108,10 +109,10 @@ void tSoakTraffic::AskEveryReadingOnce() {
   }
 }
 
-void tSoakTraffic::StartSenders(int count) {
+void tSoakTraffic::StartSenders(int count, int rate) {
   Stopping_ = false;
   for (int sender = 0; sender < count; ++sender)
-    Senders_.emplace_back([this, sender] { SendLoop(sender); });
+    Senders_.emplace_back([this, sender, share = rate > 0 ? std::max(rate / count, 1) : 0] { SendLoop(sender, share); });
 }
 
 void tSoakTraffic::StopSenders() {
@@ -120,16 +121,27 @@ void tSoakTraffic::StopSenders() {
   Senders_.clear();
 }
 
+bool tSoakTraffic::AwaitTurn(std::chrono::steady_clock::time_point& next,
+                             std::chrono::steady_clock::duration interval) {
+  if (interval.count() > 0) {
+    std::this_thread::sleep_until(next);
+    next += interval;
+    return !Stopping_;
+  }
+  while (!Stopping_ && Outstanding() >= MaxOutstanding) {
+    std::unique_lock<std::mutex> guard(AnswerLock_);
+    Answered_.wait_for(guard, std::chrono::milliseconds(20));
+  }
+  return !Stopping_;
+}
+
 // Three in ten commands are 100, three 101, four 102.
-void tSoakTraffic::SendLoop(int sender) {
+void tSoakTraffic::SendLoop(int sender, int rate) {
   std::mt19937 random(static_cast<unsigned>(sender) * 7919u + 17u);
   std::uniform_int_distribution<int> kind(0, 9);
-  while (!Stopping_) {
-    if (Outstanding() >= MaxOutstanding) {
-      std::unique_lock<std::mutex> guard(AnswerLock_);
-      Answered_.wait_for(guard, std::chrono::milliseconds(20));
-      continue;
-    }
+  const auto interval = rate > 0 ? std::chrono::steady_clock::duration(std::chrono::seconds(1)) / rate
+                                 : std::chrono::steady_clock::duration::zero();
+  for (auto next = std::chrono::steady_clock::now(); AwaitTurn(next, interval);) {
     const int draw = kind(random);
     const auto menus = static_cast<int32_t>(std::size(Menus));
     const auto items = static_cast<int32_t>(std::size(Items));

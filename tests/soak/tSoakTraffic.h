@@ -19,6 +19,7 @@ struct tSentCommand {
   int32_t Command = 0;
   // Which of the reading requests a 100 or 101 is; -1 for 102.
   int32_t Reading = -1;
+  float SentAtMs = 0;
 };
 
 // Answers against what the same reading got without faults.
@@ -43,7 +44,9 @@ class tSoakTraffic {
   // Asks each reading request once, with the server sound: its answer is the
   // one every later answer of the same request must equal.
   void AskEveryReadingOnce();
-  void StartSenders(int count);
+  // rate: commands a second from all of them, answered or not; 0: each as
+  // fast as answers come, with few outstanding.
+  void StartSenders(int count, int rate);
   void StopSenders();
   // Waits until every accepted command has been called back.
   bool WaitDrained(std::chrono::seconds patience);
@@ -62,7 +65,10 @@ class tSoakTraffic {
   static void OnCallback(int32_t commandId, const char* name, void* buffer, int32_t size,
                          intptr_t userValue);
   tMatch Compare(const tSentCommand& sent, const uint8_t* answer, int32_t size);
-  void SendLoop(int sender);
+  void SendLoop(int sender, int rate);
+  // Before each command of the loop: false once it should stop.
+  bool AwaitTurn(std::chrono::steady_clock::time_point& next,
+                 std::chrono::steady_clock::duration interval);
   int32_t Send(int32_t command, int32_t reading, int sender);
   size_t Outstanding();
 

@@ -11,6 +11,9 @@ constexpr long ResidentSlackKb = 16 * 1024;
 constexpr int DescriptorSlack = 2;
 // Well inside the ten attempts' pauses of a command.
 constexpr double QuickRestartMs = 1000;
+// What a callback may take beyond the deadline: the cut's own work and the
+// soak's callback, on a machine shared with others.
+constexpr double DeadlineSlackMs = 1000;
 
 class tVerdict {
  public:
@@ -55,8 +58,15 @@ void JudgeDelivery(const tSoakRecord& record, tVerdict& verdict) {
     doubled += calls[id] > 1;
     missing += calls[id] == 0;
   }
-  std::printf("commands: %zu accepted, %zu refused, %zu callbacks\n", Accepted(record),
-              record.Refused, record.Callbacks.size());
+  double longestWait = 0;
+  for (const tCallback& callback : record.Callbacks)
+    if (Known(record, callback.Id))
+      longestWait = std::max<double>(
+          longestWait, callback.AtMs - record.Sent[static_cast<size_t>(callback.Id)].SentAtMs);
+  std::printf("commands: %zu accepted, %zu refused, %zu callbacks; longest wait %.0f ms\n",
+              Accepted(record), record.Refused, record.Callbacks.size(), longestWait);
+  verdict.Check(longestWait <= record.CommandDeadlineSeconds * 1000.0 + DeadlineSlackMs,
+                Text("no caller waited past CommandDeadline=%d s", record.CommandDeadlineSeconds));
   verdict.Check(record.Drained && missing == 0,
                 Text("every accepted command called back (%zu missing)", missing));
   verdict.Check(doubled == 0 && known,

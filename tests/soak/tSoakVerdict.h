@@ -21,6 +21,9 @@ struct tSoakRecord {
   std::map<std::string, int> Rows;
   // Keys whose failure line said "commit outcome unknown".
   std::set<std::string> OutcomeUnknown;
+  // The plugin's CommandDeadline: no caller may wait longer, but for the
+  // time its callback takes.
+  int CommandDeadlineSeconds = 15;
   tProcessFigures Baseline;
   std::vector<tProcessFigures> During;
   tProcessFigures End;

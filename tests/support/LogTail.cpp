@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "log/uLogVocabulary.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -35,7 +37,7 @@ std::string LogTail::NewText(bool wantPrefixed, const std::string& prefix) const
   std::string text;
   for (const auto& [path, size] : LogFileSizes(Folder)) {
     const std::string name = fs::path(path).filename().string();
-    const bool prefixed = name.rfind(prefix + "_", 0) == 0;
+    const bool prefixed = name.rfind(PrefixedLogFileName(prefix, ""), 0) == 0;
     const bool plain = !name.empty() && name[0] >= '0' && name[0] <= '9';
     if (wantPrefixed ? !prefixed : !plain) continue;
     const auto known = SizesAtStart.find(path);
@@ -60,9 +62,9 @@ std::string HostLogsFolder() {
 #ifdef _WIN32
   char path[1024] = {};
   GetModuleFileNameA(nullptr, path, sizeof(path));
-  return (fs::path(path).parent_path() / "Logs").string();
+  return (fs::path(path).parent_path() / LogsFolderName).string();
 #else
-  return (fs::read_symlink("/proc/self/exe").parent_path() / "Logs").string();
+  return (fs::read_symlink("/proc/self/exe").parent_path() / LogsFolderName).string();
 #endif
 }
 

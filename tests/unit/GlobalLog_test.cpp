@@ -10,6 +10,7 @@
 #include "log/tUniLog.h"
 #include "log/uDateTimePattern.h"
 #include "log/uLog.h"
+#include "log/uLogVocabulary.h"
 #include "log/uModule.h"
 #include "platform/ModulePaths.h"
 #include "platform/Paths.h"
@@ -74,6 +75,28 @@ TEST_F(GlobalLogTest, LogsBesideTheHostProgramPerDayAndHour) {
   const tLocalTime after = tLocalTime::Now();
   const std::string content = HourlyFileContent(before) + HourlyFileContent(after);
   EXPECT_NE(content.find("global line\r\n"), std::string::npos) << content;
+}
+
+// The tool and the suites find the files by the vocabulary's rule, not by the
+// writer's pattern: both must name the same files.
+TEST_F(GlobalLogTest, LinesLandWhereTheVocabularysReadersLook) {
+  CreateGlobalLog();
+  const auto readerContent = [](const tLocalTime& time, const char* prefix) {
+    const std::string hourly = HourlyFileName(time.Hour, ModuleFileName());
+    return ReadWholeFile(HostFolder() + LogsFolderName + "/" +
+                         DayFolderName(time.Year, time.Month, time.Day) + "/" +
+                         (*prefix ? PrefixedLogFileName(prefix, hourly) : hourly));
+  };
+  const tLocalTime before = tLocalTime::Now();
+  EXPECT_TRUE(LogWrite("plain line"));
+  EXPECT_TRUE(LogWriteTo("detailed line", FullLogPrefix));
+  const tLocalTime after = tLocalTime::Now();
+  const std::string plain = readerContent(before, "") + readerContent(after, "");
+  const std::string full =
+      readerContent(before, FullLogPrefix) + readerContent(after, FullLogPrefix);
+  EXPECT_NE(plain.find("plain line\r\n"), std::string::npos) << plain;
+  EXPECT_NE(full.find("detailed line\r\n"), std::string::npos) << full;
+  EXPECT_EQ(plain.find("detailed line"), std::string::npos) << plain;
 }
 
 TEST_F(GlobalLogTest, HostIniNamesTheLogServerAndTheClientIsFoundBesideTheHost) {

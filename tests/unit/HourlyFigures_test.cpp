@@ -1,18 +1,27 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "worker/uHourlyFigures.h"
 
+using namespace std::chrono_literals;
+
 namespace {
-tLocalTime At(int hour, int minute, int second = 0, int day = 8) {
-  tLocalTime time;
-  time.Year = 2026;
-  time.Month = 12;
-  time.Day = day;
-  time.Hour = hour;
-  time.Minute = minute;
-  time.Second = second;
+// The monotonic clock runs with the wall clock, ahead of it by as much as the
+// wall clock was set back.
+tFiguresTime At(int hour, int minute, int second = 0, int day = 8,
+                std::chrono::minutes setBack = 0min) {
+  tFiguresTime time;
+  time.Wall.Year = 2026;
+  time.Wall.Month = 12;
+  time.Wall.Day = day;
+  time.Wall.Hour = hour;
+  time.Wall.Minute = minute;
+  time.Wall.Second = second;
+  time.Monotonic = std::chrono::steady_clock::time_point(
+      std::chrono::hours(day * 24 + hour) + std::chrono::minutes(minute) +
+      std::chrono::seconds(second) + setBack);
   return time;
 }
 
@@ -67,6 +76,45 @@ TEST(HourlyFigures, OneLinePerHourWithTheFiguresOfThatHourOnly) {
   const auto night = figures.CloseHourBefore(At(6, 0, 0, 9), database);
   ASSERT_TRUE(night);
   EXPECT_TRUE(Has(*night, "Figures of 2026-12-08 23:00-23:59, pid 4242: ")) << *night;
+}
+
+// The wall clock set back an hour at 03:26:13, then half an hour at 05:40:
+// each line names the span it counted, no label comes twice, and every
+// command is in exactly one line.
+TEST(HourlyFigures, ASteppedClockEndsTheSpanWhereItStepped) {
+  tHourlyFigures figures(7);
+  tDatabaseFigures database;
+  figures.CountAnswer(At(3, 26, 0), 100, 0, 1000);
+  figures.CountAnswer(At(3, 26, 5), 100, 0, 1000);
+
+  const auto beforeStep = figures.CloseHourBefore(At(2, 26, 13, 8, 60min), database);
+  ASSERT_TRUE(beforeStep) << "the wall clock left the hour";
+  EXPECT_TRUE(Has(*beforeStep, "Figures of 2026-12-08 03:00-03:26:13, pid 7: commands 100=2 "))
+      << *beforeStep;
+  figures.CountAnswer(At(2, 26, 13, 8, 60min), 101, 0, 1000);
+  EXPECT_FALSE(figures.CloseHourBefore(At(2, 59, 59, 8, 60min), database));
+  const auto afterStep = figures.CloseHourBefore(At(3, 0, 2, 8, 60min), database);
+  ASSERT_TRUE(afterStep);
+  EXPECT_TRUE(Has(*afterStep, "Figures of 2026-12-08 02:26:13-02:59, pid 7: commands 100=0 101=1 "))
+      << *afterStep;
+
+  // An hour as usual, then back half an hour within the next: the hour ends
+  // when it has run its length, though the wall clock shows 05:30.
+  figures.CountAnswer(At(3, 0, 2, 8, 60min), 102, 0, 1000);
+  const auto usual = figures.CloseHourBefore(At(5, 0, 0, 8, 60min), database);
+  ASSERT_TRUE(usual);
+  EXPECT_TRUE(Has(*usual, "Figures of 2026-12-08 03:00-03:59, pid 7: commands 100=0 101=0 102=1 "))
+      << *usual;
+  figures.CountAnswer(At(5, 0, 0, 8, 60min), 100, 0, 1000);
+  EXPECT_FALSE(figures.CloseHourBefore(At(5, 15, 0, 8, 90min), database)) << "set back 30 min";
+  const auto ranOut = figures.CloseHourBefore(At(5, 30, 1, 8, 90min), database);
+  ASSERT_TRUE(ranOut);
+  EXPECT_TRUE(Has(*ranOut, "Figures of 2026-12-08 05:00-05:59, pid 7: commands 100=1 ")) << *ranOut;
+  figures.CountAnswer(At(5, 30, 1, 8, 90min), 100, 0, 1000);
+  const auto last = figures.CloseAt(At(5, 45, 0, 8, 90min), database);
+  ASSERT_TRUE(last);
+  EXPECT_TRUE(Has(*last, "Figures of 2026-12-08 05:30:01-05:45:00, pid 7: commands 100=1 "))
+      << *last;
 }
 
 TEST(LatencyHistogram, QuantilesStayWithinAThirtySecondOfTheTimes) {

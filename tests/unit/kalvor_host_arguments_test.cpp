@@ -87,6 +87,8 @@ TEST(KalvorHostArguments, StatusAndHealthTakeTheirOwnOptionsOnly) {
                                              {"status", "--max-queue", "50"},
                                              {"status", "--watch", "0"},
                                              {"status", "--watch", "-1"},
+                                             {"status", "--watch", "-0.5"},
+                                             {"status", "--watch", "1."},
                                              {"status", "--watch", "nan"},
                                              {"health", "--max-unreachable", "1e9"},
                                              {"health", "--max-queue", "-1"},

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -216,8 +217,13 @@ TEST(Health, QueueFailuresAndAMissingDatabaseAreJudgedEachAndTheWorstPluginCount
 TEST(HourlyFigures, DescribeGivesSinceStartThisHourAndTheDatabaseTotals) {
   tHourlyFigures figures(4242);
   tDatabaseFigures database;
-  const tLocalTime one{2026, 12, 9, 13, 5, 0, 0};
-  const tLocalTime two{2026, 12, 9, 14, 1, 0, 0};
+  const auto at = [](int hour, int minute) {
+    return tFiguresTime{{2026, 12, 9, hour, minute, 0, 0},
+                        std::chrono::steady_clock::time_point(std::chrono::hours(hour) +
+                                                              std::chrono::minutes(minute))};
+  };
+  const tFiguresTime one = at(13, 5);
+  const tFiguresTime two = at(14, 1);
   figures.CountAnswer(one, 100, 0, 1000);
   figures.CountAnswer(one, 102, 1, 9000);
   database.Reconnects = 2;
@@ -239,7 +245,7 @@ TEST(HourlyFigures, DescribeGivesSinceStartThisHourAndTheDatabaseTotals) {
   EXPECT_GT(snapshot.LatencyMedian, 2900u);
 
   tStatusSnapshot later;
-  figures.Describe({2026, 12, 9, 15, 0, 0, 0}, later);
+  figures.Describe(at(15, 0), later);
   EXPECT_EQ(later.ThisHour.Commands, (std::array<uint64_t, 4>{})) << "an hour without commands";
   EXPECT_EQ(later.LatencyMedian, 0u);
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/WholeNumber.h"
 #include "worker/uByteOrder.h"
 #include "worker/uPlugInConst.h"
 #include "worker/uPlugInDynMenuErrors.h"
@@ -29,6 +30,16 @@ TEST(LogLevel, ReadsDecimalAndHexadecimalAndFallsBackToOne) {
   EXPECT_EQ(ParseLogLevel("0x"), 1);
   EXPECT_EQ(ParseLogLevel(""), 1);
   EXPECT_EQ(ParseLogLevel("99999999999"), 1);
+}
+
+TEST(WholeNumber, TakesTheWholeTextAndTellsTooLargeFromNotANumber) {
+  EXPECT_EQ(ReadWholeNumber<int32_t>("-17").ValueOr(0), -17);
+  EXPECT_EQ(ReadWholeNumber<int64_t>("5000000000").ValueOr(0), 5000000000);
+  EXPECT_EQ(ReadWholeNumber<int32_t>("5000000000").Error, std::errc::result_out_of_range);
+  EXPECT_EQ(ReadWholeNumber<int32_t>("0x1f", tNumberBase::DecimalOrHex).ValueOr(0), 31);
+  for (const char* text : {"0x1f", "", " 1", "+1", "1 ", "1.0", "0x"})
+    EXPECT_EQ(ReadWholeNumber<int32_t>(text).Error, std::errc::invalid_argument) << text;
+  EXPECT_EQ(ReadWholeNumber<int32_t>("12abc").ValueOr(9), 9);
 }
 
 TEST(Ticks, DifferencesWrapModulo2To32) {

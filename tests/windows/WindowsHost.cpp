@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 
+#include "log/uLogVocabulary.h"
 #include "support/LogTail.h"
 
 std::string ServerIni() {
@@ -90,10 +90,8 @@ std::string tStandInClient::LastPassword() {
 namespace {
 std::string HourlyLog(const std::string& logsFolder, const std::string& libraryFileName,
                       const SYSTEMTIME& time) {
-  char day[32];
-  std::snprintf(day, sizeof day, "%04u_%02u_%02u\\%02u_", time.wYear, time.wMonth, time.wDay,
-                time.wHour);
-  return logsFolder + "\\" + day + libraryFileName + ".log";
+  return logsFolder + "\\" + DayFolderName(time.wYear, time.wMonth, time.wDay) + "\\" +
+         HourlyFileName(time.wHour, libraryFileName);
 }
 }  // namespace
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "WindowsHost.h"
+#include "log/uLogVocabulary.h"
 #include "support/LogTail.h"
 #include "support/TaggedCommands.h"
 #include "support/TempFolder.h"
@@ -92,8 +93,8 @@ void HoldLikeAViewer(const std::string& file, std::chrono::milliseconds held,
 void ExpectOperationLines(const std::string& text, size_t commands) {
   size_t started = 0, completed = 0, mentions = 0;
   for (const auto& line : SplitLogLines(text, true)) {
-    started += line == "--New Operation was complete started-->";
-    completed += line.rfind("<--Operation was complete [", 0) == 0 && line.back() == '-';
+    started += line == FrameStartLine;
+    completed += line.rfind(FrameEndOpening, 0) == 0 && line.back() == '-';
     for (size_t at = line.find("Operation"); at != std::string::npos;
          at = line.find("Operation", at + 1))
       ++mentions;
@@ -107,9 +108,9 @@ void ExpectOperationLines(const std::string& text, size_t commands) {
 size_t CommandLines(const std::string& text) {
   size_t lines = 0;
   for (const auto& line : SplitLogLines(text, true))
-    lines += line == "--New Operation was complete started-->" ||
+    lines += line == FrameStartLine ||
              line.rfind("Command 7, size word 20: unknown command", 0) == 0 ||
-             line.rfind("<--Operation was complete [", 0) == 0;
+             line.rfind(FrameEndOpening, 0) == 0;
   return lines;
 }
 

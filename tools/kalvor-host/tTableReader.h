@@ -1,12 +1,12 @@
 // A read-only connection of the tool's own to the menu database, through the
-// client library, that reads tables of whole numbers.
+// plugin's client layer, that reads tables of whole numbers.
 #pragma once
-
-#include <ibase.h>
 
 #include <string>
 #include <vector>
 
+#include "dynmenu/db/tDBConnection.h"
+#include "dynmenu/db/tDBTransaction.h"
 #include "uDatabaseSettings.h"
 #include "uMenuTables.h"
 
@@ -14,17 +14,13 @@ class tTableReader {
  public:
   // Raises std::runtime_error with the server's words when the attach fails.
   explicit tTableReader(const tDatabaseSettings& settings);
-  ~tTableReader();
-  tTableReader(const tTableReader&) = delete;
-  tTableReader& operator=(const tTableReader&) = delete;
 
-  // Every row of a select whose columns are all integers.
-  std::vector<tNumberRow> Select(const std::string& sql);
+  // Every row of the named integer columns of a table, in the order given
+  // ("1, 2": by the first two columns).
+  std::vector<tNumberRow> Select(const std::string& table, const std::vector<std::string>& columns,
+                                 const std::string& order);
 
  private:
-  [[noreturn]] void Fail(const std::string& what);
-
-  ISC_STATUS_ARRAY Status{};
-  isc_db_handle Database = 0;
-  isc_tr_handle Transaction = 0;
+  tDBConnection Connection;
+  tDBTransaction Transaction{Connection};
 };

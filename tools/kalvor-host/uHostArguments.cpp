@@ -1,9 +1,10 @@
 #include "uHostArguments.h"
 
 #include <algorithm>
-#include <charconv>
 #include <map>
+#include <optional>
 
+#include "platform/WholeNumber.h"
 #include "uMenuSimulate.h"
 #include "uSystem.h"
 
@@ -160,13 +161,24 @@ uint64_t ParseCount(const std::string& text, const std::string& what) {
   return static_cast<uint64_t>(value);
 }
 
+// Whole seconds, or seconds and up to six decimals after a point: "2", "0.5".
+std::optional<double> ReadSeconds(const std::string& text) {
+  const size_t point = text.find('.');
+  const std::string decimals = point == std::string::npos ? "" : text.substr(point + 1);
+  const tWholeNumber<uint32_t> whole = ReadWholeNumber<uint32_t>(text.substr(0, point));
+  const tWholeNumber<uint32_t> fraction = ReadWholeNumber<uint32_t>(decimals);
+  if (!whole.Read() || decimals.size() > 6 || (point != std::string::npos && !fraction.Read()))
+    return std::nullopt;
+  double scale = 1;
+  for (size_t digit = 0; digit < decimals.size(); ++digit) scale *= 10;
+  return whole.Value + fraction.ValueOr(0) / scale;
+}
+
 double ParseSeconds(const std::string& text, const std::string& what) {
-  double seconds = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, seconds);
-  if (text.empty() || error != std::errc() || stop != end || !(seconds > 0) || seconds > 1e6)
+  const std::optional<double> seconds = ReadSeconds(text);
+  if (!seconds || !(*seconds > 0) || *seconds > 1e6)
     throw tUsageError(what + " needs a number of seconds above 0, not \"" + text + "\"");
-  return seconds;
+  return *seconds;
 }
 
 const std::string& ValueOf(const std::vector<std::string>& arguments, size_t& at) {
@@ -236,12 +248,10 @@ void RequireOwner(bool given, const std::string& option, const std::string& subc
 }  // namespace
 
 int32_t ParseInt32(const std::string& text, const std::string& what) {
-  int32_t value = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end)
+  const tWholeNumber<int32_t> number = ReadWholeNumber<int32_t>(text);
+  if (!number.Read())
     throw tUsageError(what + " must be a 32-bit decimal number, not \"" + text + "\"");
-  return value;
+  return number.Value;
 }
 
 tHostOptions ParseArguments(const std::vector<std::string>& arguments) {

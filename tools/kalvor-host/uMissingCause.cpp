@@ -1,22 +1,24 @@
 #include "uMissingCause.h"
 
+#include "log/uLogVocabulary.h"
+
 namespace {
 
 // The step line "%8d <step text> OUT[]- NOT FOUND" of the step that found nothing.
 bool StepFoundNothing(const std::vector<std::string>& lines, const std::string& stepText) {
   for (const auto& line : lines)
-    if (line.find(stepText) != std::string::npos && line.ends_with("- NOT FOUND")) return true;
+    if (line.find(stepText) != std::string::npos && line.ends_with(StepLineEnding(OutcomeNotFound)))
+      return true;
   return false;
 }
 
 }  // namespace
 
 tMissingCause MissingCauseOf(int32_t itemId, const std::vector<std::string>& logLines) {
-  const std::string in = " IN[menu_item_id=" + std::to_string(itemId) + "]";
-  if (StepFoundNothing(logLines, "GetMenuItemDesc(MENU_GET_ITEM)" + in)) return tMissingCause::Item;
-  if (StepFoundNothing(logLines, "GetVoiceMenuItemParams(MENU_GET_VOICE_ITEM_PARAMS)" + in))
+  if (StepFoundNothing(logLines, ItemStepText(StepItem, itemId))) return tMissingCause::Item;
+  if (StepFoundNothing(logLines, ItemStepText(StepVoiceParams, itemId)))
     return tMissingCause::VoiceParams;
-  if (StepFoundNothing(logLines, "GetConditionMenuItemParams(MENU_GET_COND_ITEM_PARAMS)" + in))
+  if (StepFoundNothing(logLines, ItemStepText(StepConditionParams, itemId)))
     return tMissingCause::ConditionParams;
   return tMissingCause::Unknown;
 }

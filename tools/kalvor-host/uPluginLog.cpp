@@ -5,15 +5,13 @@
 #include <fstream>
 #include <string_view>
 
+#include "log/uLogVocabulary.h"
 #include "uSystem.h"
 #include "uUtf8Path.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-const char* const FrameStart = "--New Operation was complete started-->";
-const char* const FrameEnd = "<--Operation was complete [";
 
 uintmax_t SizeOf(const std::string& path) {
   std::error_code error;
@@ -74,11 +72,9 @@ tPluginLog::tPluginLog(const std::string& pluginPath) {
 
 std::string tPluginLog::CurrentPath(const std::string& moduleName) const {
   const std::tm local = LocalNow();
-  char day[16];
-  char hour[8];
-  std::strftime(day, sizeof day, "%Y_%m_%d", &local);
-  std::strftime(hour, sizeof hour, "%H", &local);
-  return Folder + "/Logs/" + day + "/" + hour + "_" + moduleName + ".log";
+  return Folder + "/" + LogsFolderName + "/" +
+         DayFolderName(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) + "/" +
+         HourlyFileName(local.tm_hour, moduleName);
 }
 
 void tPluginLog::Mark() {
@@ -97,7 +93,7 @@ tCommandLog tPluginLog::SinceMark() const {
     const std::string now = CurrentPath(name);
     std::string gained;
     for (const auto& [path, size] : SizesAtMark)
-      if (Utf8(PathFromUtf8(path).filename()).ends_with("_" + name + ".log") && path != now)
+      if (Utf8(PathFromUtf8(path).filename()).ends_with(HourlyFileSuffix(name)) && path != now)
         gained += TailOf(path, size);
     const auto marked = SizesAtMark.find(now);
     gained += TailOf(now, marked == SizesAtMark.end() ? 0 : marked->second);
@@ -111,13 +107,13 @@ tCommandLog tPluginLog::SinceMark() const {
 std::vector<std::string> LastCommandFrame(const std::vector<std::string>& lines) {
   size_t start = lines.size();
   for (size_t at = lines.size(); at-- > 0;)
-    if (IsFrameLine(lines[at], FrameStart)) {
+    if (IsFrameLine(lines[at], FrameStartLine)) {
       start = at;
       break;
     }
   if (start == lines.size()) return lines;
   size_t end = start;
-  while (end < lines.size() && !IsFrameLine(lines[end], FrameEnd)) ++end;
+  while (end < lines.size() && !IsFrameLine(lines[end], FrameEndOpening)) ++end;
   const size_t stop = end < lines.size() ? end + 1 : lines.size();
   return std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(start),
                                   lines.begin() + static_cast<std::ptrdiff_t>(stop));

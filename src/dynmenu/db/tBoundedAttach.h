@@ -12,8 +12,11 @@
 // server that answers it and then nothing (one out of descriptors does) holds
 // the attach for good. The attach runs on a thread of its own; one that
 // outlasts the limit, or is still under way when the stopping plugin's time
-// is up, is left behind to end on its own, detaching what it got. Only a few are left behind
-// at once: while they are, an attach fails at once.
+// is up, is left behind, detaching what it got; where the platform lets it,
+// the socket it waits on is shut down then, so that it ends at once (the
+// client library's exit teardown would wait for it without limit), and any
+// attach still inside the client library at process exit ends the same way.
+// Only a few are left behind at once: while they are, an attach fails at once.
 struct tAttachLimit {
   // None: no limit of its own, only the stop.
   std::optional<std::chrono::milliseconds> Within;

@@ -13,9 +13,12 @@ enum class tDBFailureKind {
   // The attachment, the server or the way to it went away: reconnecting may help.
   ConnectionLoss,
   // The server did not answer in time: a request cut off by the request
-  // time-out (it may have run there), or an attach not tried while the last
-  // one ran into its limit. Waiting again would take as long.
+  // time-out or the command's deadline (it may have run there). Waiting again
+  // would take as long.
   TimedOut,
+  // Nothing was sent: the command's deadline had come, or the server is known
+  // gone. The attachment, if there is one, is as it was.
+  NotSent,
   // A commit lost its reply (its connection, or its request cut off): the
   // server may have committed or not, and nothing here can tell which.
   CommitOutcomeUnknown,

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "dynmenu/db/tDBError.h"
+#include "platform/WholeNumber.h"
 
 bool SameColumnName(const std::string& left, const std::string& right) {
   return std::equal(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
@@ -182,15 +183,13 @@ std::string tDBField::ExactText() const {
 
 int32_t tDBField::ParseInteger(const std::string& text) const {
   const std::string trimmed = Trimmed(text);
-  int64_t value = 0;
-  const char* end = trimmed.data() + trimmed.size();
-  const auto result = std::from_chars(trimmed.data(), end, value);
-  if (result.ec == std::errc::result_out_of_range)
+  const tWholeNumber<int64_t> number = ReadWholeNumber<int64_t>(trimmed);
+  if (number.Error == std::errc::result_out_of_range)
     throw tDBError("Field '" + Column_.Name + "' value " + trimmed +
                    " does not fit a 32-bit integer");
-  if (trimmed.empty() || result.ec != std::errc() || result.ptr != end)
+  if (!number.Read())
     throw tDBError("Field '" + Column_.Name + "' value '" + text + "' is not an integer");
-  return CheckedInteger(value);
+  return CheckedInteger(number.Value);
 }
 
 int32_t tDBField::CheckedInteger(int64_t value) const {

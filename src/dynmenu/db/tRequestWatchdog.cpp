@@ -6,8 +6,17 @@
 #include "dynmenu/db/tFbClientApi.h"
 #include "dynmenu/db/tFbStatus.h"
 
-tRequestWatchdog::tRequestWatchdog(int32_t limitSeconds) : LimitSeconds_(limitSeconds) {
-  if (LimitSeconds_ > 0) Thread_ = std::thread([this] { Run(); });
+namespace {
+using tClock = tRequestWatchdog::tClock;
+
+tClock::time_point Earliest(tClock::time_point deadline, std::optional<tClock::time_point> other) {
+  return other ? std::min(deadline, *other) : deadline;
+}
+}  // namespace
+
+tRequestWatchdog::tRequestWatchdog(int32_t limitSeconds, bool commandDeadlines)
+    : LimitSeconds_(limitSeconds) {
+  if (LimitSeconds_ > 0 || commandDeadlines) Thread_ = std::thread([this] { Run(); });
 }
 
 tRequestWatchdog::~tRequestWatchdog() {
@@ -19,28 +28,29 @@ tRequestWatchdog::~tRequestWatchdog() {
   if (Thread_.joinable()) Thread_.join();
 }
 
-// A watch's deadline is never earlier than the one the thread sleeps until
-// (the limit is the same, counted from later): only an idle thread needs waking.
 tRequestWatchdog::tWatch::tWatch(tRequestWatchdog& watchdog, tFbHandle attachment)
     : Watchdog_(watchdog) {
-  if (Watchdog_.LimitSeconds_ <= 0) return;
+  if (!Watchdog_.Thread_.joinable()) return;
   bool wake = false;
   {
     std::lock_guard<std::mutex> guard(Watchdog_.Lock_);
     Watchdog_.Watching_ = true;
     Watchdog_.CutOff_ = false;
+    Watchdog_.CutAtCommandDeadline_ = false;
     Watchdog_.Attachment_ = attachment;
     Watchdog_.Api_ = &FbClientApi();
-    Watchdog_.WatchDeadline_ = tClock::now() + std::chrono::seconds(Watchdog_.LimitSeconds_);
-    wake = Watchdog_.Idle_;
-    Watchdog_.Idle_ = false;
+    Watchdog_.WatchDeadline_ = Watchdog_.LimitSeconds_ > 0
+                                   ? tClock::now() + std::chrono::seconds(Watchdog_.LimitSeconds_)
+                                   : tClock::time_point::max();
+    const std::optional<tClock::time_point> next = Watchdog_.NextWakeLocked();
+    wake = next && (!Watchdog_.SleepsUntil_ || *next < *Watchdog_.SleepsUntil_);
   }
   if (wake) Watchdog_.Wake_.notify_one();
 }
 
 // Under the lock: a cut under way ends before the attachment can go.
 tRequestWatchdog::tWatch::~tWatch() {
-  if (Watchdog_.LimitSeconds_ <= 0) return;
+  if (!Watchdog_.Thread_.joinable()) return;
   std::lock_guard<std::mutex> guard(Watchdog_.Lock_);
   Watchdog_.Watching_ = false;
 }
@@ -48,6 +58,11 @@ tRequestWatchdog::tWatch::~tWatch() {
 bool tRequestWatchdog::tWatch::CutOff() const {
   std::lock_guard<std::mutex> guard(Watchdog_.Lock_);
   return Watchdog_.CutOff_;
+}
+
+bool tRequestWatchdog::tWatch::CutAtCommandDeadline() const {
+  std::lock_guard<std::mutex> guard(Watchdog_.Lock_);
+  return Watchdog_.CutAtCommandDeadline_;
 }
 
 tRequestWatchdog::tEndWatch::tEndWatch(tRequestWatchdog& watchdog, std::function<void()> onEnd)
@@ -62,6 +77,11 @@ tRequestWatchdog::tEndWatch::tEndWatch(tRequestWatchdog& watchdog, std::function
 tRequestWatchdog::tEndWatch::~tEndWatch() {
   std::lock_guard<std::mutex> guard(Watchdog_.Lock_);
   Watchdog_.OnEnd_ = nullptr;
+}
+
+void tRequestWatchdog::SetCommandDeadline(std::optional<tClock::time_point> due) {
+  std::lock_guard<std::mutex> guard(Lock_);
+  CommandDeadline_ = due;
 }
 
 void tRequestWatchdog::EndWithinLimit() noexcept {
@@ -80,11 +100,12 @@ std::optional<tRequestWatchdog::tClock::duration> tRequestWatchdog::TimeLeft() c
 }
 
 tRequestWatchdog::tClock::time_point tRequestWatchdog::DeadlineLocked() const {
-  return EndDeadline_ ? std::min(WatchDeadline_, *EndDeadline_) : WatchDeadline_;
+  return Earliest(Earliest(WatchDeadline_, CommandDeadline_), EndDeadline_);
 }
 
 std::optional<tRequestWatchdog::tClock::time_point> tRequestWatchdog::NextWakeLocked() const {
-  if (Watching_ && !CutOff_) return DeadlineLocked();
+  if (Watching_ && !CutOff_ && DeadlineLocked() != tClock::time_point::max())
+    return DeadlineLocked();
   if (EndDeadline_ && !Ended_) return EndDeadline_;
   return std::nullopt;
 }
@@ -98,10 +119,9 @@ void tRequestWatchdog::Run() {
       if (OnEnd_) OnEnd_();
     }
     if (Watching_ && !CutOff_ && now >= DeadlineLocked()) CutLocked();
-    const std::optional<tClock::time_point> next = NextWakeLocked();
-    Idle_ = !next;
-    if (next)
-      Wake_.wait_until(lock, *next);
+    SleepsUntil_ = NextWakeLocked();
+    if (SleepsUntil_)
+      Wake_.wait_until(lock, *SleepsUntil_);
     else
       Wake_.wait(lock);
   }
@@ -113,4 +133,5 @@ void tRequestWatchdog::CutLocked() {
   tFbHandle attachment = Attachment_;
   Api_->CancelOperation(status.Vector(), &attachment, fb_cancel_abort);
   CutOff_ = true;
+  CutAtCommandDeadline_ = CommandDeadline_ && *CommandDeadline_ == DeadlineLocked();
 }

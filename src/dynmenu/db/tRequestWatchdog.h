@@ -13,7 +13,7 @@
 struct tFbClientApi;
 
 // Cuts off the requests of an attachment that the server has not answered
-// within a limit. A frozen server, or a way to it that stops carrying packets
+// within a limit, or by the deadline of the command they serve. A frozen server, or a way to it that stops carrying packets
 // while the sockets stay open, holds a request for as long as it lasts: no
 // TCP limit fires while the server's machine still acknowledges. Cutting
 // closes the client side of the attachment (fb_cancel_abort): the request
@@ -21,14 +21,15 @@ struct tFbClientApi;
 // attachment had open when it notices.
 //
 // Its thread sleeps until the earliest deadline and is woken only when a
-// watch begins while it has none to sleep until, or when the end is asked:
-// a watch that begins and ends in time costs a lock and no thread switch.
+// watch begins that must end before it, or when the end is asked: a watch
+// that begins and ends in time costs a lock and no thread switch.
 class tRequestWatchdog {
  public:
   using tClock = std::chrono::steady_clock;
 
-  // 0 seconds: nothing is ever cut off, and no thread is started.
-  explicit tRequestWatchdog(int32_t limitSeconds);
+  // 0 seconds: no limit per request; without command deadlines either,
+  // nothing is ever cut off and no thread is started.
+  tRequestWatchdog(int32_t limitSeconds, bool commandDeadlines);
   ~tRequestWatchdog();
   tRequestWatchdog(const tRequestWatchdog&) = delete;
   tRequestWatchdog& operator=(const tRequestWatchdog&) = delete;
@@ -47,10 +48,16 @@ class tRequestWatchdog {
     // The limit ran out and the attachment was cut off: every failure since
     // is the cut's.
     bool CutOff() const;
+    // The cut came at the command's deadline, not at the limit.
+    bool CutAtCommandDeadline() const;
 
    private:
     tRequestWatchdog& Watchdog_;
   };
+
+  // On the watches' thread, between them: the watches from now on end by
+  // due too; none for no such end.
+  void SetCommandDeadline(std::optional<tClock::time_point> due);
 
   // From any thread: from now on, nothing runs past the limit counted from
   // now, a request watched already included. For a session that is stopping.
@@ -85,12 +92,15 @@ class tRequestWatchdog {
   bool Quit_ = false;
   bool Watching_ = false;
   bool CutOff_ = false;
-  // The thread waits without a deadline: a watch that begins must wake it.
-  bool Idle_ = false;
+  bool CutAtCommandDeadline_ = false;
+  // What the thread sleeps until; none while it waits without a deadline. A
+  // watch that must end earlier wakes it.
+  std::optional<tClock::time_point> SleepsUntil_;
   tFbHandle Attachment_ = 0;
   // The table in use when the watch began: a test's table may be put in place later.
   const tFbClientApi* Api_ = nullptr;
   tClock::time_point WatchDeadline_;
+  std::optional<tClock::time_point> CommandDeadline_;
   std::optional<tClock::time_point> EndDeadline_;
   bool Ended_ = false;
   std::function<void()> OnEnd_;

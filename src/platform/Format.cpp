@@ -1,4 +1,4 @@
-#include "worker/uFormat.h"
+#include "platform/Format.h"
 
 #include <cstdarg>
 #include <cstdio>
