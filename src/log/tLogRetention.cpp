@@ -2,31 +2,37 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "log/uLogVocabulary.h"
 #include "platform/Directories.h"
-#include "platform/Paths.h"
 #include "platform/Format.h"
+#include "platform/Paths.h"
+#include "platform/WholeNumber.h"
 
 namespace {
 using namespace std::chrono;
 
-bool IsDigits(const std::string& text, size_t at, size_t count) {
-  if (at + count > text.size()) return false;
-  for (size_t index = at; index < at + count; ++index)
-    if (text[index] < '0' || text[index] > '9') return false;
-  return true;
+// The number that count digits at text[at] write; none for anything else.
+std::optional<unsigned> DigitsAt(const std::string& text, size_t at, size_t count) {
+  if (at + count > text.size()) return std::nullopt;
+  const tWholeNumber<unsigned> number =
+      ReadWholeNumber<unsigned>(std::string_view(text).substr(at, count));
+  if (!number.Read()) return std::nullopt;
+  return number.Value;
 }
 
 // The day a folder named YYYY_MM_DD stands for.
 std::optional<sys_days> DayOfFolder(const std::string& name) {
-  if (name.size() != 10 || name[4] != '_' || name[7] != '_' || !IsDigits(name, 0, 4) ||
-      !IsDigits(name, 5, 2) || !IsDigits(name, 8, 2))
-    return std::nullopt;
-  const year_month_day day{year(std::stoi(name.substr(0, 4))),
-                           month(static_cast<unsigned>(std::stoi(name.substr(5, 2)))),
-                           std::chrono::day(static_cast<unsigned>(std::stoi(name.substr(8, 2))))};
+  if (name.size() != 10 || name[4] != '_' || name[7] != '_') return std::nullopt;
+  const std::optional<unsigned> yearNumber = DigitsAt(name, 0, 4);
+  const std::optional<unsigned> monthNumber = DigitsAt(name, 5, 2);
+  const std::optional<unsigned> dayNumber = DigitsAt(name, 8, 2);
+  if (!yearNumber || !monthNumber || !dayNumber) return std::nullopt;
+  const year_month_day day{year(static_cast<int>(*yearNumber)), month(*monthNumber),
+                           std::chrono::day(*dayNumber)};
   if (!day.ok()) return std::nullopt;
   return sys_days(day);
 }
@@ -51,11 +57,12 @@ tLogRetention::tLogRetention(std::string logsFolder, std::string moduleFileName,
 
 // HH_<module>.log, or <letters>_HH_<module>.log.
 bool tLogRetention::IsOwnFile(const std::string& name) const {
-  const std::string tail = "_" + ModuleFileName + ".log";
+  const std::string tail = HourlyFileSuffix(ModuleFileName);
   if (name.size() < 2 + tail.size() || name.compare(name.size() - tail.size(), tail.size(), tail))
     return false;
   const size_t hour = name.size() - tail.size() - 2;
-  if (!IsDigits(name, hour, 2) || std::stoi(name.substr(hour, 2)) > 23) return false;
+  const std::optional<unsigned> hourNumber = DigitsAt(name, hour, 2);
+  if (!hourNumber || *hourNumber > 23) return false;
   if (hour == 0) return true;
   if (name[hour - 1] != '_' || hour == 1) return false;
   for (size_t index = 0; index + 1 < hour; ++index)
