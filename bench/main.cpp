@@ -11,6 +11,7 @@
 // --plugin measures another build of the plugin (such as an older one) in
 // place of the one this tree built. --smoke runs small counts and fails
 // (exit status 2) unless Kalvor's round trips per command are within 2, 5 and 3.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +39,10 @@
 namespace {
 constexpr int WarmUps = 3;
 constexpr int EightThreads = 8;
+// How often a monitoring client asks the status channel beside the commands.
+constexpr int StatusPerSecond = 1000;
+// Command_Plugin's cost is measured with and without it in turn, this many times each.
+constexpr int CostTurns = 4;
 
 struct tOptions {
   int Rounds = 7;
@@ -133,11 +138,14 @@ std::unique_ptr<tMeasurer> MakeMeasurer(int index, const std::string& db,
       return std::make_unique<tSociMeasurer>(db, password, true);
     case BestCase:
       return std::make_unique<tBestCaseMeasurer>(db, password);
-    default:
+    case KalvorUnwatched:
       return std::make_unique<tKalvorMeasurer>(plugin, db, password, 1, 0);
+    default:
+      return std::make_unique<tKalvorMeasurer>(plugin, db, password, 1, std::nullopt,
+                                               StatusPerSecond);
   }
 }
-constexpr int MeasurerCount = KalvorUnwatched + 1;
+constexpr int MeasurerCount = KalvorPolled + 1;
 
 // Each 102 records a key of its own.
 std::string NextKey() {
@@ -146,6 +154,7 @@ std::string NextKey() {
 }
 
 void WarmUp(tMeasurer& measurer) {
+  measurer.BeginRound();
   for (int command = 0; command < BenchCommandCount; ++command)
     for (int run = 0; run < WarmUps; ++run)
       measurer.Run(static_cast<tBenchCommand>(command), NextKey());
@@ -165,6 +174,7 @@ void RunRound(int round, int count, std::vector<std::unique_ptr<tMeasurer>>& mea
     const int index = (round + step) % MeasurerCount;
     tMeasured& measured = report.Measured[index];
     const double cpuBefore = ServerCpuSeconds();
+    measurers[index]->BeginRound();
     for (int command = 0; command < BenchCommandCount; ++command) {
       tLatencies latencies;
       for (int run = 0; run < count; ++run) {
@@ -201,6 +211,24 @@ void MeasureQueued(tKalvorMeasurer& kalvor, int queued, tBenchReport& report) {
   report.MixedQueuedPerSecond = queued / kalvor.RunQueued(mixed);
 }
 
+// Without and with the status asked, in turns.
+void MeasureCommandPluginCost(tKalvorMeasurer& quiet, tKalvorMeasurer& polled, int calls,
+                              tBenchReport& report) {
+  const int perTurn = std::max(calls / CostTurns, EightThreads);
+  for (int turn = 0; turn < CostTurns; ++turn) {
+    report.CostOneThread.Append(CommandPluginCost(quiet.Host(), 1, perTurn));
+    report.CostEightThreads.Append(
+        CommandPluginCost(quiet.Host(), EightThreads, perTurn / EightThreads));
+    polled.BeginRound();
+    report.CostPolledOneThread.Append(CommandPluginCost(polled.Host(), 1, perTurn));
+    report.CostPolledEightThreads.Append(
+        CommandPluginCost(polled.Host(), EightThreads, perTurn / EightThreads));
+    polled.EndRound();
+  }
+  report.StatusPerSecond = StatusPerSecond;
+  report.StatusRate = polled.Poller()->Rate();
+}
+
 // Round trips are counts, not times: a healthy attachment makes exactly as
 // many on any machine, so a command that makes more has regressed.
 int CheckKalvorTrips(const tMeasured& kalvor) {
@@ -234,7 +262,8 @@ int RunBenchmark(const tOptions& options, const std::string& self) {
   }
   for (int round = 0; round < options.Rounds; ++round)
     RunRound(round, options.Count, measurers, report);
-  for (int index = 0; index < MeasurerCount; ++index) {
+  // The status client's own sends and receives would count as round trips.
+  for (int index = 0; index < KalvorPolled; ++index) {
     std::vector<std::string> traced = WorkerCommand(self, "trips", db, options);
     traced.insert(traced.end(), {"--measurer", std::to_string(index)});
     report.Measured[index].Trips = CountRoundTrips(traced);
@@ -242,9 +271,8 @@ int RunBenchmark(const tOptions& options, const std::string& self) {
 
   auto& kalvor = static_cast<tKalvorMeasurer&>(*measurers[KalvorQuiet]);
   MeasureQueued(kalvor, options.Queued, report);
-  report.CostOneThread = CommandPluginCost(kalvor.Host(), 1, options.Calls);
-  report.CostEightThreads =
-      CommandPluginCost(kalvor.Host(), EightThreads, options.Calls / EightThreads);
+  MeasureCommandPluginCost(kalvor, static_cast<tKalvorMeasurer&>(*measurers[KalvorPolled]),
+                           options.Calls, report);
   measurers.clear();
 
   for (const int processes : options.Processes)

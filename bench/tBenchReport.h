@@ -29,6 +29,11 @@ struct tBenchReport {
   double MixedQueuedPerSecond = 0;
   tLatencies CostOneThread;
   tLatencies CostEightThreads;
+  // The same while the status channel is asked StatusPerSecond times a second.
+  int StatusPerSecond = 0;
+  double StatusRate = 0;
+  tLatencies CostPolledOneThread;
+  tLatencies CostPolledEightThreads;
   std::vector<tScaleResult> Scale;
   int MemoryFirst = 0;
   int MemoryAll = 0;
@@ -45,6 +50,8 @@ enum tMeasurerIndex {
   BestCase,
   // LogLevel 1 without the request watch: what the watch costs.
   KalvorUnwatched,
+  // LogLevel 1 with its status channel asked 1000 times a second: what that costs.
+  KalvorPolled,
 };
 
 void PrintReport(const tBenchReport& report);

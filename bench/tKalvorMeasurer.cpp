@@ -31,26 +31,45 @@ std::vector<uint8_t> BenchRequest(tBenchCommand command, const std::string& key)
 
 tKalvorMeasurer::tKalvorMeasurer(const std::string& pluginPath, const std::string& dbName,
                                  const std::string& password, int logLevel,
-                                 std::optional<int> requestTimeout)
-    : LogLevel_(logLevel), RequestTimeout_(requestTimeout), Folder_("kalvor-bench") {
-  const std::string limit =
+                                 std::optional<int> requestTimeout, int statusPerSecond)
+    : LogLevel_(logLevel),
+      RequestTimeout_(requestTimeout),
+      StatusPerSecond_(statusPerSecond),
+      Folder_("kalvor-bench") {
+  std::string extra =
       requestTimeout ? "RequestTimeout=" + std::to_string(*requestTimeout) + "\n" : "";
-  const std::string stem = Folder_ / ("Kalvor_L" + std::to_string(logLevel) +
-                                      (requestTimeout ? "_R" + std::to_string(*requestTimeout) : ""));
+  if (statusPerSecond > 0) extra += "StatusChannel=1\n";
+  // The file name makes the plugin's name: Kalvor_L1_S.so answers as DYNAMIC_MENU_L1_S.
+  const std::string name = "L" + std::to_string(logLevel) +
+                           (requestTimeout ? "_R" + std::to_string(*requestTimeout) : "") +
+                           (statusPerSecond > 0 ? "_S" : "");
+  const std::string stem = Folder_ / ("Kalvor_" + name);
   std::filesystem::copy_file(pluginPath, stem + ".so");
   WriteWholeFile(stem + ".ini", "[Main]\nDBName=" + dbName + "\nDBUser=SYSDBA\nDBPWD=" + password +
-                                    "\nLogLevel=" + std::to_string(logLevel) + "\n" + limit);
+                                    "\nLogLevel=" + std::to_string(logLevel) + "\n" + extra);
   Host_ = std::make_unique<tPluginHost>(stem + ".so");
   Host_->Init();
+  if (statusPerSecond > 0)
+    Poller_ = std::make_unique<tStatusPoller>("DYNAMIC_MENU_" + name, statusPerSecond);
 }
 
 tKalvorMeasurer::~tKalvorMeasurer() {
+  Poller_.reset();
   Host_->Finalize();
 }
 
 std::string tKalvorMeasurer::Name() const {
   return "Kalvor, LogLevel " + std::to_string(LogLevel_) +
-         (RequestTimeout_ ? ", RequestTimeout=" + std::to_string(*RequestTimeout_) : "");
+         (RequestTimeout_ ? ", RequestTimeout=" + std::to_string(*RequestTimeout_) : "") +
+         (StatusPerSecond_ > 0 ? ", status " + std::to_string(StatusPerSecond_) + "/s" : "");
+}
+
+void tKalvorMeasurer::BeginRound() {
+  if (Poller_) Poller_->Ask(true);
+}
+
+void tKalvorMeasurer::EndRound() {
+  if (Poller_) Poller_->Ask(false);
 }
 
 void tKalvorMeasurer::Run(tBenchCommand command, const std::string& key) {

@@ -25,6 +25,8 @@ class tMeasurer {
   virtual std::string Name() const = 0;
   // Answers one command completely; raises when it fails.
   virtual void Run(tBenchCommand command, const std::string& key) = 0;
+  // Before a round of commands (what runs beside them starts).
+  virtual void BeginRound() {}
   // Ends work a measurer keeps open between commands (its shared transaction).
   virtual void EndRound() {}
 };

@@ -49,6 +49,7 @@ void PrintLatencies(const tBenchReport& report) {
   PrintRatio(report, "Kalvor LogLevel 1 / the same, RequestTimeout=0", KalvorQuiet,
              KalvorUnwatched);
   PrintRatio(report, "RequestTimeout=0 / raw client, old round trips", KalvorUnwatched, OldFloor);
+  PrintRatio(report, "status asked 1000/s / Kalvor LogLevel 1", KalvorPolled, KalvorQuiet);
   const tMeasured& kalvor = report.Measured[KalvorQuiet];
   const tMeasured& floor = report.Measured[OldFloor];
   if (kalvor.Commands > 0 && floor.Commands > 0 && kalvor.ServerCpuSeconds > 0)
@@ -76,6 +77,15 @@ void PrintHostFigures(const tBenchReport& report) {
       "µs, p99 %.2f µs from 8 threads\n",
       report.CostOneThread.Median(), report.CostOneThread.P99(), report.CostEightThreads.Median(),
       report.CostEightThreads.P99());
+  std::printf(
+      "  the same with the status asked %d/s (%.0f/s answered): median %.2f µs, p99 %.2f µs "
+      "from 1 thread; median %.2f µs, p99 %.2f µs from 8 threads; ratio of medians %.2f and "
+      "%.2f\n",
+      report.StatusPerSecond, report.StatusRate, report.CostPolledOneThread.Median(),
+      report.CostPolledOneThread.P99(), report.CostPolledEightThreads.Median(),
+      report.CostPolledEightThreads.P99(),
+      report.CostPolledOneThread.Median() / report.CostOneThread.Median(),
+      report.CostPolledEightThreads.Median() / report.CostEightThreads.Median());
   std::printf(
       "Resident memory of a host with Kalvor: %.1f MiB after %d commands, %.1f MiB after "
       "%d, growth %ld KiB\n",

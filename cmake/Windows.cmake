@@ -34,6 +34,12 @@ find_path(SIMPLEINI_HEADER_DIR SimpleIni.h PATHS /usr/include NO_DEFAULT_PATH NO
   REQUIRED)
 set(SIMPLEINI_INCLUDE_DIR ${PROJECT_BINARY_DIR}/simpleini-include)
 configure_file(${SIMPLEINI_HEADER_DIR}/SimpleIni.h ${SIMPLEINI_INCLUDE_DIR}/SimpleIni.h COPYONLY)
+# The JSON reader of kalvor-host.exe: headers alone, linked into a folder of their own.
+find_path(NLOHMANN_JSON_HEADER_DIR nlohmann/json.hpp PATHS /usr/include NO_DEFAULT_PATH
+  NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+set(NLOHMANN_JSON_INCLUDE_DIR ${PROJECT_BINARY_DIR}/nlohmann-include)
+file(MAKE_DIRECTORY ${NLOHMANN_JSON_INCLUDE_DIR})
+file(CREATE_LINK ${NLOHMANN_JSON_HEADER_DIR}/nlohmann ${NLOHMANN_JSON_INCLUDE_DIR}/nlohmann SYMBOLIC)
 set(KALVOR_PLATFORM_LIBRARIES "")
 
 # Exports exactly the four entry points under their plain names; on 32-bit

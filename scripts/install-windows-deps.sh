@@ -12,7 +12,7 @@ qemu_folder=/var/cache/kalvor-windows
 qemu="$qemu_folder/qemu-i386"
 
 packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine wine64 wine32:i386 unzip
-  libsimpleini-dev)
+  libsimpleini-dev nlohmann-json3-dev)
 
 missing_packages() {
   local package

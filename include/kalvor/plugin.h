@@ -38,7 +38,10 @@ typedef void(KALVOR_CALL* Callback)(int32_t CommandId, const char* Name, void* B
 
 /* Creates the session and its worker (reads the ini, connects to the
    database). A second call while a session exists changes nothing: an edited
-   ini is read by Finalize_Plugin, then Init_Plugin. A null NameOut is skipped. */
+   ini is read by Finalize_Plugin, then Init_Plugin. A null NameOut is skipped.
+   A null cb is allowed: commands are then run and logged as ever and their
+   answers discarded (a command 102 still records its action), and the log
+   says so once. */
 void KALVOR_CALL Init_Plugin(char** NameOut, Callback cb, intptr_t UserValue);
 
 /* The plugin name; works without a session. A null NameOut is skipped. */

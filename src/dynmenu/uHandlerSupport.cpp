@@ -53,15 +53,16 @@ int32_t tIB_DynMenuWorker::RunHandler(const tMenuHandler& handler, uint8_t*& Buf
     if (MenuDatabase->BeginCommand()) WriteLog("Transaction is active! Rollback");
     return handler.Run(command);
   } catch (const tQueryFailed& failure) {
-    WriteLog(WithStepValues(
+    WriteFailureLog(WithStepValues(
         Format("Error while processing %s Msg=\"%s\"", handler.QueryName, failure.what()),
         command.Step));
   } catch (...) {
     const tCurrentError error = CurrentError();
-    WriteLog(WithStepValues(Format("Exception while processing %s Msg=\"%s\"",
-                                   handler.ExceptionName, error.Message.c_str()),
-                            command.Step, error.CommitOutcomeUnknown));
+    WriteFailureLog(WithStepValues(Format("Exception while processing %s Msg=\"%s\"",
+                                          handler.ExceptionName, error.Message.c_str()),
+                                   command.Step, error.CommitOutcomeUnknown));
   }
   SetResultCode(ResultCode, Result_ProcessingFailed);
+  MenuDatabase->CommandFailed();
   return 1;
 }

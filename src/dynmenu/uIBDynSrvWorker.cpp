@@ -2,9 +2,12 @@
 
 #include <exception>
 
+#include "dynmenu/db/tBoundedAttach.h"
 #include "dynmenu/db/tFbClientApi.h"
 #include "log/uLogValue.h"
+#include "platform/CharacterSets.h"
 #include "platform/Format.h"
+#include "platform/TextConversion.h"
 #include "worker/uPlugInConst.h"
 #include "worker/uPlugInName.h"
 
@@ -36,8 +39,8 @@ void tIB_DynMenuWorker::ReadConfig(std::string& ConfigPath) {
     ApplySettingsAndConnect();
   } catch (const std::exception& error) {
     Status = Status_Error;
-    WriteLog(Format("Exception while initializing worker %s: %s", Name.c_str(),
-                    LogValue(error.what()).c_str()));
+    WriteFailureLog(Format("Exception while initializing worker %s: %s", Name.c_str(),
+                           LogValue(error.what()).c_str()));
   }
 }
 
@@ -94,4 +97,26 @@ void tIB_DynMenuWorker::Finalize() {
   } catch (...) {
   }
   tPlugInWorker::Finalize();
+}
+
+// The ini's values and the server's words are in the connection's character set.
+void tIB_DynMenuWorker::ExpiredInQueue() noexcept {
+  try {
+    MenuDatabase->CommandFailed();
+  } catch (...) {
+  }
+}
+
+void tIB_DynMenuWorker::DescribeStatus(tStatusSnapshot& snapshot) const {
+  tPlugInWorker::DescribeStatus(snapshot);
+  const tMenuDatabaseSettings& settings = MenuDatabase->Settings();
+  const tCharacterSet* set = FindCharacterSet(settings.Charset);
+  const tCharacterSet& texts = set != nullptr ? *set : *FindCharacterSet("WIN1251");
+  snapshot.Database = CharacterSetToUtf8(settings.DatabaseName, texts);
+  snapshot.DatabaseUser = CharacterSetToUtf8(settings.User, texts);
+  const tDatabaseReachability& reachability = MenuDatabase->Reachability();
+  reachability.Describe(snapshot.Connection);
+  snapshot.Connection.Reason = CharacterSetToUtf8(snapshot.Connection.Reason, texts);
+  snapshot.DatabaseTotals.Outages = reachability.Outages();
+  snapshot.DatabaseTotals.AttachesLeftBehind = static_cast<uint64_t>(AttachesLeftBehind());
 }

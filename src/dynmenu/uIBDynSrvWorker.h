@@ -23,6 +23,9 @@ class tIB_DynMenuWorker : public tPlugInWorker {
   std::optional<std::chrono::milliseconds> BetweenCommands() noexcept override;
   void Finalize() override;
   int32_t ProcessCommand(int32_t Code, uint8_t*& Buffer, int32_t* ResultCode) override;
+  void DescribeStatus(tStatusSnapshot& snapshot) const override;
+  // Counted against an outage under way, as a command that ran and failed.
+  void ExpiredInQueue() noexcept override;
 
  private:
   void ApplySettingsAndConnect();

@@ -51,7 +51,9 @@ tMenuDatabase::tMenuDatabase(tDatabaseFigures& figures, const tMenuDatabaseSetti
       Watchdog_(settings.RequestTimeout, settings.CommandDeadline > 0),
       Read_(Connection_),
       Write_(Connection_),
-      Probe_(ProbeTarget(settings)) {
+      // The probe's attach ends an outage: the status tells it at once, and
+      // the line dates its end where the server came back.
+      Probe_(ProbeTarget(settings), [this] { TellAnswered(true); }) {
   Connection_.DatabaseName = settings.DatabaseName;
   Connection_.SQLDialect = 1;
   Connection_.Parameters = ProbeTarget(settings).Parameters;
@@ -76,7 +78,25 @@ tMenuDatabase::~tMenuDatabase() {
 }
 
 void tMenuDatabase::Open() {
-  Connection_.Open(AttachLimit());
+  try {
+    Connection_.Open(AttachLimit());
+  } catch (const std::exception& error) {
+    // An attach the stopping plugin cut short tells nothing of the server.
+    if (!Watchdog_.TimeLeft()) BeginOutage(AsDBError(error).Message);
+    throw;
+  }
+  TellAnswered(true);
+}
+
+void tMenuDatabase::BeginOutage(const std::string& reason) {
+  if (const auto line = Reachability_.AttachFailed(reason)) {
+    ++Figures_.Outages;
+    LogWriteFailure(*line);
+  }
+}
+
+void tMenuDatabase::TellAnswered(bool attached) {
+  if (const auto line = Reachability_.Answered(attached)) LogWrite(*line);
 }
 
 bool tMenuDatabase::IsAlive() noexcept {
@@ -165,6 +185,7 @@ void tMenuDatabase::Watched(tRequests&& requests) {
     }
   }
   if (!cut) return;
+  ++Figures_.RequestsCutOff;
   DropAttachment(cut->Kind);
   throw *cut;
 }
@@ -197,8 +218,9 @@ std::optional<tAttachLimit> tMenuDatabase::AttachLimit() {
 
 std::optional<std::chrono::milliseconds> tMenuDatabase::TimeLeft() const {
   if (!CommandDue_) return std::nullopt;
-  return std::max(std::chrono::duration_cast<std::chrono::milliseconds>(*CommandDue_ - tClock::now()),
-                  std::chrono::milliseconds::zero());
+  return std::max(
+      std::chrono::duration_cast<std::chrono::milliseconds>(*CommandDue_ - tClock::now()),
+      std::chrono::milliseconds::zero());
 }
 
 // A request or an attach begun with less time than it takes is cut off at
@@ -245,9 +267,11 @@ void tMenuDatabase::ExecuteQuery() {
     const auto attemptStart = tClock::now();
     try {
       RunAttempt(failure);
+      TellAnswered(false);
       return;
     } catch (const std::exception& error) {
       const tDBError failed = AsDBError(error);
+      if (LosesAttachment(failed.Kind)) Reachability_.RequestFailed();
       failure.Kind = failed.Kind;
       failure.ChainMs = MillisecondsSince(chainStart);
       const tRetryDecision decision =
@@ -261,6 +285,7 @@ void tMenuDatabase::ExecuteQuery() {
       const std::string serverText = LogValue(failed.Message);
       LeaveFailedAttempt(failed);
       if (!PauseBeforeRetry(decision, serverText, MillisecondsSince(attemptStart))) {
+        if (failure.AttachFailedOnItsOwn) BeginOutage(failed.Message);
         if (failure.ServerUnreached) NoteServerGone(failed.Message);
         throw tQueryFailed(Format("Exception while processing IB SQL Query=\"%s\" Msg=\"%s\"",
                                   Text().c_str(), serverText.c_str()));
@@ -291,8 +316,8 @@ void tMenuDatabase::LeaveFailedAttempt(const tDBError& failure) {
   RollbackQuietly();
 }
 
-bool tMenuDatabase::PauseBeforeRetry(const tRetryDecision& decision,
-                                     const std::string& serverText, uint32_t attemptMs) {
+bool tMenuDatabase::PauseBeforeRetry(const tRetryDecision& decision, const std::string& serverText,
+                                     uint32_t attemptMs) {
   if (!decision.Refusal.empty()) LogWrite(decision.Refusal);
   if (decision.Cause == tRetryCause::None) return false;
   if (Watchdog_.TimeLeft()) {
@@ -302,10 +327,10 @@ bool tMenuDatabase::PauseBeforeRetry(const tRetryDecision& decision,
   const uint32_t pause = DrawRetryPause();
   const uint32_t nextAttemptMs = std::max(attemptMs, RoomToBegin());
   if (const auto left = TimeLeft(); left && left->count() <= int64_t{pause} + nextAttemptMs) {
-    LogWrite(Format("Not retrying query: %lld ms are left until %s, too few for a pause of %u ms "
-                    "and another attempt of %u ms",
-                    static_cast<long long>(left->count()), DeadlineName().c_str(), pause,
-                    nextAttemptMs));
+    LogWrite(Format(
+        "Not retrying query: %lld ms are left until %s, too few for a pause of %u ms "
+        "and another attempt of %u ms",
+        static_cast<long long>(left->count()), DeadlineName().c_str(), pause, nextAttemptMs));
     return false;
   }
   ++(decision.Cause == tRetryCause::Deadlock ? Figures_.DeadlockRetries
@@ -332,8 +357,10 @@ bool tMenuDatabase::ReconnectWhenGone(tFailedAttempt& attempt) {
     Connection_.Open(limit);
   } catch (const tDBError& error) {
     attempt.FailedAttachMs = std::max<uint32_t>(MillisecondsSince(attachStart), 1);
-    attempt.ServerUnreached = error.Kind == tDBFailureKind::ConnectionLoss &&
-                              !Watchdog_.TimeLeft() && AttachTestedTheServer(attempt, limit);
+    attempt.AttachFailedOnItsOwn = !Watchdog_.TimeLeft() && AttachTestedTheServer(attempt, limit);
+    attempt.ServerUnreached =
+        attempt.AttachFailedOnItsOwn && error.Kind == tDBFailureKind::ConnectionLoss;
+    if (attempt.AttachFailedOnItsOwn) Reachability_.RequestFailed();
     throw;
   } catch (...) {
     attempt.FailedAttachMs = std::max<uint32_t>(MillisecondsSince(attachStart), 1);
@@ -341,6 +368,7 @@ bool tMenuDatabase::ReconnectWhenGone(tFailedAttempt& attempt) {
   }
   LastAttachMs_ = MillisecondsSince(attachStart);
   LogWrite("Database " + Connection_.DatabaseName + " connected");
+  TellAnswered(true);
   ++Figures_.Reconnects;
   return true;
 }
@@ -351,18 +379,19 @@ bool tMenuDatabase::ReconnectWhenGone(tFailedAttempt& attempt) {
 bool tMenuDatabase::AttachTestedTheServer(const tFailedAttempt& attempt,
                                           const std::optional<tAttachLimit>& limit) const {
   constexpr uint32_t LimitSlackMs = 100;
-  const bool endedByItself = !limit || !limit->Within ||
-                             attempt.FailedAttachMs + LimitSlackMs < limit->Within->count();
+  const bool endedByItself =
+      !limit || !limit->Within || attempt.FailedAttachMs + LimitSlackMs < limit->Within->count();
   return endedByItself || AttachRanIntoTimeout(attempt.FailedAttachMs, Settings_.ConnectTimeout);
 }
 
 void tMenuDatabase::NoteServerGone(const std::string& why) {
   if (!Probe_.ServerGone(why)) return;
   const tBackOffPolicy& policy = Probe_.Policy();
-  LogWrite(Format("The server is not reached: commands fail at once while one attach at a time "
-                  "probes it, the first in about %lld ms, then at growing intervals up to %lld ms",
-                  static_cast<long long>(policy.Initial.count()),
-                  static_cast<long long>(policy.Ceiling.count())));
+  LogWrite(
+      Format("The server is not reached: commands fail at once while one attach at a time "
+             "probes it, the first in about %lld ms, then at growing intervals up to %lld ms",
+             static_cast<long long>(policy.Initial.count()),
+             static_cast<long long>(policy.Ceiling.count())));
 }
 
 void tMenuDatabase::SendRequests(int& answered) {

@@ -27,6 +27,7 @@
 #include "dynmenu/db/tDBRow.h"
 #include "dynmenu/db/tDBTransaction.h"
 #include "dynmenu/db/tRequestWatchdog.h"
+#include "dynmenu/tDatabaseReachability.h"
 #include "dynmenu/uMenuDatabaseSettings.h"
 #include "dynmenu/uMenuStatement.h"
 #include "dynmenu/uRetryDecision.h"
@@ -95,6 +96,11 @@ class tMenuDatabase {
   // end within RequestTimeout from now, and nothing is retried any more.
   void EndWithinRequestTimeout() noexcept { Watchdog_.EndWithinLimit(); }
 
+  // Read from any thread.
+  const tDatabaseReachability& Reachability() const { return Reachability_; }
+  // A command failed for good: counted against an outage under way.
+  void CommandFailed() { Reachability_.CommandFailed(); }
+
  private:
   // Runs requests under the request time-out and the command's deadline; a
   // failure after the cut drops the attachment and raises with the limit
@@ -144,6 +150,12 @@ class tMenuDatabase {
                              const std::optional<tAttachLimit>& limit) const;
   // The chain ended in a failed attach that reached no server.
   void NoteServerGone(const std::string& why);
+  // A command's attempts, or the first attach, ended in a failed attach: an
+  // outage that begins here is logged and counted.
+  void BeginOutage(const std::string& reason);
+  // The server answered (attached tells whether by an attach); an outage
+  // that ends here is logged.
+  void TellAnswered(bool attached);
   // The requests of one run; answered counts those the server answered.
   void SendRequests(int& answered);
   // The rows of the statement run last, its action committed and its result
@@ -170,6 +182,7 @@ class tMenuDatabase {
 
   tDatabaseFigures& Figures_;
   const tMenuDatabaseSettings Settings_;
+  tDatabaseReachability Reachability_;
   // Destroyed in reverse order: statements, transactions, connection, watchdog.
   tRequestWatchdog Watchdog_;
   tDBConnection Connection_;

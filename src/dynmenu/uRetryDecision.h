@@ -27,6 +27,9 @@ struct tFailedAttempt {
   uint32_t FailedAttachMs = 0;
   // It failed on its first request, on an attachment it did not open.
   bool FirstRequestOnKeptAttachment = false;
+  // Its attach failed by itself or ran into ConnectTimeout, not cut short by
+  // the command's deadline or a stop: it tells of the server.
+  bool AttachFailedOnItsOwn = false;
   // Its attach failed without reaching the server (refused, unreachable,
   // shut down, or silent until ConnectTimeout), not cut short by the
   // command's deadline or a stop.

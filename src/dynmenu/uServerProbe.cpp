@@ -16,10 +16,11 @@ using tClock = std::chrono::steady_clock;
 
 // Shared by the command path and the probing thread; the last to let go frees it.
 struct tProbeState {
-  tProbeState(tServerProbe::tTarget target, tBackOffPolicy policy)
-      : Target(std::move(target)), BackOff(policy) {}
+  tProbeState(tServerProbe::tTarget target, std::function<void()> reached, tBackOffPolicy policy)
+      : Target(std::move(target)), Reached(std::move(reached)), BackOff(policy) {}
 
   const tServerProbe::tTarget Target;
+  const std::function<void()> Reached;
   mutable std::mutex Lock;
   std::condition_variable Wake;
   bool Gone = false;
@@ -37,8 +38,8 @@ struct tProbeState {
 
 namespace {
 uint32_t MillisecondsBetween(tClock::time_point from, tClock::time_point to) {
-  return static_cast<uint32_t>(
-      std::max<int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count(), 0));
+  return static_cast<uint32_t>(std::max<int64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count(), 0));
 }
 
 // One attach, let go of at once without waiting for the server; the error's
@@ -60,9 +61,11 @@ std::optional<std::string> AttachOnce(const tServerProbe::tTarget& target) {
   }
 }
 
-void LogUnlessAbandoned(tProbeState& state, const std::string& line) {
+void LogUnlessAbandoned(tProbeState& state, const std::string& line, bool reached = false) {
   std::lock_guard<std::mutex> guard(state.LogLock);
-  if (!state.Abandoned) LogWrite(line);
+  if (state.Abandoned) return;
+  LogWrite(line);
+  if (reached && state.Reached) state.Reached();
 }
 
 // Probes until the server is reached or the owner goes; a server found gone
@@ -84,28 +87,30 @@ void Probe(const std::shared_ptr<tProbeState>& state) {
       const auto wait = state->BackOff.Next();
       state->NextProbe = tClock::now() + wait;
       lock.unlock();
-      LogUnlessAbandoned(*state, Format("Probe %u of the server failed in %u ms (%s); the next in "
-                                        "%lld ms",
-                                        probe, MillisecondsBetween(started, tClock::now()),
-                                        LogValue(*failure).c_str(),
-                                        static_cast<long long>(wait.count())));
+      LogUnlessAbandoned(*state,
+                         Format("Probe %u of the server failed in %u ms (%s); the next in "
+                                "%lld ms",
+                                probe, MillisecondsBetween(started, tClock::now()),
+                                LogValue(*failure).c_str(), static_cast<long long>(wait.count())));
       lock.lock();
       continue;
     }
     state->Gone = false;
     const uint32_t goneFor = MillisecondsBetween(state->GoneSince, tClock::now());
     lock.unlock();
-    LogUnlessAbandoned(*state, Format("The server was reached by probe %u, %u ms after it was "
-                                      "found gone: commands attach again",
-                                      probe, goneFor));
+    LogUnlessAbandoned(*state,
+                       Format("The server was reached by probe %u, %u ms after it was "
+                              "found gone: commands attach again",
+                              probe, goneFor),
+                       true);
     lock.lock();
   }
   state->Probing = false;
 }
 }  // namespace
 
-tServerProbe::tServerProbe(tTarget target, tBackOffPolicy policy)
-    : State_(std::make_shared<tProbeState>(std::move(target), policy)) {}
+tServerProbe::tServerProbe(tTarget target, std::function<void()> reached, tBackOffPolicy policy)
+    : State_(std::make_shared<tProbeState>(std::move(target), std::move(reached), policy)) {}
 
 tServerProbe::~tServerProbe() {
   {
@@ -139,9 +144,10 @@ bool tServerProbe::ServerGone(const std::string& why) {
 std::optional<std::string> tServerProbe::Refusal() const {
   std::lock_guard<std::mutex> guard(State_->Lock);
   if (!State_->Gone) return std::nullopt;
-  return Format("The server is not reached (%s): commands fail at once while it is probed, "
-                "the next probe in %u ms",
-                State_->Why.c_str(), MillisecondsBetween(tClock::now(), State_->NextProbe));
+  return Format(
+      "The server is not reached (%s): commands fail at once while it is probed, "
+      "the next probe in %u ms",
+      State_->Why.c_str(), MillisecondsBetween(tClock::now(), State_->NextProbe));
 }
 
 const tBackOffPolicy& tServerProbe::Policy() const {

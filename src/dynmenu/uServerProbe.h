@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,7 +26,10 @@ class tServerProbe {
     std::string AttachLimitName;
   };
 
-  explicit tServerProbe(tTarget target, tBackOffPolicy policy = {});
+  // reached: called on the probing thread when a probe attaches, after its
+  // line is logged; never once the probe is destroyed.
+  explicit tServerProbe(tTarget target, std::function<void()> reached = {},
+                        tBackOffPolicy policy = {});
   // A probe under way ends on its own, without a word to the log.
   ~tServerProbe();
   tServerProbe(const tServerProbe&) = delete;

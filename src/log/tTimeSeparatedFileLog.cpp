@@ -9,7 +9,11 @@ tTimeSeparatedFileLog::tTimeSeparatedFileLog(const std::string& Pattern, tLocalC
     : tFileLog(std::string(), std::move(Clock)), FileNamePattern(Pattern) {}
 
 std::string tTimeSeparatedFileLog::GetFileName() {
-  const std::string expansion = ExpandDateTimePattern(FileNamePattern, Now());
-  FileName = ExtractFilePath(expansion).empty() ? std::string() : expansion;
+  FileName = CurrentFileName();
   return FileName;
+}
+
+std::string tTimeSeparatedFileLog::CurrentFileName() const {
+  const std::string expansion = ExpandDateTimePattern(FileNamePattern, Now());
+  return ExtractFilePath(expansion).empty() ? std::string() : expansion;
 }

@@ -13,6 +13,8 @@ class tTimeSeparatedFileLog : public tFileLog {
   // Expands the pattern from the clock; empty when the expansion has no
   // folder part. The folder is made with the first line written into it.
   std::string GetFileName() override;
+  // The file a line written now goes to, from any thread; no folder is made.
+  std::string CurrentFileName() const;
 
  private:
   std::string FileNamePattern;

@@ -31,10 +31,10 @@ tFileNameText ModuleName;
 
 // Logs/<day>/<hour>_<library file>.log beside the host program. The folder and
 // the file name are literals whatever they hold: a folder named a"MM"b stays so.
-std::string LogFilePattern(const std::string& hostFolder, const std::string& moduleFileName) {
+std::string LogFilePattern(const std::string& moduleFileName) {
   const std::string delimiter(1, PathDelimiter);
-  return PatternLiteral(hostFolder + LogsFolderName + delimiter) + DayFolderPattern +
-         PatternLiteral(delimiter) + HourPattern + PatternLiteral(HourlyFileSuffix(moduleFileName));
+  return PatternLiteral(LogsFolder() + delimiter) + DayFolderPattern + PatternLiteral(delimiter) +
+         HourPattern + PatternLiteral(HourlyFileSuffix(moduleFileName));
 }
 
 // The host program's own ini file names the log server, keyed by this library's file name.
@@ -53,11 +53,11 @@ std::string ReadLogServerSetting(const std::string& hostPath) {
 // The names go to the log server as texts, the module's into the file's path as it is.
 void BuildGlobalLog() {
   const std::string hostPath = HostExecutablePath();
-  const std::string moduleFileName = ExtractFileName(GetOwnModuleFileName());
+  const std::string moduleFileName = LogModuleFileName();
   SetLogFileNames(PathText(ExtractFileName(hostPath)), PathText(moduleFileName));
   if (moduleFileName.empty()) return;
   const std::string setting = ReadLogServerSetting(hostPath);
-  GlobalLog = new tUniLog(LogFilePattern(ExtractFilePath(hostPath), moduleFileName), setting);
+  GlobalLog = new tUniLog(LogFilePattern(moduleFileName), setting);
 }
 }  // namespace
 
@@ -105,6 +105,35 @@ bool LogWriteTo(const std::string& Message, const std::string& Prefix) {
   } catch (...) {
     return false;
   }
+}
+
+bool LogWriteFailure(const std::string& Message) {
+  RememberFailure(Message);
+  return LogWrite(Message);
+}
+
+void RememberFailure(const std::string& Message) {
+  if (GlobalLog == nullptr) return;
+  try {
+    GlobalLog->Failures.Add(tLocalTime::Now(), Message);
+  } catch (...) {
+  }
+}
+
+std::vector<std::string> RecentFailureLines() {
+  return GlobalLog == nullptr ? std::vector<std::string>() : GlobalLog->Failures.Lines();
+}
+
+std::string LogsFolder() {
+  return ExtractFilePath(HostExecutablePath()) + LogsFolderName;
+}
+
+std::string LogModuleFileName() {
+  return ExtractFileName(GetOwnModuleFileName());
+}
+
+std::string CurrentLogFileName() {
+  return GlobalLog == nullptr ? std::string() : GlobalLog->CurrentFileName();
 }
 
 uint64_t TakeLostLogLines() {

@@ -59,7 +59,36 @@ void tPlugInSession::InitWorker(Callback callback, intptr_t userValue) noexcept 
   if (!Worker) return;
   QueueLimit = static_cast<uint32_t>(Worker->QueueLimit);
   QueueByteLimit = static_cast<size_t>(Worker->QueueByteLimit);
+  if (callback == nullptr)
+    Worker->WriteLog(
+        "Init_Plugin was given no callback: commands are run and logged, and their "
+        "answers discarded");
   CommandDeadline = std::chrono::seconds(Worker->CommandDeadline);
+  OpenStatusChannel();
+  if (Worker->LogKeepDays > 0)
+    Retention.emplace(LogsFolder(), LogModuleFileName(), Worker->LogKeepDays);
+  RetainLogDays(tLocalTime::Now());
+}
+
+void tPlugInSession::RetainLogDays(const tLocalTime& now) noexcept {
+  if (!Retention || now.Hour == RetainedHour) return;
+  RetainedHour = now.Hour;
+  try {
+    if (const auto line = Retention->Run(now)) Worker->WriteLog(*line);
+  } catch (...) {
+  }
+}
+
+void tPlugInSession::OpenStatusChannel() noexcept {
+  if (!Worker->StatusChannel) return;
+  try {
+    Channel = std::make_unique<tStatusChannel>(SessionName, LogsFolder(),
+                                               [this] { return StatusSnapshot(); });
+    Worker->WriteLog("Status channel open at " + Channel->Description());
+  } catch (const std::exception& error) {
+    Worker->WriteFailureLog(std::string("Status channel not opened: ") + error.what());
+  } catch (...) {
+  }
 }
 
 const char* tPlugInSession::PlugInName() {
@@ -97,6 +126,7 @@ int32_t tPlugInSession::AddCommand(int32_t commandId, const void* buffer, int32_
     EndRefusals("Queue accepts commands again: ");
     Queue.push_back(std::move(item));
     QueuedBytes += length;
+    QueueLength = Queue.size();
     Figures.NoteQueueLength(Queue.size());
     QueueSemaphore.Release();
     return Command_Queued;
@@ -154,7 +184,7 @@ void tPlugInSession::WritePendingLines() noexcept {
     std::lock_guard<std::mutex> guard(QueueLock);
     lines.swap(PendingLines);
   }
-  for (const std::string& line : lines) LogWrite(line);
+  for (const std::string& line : lines) LogWriteFailure(line);
 }
 
 // The thread first runs when the first command is queued, so the worker is
@@ -199,7 +229,12 @@ void tPlugInSession::Execute() {
     if (Worker) {
       const tFiguresTime started = tFiguresTime::Now();
       WriteFiguresOfHourBefore(started);
-      if (!AnswerExpired(*item)) RunCommand(*item);
+      RetainLogDays(started.Wall);
+      if (!AnswerExpired(*item)) {
+        NoteInProgress(item.get());
+        RunCommand(*item);
+        NoteInProgress(nullptr);
+      }
       CountAnswer(*item, started);
     }
     if (MayCallBack()) CallBack(*item);
@@ -222,7 +257,16 @@ std::unique_ptr<tPlugInSession::tQueueItem> tPlugInSession::TakeItem() {
   std::unique_ptr<tQueueItem> item = std::move(Queue.front());
   Queue.pop_front();
   QueuedBytes -= item->Length;
+  QueueLength = Queue.size();
   return item;
+}
+
+void tPlugInSession::NoteInProgress(tQueueItem* item) {
+  std::lock_guard<std::mutex> guard(ProgressLock);
+  InProgress.reset();
+  if (item == nullptr) return;
+  InProgress = tCommandInProgress{item->CommandId, EnvelopeCommand(item->Data.Get()), 0};
+  InProgressSince = std::chrono::steady_clock::now();
 }
 
 // Commands are queued in the order of their deadlines, and the one running
@@ -235,14 +279,15 @@ bool tPlugInSession::AnswerExpired(tQueueItem& item) noexcept {
   if (waited < CommandDeadline) return false;
   uint8_t* buffer = item.Data.Get();
   StoreEnvelopeAnswer(buffer, 1, Result_ProcessingFailed);
+  Worker->ExpiredInQueue();
   try {
-    Worker->WriteLog(Format(
-        "Command %d not run: it waited %lld ms in the queue, past CommandDeadline=%lld s; "
-        "answered with result code %d",
-        EnvelopeCommand(buffer),
-        static_cast<long long>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()),
-        static_cast<long long>(CommandDeadline.count()), Result_ProcessingFailed));
+    Worker->WriteFailureLog(
+        Format("Command %d not run: it waited %lld ms in the queue, past CommandDeadline=%lld s; "
+               "answered with result code %d",
+               EnvelopeCommand(buffer),
+               static_cast<long long>(
+                   std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()),
+               static_cast<long long>(CommandDeadline.count()), Result_ProcessingFailed));
   } catch (...) {
   }
   return true;
@@ -258,10 +303,11 @@ void tPlugInSession::RunCommand(tQueueItem& item) {
     const uint32_t elapsed = TicksBetween(started, Worker->GetTicks());
     Worker->WriteLog(FrameEndLine(elapsed));
   } catch (const std::exception& error) {
-    Worker->WriteLog(Format("[SessionObj] Exception while call .PlugInCommand Msg=\"%s\".",
-                            LogValue(error.what()).c_str()));
+    Worker->WriteFailureLog(Format("[SessionObj] Exception while call .PlugInCommand Msg=\"%s\".",
+                                   LogValue(error.what()).c_str()));
   } catch (...) {
-    Worker->WriteLog("[SessionObj] Exception while call .PlugInCommand Msg=\"Unknown error\".");
+    Worker->WriteFailureLog(
+        "[SessionObj] Exception while call .PlugInCommand Msg=\"Unknown error\".");
   }
   Worker->CommandDue.reset();
 }
@@ -317,6 +363,7 @@ void tPlugInSession::CountAnswer(tQueueItem& item, const tFiguresTime& started) 
       std::chrono::steady_clock::now() - item.QueuedAt);
   Figures.CountAnswer(started, EnvelopeCommand(buffer), EnvelopeResultCode(buffer),
                       static_cast<uint64_t>(waited.count()));
+  Figures.NoteDatabaseFigures(Worker->DatabaseFigures);
 }
 
 void tPlugInSession::WriteFiguresOfHourBefore(const tFiguresTime& now) noexcept {
@@ -342,6 +389,7 @@ size_t tPlugInSession::ClearQueue() noexcept {
   const size_t dropped = Queue.size();
   Queue.clear();
   QueuedBytes = 0;
+  QueueLength = 0;
   return dropped;
 }
 
@@ -371,6 +419,7 @@ void tPlugInSession::Stop(tStopKind kind) noexcept {
 }
 
 void tPlugInSession::EndStop(tStopKind kind) noexcept {
+  Channel.reset();
   WritePendingLines();
   // Dropped while the worker, and with it the log, is still there to say how many.
   const auto dropped = static_cast<uint32_t>(ClearQueue());

@@ -16,7 +16,10 @@
 #include <thread>
 #include <vector>
 
+#include "log/tLogRetention.h"
 #include "platform/CountingSemaphore.h"
+#include "platform/LocalTime.h"
+#include "plugin/tStatusChannel.h"
 #include "plugin/uMalformedRefusals.h"
 #include "worker/uHeapBlock.h"
 #include "worker/uHourlyFigures.h"
@@ -81,6 +84,10 @@ class tPlugInSession {
   static const char* PlugInName();
   const std::string& Name() const { return SessionName; }
 
+  // What the status channel answers, gathered now from any thread
+  // (tSessionStatus.cpp).
+  tStatusSnapshot StatusSnapshot() const;
+
  private:
   ~tPlugInSession();
 
@@ -102,6 +109,12 @@ class tPlugInSession {
   // The worker's work between commands; when it wants to be called again.
   std::optional<tSteadyTime> BetweenCommands();
   std::unique_ptr<tQueueItem> TakeItem();
+  // After InitWorker's worker is ready: the status channel, when the ini asks for it.
+  void OpenStatusChannel() noexcept;
+  // LogKeepDays: at Init_Plugin and before the first command of each hour.
+  void RetainLogDays(const tLocalTime& now) noexcept;
+  // For the status channel: the command the thread runs, or none.
+  void NoteInProgress(tQueueItem* item);
   // A command still queued at its deadline is answered with result code 1
   // and one line, never run; true when it was.
   bool AnswerExpired(tQueueItem& item) noexcept;
@@ -157,14 +170,26 @@ class tPlugInSession {
   // thread, its closing and the stop mark.
   std::mutex QueueLock;
   std::deque<std::unique_ptr<tQueueItem>> Queue;
-  size_t QueuedBytes = 0;
+  // Written under QueueLock; the status channel reads them without it.
+  std::atomic<size_t> QueueLength{0};
+  std::atomic<size_t> QueuedBytes{0};
   uint32_t Refused = 0;
   bool Refusing = false;
   tMalformedRefusals Malformed;
   std::vector<std::string> PendingLines;
   bool QueueClosed = false;
   std::unique_ptr<tPlugInWorker> Worker;
-  tHourlyFigures Figures;
+  // Read by the status channel's thread through their own locks.
+  mutable tHourlyFigures Figures;
+  const std::chrono::steady_clock::time_point StartedAt = std::chrono::steady_clock::now();
+  const tLocalTime StartedAtLocal = tLocalTime::Now();
+  mutable std::mutex ProgressLock;
+  std::optional<tCommandInProgress> InProgress;
+  std::chrono::steady_clock::time_point InProgressSince;
+  // Closed before the worker goes: it reads the worker.
+  std::unique_ptr<tStatusChannel> Channel;
+  std::optional<tLogRetention> Retention;
+  int RetainedHour = -1;
   std::thread Thread;
   std::atomic<bool> Stopping{false};
   std::atomic<tStopKind> StopKind{tStopKind::Finalize};

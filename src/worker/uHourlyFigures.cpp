@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/Format.h"
+#include "worker/uPlugInConst.h"
 
 namespace {
 constexpr int32_t FirstMenuCommand = 100;
@@ -21,8 +22,8 @@ int64_t WallMilliseconds(const tLocalTime& time) {
 
 tLocalTime WallTime(int64_t milliseconds) {
   using namespace std::chrono;
-  const sys_days date = floor<days>(sys_time<std::chrono::milliseconds>(
-      std::chrono::milliseconds(milliseconds)));
+  const sys_days date =
+      floor<days>(sys_time<std::chrono::milliseconds>(std::chrono::milliseconds(milliseconds)));
   const year_month_day calendar(date);
   int64_t rest =
       milliseconds - duration_cast<std::chrono::milliseconds>(date.time_since_epoch()).count();
@@ -81,28 +82,61 @@ void tHourlyFigures::NoteQueueLength(size_t length) {
     LongestQueue.store(clipped, std::memory_order_relaxed);
 }
 
+int64_t tHourlyFigures::SecondOf(tClock::time_point time) {
+  return std::chrono::duration_cast<std::chrono::seconds>(time.time_since_epoch()).count();
+}
+
 void tHourlyFigures::CountAnswer(const tFiguresTime& now, int32_t command, int32_t resultCode,
                                  uint64_t microseconds) {
+  std::lock_guard<std::mutex> guard(Lock);
   if (!Span) {
     const int64_t wall = WallMilliseconds(now.Wall);
     const int64_t hourStarts = wall / MillisecondsPerHour * MillisecondsPerHour;
-    Span = tSpan{now.Wall, hourStarts >= LabelledUntil, now.Monotonic,
-                 now.Monotonic + std::chrono::milliseconds(hourStarts + MillisecondsPerHour - wall)};
+    Span =
+        tSpan{now.Wall, hourStarts >= LabelledUntil, now.Monotonic,
+              now.Monotonic + std::chrono::milliseconds(hourStarts + MillisecondsPerHour - wall)};
   }
   ++Commands[CommandSlot(command)];
   ++ResultCodes[ResultCodeSlot(resultCode)];
+  ++SinceStart.Commands[CommandSlot(command)];
+  ++SinceStart.ResultCodes[ResultCodeSlot(resultCode)];
   Latency.Add(microseconds);
+  if (resultCode != Result_ProcessingFailed) return;
+  const int64_t second = SecondOf(tClock::now());
+  tSecondFailures& slot = RecentFailures[static_cast<size_t>(second) % RecentFailures.size()];
+  if (slot.Second != second) slot = {second, 0};
+  ++slot.Count;
+}
+
+void tHourlyFigures::CountLostLogLines(uint64_t lines) {
+  std::lock_guard<std::mutex> guard(Lock);
+  LostLogLines += lines;
+}
+
+void tHourlyFigures::NoteDatabaseFigures(const tDatabaseFigures& database) {
+  std::lock_guard<std::mutex> guard(Lock);
+  DatabaseHour = database;
+}
+
+void tHourlyFigures::CloseDatabaseHour(tDatabaseFigures& database) {
+  DatabaseClosed.DeadlockRetries += database.DeadlockRetries;
+  DatabaseClosed.ConnectionLossRetries += database.ConnectionLossRetries;
+  DatabaseClosed.Reconnects += database.Reconnects;
+  DatabaseClosed.RequestsCutOff += database.RequestsCutOff;
+  database = {};
+  DatabaseHour = {};
 }
 
 std::optional<std::string> tHourlyFigures::CloseHourBefore(const tFiguresTime& now,
                                                            tDatabaseFigures& database) {
-  if (!Span) return std::nullopt;
-  if (now.Monotonic < Span->HourRunsOut && SameHour(Span->Start, now.Wall)) return std::nullopt;
+  std::lock_guard<std::mutex> guard(Lock);
+  if (!Span || SpanGoesOn(now)) return std::nullopt;
   return Close(now, database);
 }
 
 std::optional<std::string> tHourlyFigures::CloseAt(const tFiguresTime& now,
                                                    tDatabaseFigures& database) {
+  std::lock_guard<std::mutex> guard(Lock);
   if (!Span) return std::nullopt;
   return Close(now, database);
 }
@@ -112,21 +146,44 @@ std::optional<std::string> tHourlyFigures::CloseAt(const tFiguresTime& now,
 std::string tHourlyFigures::Close(const tFiguresTime& now, tDatabaseFigures& database) {
   const bool ranOut = now.Monotonic >= Span->HourRunsOut;
   const int64_t started = WallMilliseconds(Span->Start);
-  const int64_t reckoned =
-      started +
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.Monotonic - Span->StartedAt)
-          .count();
+  const int64_t reckoned = started + std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         now.Monotonic - Span->StartedAt)
+                                         .count();
   const std::string start = Span->FromHourStart
                                 ? HourText(Span->Start)
                                 : HourText(Span->Start).substr(0, 11) + ClockText(Span->Start);
   const std::string end =
       ranOut ? Format("%02d:59", Span->Start.Hour) : ClockText(WallTime(reckoned));
   const std::string line = Line(start + "-" + end, database);
-  LabelledUntil =
-      ranOut ? (started / MillisecondsPerHour + 1) * MillisecondsPerHour : reckoned;
-  database = {};
+  LabelledUntil = ranOut ? (started / MillisecondsPerHour + 1) * MillisecondsPerHour : reckoned;
+  CloseDatabaseHour(database);
   Clear();
   return line;
+}
+
+bool tHourlyFigures::SpanGoesOn(const tFiguresTime& now) const {
+  return Span && now.Monotonic < Span->HourRunsOut && SameHour(Span->Start, now.Wall);
+}
+
+void tHourlyFigures::Describe(const tFiguresTime& now, tStatusSnapshot& snapshot) {
+  std::lock_guard<std::mutex> guard(Lock);
+  snapshot.SinceStart = SinceStart;
+  if (SpanGoesOn(now)) {
+    std::copy(Commands.begin(), Commands.end(), snapshot.ThisHour.Commands.begin());
+    std::copy(ResultCodes.begin(), ResultCodes.end(), snapshot.ThisHour.ResultCodes.begin());
+    snapshot.LatencyMedian = Latency.Quantile(0.5);
+    snapshot.LatencyP99 = Latency.Quantile(0.99);
+  }
+  const int64_t second = SecondOf(tClock::now());
+  for (const tSecondFailures& slot : RecentFailures)
+    if (slot.Second > second - static_cast<int64_t>(RecentFailures.size()))
+      snapshot.FailuresLastMinute += slot.Count;
+  tDatabaseTotals& totals = snapshot.DatabaseTotals;
+  totals.DeadlockRetries = DatabaseClosed.DeadlockRetries + DatabaseHour.DeadlockRetries;
+  totals.ConnectionLossRetries =
+      DatabaseClosed.ConnectionLossRetries + DatabaseHour.ConnectionLossRetries;
+  totals.Reconnects = DatabaseClosed.Reconnects + DatabaseHour.Reconnects;
+  totals.RequestsCutOff = DatabaseClosed.RequestsCutOff + DatabaseHour.RequestsCutOff;
 }
 
 std::string tHourlyFigures::Line(const std::string& period,
@@ -134,11 +191,11 @@ std::string tHourlyFigures::Line(const std::string& period,
   return Format(
       "Figures of %s, pid %u: commands 100=%u 101=%u 102=%u other=%u; "
       "result codes 0=%u 1=%u 2=%u 3=%u other=%u; retries deadlock=%u connection loss=%u; "
-      "reconnects=%u; longest queue=%u; "
+      "reconnects=%u; outages=%u; longest queue=%u; "
       "Command_Plugin to callback ms median=%s p99=%s max=%s; log lines lost=%llu",
       period.c_str(), ProcessId, Commands[0], Commands[1], Commands[2], Commands[3], ResultCodes[0],
       ResultCodes[1], ResultCodes[2], ResultCodes[3], ResultCodes[4], database.DeadlockRetries,
-      database.ConnectionLossRetries, database.Reconnects,
+      database.ConnectionLossRetries, database.Reconnects, database.Outages,
       LongestQueue.load(std::memory_order_relaxed), Milliseconds(Latency.Quantile(0.5)).c_str(),
       Milliseconds(Latency.Quantile(0.99)).c_str(), Milliseconds(Latency.Max()).c_str(),
       static_cast<unsigned long long>(LostLogLines));

@@ -1,7 +1,8 @@
 // The figures of one hour of commands, written to the log as one line at the
 // first command of the next hour and at Finalize_Plugin. Each line is
 // labelled by the span it counted: when the wall clock steps, the span ends
-// there, as the monotonic clock measured it, and the next begins.
+// there, as the monotonic clock measured it, and the next begins. For the
+// status channel, the same since the start and the failures of the last minute.
 #pragma once
 
 #include <array>
@@ -10,18 +11,23 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <string>
 
 #include "platform/LocalTime.h"
 #include "platform/ProcessId.h"
 #include "worker/uLatencyHistogram.h"
+#include "worker/uStatusSnapshot.h"
 
 // What a worker's database steps add to the figures; counted on the session thread.
 struct tDatabaseFigures {
   uint32_t DeadlockRetries = 0;
   uint32_t ConnectionLossRetries = 0;
   uint32_t Reconnects = 0;
+  uint32_t RequestsCutOff = 0;
+  // Times the database became unreachable.
+  uint32_t Outages = 0;
 };
 
 // A moment as the figures see it: the local wall clock, which may step, and a
@@ -43,14 +49,18 @@ class tHourlyFigures {
   // length after a command was added.
   void NoteQueueLength(size_t length);
 
-  // The rest on the session thread. One command called back: its command
+  // The rest on the session thread, under a lock of the figures' own that the
+  // status channel takes to read them. One command called back: its command
   // word, the result code it was answered with, and the time from
   // Command_Plugin to the callback.
   void CountAnswer(const tFiguresTime& now, int32_t command, int32_t resultCode,
                    uint64_t microseconds);
+  // The worker's database figures of the hour as they stand after a command,
+  // for the status channel's totals.
+  void NoteDatabaseFigures(const tDatabaseFigures& database);
   // Log lines the file could not take and that were lost (tFileLog); taken
   // from the log before a line is closed.
-  void CountLostLogLines(uint64_t lines) { LostLogLines += lines; }
+  void CountLostLogLines(uint64_t lines);
   // Before a command runs: when the figures' hour has run out, or the wall
   // clock has left it, the line of what they counted (with the database
   // figures taken from the worker), and the figures start afresh.
@@ -58,7 +68,19 @@ class tHourlyFigures {
   // At Finalize_Plugin: the line of the hour so far, if it saw any command.
   std::optional<std::string> CloseAt(const tFiguresTime& now, tDatabaseFigures& database);
 
+  // From any thread: the counts since start and of the span under way at
+  // now, the failures of the last minute, the span's latency and the database
+  // totals.
+  void Describe(const tFiguresTime& now, tStatusSnapshot& snapshot);
+
  private:
+  using tClock = std::chrono::steady_clock;
+  // Answers with result code 1 in one second.
+  struct tSecondFailures {
+    int64_t Second = -1;
+    uint64_t Count = 0;
+  };
+
   // The span the figures count: from its first command's wall time (its
   // hour's start, unless that was labelled already) until its hour runs out
   // on the monotonic clock.
@@ -69,9 +91,21 @@ class tHourlyFigures {
     std::chrono::steady_clock::time_point HourRunsOut;
   };
 
+  // With Lock held: a span is under way and now still lies in it.
+  bool SpanGoesOn(const tFiguresTime& now) const;
+  // With Lock held: the line of the span, which ends at now.
   std::string Close(const tFiguresTime& now, tDatabaseFigures& database);
   std::string Line(const std::string& period, const tDatabaseFigures& database) const;
+  // With Lock held: the hour's database figures go into the totals.
+  void CloseDatabaseHour(tDatabaseFigures& database);
   void Clear();
+  static int64_t SecondOf(tClock::time_point time);
+
+  std::mutex Lock;
+  tCommandCounts SinceStart;
+  tDatabaseFigures DatabaseHour;
+  tDatabaseTotals DatabaseClosed;
+  std::array<tSecondFailures, 60> RecentFailures{};
 
   // Commands 100, 101, 102 and any other word.
   std::array<uint32_t, 4> Commands{};

@@ -57,6 +57,11 @@ int32_t ParseQueueLimit(const std::string& text, int32_t fallback) {
   return limit > 0 ? limit : fallback;
 }
 
+int32_t ParseCount(const std::string& text) {
+  const int32_t count = ReadWholeNumber<int32_t>(text, tNumberBase::DecimalOrHex).ValueOr(0);
+  return count > 0 ? count : 0;
+}
+
 int32_t ParseSeconds(const std::string& text, int32_t fallback) {
   const int32_t seconds = ReadWholeNumber<int32_t>(text).ValueOr(-1);
   return seconds < 0 ? fallback : seconds;
@@ -89,6 +94,8 @@ void tPlugInWorker::ReadConfig(std::string& ConfigPath) {
   QueueLimit = ParseQueueLimit(Config->ReadString(ConfigSection, "QueueLimit", ""));
   QueueByteLimit = ParseQueueLimit(Config->ReadString(ConfigSection, "QueueByteLimit", ""),
                                    DefaultQueueByteLimit);
+  StatusChannel = ParseCount(Config->ReadString(ConfigSection, "StatusChannel", "")) != 0;
+  LogKeepDays = ParseCount(Config->ReadString(ConfigSection, "LogKeepDays", ""));
   CommandDeadline = ParseSeconds(Config->ReadString(ConfigSection, "CommandDeadline", ""),
                                  DefaultCommandDeadline);
   WriteLog(Format("Set LogLevel=%d", LogLevel));
@@ -168,6 +175,10 @@ int32_t tPlugInWorker::ProcessCommand(int32_t, uint8_t*&, int32_t* ResultCode) {
   return 0;
 }
 
+void tPlugInWorker::DescribeStatus(tStatusSnapshot& snapshot) const {
+  snapshot.IniPath = ModulePathWithExt(".ini");
+}
+
 uint32_t tPlugInWorker::GetTicks() {
   int64_t counter = 0;
   if (!ReadHighResolutionCounter(counter)) {
@@ -193,6 +204,11 @@ void tPlugInWorker::WriteLog(const std::string& Message) {
 void tPlugInWorker::WriteLogAtLevel(int32_t Level, const std::string& Message) {
   LogWriteTo(Message, "");
   if (Level > 1) LogWriteTo(Message, FullLogPrefix);
+}
+
+void tPlugInWorker::WriteFailureLog(const std::string& Message) {
+  RememberFailure(Message);
+  WriteLog(Message);
 }
 
 std::string tPlugInWorker::ModulePathWithExt(const std::string& Ext) {

@@ -10,6 +10,7 @@
 #include "platform/IniFile.h"
 #include "worker/uHourlyFigures.h"
 #include "worker/uPlugInConst.h"
+#include "worker/uStatusSnapshot.h"
 
 class tPlugInWorker {
  public:
@@ -31,15 +32,23 @@ class tPlugInWorker {
   virtual std::optional<std::chrono::milliseconds> BetweenCommands() noexcept {
     return std::nullopt;
   }
+  // A command passed its deadline in the queue and was answered with result
+  // code 1 without being run.
+  virtual void ExpiredInQueue() noexcept {}
   // Buffer is a malloc'd block the worker may replace by a larger one.
   virtual void PlugInCommand(uint8_t*& Buffer, uint32_t SizeWord);
   virtual int32_t ProcessCommand(int32_t Code, uint8_t*& Buffer, int32_t* ResultCode);
+  // From the status channel's thread, once initialised: what the worker adds
+  // to the status (the ini's path; the menu worker's database).
+  virtual void DescribeStatus(tStatusSnapshot& snapshot) const;
 
   // Milliseconds of a monotonic counter, low 32 bits; only differences mean anything.
   uint32_t GetTicks();
   // To the hourly file, and from LogLevel 2 on once more to the full_ file.
   void WriteLog(const std::string& Message);
   void WriteLogAtLevel(int32_t Level, const std::string& Message);
+  // A line that tells of a failure: as WriteLog, and kept for the status channel.
+  void WriteFailureLog(const std::string& Message);
 
   static std::string ModulePathWithExt(const std::string& Ext);
   static std::unique_ptr<tPlugInWorker> CreateWorker();
@@ -52,6 +61,11 @@ class tPlugInWorker {
   int32_t QueueLimit = DefaultQueueLimit;
   // Bytes of copied commands the session queues at most; read with LogLevel.
   int32_t QueueByteLimit = DefaultQueueByteLimit;
+  // StatusChannel=1 opens the status channel; read with LogLevel.
+  bool StatusChannel = false;
+  // LogKeepDays: day folders of the log older than this many days are
+  // removed at the turn of the hour; 0 keeps them all. Read with LogLevel.
+  int32_t LogKeepDays = 0;
   // Seconds from Command_Plugin to the callback; 0 for no deadline. Read with LogLevel.
   int32_t CommandDeadline = DefaultCommandDeadline;
   // The deadline of the command PlugInCommand answers, set by the session;
@@ -80,6 +94,9 @@ int32_t ParseLogLevel(const std::string& text);
 
 // As LogLevel; an absent, unreadable or non-positive value counts as fallback.
 int32_t ParseQueueLimit(const std::string& text, int32_t fallback = DefaultQueueLimit);
+
+// As LogLevel; an absent, unreadable or negative value counts as 0.
+int32_t ParseCount(const std::string& text);
 
 // A whole number of seconds, 0 or more, in decimal; anything else counts as fallback.
 int32_t ParseSeconds(const std::string& text, int32_t fallback);

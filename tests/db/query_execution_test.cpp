@@ -12,10 +12,10 @@
 #include "dynmenu/db/tFbClientApi.h"
 #include "dynmenu/uMenuDatabase.h"
 #include "dynmenu/uQueryFailed.h"
-#include "worker/uPlugInWorker.h"
-#include "support/PrivateFirebirdServer.h"
 #include "support/LogTail.h"
+#include "support/PrivateFirebirdServer.h"
 #include "support/TestDatabase.h"
+#include "worker/uPlugInWorker.h"
 
 using namespace std::chrono_literals;
 
@@ -145,8 +145,12 @@ TEST_F(QueryExecutionTest, NoDatabaseNameFailsAtOnce) {
   std::string error;
   EXPECT_FALSE(Run(error, [&] { unnamed.Read(tMenuStatement::StartItem, {1}); }));
   EXPECT_NE(error.find("Msg=\"Database name is missing\""), std::string::npos) << error;
-  const std::vector<std::string> expected = {"Connecting to "};
-  EXPECT_EQ(log.MainMessages(), expected);
+  const std::vector<std::string> messages = log.MainMessages();
+  ASSERT_EQ(messages.size(), 2u) << log.MainText();
+  EXPECT_EQ(messages[0], "Connecting to ");
+  EXPECT_TRUE(std::regex_match(
+      messages[1], std::regex("Database unreachable since [0-9:]{8}: Database name is missing")))
+      << messages[1];
 }
 
 TEST_F(QueryExecutionTest, RealUpdateConflictIsRetriedAfterADeadlockPause) {
@@ -210,8 +214,11 @@ TEST_F(LostServerTest, LostServerIsRetriedTenTimesThenProbedUntilItIsBack) {
   EXPECT_EQ(pauses.size(), 9u);
   ExpectPausesInRange(pauses);
   EXPECT_EQ(error.rfind("Exception while processing IB SQL Query=", 0), 0u);
-  EXPECT_EQ(LinesStartingWith(down, "The server is not reached: commands fail at once while one "
-                                    "attach at a time probes it")
+  EXPECT_EQ(LinesStartingWith(down, "Database unreachable since ").size(), 1u)
+      << "one outage, however many attaches fail";
+  EXPECT_EQ(LinesStartingWith(down,
+                              "The server is not reached: commands fail at once while one "
+                              "attach at a time probes it")
                 .size(),
             1u);
 
@@ -238,19 +245,33 @@ TEST_F(LostServerTest, LostServerIsRetriedTenTimesThenProbedUntilItIsBack) {
   EXPECT_LT(std::chrono::steady_clock::now() - back, 1500ms) << "within the ceiling's 1.2 s";
   // 0.2-0.3 s, 0.32-0.48 s, 0.51-0.77 s, then 0.8-1.2 s apart.
   std::smatch probes;
-  ASSERT_TRUE(std::regex_search(reached.front(), probes,
-                                std::regex("probe ([0-9]+), ([0-9]+) ms after")));
+  ASSERT_TRUE(
+      std::regex_search(reached.front(), probes, std::regex("probe ([0-9]+), ([0-9]+) ms after")));
   const double goneMs = std::stod(probes[2]);
   const auto sinceGone = std::chrono::duration_cast<std::chrono::milliseconds>(back - gone);
   EXPECT_GE(goneMs, static_cast<double>(sinceGone.count()));
   EXPECT_LE(std::stoi(probes[1]), 4 + static_cast<int>((goneMs - 1032) / 800)) << reached.front();
+  // The probe's attach ends the outage, which began at the first failed attach.
+  std::vector<std::string> reachable;
+  for (int look = 0; look < 50 && reachable.empty(); ++look) {
+    reachable = LinesStartingWith(down, "Database reachable again after ");
+    if (reachable.empty()) std::this_thread::sleep_for(20ms);
+  }
+  ASSERT_EQ(reachable.size(), 1u) << down.MainText();
+  std::smatch outage;
+  ASSERT_TRUE(std::regex_match(
+      reachable.front(), outage,
+      std::regex("Database reachable again after (\\d+\\.\\d) s; 0 commands failed while it was "
+                 "not")))
+      << reachable.front();
+  EXPECT_GE(std::stod(outage[1]) + 0.05, goneMs / 1000) << reachable.front();
 
   LogTail up(HostLogsFolder());
   ASSERT_TRUE(ReadStart(error)) << error;
   const std::vector<std::string> expected = {
       "No database connection!", "Connecting to " + Database.ConnectionString(),
       "Database " + Database.ConnectionString() + " connected"};
-  EXPECT_EQ(up.MainMessages(), expected);
+  EXPECT_EQ(up.MainMessages(), expected) << "no second end of the outage";
 }
 
 namespace {

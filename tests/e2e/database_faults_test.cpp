@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "OutageRun.h"
 #include "support/CommandBuffers.h"
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
@@ -191,7 +192,7 @@ namespace {
 // times kept per line.
 struct tFigures {
   std::vector<std::string> Lines;
-  std::vector<long> Counts = std::vector<long>(13, 0);
+  std::vector<long> Counts = std::vector<long>(14, 0);
   std::vector<double> Median, P99, Max;
 };
 
@@ -199,7 +200,8 @@ tFigures ReadFigures(const std::vector<std::string>& messages) {
   const std::regex pattern(
       "^Figures of [-0-9: ]+, pid \\d+: commands 100=(\\d+) 101=(\\d+) 102=(\\d+) other=(\\d+); "
       "result codes 0=(\\d+) 1=(\\d+) 2=(\\d+) 3=(\\d+) other=(\\d+); "
-      "retries deadlock=(\\d+) connection loss=(\\d+); reconnects=(\\d+); longest queue=(\\d+); "
+      "retries deadlock=(\\d+) connection loss=(\\d+); reconnects=(\\d+); outages=(\\d+); "
+      "longest queue=(\\d+); "
       "Command_Plugin to callback ms median=([.\\d]+) p99=([.\\d]+) max=([.\\d]+); "
       "log lines lost=0$");
   tFigures figures;
@@ -209,9 +211,9 @@ tFigures ReadFigures(const std::vector<std::string>& messages) {
     figures.Lines.push_back(line);
     for (size_t index = 0; index < figures.Counts.size(); ++index)
       figures.Counts[index] += std::stol(field[index + 1].str());
-    figures.Median.push_back(std::stod(field[14].str()));
-    figures.P99.push_back(std::stod(field[15].str()));
-    figures.Max.push_back(std::stod(field[16].str()));
+    figures.Median.push_back(std::stod(field[15].str()));
+    figures.P99.push_back(std::stod(field[16].str()));
+    figures.Max.push_back(std::stod(field[17].str()));
   }
   return figures;
 }
@@ -239,11 +241,11 @@ TEST_F(ServerFaultTest, FinalizeWritesTheFiguresOfTheHour) {
 
   const tFigures figures = ReadFigures(Log.MainMessages());
   ASSERT_FALSE(figures.Lines.empty()) << Log.MainText();
-  const std::vector<long> expected{3, 1, 1, 1, 4, 0, 1, 1, 0, 0, 0, 2};
-  EXPECT_EQ(std::vector<long>(figures.Counts.begin(), figures.Counts.begin() + 12), expected)
-      << "commands by kind, result codes, retries, reconnects:\n"
+  const std::vector<long> expected{3, 1, 1, 1, 4, 0, 1, 1, 0, 0, 0, 2, 0};
+  EXPECT_EQ(std::vector<long>(figures.Counts.begin(), figures.Counts.begin() + 13), expected)
+      << "commands by kind, result codes, retries, reconnects, outages:\n"
       << figures.Lines.back();
-  EXPECT_GE(figures.Counts[12], 3) << "the longest queue";
+  EXPECT_GE(figures.Counts[13], 3) << "the longest queue";
   EXPECT_NE(figures.Lines.back().find(", pid " + std::to_string(getpid()) + ":"), std::string::npos)
       << "the host's process: " << figures.Lines.back();
   // The queued description waited for the slow start item and its second run.
@@ -255,6 +257,22 @@ TEST_F(ServerFaultTest, FinalizeWritesTheFiguresOfTheHour) {
   const std::string text = Log.MainText();
   EXPECT_LT(text.rfind("Figures of "), text.find("=====   Finalize PlugIn Worker Object("))
       << "written before the worker's Finalize";
+}
+
+// A server killed for ten seconds and started again: the log tells of it in
+// one pair of lines, and the hour's figures count one outage.
+TEST_F(ServerKillTest, AServerKilledForTenSecondsIsOneOutageInTheLog) {
+  StartPlugin(Db.ConnectionString());
+  ExpectStartItem(Ask(StartItemRequest(1)), "warm-up");
+  const tOutageRun run = RideOutOutage(
+      *Host, 10s, [&] { Server.Kill(); }, [&] { Server.Start(); });
+  EXPECT_GE(run.Failed, 3) << "commands sent while the server was down";
+  ExpectOnePairOfOutageLines(Log.MainMessages(), run);
+  Host->Finalize();
+  Host.reset();
+  const tFigures figures = ReadFigures(Log.MainMessages());
+  ASSERT_FALSE(figures.Lines.empty()) << Log.MainText();
+  EXPECT_EQ(figures.Counts[12], 1) << figures.Lines.back();
 }
 
 namespace {
@@ -492,7 +510,9 @@ TEST_F(SilentServerTest, AHostEndsByItselfWhileAnAttachIsLeftOnASilentServer) {
                     std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
     EXPECT_LT(took, 10s) << mode;
   }
-  EXPECT_EQ(LinesContaining("the attach did not end within ConnectTimeout=1 s", hostLog), 2u);
+  // Each run's Init_Plugin says it twice: in its failure and in the outage line it begins.
+  EXPECT_EQ(LinesContaining("the attach did not end within ConnectTimeout=1 s", hostLog), 4u);
+  EXPECT_EQ(LinesContaining("Database unreachable since ", hostLog), 2u);
   for (int run = 0; run < 20; ++run) runHost("127.0.0.1/1", "unloaded");
 }
 
@@ -514,5 +534,9 @@ TEST_F(SilentServerTest, AHostEndingWhileAnAttachIsLeftBehindExitsCleanly) {
         RunShellCommand(ShellQuoted(host) + " " + ShellQuoted(Plugin.LibraryPath()) + " unloaded");
     ASSERT_TRUE(ended.Succeeded) << "run " << run << "\n" << ended.Output;
   }
-  EXPECT_EQ(LinesContaining("the attach did not end within ConnectTimeout=1 s", hostLog), 3u);
+  EXPECT_EQ(LinesContaining("Exception while initializing worker DYNAMIC_MENU: Failed to establish "
+                            "a connection: the attach did not end within ConnectTimeout=1 s",
+                            hostLog),
+            3u)
+      << hostLog.MainText();
 }

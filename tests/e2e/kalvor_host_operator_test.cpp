@@ -2,20 +2,33 @@
 // check a menu, play a caller through it, read why a command failed, and
 // type keys in the terminal's UTF-8. The built tool against a test database
 // on the real server.
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "KalvorHostDemoTest.h"
+#include "support/CommandBuffers.h"
 #include "support/KalvorHostRun.h"
+#include "support/LogTail.h"
 #include "support/PluginCopy.h"
+#include "support/ShellCommand.h"
+#include "support/StatusSocketClient.h"
 #include "support/TempFolder.h"
+#include "tPluginHost.h"
 
 using nlohmann::json;
 
@@ -23,6 +36,10 @@ namespace {
 
 constexpr int ExitCommandFailed = 1;
 constexpr int ExitUsage = 2;
+constexpr int ExitNotAsked = 3;
+constexpr int HealthWarning = 1;
+constexpr int HealthCritical = 2;
+constexpr int HealthUnknown = 3;
 
 // Menu 3 starts at item 70, whose connection 700 leads to one fault per key;
 // menu 4 has no start item; menu 5's start item does not exist.
@@ -447,6 +464,302 @@ TEST_F(KalvorHostOperatorTest, IniOptionServesAnotherDatabaseWithoutTouchingTheP
       RunKalvorHost({"--plugin", plugin.LibraryPath(), "--ini", staging / "none.ini", "walk", "1"});
   EXPECT_NE(missing.ExitStatus, 0);
   EXPECT_TRUE(Contains(missing.Errors, "--ini: cannot read ")) << missing.Errors;
+}
+
+namespace {
+using namespace std::chrono_literals;
+
+// The host with the channel open: eight host threads send commands of every
+// kind while kalvor-host asks, and clients misbehave beside them.
+class StatusChannelTest : public KalvorHostDemoTest {
+ protected:
+  static void SetUpTestSuite() { StartDemo(""); }
+
+  void OpenHost(const std::string& dbName, const std::string& extra = "") {
+    Copy.WriteIni("[Main]\nDBName=" + dbName + "\nDBUser=" + TestDatabase::User() + "\nDBPWD=" +
+                  TestDatabase::Password() + "\nLogLevel=1\nStatusChannel=1\n" + extra);
+    Host = std::make_unique<tPluginHost>(Copy.LibraryPath());
+    Host->Init();
+    std::smatch found;
+    const std::string log = Log.MainText();
+    ASSERT_TRUE(std::regex_search(log, found, std::regex("Status channel open at (\\S+) \\(")))
+        << log;
+    Socket = found[1];
+  }
+
+  void TearDown() override {
+    if (Host) Host->Finalize();
+  }
+
+  static tKalvorHostRun Ask(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin() + 1, {"--pid", std::to_string(getpid())});
+    return RunKalvorHost(arguments);
+  }
+
+  PluginCopy Copy;
+  LogTail Log{HostLogsFolder()};
+  std::unique_ptr<tPluginHost> Host;
+  std::string Socket;
+};
+
+constexpr int Threads = 8;
+
+std::vector<uint8_t> CommandOf(int thread, int index) {
+  switch ((thread + index) % 3) {
+    case 0:
+      return StartItemRequest(1);
+    case 1:
+      return ItemDescRequest(10);
+  }
+  return ActionRequest(900 + thread, 10, "s" + std::to_string(index));
+}
+}  // namespace
+
+TEST_F(StatusChannelTest, AnswersBesideEightThreadsOfCommandsAndMisbehavingClients) {
+  OpenHost(Db->ConnectionString());
+  std::atomic<bool> sending{true};
+  std::atomic<int> sent{0};
+  std::vector<std::thread> hosts;
+  for (int thread = 0; thread < Threads; ++thread)
+    hosts.emplace_back([&, thread] {
+      for (int index = 0; sending; ++index) {
+        EXPECT_EQ(Host->Command(thread * 100000 + index, CommandOf(thread, index)), 0);
+        ++sent;
+        std::this_thread::sleep_for(10ms);
+      }
+    });
+  // A client that asks and never reads, one that sends 1 MB of garbage, and
+  // 1,000 connections a second.
+  StatusSocketClient silent(Socket);
+  send(silent.Fd, "status\n", 7, MSG_NOSIGNAL);
+  std::thread garbage([&] {
+    StatusSocketClient client(Socket);
+    const std::string answer = client.Ask(std::string(1 << 20, '\x07'));
+    EXPECT_TRUE(answer.empty() || answer.rfind("error: no request line within 256 bytes", 0) == 0)
+        << answer;
+  });
+  std::atomic<int> connects{0};
+  std::thread storm([&] {
+    const auto end = std::chrono::steady_clock::now() + 2s;
+    while (std::chrono::steady_clock::now() < end) {
+      StatusSocketClient client(Socket);
+      connects += client.Connected;
+      std::this_thread::sleep_for(1ms);
+    }
+  });
+
+  int asked = 0;
+  for (const auto end = std::chrono::steady_clock::now() + 4s;
+       std::chrono::steady_clock::now() < end; ++asked) {
+    const auto status = Ask({"status"});
+    EXPECT_EQ(status.ExitStatus, 0) << status.Output << status.Errors;
+    EXPECT_TRUE(Contains(status.Output, "plugin: DYNAMIC_MENU ")) << status.Output;
+    // Queued commands are no fault here: the threads send faster than a sanitized build answers.
+    const auto health = Ask({"health", "--max-queue", "100000"});
+    EXPECT_EQ(health.ExitStatus, 0) << health.Output;
+    EXPECT_EQ(
+        health.Output.rfind(
+            "KALVOR OK - DYNAMIC_MENU pid " + std::to_string(getpid()) + ": connected, queue ", 0),
+        0u)
+        << health.Output;
+  }
+  sending = false;
+  for (auto& thread : hosts) thread.join();
+  storm.join();
+  garbage.join();
+  const std::vector<tAnswer> answers = Host->WaitAnswers(static_cast<size_t>(sent), 60s);
+  std::set<int32_t> ids;
+  for (const tAnswer& answer : answers) {
+    EXPECT_TRUE(ids.insert(answer.CommandId).second) << "called back twice: " << answer.CommandId;
+    EXPECT_EQ(SignedWordAt(answer.Buffer, 12), 0) << "command " << answer.CommandId;
+  }
+  EXPECT_EQ(answers.size(), static_cast<size_t>(sent.load()));
+  EXPECT_GT(asked, 3);
+  EXPECT_GT(connects, 500) << "the storm's connections";
+
+  const auto run = Ask({"status", "--json"});
+  ASSERT_EQ(run.ExitStatus, 0) << run.Errors;
+  const json status = json::parse(run.Output).at(0);
+  const json& commands = status["since_start"]["commands"];
+  EXPECT_EQ(commands["100"].get<int>() + commands["101"].get<int>() + commands["102"].get<int>(),
+            sent.load());
+  EXPECT_EQ(status["since_start"]["result_codes"]["0"].get<int>(), sent.load());
+  EXPECT_EQ(status["connection"]["state"], "connected");
+  EXPECT_EQ(status["database"], Db->ConnectionString());
+  EXPECT_EQ(status["queue"]["commands"], 0);
+  EXPECT_EQ(status["ini"], Copy.IniPath());
+  EXPECT_EQ(status["pid"], getpid());
+  EXPECT_TRUE(Contains(status["log_file"].get<std::string>(), "_Kalvor.so.log")) << status;
+  std::printf("%d status and health pairs asked beside %d commands, %d connections in 2 s\n", asked,
+              sent.load(), connects.load());
+}
+
+TEST_F(StatusChannelTest, HealthTellsAnOutageAndItsFailuresAndEndsWithTheChannel) {
+  OpenHost("127.0.0.1/1:/nowhere.fdb", "ConnectTimeout=1\n");
+  for (int index = 0; index < 3; ++index) {
+    ASSERT_EQ(Host->Command(index, StartItemRequest(1)), 0);
+    ASSERT_TRUE(Host->WaitAnswer(30s));
+  }
+  const auto warning = Ask({"health", "--max-unreachable", "3600"});
+  EXPECT_EQ(warning.ExitStatus, HealthWarning) << warning.Output;
+  EXPECT_TRUE(Contains(warning.Output, "KALVOR WARNING - DYNAMIC_MENU pid ")) << warning.Output;
+  EXPECT_TRUE(Contains(warning.Output, ": database unreachable for ")) << warning.Output;
+  EXPECT_TRUE(Contains(warning.Output, " s (limit 3600.0 s), 3 commands failed: "))
+      << warning.Output;
+  EXPECT_TRUE(Contains(warning.Output, "'failures_" + std::to_string(getpid()) + "'=3;5;;0"))
+      << warning.Output;
+  const auto critical = Ask({"health", "--max-unreachable", "0.1"});
+  EXPECT_EQ(critical.ExitStatus, HealthCritical) << critical.Output;
+  EXPECT_EQ(critical.Output.rfind("KALVOR CRITICAL - ", 0), 0u) << critical.Output;
+  const auto failures =
+      Ask({"health", "--max-unreachable", "3600", "--max-failures-per-minute", "2"});
+  EXPECT_TRUE(Contains(failures.Output, "; 3 commands failed in the last minute (limit 2)"))
+      << failures.Output;
+
+  const auto text = Ask({"status"});
+  EXPECT_TRUE(std::regex_search(
+      text.Output, std::regex("\nconnection: unreachable since [-0-9]+ [:0-9]+ \\([.0-9]+ s\\), "
+                              "3 commands failed since: .+\n")))
+      << text.Output;
+  EXPECT_TRUE(Contains(text.Output, "\nfailure: ")) << text.Output;
+
+  Host->Finalize();
+  Host.reset();
+  EXPECT_FALSE(std::filesystem::exists(Socket)) << "the socket outlived Finalize_Plugin";
+  const auto gone = Ask({"health"});
+  EXPECT_EQ(gone.ExitStatus, HealthUnknown) << gone.Output;
+  EXPECT_EQ(gone.Output, "KALVOR UNKNOWN - no plugin of process " + std::to_string(getpid()) +
+                             " has its status channel open\n");
+  const auto usage = RunKalvorHost({"health", "--max-queue", "many"});
+  EXPECT_EQ(usage.ExitStatus, HealthUnknown);
+  EXPECT_EQ(usage.Output.rfind("KALVOR UNKNOWN - --max-queue must be a 32-bit decimal", 0), 0u)
+      << usage.Output;
+}
+
+// Who may ask follows the host's Logs folder: its group when the group may
+// write there, and nobody else.
+TEST_F(StatusChannelTest, OnlyTheGroupOfTheLogsFolderMayAsk) {
+  const std::string logs = HostLogsFolder();
+  std::filesystem::create_directories(logs);
+  struct stat before {};
+  ASSERT_EQ(stat(logs.c_str(), &before), 0);
+  ASSERT_EQ(chmod(logs.c_str(), 02775), 0);
+  OpenHost(Db->ConnectionString());
+  // A copy any account may run: a clone in root's home is closed to others.
+  TempFolder bin;
+  std::filesystem::permissions(bin.Path(), std::filesystem::perms(0755));
+  std::filesystem::copy_file(std::string(KALVOR_BINARY_DIR) + "/kalvor-host", bin / "kalvor-host");
+  const std::string tool =
+      ShellQuoted(bin / "kalvor-host") + " status --pid " + std::to_string(getpid()) + " 2>&1";
+  const ShellResult member = RunShellCommand(
+      "runuser -u nobody -g " + std::string(getgrgid(before.st_gid)->gr_name) + " -- " + tool);
+  EXPECT_TRUE(member.Succeeded) << member.Output;
+  EXPECT_TRUE(Contains(member.Output, "plugin: DYNAMIC_MENU ")) << member.Output;
+  const ShellResult outsider =
+      RunShellCommand("runuser -u nobody -g nogroup -- " + tool + "; echo \"exit $?\"");
+  EXPECT_TRUE(Contains(outsider.Output, "exit " + std::to_string(ExitNotAsked))) << outsider.Output;
+  EXPECT_TRUE(std::regex_search(outsider.Output, std::regex("Permission denied")))
+      << outsider.Output;
+  EXPECT_TRUE(Contains(outsider.Output,
+                       "only the host's account and the group of its Logs folder "
+                       "may ask"))
+      << outsider.Output;
+  EXPECT_FALSE(Contains(outsider.Output, "plugin: ")) << outsider.Output;
+  chmod(logs.c_str(), before.st_mode & 07777);
+}
+
+// A Logs folder its group may not write names no group to admit: the socket
+// is the host's account's alone, and a member of that group is refused too.
+TEST_F(StatusChannelTest, WithoutAGroupThatWritesTheLogsOnlyTheHostsAccountMayAsk) {
+  const std::string logs = HostLogsFolder();
+  std::filesystem::create_directories(logs);
+  struct stat before {};
+  ASSERT_EQ(stat(logs.c_str(), &before), 0);
+  ASSERT_EQ(chmod(logs.c_str(), 0755), 0);
+  OpenHost(Db->ConnectionString());
+  chmod(logs.c_str(), before.st_mode & 07777);
+  EXPECT_TRUE(Contains(Log.MainText(),
+                       "Status channel open at " + Socket + " (mode 0600, this account alone)"))
+      << Log.MainText();
+  struct stat socket {};
+  ASSERT_EQ(stat(Socket.c_str(), &socket), 0);
+  EXPECT_EQ(socket.st_mode & 0777, 0600u);
+  EXPECT_EQ(Ask({"status"}).ExitStatus, 0) << "the host's own account";
+  TempFolder bin;
+  std::filesystem::permissions(bin.Path(), std::filesystem::perms(0755));
+  std::filesystem::copy_file(std::string(KALVOR_BINARY_DIR) + "/kalvor-host", bin / "kalvor-host");
+  const ShellResult member =
+      RunShellCommand("runuser -u nobody -g " + std::string(getgrgid(before.st_gid)->gr_name) +
+                      " -- " + ShellQuoted(bin / "kalvor-host") + " health --pid " +
+                      std::to_string(getpid()) + "; echo \"exit $?\"");
+  EXPECT_TRUE(Contains(member.Output, "KALVOR UNKNOWN - ")) << member.Output;
+  EXPECT_TRUE(Contains(member.Output, "exit " + std::to_string(HealthUnknown))) << member.Output;
+}
+
+// status without a channel to ask says so and exits 3 (one could not be
+// asked); --watch asks again and again, each time on a cleared screen.
+TEST_F(StatusChannelTest, StatusSaysWhatItCouldNotAskAndWatchRefreshes) {
+  const auto none = Ask({"status"});
+  EXPECT_EQ(none.ExitStatus, ExitNotAsked);
+  EXPECT_EQ(none.Output, "");
+  EXPECT_EQ(none.Errors, "kalvor-host: no plugin of process " + std::to_string(getpid()) +
+                             " has its status channel open\n");
+  const auto noneJson = Ask({"status", "--json"});
+  EXPECT_EQ(noneJson.Output, "[]\n");
+
+  OpenHost(Db->ConnectionString());
+  const ShellResult watched = RunShellCommand(
+      "timeout -s INT 2 " + ShellQuoted(std::string(KALVOR_BINARY_DIR) + "/kalvor-host") +
+      " status --watch 0.4 --pid " + std::to_string(getpid()));
+  const auto count = [&](const std::string& part) {
+    size_t found = 0;
+    for (size_t at = 0; (at = watched.Output.find(part, at)) != std::string::npos;
+         at += part.size())
+      ++found;
+    return found;
+  };
+  EXPECT_GE(count("\x1b[H\x1b[2Jkalvor-host status, every 0.4 s, at "), 3u) << watched.Output;
+  // The interrupt may come between a clearing and its block.
+  EXPECT_GE(count("\nplugin: DYNAMIC_MENU ") + 1, count("\x1b[H\x1b[2J")) << watched.Output;
+}
+
+// Unloaded without Finalize_Plugin, as a host that ends badly does: the
+// socket goes with the session, and a new load opens a new one.
+TEST_F(StatusChannelTest, AnUnloadWithoutFinalizeClosesTheChannel) {
+  OpenHost(Db->ConnectionString());
+  ASSERT_TRUE(std::filesystem::exists(Socket));
+  Host->Unload();
+  Host.reset();
+  EXPECT_FALSE(std::filesystem::exists(Socket)) << "the socket outlived the unload";
+  EXPECT_EQ(Ask({"health"}).ExitStatus, HealthUnknown);
+  OpenHost(Db->ConnectionString());
+  EXPECT_EQ(Ask({"health"}).ExitStatus, 0);
+}
+
+// LogKeepDays=1 at Init_Plugin: an old day folder of the plugin's own files
+// goes; one that also holds a file of someone else's keeps that file and
+// itself, and the log says why.
+TEST_F(StatusChannelTest, LogKeepDaysRemovesOnlyOldFoldersOfThePluginsOwnFiles) {
+  const std::filesystem::path logs = HostLogsFolder();
+  const std::filesystem::path gone = logs / "2001_01_01";
+  const std::filesystem::path kept = logs / "2001_01_02";
+  for (const std::filesystem::path& file :
+       {gone / "09_Kalvor.so.log", gone / "full_09_Kalvor.so.log", kept / "10_Kalvor.so.log",
+        kept / "notes.txt"}) {
+    std::filesystem::create_directories(file.parent_path());
+    WriteWholeFile(file.string(), "old\r\n");
+  }
+  OpenHost(Db->ConnectionString(), "LogKeepDays=1\n");
+  EXPECT_FALSE(std::filesystem::exists(gone));
+  EXPECT_TRUE(std::filesystem::exists(kept / "notes.txt"));
+  EXPECT_FALSE(std::filesystem::exists(kept / "10_Kalvor.so.log"));
+  EXPECT_TRUE(std::regex_search(
+      Log.MainText(),
+      std::regex("Log retention \\(LogKeepDays=1\\): removed [0-9]+ day folders? and [0-9]+ "
+                 "files? from before [-0-9]+; kept 2001_01_02 \\(holds files not the plugin's "
+                 "own\\)")))
+      << Log.MainText();
+  std::filesystem::remove_all(kept);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 
 #include <unistd.h>
 
+#include "OutageRun.h"
 #include "support/CommandBuffers.h"
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
@@ -204,6 +205,21 @@ TEST_F(ServerStallTest, CallersAndFinalizeGetTheirAnswersWhileTheServerIsFrozen)
   TestDatabase db(Server.Host());
   StartPlugin(db.ConnectionString());
   StallAndFinalize(db, [&] { Server.Freeze(); }, [&] { Server.Thaw(); }, "frozen server");
+}
+
+// Frozen: the first command is cut off at RequestTimeout, the next attach
+// runs into ConnectTimeout, and only then is the outage known, dated from the
+// cut. One pair of lines, the cut command counted among the failed.
+TEST_F(ServerStallTest, AFrozenServerIsOneOutageInTheLog) {
+  TestDatabase db(Server.Host());
+  db.Execute("INSERT INTO MENUS (MENU_ID, SEQ, ITEM_START_ID) VALUES (1, 0, 10);");
+  StartPlugin(db.ConnectionString());
+  ASSERT_EQ(AskResult(StartItemRequest(1)), 0) << "warm-up";
+  const tOutageRun run = RideOutOutage(
+      *Host, std::chrono::duration_cast<std::chrono::milliseconds>(StallLength()),
+      [&] { Server.Freeze(); }, [&] { Server.Thaw(); });
+  EXPECT_GE(run.Failed, 2) << "the cut command and the attach that ran into ConnectTimeout";
+  ExpectOnePairOfOutageLines(Log.MainMessages(), run);
 }
 
 TEST_F(ServerStallTest, CallersAndFinalizeGetTheirAnswersThroughAPartition) {

@@ -17,6 +17,7 @@
 #include "support/FileSizeLimit.h"
 #include "support/LogTail.h"
 #include "support/PluginCopy.h"
+#include "support/StatusSocketClient.h"
 #include "support/TaggedCommands.h"
 #include "support/TempFolder.h"
 #include "tPluginHost.h"
@@ -142,6 +143,11 @@ TEST_F(SessionTest, NullCallbackStillRunsCommands) {
     std::this_thread::sleep_for(10ms);
   EXPECT_EQ(finished(), 3u);
   Host->Finalize();
+  const auto lines = log.MainMessages();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                       "Init_Plugin was given no callback: commands are run and logged, and their "
+                       "answers discarded"),
+            1);
 }
 
 TEST_F(SessionTest, ThrowingCallbackDoesNotStopLaterAnswers) {
@@ -228,10 +234,13 @@ struct HeldFirstCallback {
 // Commands still queued at CommandDeadline (here behind a host's callback
 // that keeps the session thread for 1.5 s) are answered with result code 1
 // and one line each as soon as the session gets to them, in their turn, and
-// are never run.
+// are never run. The server refuses from Init_Plugin on, so they fail in an
+// outage, and count among its failed commands.
 TEST(SessionDeadline, ACommandQueuedPastItsDeadlineIsAnsweredAtOnceAndNeverRun) {
   PluginCopy plugin;
-  plugin.WriteIni("[Main]\nLogLevel=1\nCommandDeadline=1\n");
+  plugin.WriteIni(
+      "[Main]\nDBName=127.0.0.1/1:/nowhere.fdb\nDBUser=SYSDBA\nDBPWD=x\nLogLevel=1\n"
+      "CommandDeadline=1\nStatusChannel=1\n");
   LogTail log(HostLogsFolder());
   tPluginHost host(plugin.LibraryPath());
   HeldFirstCallback held;
@@ -246,6 +255,12 @@ TEST(SessionDeadline, ACommandQueuedPastItsDeadlineIsAnsweredAtOnceAndNeverRun) 
     EXPECT_TRUE(held.Changed.wait_for(guard, Patience, [&] { return held.ResultCodes.size() == 4; }));
   }
   EXPECT_LT(std::chrono::steady_clock::now() - released, 500ms);
+  std::smatch socket;
+  const std::string opened = log.MainText();
+  ASSERT_TRUE(std::regex_search(opened, socket, std::regex("Status channel open at (\\S+) \\(")))
+      << opened;
+  const std::string status = StatusSocketClient(socket[1]).Ask("status\n");
+  EXPECT_NE(status.find(", 3 commands failed since: "), std::string::npos) << status;
   host.Finalize();
   EXPECT_EQ(held.ResultCodes, (std::vector<int32_t>{3, 1, 1, 1}));
   const auto lines = log.MainMessages();

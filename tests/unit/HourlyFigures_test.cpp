@@ -43,7 +43,7 @@ TEST(HourlyFigures, OneLinePerHourWithTheFiguresOfThatHourOnly) {
   figures.CountAnswer(At(13, 7), 101, 0, 2000);
   figures.CountAnswer(At(13, 8), 102, 1, 250000);
   figures.CountAnswer(At(13, 9), 7, 3, 500);
-  database = {2, 1, 4};
+  database = {2, 1, 4, 0, 3};
   figures.CountLostLogLines(5);
   EXPECT_FALSE(figures.CloseHourBefore(At(13, 59, 59), database)) << "same hour";
 
@@ -53,10 +53,11 @@ TEST(HourlyFigures, OneLinePerHourWithTheFiguresOfThatHourOnly) {
       Has(*line,
           "Figures of 2026-12-08 13:00-13:59, pid 4242: commands 100=2 101=1 102=1 other=1; "
           "result codes 0=2 1=1 2=1 3=1 other=0; retries deadlock=2 "
-          "connection loss=1; reconnects=4; longest queue=7; "))
+          "connection loss=1; reconnects=4; outages=3; longest queue=7; "))
       << *line;
   EXPECT_TRUE(Has(*line, "median=2.015 p99=250.000 max=250.000; log lines lost=5")) << *line;
   EXPECT_EQ(database.Reconnects, 0u) << "the worker's figures are taken with the line";
+  EXPECT_EQ(database.Outages, 0u);
 
   // The new hour starts from nothing; Finalize closes it at the minute it comes.
   figures.CountAnswer(At(14, 2), 102, 0, 800);
@@ -65,7 +66,7 @@ TEST(HourlyFigures, OneLinePerHourWithTheFiguresOfThatHourOnly) {
   EXPECT_TRUE(Has(*last,
                   "Figures of 2026-12-08 14:00-14:42:17, pid 4242: commands 100=0 101=0 102=1 "
                   "other=0; result codes 0=1 1=0 2=0 3=0 other=0; retries deadlock=0 "
-                  "connection loss=0; reconnects=0; longest queue=0; "))
+                  "connection loss=0; reconnects=0; outages=0; longest queue=0; "))
       << *last;
   EXPECT_TRUE(Has(*last, "; log lines lost=0")) << *last;
   EXPECT_FALSE(figures.CloseAt(At(14, 43), database)) << "nothing since";

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "log/tLogRetention.h"
 #include "log/tTimeSeparatedFileLog.h"
 #include "log/uDateTimePattern.h"
 #include "unit/SlashedFolder.h"
@@ -110,3 +111,61 @@ TEST(TimeSeparatedFileLog, PatternWithoutFolderFailsQuietly) {
   EXPECT_FALSE(fs::exists("full_"));
 }
 }  // namespace
+
+namespace {
+void Touch(const fs::path& file) {
+  fs::create_directories(file.parent_path());
+  std::ofstream(file) << "x";
+}
+}  // namespace
+
+// LogKeepDays=2 on 10 December: day folders from before the 8th go, as far as
+// they hold the plugin's own files; anything else stays.
+TEST(LogRetention, RemovesOnlyTheOwnFilesOfOldDayFoldersAndFoldersLeftEmpty) {
+  TempFolder logs;
+  const fs::path root = logs.Path();
+  for (const char* own : {"00_Kalvor.so.log", "23_Kalvor.so.log", "full_13_Kalvor.so.log"})
+    Touch(root / "2026_12_01" / own);
+  Touch(root / "2026_12_07" / "09_Kalvor.so.log");
+  Touch(root / "2026_12_08" / "09_Kalvor.so.log");
+  Touch(root / "2026_12_02" / "09_Kalvor.so.log");
+  Touch(root / "2026_12_02" / "notes.txt");
+  Touch(root / "2026_12_03" / "09_Kalvor_North.so.log");
+  Touch(root / "2026_12_03" / "10_Kalvor.so.log");
+  Touch(root / "2026_12_04" / "saved" / "09_Kalvor.so.log");
+  for (const char* foreign : {"24_Kalvor.so.log", "9_Kalvor.so.log", "_09_Kalvor.so.log",
+                              "full-09_Kalvor.so.log", "09_Kalvor.so.log.gz"})
+    Touch(root / "2026_12_05" / foreign);
+  Touch(root / "2026_02_30" / "09_Kalvor.so.log");
+  Touch(root / "backup" / "09_Kalvor.so.log");
+  Touch(root / "2026_11_30");
+
+  tLogRetention retention(root.string(), "Kalvor.so", 2);
+  const auto line = retention.Run(At(2026, 12, 10, 14));
+  ASSERT_TRUE(line);
+  EXPECT_EQ(*line,
+            "Log retention (LogKeepDays=2): removed 2 day folders and 6 files from before "
+            "2026-12-08; kept 2026_12_02 (holds files not the plugin's own), 2026_12_03 (holds "
+            "files not the plugin's own), 2026_12_04 (holds files not the plugin's own), "
+            "2026_12_05 (holds files not the plugin's own)");
+  EXPECT_FALSE(fs::exists(root / "2026_12_01"));
+  EXPECT_FALSE(fs::exists(root / "2026_12_07"));
+  EXPECT_TRUE(fs::exists(root / "2026_12_08" / "09_Kalvor.so.log")) << "within the days kept";
+  EXPECT_TRUE(fs::exists(root / "2026_12_02" / "notes.txt"));
+  EXPECT_FALSE(fs::exists(root / "2026_12_02" / "09_Kalvor.so.log"));
+  EXPECT_TRUE(fs::exists(root / "2026_12_03" / "09_Kalvor_North.so.log")) << "another copy's";
+  EXPECT_TRUE(fs::exists(root / "2026_12_04" / "saved" / "09_Kalvor.so.log"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(root / "2026_12_05"), fs::directory_iterator()),
+            5);
+  EXPECT_TRUE(fs::exists(root / "2026_02_30" / "09_Kalvor.so.log")) << "no such day";
+  EXPECT_TRUE(fs::exists(root / "backup" / "09_Kalvor.so.log"));
+  EXPECT_TRUE(fs::is_regular_file(root / "2026_11_30")) << "a file, not a day folder";
+
+  EXPECT_FALSE(retention.Run(At(2026, 12, 10, 15))) << "the folders kept are told once";
+  fs::remove(root / "2026_12_02" / "notes.txt");
+  EXPECT_EQ(retention.Run(At(2026, 12, 11, 0)),
+            "Log retention (LogKeepDays=2): removed 2 day folders and 1 file from before "
+            "2026-12-09");
+  EXPECT_FALSE(fs::exists(root / "2026_12_02"));
+  EXPECT_FALSE(fs::exists(root / "2026_12_08"));
+}

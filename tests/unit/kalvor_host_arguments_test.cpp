@@ -61,3 +61,39 @@ TEST(KalvorHostArguments, OperandsAreCheckedBeforeThePluginLoads) {
   EXPECT_THROW(CheckOperands(Parse({"raw", "100", "xyz"})), tUsageError);
   EXPECT_EQ(ParseInt32("-2147483648", "n"), INT32_MIN);
 }
+
+// status and health ask running plugins: no plugin or ini of their own, no
+// operands, and their options belong to them alone.
+TEST(KalvorHostArguments, StatusAndHealthTakeTheirOwnOptionsOnly) {
+  const auto watching = Parse({"status", "--pid", "4242", "--json", "--watch", "2.5"});
+  EXPECT_EQ(watching.Pid, 4242u);
+  EXPECT_TRUE(watching.Json);
+  EXPECT_EQ(watching.WatchSeconds, 2.5);
+  const auto health = Parse({"health", "--max-queue", "0", "--max-unreachable", "0.5",
+                             "--max-failures-per-minute", "12"});
+  EXPECT_EQ(health.HealthLimits.MaxQueue, 0u);
+  EXPECT_EQ(health.HealthLimits.MaxUnreachableSeconds, 0.5);
+  EXPECT_EQ(health.HealthLimits.MaxFailuresPerMinute, 12u);
+  EXPECT_FALSE(Parse({"health"}).Pid);
+  EXPECT_EQ(Parse({"health"}).HealthLimits.MaxQueue, 50u);
+
+  for (const std::vector<std::string>& wrong :
+       std::vector<std::vector<std::string>>{{"status", "1"},
+                                             {"health", "--plugin", "/x/K.so"},
+                                             {"status", "--ini", "/x/K.ini"},
+                                             {"item", "1", "--pid", "7"},
+                                             {"health", "--watch", "1"},
+                                             {"status", "--max-queue", "10"},
+                                             {"status", "--max-queue", "50"},
+                                             {"status", "--watch", "0"},
+                                             {"status", "--watch", "-1"},
+                                             {"status", "--watch", "-0.5"},
+                                             {"status", "--watch", "1."},
+                                             {"status", "--watch", "nan"},
+                                             {"health", "--max-unreachable", "1e9"},
+                                             {"health", "--max-queue", "-1"},
+                                             {"health", "--pid", "x"}})
+    EXPECT_THROW(Parse(wrong), tUsageError) << wrong[0] << " " << wrong[1];
+  EXPECT_TRUE(NamesHealth({"--pid", "x", "health"}));
+  EXPECT_FALSE(NamesHealth({"status", "health"})) << "the first subcommand named counts";
+}

@@ -19,12 +19,12 @@ endforeach()
 # Known on Vista's KERNEL32; most since Windows 2000 or XP, GetTickCount64
 # since Vista itself.
 set(vista
-  AddVectoredExceptionHandler CloseHandle CreateDirectoryA CreateDirectoryW CreateEventA
-  CreateEventW CreateFileA CreateFileW CreateSemaphoreA CreateSemaphoreW DeleteCriticalSection
-  DeleteFileA DeleteFileW DisableThreadLibraryCalls DuplicateHandle EnterCriticalSection ExitThread
+  AddVectoredExceptionHandler CancelIo CloseHandle ConnectNamedPipe CreateDirectoryA CreateDirectoryW CreateEventA
+  CreateEventW CreateFileA CreateFileW CreateNamedPipeW CreateSemaphoreA CreateSemaphoreW DeleteCriticalSection
+  DeleteFileA DeleteFileW DisableThreadLibraryCalls DisconnectNamedPipe DuplicateHandle EnterCriticalSection ExitThread
   FileTimeToSystemTime FindClose FindFirstFileA FindFirstFileW FindNextFileA FindNextFileW
   FlushFileBuffers FormatMessageA FormatMessageW FreeLibrary FreeLibraryAndExitThread
-  GetACP GetCurrentProcess GetCurrentProcessId GetCurrentThread GetCurrentThreadId
+  GetACP GetCurrentProcess GetEnvironmentVariableW GetOverlappedResult GetCurrentProcessId GetCurrentThread GetCurrentThreadId
   GetFileAttributesA GetFileAttributesW GetFileSizeEx GetFileType GetFullPathNameA
   GetFullPathNameW GetHandleInformation GetLastError GetLocalTime GetLocaleInfoA
   GetModuleFileNameA GetModuleFileNameW GetModuleHandleA GetModuleHandleExA
@@ -37,7 +37,7 @@ set(vista
   LeaveCriticalSection LoadLibraryA LoadLibraryExA LoadLibraryExW LoadLibraryW LocalFree
   LockFileEx MultiByteToWideChar OpenProcess OutputDebugStringA OutputDebugStringW
   QueryPerformanceCounter QueryPerformanceFrequency RaiseException ReadFile ReleaseSemaphore
-  RemoveVectoredExceptionHandler
+  RemoveDirectoryW RemoveVectoredExceptionHandler
   ResetEvent ResumeThread RtlAddFunctionTable RtlCaptureContext RtlLookupFunctionEntry
   RtlUnwind RtlUnwindEx RtlVirtualUnwind SetEndOfFile SetErrorMode SetEvent SetFilePointer
   SetFilePointerEx SetLastError SetProcessAffinityMask SetSystemTime

@@ -124,15 +124,27 @@ int RunThisProgram(const std::string& arguments, std::chrono::seconds patience) 
 }
 
 int RunProgram(const std::string& program, const std::string& arguments,
-               std::chrono::seconds patience) {
+               std::chrono::seconds patience, const std::string& outputFile) {
   const std::wstring path = std::filesystem::path(std::u8string(program.begin(), program.end()));
   std::wstring commandLine = L"\"" + path + L"\" " + std::filesystem::path(arguments).wstring();
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  HANDLE output = INVALID_HANDLE_VALUE;
+  if (!outputFile.empty()) {
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    output = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                         CREATE_ALWAYS, 0, nullptr);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  }
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &process))
-    throw std::runtime_error("cannot start " + program + " " + arguments);
+  const BOOL started =
+      CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr,
+                     output != INVALID_HANDLE_VALUE, 0, nullptr, nullptr, &startup, &process);
+  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+  if (!started) throw std::runtime_error("cannot start " + program + " " + arguments);
   CloseHandle(process.hThread);
   const auto waited = WaitForSingleObject(
       process.hProcess,

@@ -55,9 +55,10 @@ std::vector<std::string> HourlyLogCandidates(const std::string& libraryFileName,
                                              const std::string& logsFolder = HostLogsFolder());
 
 // A program (its path in UTF-8) run with the arguments: its exit code, or -1
-// when it had not ended within the time (it is then ended).
+// when it had not ended within the time (it is then ended). Its output and
+// errors go to outputFile when one is named.
 int RunProgram(const std::string& program, const std::string& arguments,
-               std::chrono::seconds patience);
+               std::chrono::seconds patience, const std::string& outputFile = {});
 int RunThisProgram(const std::string& arguments, std::chrono::seconds patience);
 
 // The full path of this program.

@@ -179,3 +179,36 @@ TEST(LogFileSharing, AViewerThatSharesNoWritingCostsNoLineAndNoAnswerTime) {
   EXPECT_EQ(CommandLines(log.MainText()), 2u * 3 * Seconds * 1000 / 20);
   EXPECT_EQ(Occurrences(log.MainText(), "Log gap"), 0u);
 }
+
+// LogKeepDays=1: old day folders go at Init_Plugin, but a file a viewer holds
+// open without sharing its deletion is not waited for: it and its folder stay
+// until a later pass finds it free.
+TEST(LogRetention, AFileAViewerHoldsStaysWithItsFolderUntilLetGo) {
+  const fs::path logs = fs::path(HostLogsFolder());
+  const fs::path held = logs / "2001_01_02" / "09_Kalvor.dll.log";
+  for (const fs::path& file : {logs / "2001_01_01" / "09_Kalvor.dll.log", held,
+                               logs / "2001_01_02" / "full_09_Kalvor.dll.log"}) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << "old\r\n";
+  }
+  HANDLE viewer =
+      CreateFileW(held.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+  PluginCopy plugin("Kalvor.dll");
+  plugin.WriteIni(ServerIni() + "LogKeepDays=1\r\n");
+  LogTail log(HostLogsFolder());
+  auto host = std::make_unique<tPluginHost>(plugin.LibraryPath());
+  host->Init();
+  EXPECT_FALSE(fs::exists(logs / "2001_01_01"));
+  EXPECT_TRUE(fs::exists(held));
+  EXPECT_FALSE(fs::exists(logs / "2001_01_02" / "full_09_Kalvor.dll.log"));
+  EXPECT_NE(log.MainText().find("; kept 2001_01_02 (09_Kalvor.dll.log: in use by another process)"),
+            std::string::npos)
+      << log.MainText();
+  host->Finalize();
+  CloseHandle(viewer);
+  host->Init();
+  EXPECT_FALSE(fs::exists(logs / "2001_01_02"));
+  host->Finalize();
+}

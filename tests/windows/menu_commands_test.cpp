@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -13,7 +14,9 @@
 #include <memory>
 #include <optional>
 #include <regex>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "StandInControl.h"
@@ -310,4 +313,114 @@ TEST(StandInClient, AHostInAFolderNamedInCyrillicAnswersLogsAndConnects) {
   }
   EXPECT_NE(text.find("Init SUCCESS. Ready To Work"), std::string::npos) << text;
   EXPECT_NE(text.find("\\\xd5\xee\xf1\xf2\\fbclient.dll"), std::string::npos) << text;
+}
+
+namespace {
+struct tToolRun {
+  int ExitCode;
+  std::string Output;
+};
+
+// kalvor-host.exe as an operator runs it on the IVR box.
+tToolRun RunTool(const std::string& arguments) {
+  const TempFolder folder("kalvor-tool");
+  const std::string output = folder / "output.txt";
+  const int code = RunProgram(KALVOR_HOST_TOOL_PATH, arguments, 60s, output);
+  return {code, ReadWholeFile(output)};
+}
+}  // namespace
+
+// The status channel's pipe beside eight host threads of commands, asked by
+// kalvor-host.exe status and health again and again.
+TEST(StatusChannel, KalvorHostAsksItsPipeWhileEightThreadsSendCommands) {
+  PluginCopy plugin("Kalvor.dll");
+  plugin.WriteIni(ServerIni() + "StatusChannel=1\r\n");
+  PutStandInClientBeside(plugin);
+  LogTail log(HostLogsFolder());
+  MenuHost host(plugin);
+  const std::string pid = std::to_string(GetCurrentProcessId());
+  EXPECT_NE(log.MainText().find("Status channel open at \\\\.\\pipe\\kalvor-DYNAMIC_MENU-" + pid +
+                                " (this account and Administrators)"),
+            std::string::npos)
+      << log.MainText();
+
+  std::atomic<bool> sending{true};
+  std::atomic<int> sent{0};
+  std::vector<std::thread> threads;
+  for (int thread = 0; thread < 8; ++thread)
+    threads.emplace_back([&, thread] {
+      for (int index = 0; sending; ++index) {
+        const auto request = index % 2 == 0 ? StartItemRequest(StandIn::MenuId)
+                                            : ItemDescRequest(StandIn::VoiceItemId);
+        EXPECT_EQ(host.Host.Command(thread * 100000 + index, request), 0);
+        ++sent;
+        std::this_thread::sleep_for(10ms);
+      }
+    });
+  int asked = 0;
+  for (const auto end = std::chrono::steady_clock::now() + 3s;
+       std::chrono::steady_clock::now() < end; ++asked) {
+    const tToolRun status = RunTool("status --pid " + pid);
+    EXPECT_EQ(status.ExitCode, 0) << status.Output;
+    EXPECT_NE(status.Output.find("plugin: DYNAMIC_MENU 0."), std::string::npos) << status.Output;
+    EXPECT_NE(status.Output.find("\nconnection: connected since "), std::string::npos)
+        << status.Output;
+    const tToolRun health = RunTool("health --max-queue 100000 --pid " + pid);
+    EXPECT_EQ(health.ExitCode, 0) << health.Output;
+    EXPECT_EQ(health.Output.rfind("KALVOR OK - DYNAMIC_MENU pid " + pid + ": connected, queue ", 0),
+              0u)
+        << health.Output;
+  }
+  sending = false;
+  for (auto& thread : threads) thread.join();
+  std::set<int32_t> ids;
+  for (const tAnswer& answer : host.Host.WaitAnswers(static_cast<size_t>(sent), Patience))
+    EXPECT_TRUE(ids.insert(answer.CommandId).second) << "called back twice: " << answer.CommandId;
+  EXPECT_EQ(ids.size(), static_cast<size_t>(sent.load()));
+  EXPECT_GT(asked, 2);
+
+  const tToolRun json = RunTool("status --json --pid " + pid);
+  EXPECT_EQ(json.ExitCode, 0) << json.Output;
+  std::smatch counts;
+  ASSERT_TRUE(std::regex_search(
+      json.Output, counts,
+      std::regex("\"since_start\":\\{\"commands\":\\{\"100\":(\\d+),\"101\":(\\d+),")))
+      << json.Output;
+  EXPECT_EQ(std::stoi(counts[1]) + std::stoi(counts[2]), sent.load()) << json.Output;
+
+  host.Host.Finalize();
+  const tToolRun gone = RunTool("health --pid " + pid);
+  EXPECT_EQ(gone.ExitCode, 3) << gone.Output;
+  EXPECT_EQ(gone.Output.rfind("KALVOR UNKNOWN - no plugin of process " + pid, 0), 0u)
+      << gone.Output;
+  std::printf("%d status and health pairs asked beside %d commands\n", asked, sent.load());
+}
+
+// An ini that names no database: the outage line at Init_Plugin, each
+// command failed and counted against it, and kalvor-host.exe health exits 2.
+TEST(StatusChannel, KalvorHostTellsAPluginWithoutADatabaseCritical) {
+  PluginCopy plugin("Kalvor.dll");
+  plugin.WriteIni("[Main]\r\nLogLevel=1\r\nStatusChannel=1\r\n");
+  PutStandInClientBeside(plugin);
+  LogTail log(HostLogsFolder());
+  MenuHost host(plugin);
+  for (int command = 0; command < 2; ++command)
+    EXPECT_EQ(SignedWordAt(host.Ask(StartItemRequest(StandIn::MenuId)).Buffer, 12), 1);
+  EXPECT_EQ(Occurrences(log.MainText(), "Database unreachable since "), 1u) << log.MainText();
+  EXPECT_TRUE(std::regex_search(log.MainText(),
+                                std::regex("\r\n[0-9:.]{12} Database unreachable since [0-9:]{8}: "
+                                           "Database name is missing\r\n")))
+      << log.MainText();
+  const std::string pid = std::to_string(GetCurrentProcessId());
+  const tToolRun health = RunTool("health --max-unreachable 3600 --pid " + pid);
+  EXPECT_EQ(health.ExitCode, 2) << health.Output;
+  EXPECT_EQ(health.Output.rfind("KALVOR CRITICAL - DYNAMIC_MENU pid " + pid +
+                                    ": no database named in its ini; database unreachable for ",
+                                0),
+            0u)
+      << health.Output;
+  EXPECT_NE(health.Output.find(" s (limit 3600.0 s), 2 commands failed: Database name is missing"),
+            std::string::npos)
+      << health.Output;
+  host.Host.Finalize();
 }

@@ -7,6 +7,7 @@
 #include "uAnswerReader.h"
 #include "uExitStatus.h"
 #include "uHostCommands.h"
+#include "uStatusCommands.h"
 #include "uSystem.h"
 
 namespace {
@@ -25,6 +26,8 @@ int Run(const std::vector<std::string>& arguments, std::ostream& err) {
     out << HelpText(options.Subcommand);
     return Exit_Success;
   }
+  if (options.Subcommand == "status") return RunStatus(options, out, err);
+  if (options.Subcommand == "health") return RunHealth(options, out);
   CheckOperands(options);
   tHostOptions run = options;
   run.PluginPath = options.PluginPath.empty() ? DefaultPluginPath() : options.PluginPath;
@@ -45,6 +48,10 @@ int RunReporting(const std::vector<std::string>& arguments, std::ostream& err) {
   try {
     return Run(arguments, err);
   } catch (const tUsageError& error) {
+    if (NamesHealth(arguments)) {
+      std::cout << HealthUsageLine(error.what()) << "\n";
+      return Health_Unknown;
+    }
     return Fail(err, Exit_Usage,
                 std::string(error.what()) + "\n(kalvor-host --help lists the usage)");
   } catch (const tCallbackTimeout& error) {

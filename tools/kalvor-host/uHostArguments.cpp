@@ -1,6 +1,8 @@
 #include "uHostArguments.h"
 
+#include <algorithm>
 #include <map>
+#include <optional>
 
 #include "platform/WholeNumber.h"
 #include "uMenuSimulate.h"
@@ -78,6 +80,39 @@ const std::map<std::string, std::string> SubcommandHelp = {
      "          kalvor-host walk 1 --dot | dot -Tsvg > menu.svg\n"
      "          A menu of more than 50 items asks for the sfdp layout, which\n"
      "          finishes where dot's layered one takes hours (dot -Kdot forces it).\n"},
+    {"status",
+     "usage: kalvor-host status [--pid N] [--json] [--watch SECONDS]\n"
+     "Asks every plugin running on this machine whose ini says StatusChannel=1\n"
+     "(or the one in process N) for its status and prints one block each: name,\n"
+     "version, process, start, ini, database, connection (connected since, or\n"
+     "unreachable since, with the error), queue against its limits, the command in\n"
+     "progress, commands and result codes since start and this hour, failures of\n"
+     "the last minute, retries, reconnects, requests cut off, outages, latency,\n"
+     "the log file and the last 20 failure lines. No plugin is loaded, and asking\n"
+     "changes nothing. On Linux the host's account and the group of its Logs\n"
+     "folder may ask (the kalvor group where the package is installed); on\n"
+     "Windows its account and Administrators.\n"
+     "exit status 1 when no plugin has the channel open, 3 when one could not be asked.\n"
+     "  --pid N           only the plugin in host process N\n"
+     "  --watch SECONDS   ask again every SECONDS, like top, until interrupted\n"},
+    {"health",
+     "usage: kalvor-host health [--pid N] [--max-queue N] [--max-unreachable SECONDS]\n"
+     "                          [--max-failures-per-minute N]\n"
+     "Prints one line on the running plugins' health, with performance data after\n"
+     "\"|\", and exits as a Nagios plugin does (Icinga and Zabbix run it as well):\n"
+     "  0 OK\n"
+     "  1 WARNING   the database unreachable for less than --max-unreachable, the\n"
+     "              queue longer than --max-queue, or more commands answered with\n"
+     "              result code 1 in the last minute than --max-failures-per-minute\n"
+     "  2 CRITICAL  the database unreachable for longer than --max-unreachable, the\n"
+     "              queue full (commands are refused), or no database in the ini\n"
+     "  3 UNKNOWN   no plugin has its status channel open, one could not be asked,\n"
+     "              or the command line is wrong\n"
+     "With several plugins the worst counts.\n"
+     "  --pid N                      only the plugin in host process N\n"
+     "  --max-queue N                default 50\n"
+     "  --max-unreachable SECONDS    default 30\n"
+     "  --max-failures-per-minute N  default 5\n"},
     {"raw",
      "usage: kalvor-host [options] raw COMMAND HEX\n"
      "Sends the bytes HEX (pairs of hex digits; blanks, ':' and '-' allowed between\n"
@@ -110,12 +145,40 @@ const char* const OverviewHelp =
     "  check MENU_ID [--strict]         find the faults of a menu (--ends, --vars, --tables)\n"
     "  simulate MENU_ID --keys ...      play a caller through the menu\n"
     "  raw COMMAND HEX                  any buffer, answer in hex\n"
+    "  status [--pid N] [--watch S]     the running plugins' status channels\n"
+    "  health [--max-queue N] ...       one line and a Nagios exit status\n"
     "\n'kalvor-host SUBCOMMAND --help' tells more about one of them.\n";
 
 std::chrono::milliseconds ParseTimeout(const std::string& text) {
   const int32_t value = ParseInt32(text, "--timeout");
   if (value <= 0) throw tUsageError("--timeout needs a positive number of milliseconds");
   return std::chrono::milliseconds(value);
+}
+
+uint64_t ParseCount(const std::string& text, const std::string& what) {
+  const int32_t value = ParseInt32(text, what);
+  if (value < 0) throw tUsageError(what + " needs a number of 0 or more");
+  return static_cast<uint64_t>(value);
+}
+
+// Whole seconds, or seconds and up to six decimals after a point: "2", "0.5".
+std::optional<double> ReadSeconds(const std::string& text) {
+  const size_t point = text.find('.');
+  const std::string decimals = point == std::string::npos ? "" : text.substr(point + 1);
+  const tWholeNumber<uint32_t> whole = ReadWholeNumber<uint32_t>(text.substr(0, point));
+  const tWholeNumber<uint32_t> fraction = ReadWholeNumber<uint32_t>(decimals);
+  if (!whole.Read() || decimals.size() > 6 || (point != std::string::npos && !fraction.Read()))
+    return std::nullopt;
+  double scale = 1;
+  for (size_t digit = 0; digit < decimals.size(); ++digit) scale *= 10;
+  return whole.Value + fraction.ValueOr(0) / scale;
+}
+
+double ParseSeconds(const std::string& text, const std::string& what) {
+  const std::optional<double> seconds = ReadSeconds(text);
+  if (!seconds || !(*seconds > 0) || *seconds > 1e6)
+    throw tUsageError(what + " needs a number of seconds above 0, not \"" + text + "\"");
+  return *seconds;
 }
 
 const std::string& ValueOf(const std::vector<std::string>& arguments, size_t& at) {
@@ -160,8 +223,21 @@ void ApplyOption(tHostOptions& options, const std::vector<std::string>& argument
     options.DryRun = true;
   else if (option == "--raw-key")
     options.RawKeyHex = ValueOf(arguments, at);
+  else if (option == "--pid")
+    options.Pid = static_cast<uint32_t>(ParseCount(ValueOf(arguments, at), "--pid"));
+  else if (option == "--watch")
+    options.WatchSeconds = ParseSeconds(ValueOf(arguments, at), "--watch");
+  else if (option == "--max-queue")
+    options.HealthLimits.MaxQueue = ParseCount(ValueOf(arguments, at), "--max-queue");
+  else if (option == "--max-unreachable")
+    options.HealthLimits.MaxUnreachableSeconds =
+        ParseSeconds(ValueOf(arguments, at), "--max-unreachable");
+  else if (option == "--max-failures-per-minute")
+    options.HealthLimits.MaxFailuresPerMinute =
+        ParseCount(ValueOf(arguments, at), "--max-failures-per-minute");
   else
     throw tUsageError("unknown option " + option);
+  options.HealthLimitsGiven = options.HealthLimitsGiven || option.rfind("--max-", 0) == 0;
 }
 
 void RequireOwner(bool given, const std::string& option, const std::string& subcommand,
@@ -205,7 +281,32 @@ tHostOptions ParseArguments(const std::vector<std::string>& arguments) {
   RequireOwner(simulating, "--keys, --cond, --session and --dry-run", options.Subcommand,
                "simulate");
   RequireOwner(options.RawKeyHex.has_value(), "--raw-key", options.Subcommand, "action");
+  RequireOwner(options.WatchSeconds.has_value(), "--watch", options.Subcommand, "status");
+  RequireOwner(options.HealthLimitsGiven,
+               "--max-queue, --max-unreachable and --max-failures-per-minute", options.Subcommand,
+               "health");
+  if (options.Pid && !AsksRunningPlugins(options.Subcommand))
+    throw tUsageError("--pid belongs to status and health");
+  if (AsksRunningPlugins(options.Subcommand)) {
+    if (!options.Operands.empty())
+      throw tUsageError(options.Subcommand + " takes no operands\n\n" +
+                        HelpText(options.Subcommand));
+    if (!options.PluginPath.empty() || !options.IniPath.empty())
+      throw tUsageError("--plugin and --ini do not go with " + options.Subcommand +
+                        ", which asks running plugins");
+  }
   return options;
+}
+
+bool AsksRunningPlugins(const std::string& subcommand) {
+  return subcommand == "status" || subcommand == "health";
+}
+
+bool NamesHealth(const std::vector<std::string>& arguments) {
+  const auto subcommand =
+      std::find_if(arguments.begin(), arguments.end(),
+                   [](const std::string& argument) { return SubcommandHelp.contains(argument); });
+  return subcommand != arguments.end() && *subcommand == "health";
 }
 
 std::string HelpText(const std::string& subcommand) {

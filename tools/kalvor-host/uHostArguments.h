@@ -14,6 +14,13 @@ class tUsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// health: what it takes for a warning (see JudgeHealth).
+struct tHealthLimits {
+  uint64_t MaxQueue = 50;
+  double MaxUnreachableSeconds = 30;
+  uint64_t MaxFailuresPerMinute = 5;
+};
+
 struct tHostOptions {
   std::string Subcommand;             // empty with a bare --help
   std::vector<std::string> Operands;  // checked by the subcommand
@@ -32,7 +39,17 @@ struct tHostOptions {
   std::optional<int32_t> SessionId;      // simulate: session of the recorded actions
   bool DryRun = false;                   // simulate: record nothing
   std::optional<std::string> RawKeyHex;  // action: the key's bytes in hex
+  std::optional<uint32_t> Pid;           // status, health: the one host process asked
+  std::optional<double> WatchSeconds;    // status: refresh every so many seconds
+  tHealthLimits HealthLimits;            // health
+  bool HealthLimitsGiven = false;        // any of them on the command line
 };
+
+// status and health ask running plugins and load none.
+bool AsksRunningPlugins(const std::string& subcommand);
+// The first subcommand the command line names is health, whatever else is
+// wrong with it.
+bool NamesHealth(const std::vector<std::string>& arguments);
 
 // Options may stand before or after the subcommand; "-5" is an operand, not an option.
 tHostOptions ParseArguments(const std::vector<std::string>& arguments);

@@ -32,3 +32,7 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 // A UTF-8 text in the bytes the console shows: unchanged where the console
 // speaks UTF-8, in the console's output code page on Windows.
 std::string ForConsole(const std::string& utf8);
+
+// What clears the console and puts the cursor home (ANSI escapes; on Windows
+// the console is asked to take them first).
+const char* ClearScreenText();

@@ -35,3 +35,7 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
 std::string ForConsole(const std::string& utf8) {
   return utf8;
 }
+
+const char* ClearScreenText() {
+  return "\x1b[H\x1b[2J";
+}

@@ -67,3 +67,11 @@ std::string ForConsole(const std::string& utf8) {
   if (codePage == 0) codePage = GetACP();
   return Narrow(Wide(utf8, CP_UTF8), codePage);
 }
+
+const char* ClearScreenText() {
+  const HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (GetConsoleMode(console, &mode))
+    SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+  return "\x1b[H\x1b[2J";
+}

@@ -190,6 +190,10 @@ std::thread StartAttach(const std::shared_ptr<tAttachRun>& run) {
 }
 }  // namespace
 
+int AttachesLeftBehind() {
+  return LeftBehind.load();
+}
+
 tFbHandle AttachWithin(const std::string& databaseName, const std::string& parameterBlock,
                        const tAttachLimit& limit) {
   EndAbandonedWaits();

@@ -33,3 +33,6 @@ struct tAttachLimit {
 // the latter's kind, with its status code, as with the client's own time-out.
 tFbHandle AttachWithin(const std::string& databaseName, const std::string& parameterBlock,
                        const tAttachLimit& limit);
+
+// Attaches left behind that have not ended yet, in the whole process.
+int AttachesLeftBehind();

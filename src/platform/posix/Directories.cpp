@@ -1,6 +1,8 @@
 #include "platform/Directories.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -40,4 +42,28 @@ bool ForceDirectories(const std::string& path, std::string* reason) {
   if (error == EEXIST && IsDirectory(folder)) return true;
   if (reason != nullptr) *reason = std::strerror(error == EEXIST ? ENOTDIR : error);
   return false;
+}
+
+std::vector<tFolderEntry> ListFolder(const std::string& path) {
+  std::vector<tFolderEntry> entries;
+  DIR* folder = opendir(path.c_str());
+  if (folder == nullptr) return entries;
+  while (const dirent* entry = readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat info {};
+    const bool isFolder = lstat((path + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    entries.push_back({name, isFolder});
+  }
+  closedir(folder);
+  return entries;
+}
+
+std::optional<std::string> DeleteFileNotInUse(const std::string& path) {
+  if (unlink(path.c_str()) == 0) return std::nullopt;
+  return std::string(std::strerror(errno));
+}
+
+bool RemoveEmptyFolder(const std::string& path) {
+  return rmdir(path.c_str()) == 0;
 }

@@ -5,6 +5,7 @@
 #include "platform/Paths.h"
 #include "platform/windows/LastErrorText.h"
 #include "platform/windows/LongPath.h"
+#include "platform/windows/WideText.h"
 
 namespace {
 bool IsDirectory(const std::string& path) {
@@ -33,4 +34,29 @@ bool ForceDirectories(const std::string& path, std::string* reason) {
   if (reason != nullptr)
     *reason = ErrorText(error == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : error);
   return false;
+}
+
+std::vector<tFolderEntry> ListFolder(const std::string& path) {
+  std::vector<tFolderEntry> entries;
+  WIN32_FIND_DATAW entry{};
+  const HANDLE found = FindFirstFileW((LongPathForm(path) + L"\\*").c_str(), &entry);
+  if (found == INVALID_HANDLE_VALUE) return entries;
+  do {
+    const std::string name = Utf8FromWide(entry.cFileName);
+    if (name != "." && name != "..")
+      entries.push_back({name, (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileW(found, &entry));
+  FindClose(found);
+  return entries;
+}
+
+std::optional<std::string> DeleteFileNotInUse(const std::string& path) {
+  if (DeleteFileW(LongPathForm(path).c_str())) return std::nullopt;
+  const DWORD error = GetLastError();
+  if (error == ERROR_SHARING_VIOLATION) return std::string("in use by another process");
+  return ErrorText(error);
+}
+
+bool RemoveEmptyFolder(const std::string& path) {
+  return RemoveDirectoryW(LongPathForm(path).c_str()) != 0;
 }

@@ -17,3 +17,8 @@ std::optional<std::string> Utf8ToCharacterSet(const std::string& utf8, const tCh
                       nullptr, nullptr);
   return out;
 }
+
+std::string CharacterSetToUtf8(const std::string& text, const tCharacterSet& set) {
+  if (set.CodePage == 0 || set.CodePage == CP_UTF8) return text;
+  return Utf8FromWide(WideFromCodePage(text, set.CodePage));
+}

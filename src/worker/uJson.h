@@ -6,7 +6,8 @@
 #include <vector>
 
 // A JSON string literal of UTF-8 text, with quotes, backslashes and control
-// characters escaped.
+// characters escaped, and each byte that is no part of well-formed UTF-8 (a
+// path of other bytes) written as U+FFFD, so the literal is always valid.
 std::string JsonString(const std::string& utf8);
 
 // Members added in order; values are JSON text.
