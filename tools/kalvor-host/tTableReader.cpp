@@ -18,8 +18,12 @@ std::string SelectText(const std::string& table, const std::vector<std::string>&
 
 // The status texts on one line, as a terminal shows an error best.
 [[noreturn]] void Fail(const std::string& what, const tDBError& error) {
-  std::string reason = error.Message;
-  for (size_t at; (at = reason.find("\r\n")) != std::string::npos;) reason.replace(at, 2, " ");
+  std::string reason;
+  for (size_t at = 0; at < error.Message.size(); ++at) {
+    const bool lineEnd = error.Message.compare(at, 2, "\r\n") == 0;
+    reason += lineEnd ? ' ' : error.Message[at];
+    at += lineEnd;
+  }
   throw std::runtime_error(what + ": " + reason);
 }
 
