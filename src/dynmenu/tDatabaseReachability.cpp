@@ -39,7 +39,6 @@ std::optional<std::string> tDatabaseReachability::AttachFailed(const std::string
   if (!FirstFailure) FailedCommands = 0;
   Since = FirstFailure.value_or(at);
   FirstFailure.reset();
-  ++OutageCount;
   return Format("Database unreachable since %02d:%02d:%02d: %s", Since.Local.Hour,
                 Since.Local.Minute, Since.Local.Second, LogValue(reason).c_str());
 }
@@ -76,9 +75,4 @@ void tDatabaseReachability::Describe(tConnectionStatus& status, const tMoment& n
   if (State != tConnectionState::Unreachable) return;
   status.Reason = Reason;
   status.FailedCommands = FailedCommands;
-}
-
-uint64_t tDatabaseReachability::Outages() const {
-  std::lock_guard<std::mutex> guard(Lock);
-  return OutageCount;
 }

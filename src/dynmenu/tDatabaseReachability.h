@@ -37,7 +37,6 @@ class tDatabaseReachability {
   void CommandFailed();
 
   void Describe(tConnectionStatus& status, const tMoment& now = {}) const;
-  uint64_t Outages() const;
 
  private:
   mutable std::mutex Lock;
@@ -46,5 +45,4 @@ class tDatabaseReachability {
   std::optional<tMoment> FirstFailure;
   std::string Reason;
   uint64_t FailedCommands = 0;
-  uint64_t OutageCount = 0;
 };

@@ -48,14 +48,14 @@ int32_t tIB_DynMenuWorker::ProcessCommand(int32_t Code, uint8_t*& Buffer, int32_
 // A host's mistake answered before any database step says so inside the command's frame.
 void tIB_DynMenuWorker::LogUnanswerable(int32_t Code, const uint8_t* Buffer, const char* why,
                                         int32_t resultCode) {
-  WriteLog(Format("Command %d, size word %u: %s; answered with result code %d", Code,
-                  EnvelopeSizeWord(Buffer), why, resultCode));
+  Log.Write(Format("Command %d, size word %u: %s; answered with result code %d", Code,
+                   EnvelopeSizeWord(Buffer), why, resultCode));
 }
 
 // The defaults just written point at nobody's database: every command says
 // where the ini is and what it takes, instead of a connection failure.
 int32_t tIB_DynMenuWorker::AnswerUnconfigured(int32_t Code, int32_t* ResultCode) {
-  WriteLog(
+  Log.Write(
       Format("Command %d not run: the ini file \"%s\" was just written with defaults and "
              "must be edited (DBName, DBUser, DBPWD), then read by Finalize_Plugin and "
              "Init_Plugin; answered with result code %d",

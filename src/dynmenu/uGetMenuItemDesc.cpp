@@ -9,6 +9,7 @@
 #include "dynmenu/uMenuDatabase.h"
 #include "dynmenu/uMenuHandlers.h"
 #include "dynmenu/uPlugInDynMenuTypes.h"
+#include "log/tPlugInLog.h"
 #include "log/uLogValue.h"
 #include "log/uLogVocabulary.h"
 #include "platform/Format.h"
@@ -32,14 +33,14 @@ class tItemDescReader {
   // The first row of a parameter step, if it has one.
   std::optional<tDBRow> ReadFirstRow(tMenuStatement statement);
   void LogNotFound(uint32_t stepStart);
-  void Log(const std::string& line) { Command.Log.WriteLog(line); }
+  void Log(const std::string& line) { Command.Log.Write(line); }
 
   tMenuCommand& Command;
   int32_t ItemId;
 };
 
 void tItemDescReader::LogNotFound(uint32_t stepStart) {
-  Log(Format("%8d %s OUT[]- %s", StepMilliseconds(Command.Log, stepStart), Command.Step.c_str(),
+  Log(Format("%8d %s OUT[]- %s", StepMilliseconds(Command.Clock, stepStart), Command.Step.c_str(),
              OutcomeNotFound));
 }
 
@@ -50,7 +51,7 @@ std::optional<tDBRow> tItemDescReader::ReadFirstRow(tMenuStatement statement) {
 }
 
 bool tItemDescReader::ReadItem(tMenuItemDesc& desc) {
-  const uint32_t stepStart = Command.Log.GetTicks();
+  const uint32_t stepStart = Command.Clock.GetTicks();
   Command.Step = ItemStepText(StepItem, ItemId);
   const std::vector<tDBRow> rows = Command.Database.Read(tMenuStatement::Item, {ItemId});
   const std::optional<int32_t> serviceId =
@@ -64,16 +65,17 @@ bool tItemDescReader::ReadItem(tMenuItemDesc& desc) {
   desc.ConnectionId = row.Integer("MENU_CONNECTION_ID").value_or(-1);
   desc.ItemName = row.Text("MENU_ITEM_NAME").value_or("");
   desc.ConnectionName = row.Text("MENU_CONNECTION_NAME").value_or("");
-  Log(Format("%8d %s OUT[menu_service_id=%d, menu_connection_id=%d, "
+  Log(
+      Format("%8d %s OUT[menu_service_id=%d, menu_connection_id=%d, "
              "menu_item_name=\"%s\", menu_connection_name=\"%s\"]- %s",
-             StepMilliseconds(Command.Log, stepStart), Command.Step.c_str(), desc.ServiceId,
+             StepMilliseconds(Command.Clock, stepStart), Command.Step.c_str(), desc.ServiceId,
              desc.ConnectionId, LogValue(desc.ItemName).c_str(),
              LogValue(desc.ConnectionName).c_str(), OutcomeSuccess));
   return true;
 }
 
 bool tItemDescReader::ReadVoiceParams(tVoiceParams& voice) {
-  const uint32_t stepStart = Command.Log.GetTicks();
+  const uint32_t stepStart = Command.Clock.GetTicks();
   Command.Step = ItemStepText(StepVoiceParams, ItemId);
   const std::optional<tDBRow> row = ReadFirstRow(tMenuStatement::VoiceParams);
   if (!row) {
@@ -85,16 +87,17 @@ bool tItemDescReader::ReadVoiceParams(tVoiceParams& voice) {
   voice.SynthezPlace = row->Integer("ITEM_SYNTHEZ_PLACE").value_or(0);
   voice.RepeatCount = row->Integer("ITEM_REPEAT_COUNT").value_or(1);
   voice.Timeout = row->Integer("ITEM_TIMEOUT").value_or(-1);
-  Log(Format("%8d %s OUT[voice_synthez_list=\"%s\", voice_synthez_place=%d, "
+  Log(
+      Format("%8d %s OUT[voice_synthez_list=\"%s\", voice_synthez_place=%d, "
              "voice_repeat_count=%d, voice_timeout=%d, voice_macro_name=\"%s\"]- %s",
-             StepMilliseconds(Command.Log, stepStart), Command.Step.c_str(),
+             StepMilliseconds(Command.Clock, stepStart), Command.Step.c_str(),
              LogValue(voice.SynthezList).c_str(), voice.SynthezPlace, voice.RepeatCount,
              voice.Timeout, LogValue(voice.MacroName).c_str(), OutcomeSuccess));
   return true;
 }
 
 bool tItemDescReader::ReadConditionParams(tConditionParams& condition) {
-  const uint32_t stepStart = Command.Log.GetTicks();
+  const uint32_t stepStart = Command.Clock.GetTicks();
   Command.Step = ItemStepText(StepConditionParams, ItemId);
   const std::optional<tDBRow> row = ReadFirstRow(tMenuStatement::ConditionParams);
   if (!row) {
@@ -104,21 +107,21 @@ bool tItemDescReader::ReadConditionParams(tConditionParams& condition) {
   condition.ProcessorName = row->Text("CONDITION_PROCESSOR_NAME").value_or("");
   condition.Data = row->Text("CONDITION_DATA").value_or("");
   Log(Format("%8d %s OUT[cond_plugin=\"%s\", cond_data=\"%s\"]- %s",
-             StepMilliseconds(Command.Log, stepStart), Command.Step.c_str(),
+             StepMilliseconds(Command.Clock, stepStart), Command.Step.c_str(),
              LogValue(condition.ProcessorName).c_str(), LogValue(condition.Data).c_str(),
              OutcomeSuccess));
   return true;
 }
 
 void tItemDescReader::ReadConnection(tMenuItemDesc& desc) {
-  const uint32_t stepStart = Command.Log.GetTicks();
+  const uint32_t stepStart = Command.Clock.GetTicks();
   Command.Step = Format("%s IN[item_connection_id=%d]", StepConnection, desc.ConnectionId);
   for (const tDBRow& row :
        Command.Database.ReadFollowUp(tMenuStatement::Connection, {desc.ConnectionId}))
     desc.Connections.push_back({row.Text("CONNECTION_KEY").value_or(""),
                                 row.Integer("CONNECTION_ITEM_ID").value_or(0),
                                 row.Text("CONNECTION_WAY_DESC").value_or("")});
-  Log(Format("%8d %s OUT[TABLE]- %s", StepMilliseconds(Command.Log, stepStart),
+  Log(Format("%8d %s OUT[TABLE]- %s", StepMilliseconds(Command.Clock, stepStart),
              Command.Step.c_str(), OutcomeSuccess));
   if (desc.Connections.empty()) {
     Log("TABLE => EMPTY");

@@ -4,6 +4,7 @@
 #include "dynmenu/db/tDBError.h"
 #include "dynmenu/uIBDynSrvWorker.h"
 #include "dynmenu/uQueryFailed.h"
+#include "log/tPlugInLog.h"
 #include "log/uLogValue.h"
 #include "platform/Format.h"
 #include "worker/uPlugInDynMenuErrors.h"
@@ -40,27 +41,27 @@ std::string WithStepValues(const std::string& line, const std::string& values,
 }
 }  // namespace
 
-int StepMilliseconds(tPlugInWorker& log, uint32_t stepStart) {
-  return static_cast<int>(TicksBetween(stepStart, log.GetTicks()));
+int StepMilliseconds(tPlugInWorker& clock, uint32_t stepStart) {
+  return static_cast<int>(TicksBetween(stepStart, clock.GetTicks()));
 }
 
 int32_t tIB_DynMenuWorker::RunHandler(const tMenuHandler& handler, uint8_t*& Buffer,
                                       int32_t* ResultCode) {
   SetResultCode(ResultCode, Result_ProcessingFailed);
-  tMenuCommand command{*MenuDatabase, *this, Buffer, ResultCode, {}};
+  tMenuCommand command{*MenuDatabase, Log, *this, Buffer, ResultCode, {}};
   const tMenuDatabase::tCommandScope scope(*MenuDatabase, CommandDue);
   try {
-    if (MenuDatabase->BeginCommand()) WriteLog("Transaction is active! Rollback");
+    if (MenuDatabase->BeginCommand()) Log.Write("Transaction is active! Rollback");
     return handler.Run(command);
   } catch (const tQueryFailed& failure) {
-    WriteFailureLog(WithStepValues(
+    Log.WriteFailure(WithStepValues(
         Format("Error while processing %s Msg=\"%s\"", handler.QueryName, failure.what()),
         command.Step));
   } catch (...) {
     const tCurrentError error = CurrentError();
-    WriteFailureLog(WithStepValues(Format("Exception while processing %s Msg=\"%s\"",
-                                          handler.ExceptionName, error.Message.c_str()),
-                                   command.Step, error.CommitOutcomeUnknown));
+    Log.WriteFailure(WithStepValues(Format("Exception while processing %s Msg=\"%s\"",
+                                           handler.ExceptionName, error.Message.c_str()),
+                                    command.Step, error.CommitOutcomeUnknown));
   }
   SetResultCode(ResultCode, Result_ProcessingFailed);
   MenuDatabase->CommandFailed();

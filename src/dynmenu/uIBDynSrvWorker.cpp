@@ -4,6 +4,7 @@
 
 #include "dynmenu/db/tBoundedAttach.h"
 #include "dynmenu/db/tFbClientApi.h"
+#include "log/tPlugInLog.h"
 #include "log/uLogValue.h"
 #include "platform/CharacterSets.h"
 #include "platform/Format.h"
@@ -22,9 +23,11 @@ int32_t ReadSeconds(const tIniFile& config, const std::string& key,
 }
 }  // namespace
 
-tIB_DynMenuWorker::tIB_DynMenuWorker(const tMenuDatabaseSettings& settings) {
+tIB_DynMenuWorker::tIB_DynMenuWorker(tPlugInLog& log, tHourlyFigures& figures,
+                                     const tMenuDatabaseSettings& settings)
+    : tPlugInWorker(log), Figures(figures) {
   Name = PlugInName();
-  MenuDatabase.emplace(DatabaseFigures, settings);
+  MenuDatabase.emplace(Log, Figures, settings);
 }
 
 tIB_DynMenuWorker::~tIB_DynMenuWorker() = default;
@@ -32,15 +35,15 @@ tIB_DynMenuWorker::~tIB_DynMenuWorker() = default;
 void tIB_DynMenuWorker::ReadConfig(std::string& ConfigPath) {
   Status = Status_OK;
   if (MenuDatabase->IsAlive()) return;
-  if (!MenuDatabase->Settings().DatabaseName.empty()) WriteLog("No database connection!");
+  if (!MenuDatabase->Settings().DatabaseName.empty()) Log.Write("No database connection!");
   tPlugInWorker::ReadConfig(ConfigPath);
   if (Status == Status_Error) return;
   try {
     ApplySettingsAndConnect();
   } catch (const std::exception& error) {
     Status = Status_Error;
-    WriteFailureLog(Format("Exception while initializing worker %s: %s", Name.c_str(),
-                           LogValue(error.what()).c_str()));
+    Log.WriteFailure(Format("Exception while initializing worker %s: %s", Name.c_str(),
+                            LogValue(error.what()).c_str()));
   }
 }
 
@@ -55,25 +58,25 @@ void tIB_DynMenuWorker::ApplySettingsAndConnect() {
   settings.LockTimeout = ReadSeconds(*Config, "LockTimeout");
   settings.RequestTimeout = ReadSeconds(*Config, "RequestTimeout", DefaultRequestTimeoutSeconds);
   settings.CommandDeadline = CommandDeadline;
-  WriteLog("Config settings read!");
+  Log.Write("Config settings read!");
   if (dbName.empty() || dbUser.empty()) {
-    MenuDatabase.emplace(DatabaseFigures, settings);
+    MenuDatabase.emplace(Log, Figures, settings);
     Status = Status_Error;
-    WriteLog(Format("Error: empty DB params DBName=\"%s\" DBUser=\"%s\"", dbName.c_str(),
-                    dbUser.c_str()));
+    Log.Write(Format("Error: empty DB params DBName=\"%s\" DBUser=\"%s\"", dbName.c_str(),
+                     dbUser.c_str()));
     return;
   }
   settings.DatabaseName = dbName;
   settings.User = dbUser;
   settings.Password = dbPassword;
   settings.Charset = charset;
-  MenuDatabase.emplace(DatabaseFigures, settings);
+  MenuDatabase.emplace(Log, Figures, settings);
   if (const std::string client = FbClientLibraryPath(); !client.empty())
-    WriteLog("Firebird client library loaded from " + client);
-  WriteLog("Opening database connection");
+    Log.Write("Firebird client library loaded from " + client);
+  Log.Write("Opening database connection");
   MenuDatabase->Open();
-  WriteLog("Connected to " + dbName + " as " + dbUser);
-  WriteLog("Init SUCCESS. Ready To Work");
+  Log.Write("Connected to " + dbName + " as " + dbUser);
+  Log.Write("Init SUCCESS. Ready To Work");
   Status = Status_OK;
 }
 
@@ -93,7 +96,7 @@ std::optional<std::chrono::milliseconds> tIB_DynMenuWorker::BetweenCommands() no
 
 void tIB_DynMenuWorker::Finalize() {
   try {
-    if (MenuDatabase->Close()) WriteLog("Finalize Close Database connection.");
+    if (MenuDatabase->Close()) Log.Write("Finalize Close Database connection.");
   } catch (...) {
   }
   tPlugInWorker::Finalize();
@@ -117,6 +120,5 @@ void tIB_DynMenuWorker::DescribeStatus(tStatusSnapshot& snapshot) const {
   const tDatabaseReachability& reachability = MenuDatabase->Reachability();
   reachability.Describe(snapshot.Connection);
   snapshot.Connection.Reason = CharacterSetToUtf8(snapshot.Connection.Reason, texts);
-  snapshot.DatabaseTotals.Outages = reachability.Outages();
   snapshot.DatabaseTotals.AttachesLeftBehind = static_cast<uint64_t>(AttachesLeftBehind());
 }

@@ -13,8 +13,10 @@
 class tIB_DynMenuWorker : public tPlugInWorker {
  public:
   // A worker starts on settings that reach no database until its configuration
-  // names one; a test may give it a database at once.
-  explicit tIB_DynMenuWorker(const tMenuDatabaseSettings& settings = {});
+  // names one; a test may give it a database at once. The menu database
+  // counts its steps into figures.
+  tIB_DynMenuWorker(tPlugInLog& log, tHourlyFigures& figures,
+                    const tMenuDatabaseSettings& settings = {});
   ~tIB_DynMenuWorker() override;
 
   void Initialize() override;
@@ -37,6 +39,7 @@ class tIB_DynMenuWorker : public tPlugInWorker {
   // The ini was just written with defaults: no database step until it is edited.
   int32_t AnswerUnconfigured(int32_t Code, int32_t* ResultCode);
 
+  tHourlyFigures& Figures;
   // Made again only by ReadConfig, on an attachment that is gone.
   std::optional<tMenuDatabase> MenuDatabase;
 };

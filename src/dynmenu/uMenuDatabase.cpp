@@ -7,7 +7,6 @@
 #include "dynmenu/db/tDBFailureKind.h"
 #include "dynmenu/uQueryFailed.h"
 #include "dynmenu/uRetryPause.h"
-#include "log/uLog.h"
 #include "log/uLogValue.h"
 #include "platform/Format.h"
 
@@ -45,15 +44,17 @@ tDBError AsDBError(const std::exception& error) {
 }
 }  // namespace
 
-tMenuDatabase::tMenuDatabase(tDatabaseFigures& figures, const tMenuDatabaseSettings& settings)
-    : Figures_(figures),
+tMenuDatabase::tMenuDatabase(tPlugInLog& log, tHourlyFigures& figures,
+                             const tMenuDatabaseSettings& settings)
+    : Log_(log),
+      Figures_(figures),
       Settings_(settings),
       Watchdog_(settings.RequestTimeout, settings.CommandDeadline > 0),
       Read_(Connection_),
       Write_(Connection_),
       // The probe's attach ends an outage: the status tells it at once, and
       // the line dates its end where the server came back.
-      Probe_(ProbeTarget(settings), [this] { TellAnswered(true); }) {
+      Probe_(log, ProbeTarget(settings), [this] { TellAnswered(true); }) {
   Connection_.DatabaseName = settings.DatabaseName;
   Connection_.SQLDialect = 1;
   Connection_.Parameters = ProbeTarget(settings).Parameters;
@@ -90,13 +91,14 @@ void tMenuDatabase::Open() {
 
 void tMenuDatabase::BeginOutage(const std::string& reason) {
   if (const auto line = Reachability_.AttachFailed(reason)) {
-    ++Figures_.Outages;
-    LogWriteFailure(*line);
+    Figures_.CountDatabase(tDatabaseEvent::Outage);
+    Log_.Remember(*line);
+    Log_.WriteHourly(*line);
   }
 }
 
 void tMenuDatabase::TellAnswered(bool attached) {
-  if (const auto line = Reachability_.Answered(attached)) LogWrite(*line);
+  if (const auto line = Reachability_.Answered(attached)) Log_.WriteHourly(*line);
 }
 
 bool tMenuDatabase::IsAlive() noexcept {
@@ -185,7 +187,7 @@ void tMenuDatabase::Watched(tRequests&& requests) {
     }
   }
   if (!cut) return;
-  ++Figures_.RequestsCutOff;
+  Figures_.CountDatabase(tDatabaseEvent::RequestCutOff);
   DropAttachment(cut->Kind);
   throw *cut;
 }
@@ -318,25 +320,26 @@ void tMenuDatabase::LeaveFailedAttempt(const tDBError& failure) {
 
 bool tMenuDatabase::PauseBeforeRetry(const tRetryDecision& decision, const std::string& serverText,
                                      uint32_t attemptMs) {
-  if (!decision.Refusal.empty()) LogWrite(decision.Refusal);
+  if (!decision.Refusal.empty()) Log_.WriteHourly(decision.Refusal);
   if (decision.Cause == tRetryCause::None) return false;
   if (Watchdog_.TimeLeft()) {
-    LogWrite("Not retrying query: the plugin is stopping");
+    Log_.WriteHourly("Not retrying query: the plugin is stopping");
     return false;
   }
   const uint32_t pause = DrawRetryPause();
   const uint32_t nextAttemptMs = std::max(attemptMs, RoomToBegin());
   if (const auto left = TimeLeft(); left && left->count() <= int64_t{pause} + nextAttemptMs) {
-    LogWrite(Format(
+    Log_.WriteHourly(Format(
         "Not retrying query: %lld ms are left until %s, too few for a pause of %u ms "
         "and another attempt of %u ms",
         static_cast<long long>(left->count()), DeadlineName().c_str(), pause, nextAttemptMs));
     return false;
   }
-  ++(decision.Cause == tRetryCause::Deadlock ? Figures_.DeadlockRetries
-                                             : Figures_.ConnectionLossRetries);
-  LogWrite(Format("Pausing before retrying query due to %s for %u ms... Msg=\"%s\"",
-                  RetryCauseText(decision.Cause), pause, serverText.c_str()));
+  Figures_.CountDatabase(decision.Cause == tRetryCause::Deadlock
+                             ? tDatabaseEvent::DeadlockRetry
+                             : tDatabaseEvent::ConnectionLossRetry);
+  Log_.WriteHourly(Format("Pausing before retrying query due to %s for %u ms... Msg=\"%s\"",
+                          RetryCauseText(decision.Cause), pause, serverText.c_str()));
   SleepForRetry(pause);
   return true;
 }
@@ -349,8 +352,8 @@ bool tMenuDatabase::ReconnectWhenGone(tFailedAttempt& attempt) {
   if (const std::optional<std::string> refusal = Probe_.Refusal())
     throw tDBError(*refusal, tDBFailureKind::NotSent);
   EnsureTimeFor(RoomToBegin(), "an attach");
-  if (!Connection_.DatabaseName.empty()) LogWrite("No database connection!");
-  LogWrite("Connecting to " + Connection_.DatabaseName);
+  if (!Connection_.DatabaseName.empty()) Log_.WriteHourly("No database connection!");
+  Log_.WriteHourly("Connecting to " + Connection_.DatabaseName);
   const auto attachStart = tClock::now();
   const std::optional<tAttachLimit> limit = AttachLimit();
   try {
@@ -367,9 +370,9 @@ bool tMenuDatabase::ReconnectWhenGone(tFailedAttempt& attempt) {
     throw;
   }
   LastAttachMs_ = MillisecondsSince(attachStart);
-  LogWrite("Database " + Connection_.DatabaseName + " connected");
+  Log_.WriteHourly("Database " + Connection_.DatabaseName + " connected");
   TellAnswered(true);
-  ++Figures_.Reconnects;
+  Figures_.CountDatabase(tDatabaseEvent::Reconnect);
   return true;
 }
 
@@ -387,7 +390,7 @@ bool tMenuDatabase::AttachTestedTheServer(const tFailedAttempt& attempt,
 void tMenuDatabase::NoteServerGone(const std::string& why) {
   if (!Probe_.ServerGone(why)) return;
   const tBackOffPolicy& policy = Probe_.Policy();
-  LogWrite(
+  Log_.WriteHourly(
       Format("The server is not reached: commands fail at once while one attach at a time "
              "probes it, the first in about %lld ms, then at growing intervals up to %lld ms",
              static_cast<long long>(policy.Initial.count()),

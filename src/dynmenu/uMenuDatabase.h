@@ -32,6 +32,7 @@
 #include "dynmenu/uMenuStatement.h"
 #include "dynmenu/uRetryDecision.h"
 #include "dynmenu/uServerProbe.h"
+#include "log/tPlugInLog.h"
 #include "worker/uHourlyFigures.h"
 
 class tMenuDatabase {
@@ -41,8 +42,9 @@ class tMenuDatabase {
   // between two of them.
   static constexpr std::chrono::milliseconds ReadLifetime{1000};
 
-  // Retries and reconnects are counted in figures.
-  tMenuDatabase(tDatabaseFigures& figures, const tMenuDatabaseSettings& settings);
+  // Writes to log and counts retries, reconnects, cuts and outages into
+  // figures; both outlive it.
+  tMenuDatabase(tPlugInLog& log, tHourlyFigures& figures, const tMenuDatabaseSettings& settings);
   // Closes as Close does, within RequestTimeout, errors ignored.
   ~tMenuDatabase();
   tMenuDatabase(const tMenuDatabase&) = delete;
@@ -180,7 +182,8 @@ class tMenuDatabase {
   void DropAttachment(tDBFailureKind why) noexcept;
   tDBQuery& Query(tMenuStatement statement) { return *Queries_[static_cast<size_t>(statement)]; }
 
-  tDatabaseFigures& Figures_;
+  tPlugInLog& Log_;
+  tHourlyFigures& Figures_;
   const tMenuDatabaseSettings Settings_;
   tDatabaseReachability Reachability_;
   // Destroyed in reverse order: statements, transactions, connection, watchdog.

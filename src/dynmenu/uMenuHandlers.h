@@ -7,13 +7,15 @@
 #include <string>
 
 class tMenuDatabase;
+class tPlugInLog;
 class tPlugInWorker;
 
 // What a handler works with.
 struct tMenuCommand {
   tMenuDatabase& Database;
-  // Its log and clock.
-  tPlugInWorker& Log;
+  tPlugInLog& Log;
+  // The worker, whose ticks time each step.
+  tPlugInWorker& Clock;
   // The command's buffer; command 101 replaces it by its answer.
   uint8_t*& Buffer;
   int32_t* ResultCode;
@@ -36,4 +38,4 @@ int32_t GetMenuItemDesc(tMenuCommand& command);
 int32_t PostMenuAction(tMenuCommand& command);
 
 // Elapsed milliseconds since stepStart, as a step's line shows them.
-int StepMilliseconds(tPlugInWorker& log, uint32_t stepStart);
+int StepMilliseconds(tPlugInWorker& clock, uint32_t stepStart);

@@ -2,6 +2,7 @@
 #include "dynmenu/uMenuDatabase.h"
 #include "dynmenu/uMenuHandlers.h"
 #include "dynmenu/uPlugInDynMenuTypes.h"
+#include "log/tPlugInLog.h"
 #include "log/uLogValue.h"
 #include "log/uLogVocabulary.h"
 #include "platform/Format.h"
@@ -10,9 +11,9 @@
 
 int32_t PostMenuAction(tMenuCommand& command) {
   const tByteView buffer = CommandView(command.Buffer);
-  const uint32_t stepStart = command.Log.GetTicks();
+  const uint32_t stepStart = command.Clock.GetTicks();
   if (!ActionKeyFits(buffer)) {
-    command.Log.WriteLog(
+    command.Log.Write(
         Format("%s IN[session_id=%d, item_id=%d, "
                "item_key_offset=%u, item_key_length=%u]- %s [Item key outside the buffer]",
                StepMenuAction, buffer.ReadI32(ActionLayout::SessionId),
@@ -25,8 +26,8 @@ int32_t PostMenuAction(tMenuCommand& command) {
   command.Step = Format("%s IN[session_id=%d, item_id=%d, item_key=\"%s\"]", StepMenuAction,
                         action.SessionId, action.ItemId, LogValue(action.ItemKey).c_str());
   command.Database.Record(action.SessionId, action.ItemId, action.ItemKey);
-  command.Log.WriteLog(Format("%8d %s OUT[]- %s", StepMilliseconds(command.Log, stepStart),
-                              command.Step.c_str(), OutcomeSuccess));
+  command.Log.Write(Format("%8d %s OUT[]- %s", StepMilliseconds(command.Clock, stepStart),
+                           command.Step.c_str(), OutcomeSuccess));
   SetResultCode(command.ResultCode, Result_Success);
   return 0;
 }

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "dynmenu/db/tDBConnection.h"
-#include "log/uLog.h"
+#include "log/tPlugInLog.h"
 #include "log/uLogValue.h"
 #include "platform/Format.h"
 #include "platform/LibraryPin.h"
@@ -16,9 +16,12 @@ using tClock = std::chrono::steady_clock;
 
 // Shared by the command path and the probing thread; the last to let go frees it.
 struct tProbeState {
-  tProbeState(tServerProbe::tTarget target, std::function<void()> reached, tBackOffPolicy policy)
-      : Target(std::move(target)), Reached(std::move(reached)), BackOff(policy) {}
+  tProbeState(tPlugInLog& log, tServerProbe::tTarget target, std::function<void()> reached,
+              tBackOffPolicy policy)
+      : Log(log), Target(std::move(target)), Reached(std::move(reached)), BackOff(policy) {}
 
+  // Written only while not Abandoned.
+  tPlugInLog& Log;
   const tServerProbe::tTarget Target;
   const std::function<void()> Reached;
   mutable std::mutex Lock;
@@ -64,7 +67,7 @@ std::optional<std::string> AttachOnce(const tServerProbe::tTarget& target) {
 void LogUnlessAbandoned(tProbeState& state, const std::string& line, bool reached = false) {
   std::lock_guard<std::mutex> guard(state.LogLock);
   if (state.Abandoned) return;
-  LogWrite(line);
+  state.Log.WriteHourly(line);
   if (reached && state.Reached) state.Reached();
 }
 
@@ -109,8 +112,9 @@ void Probe(const std::shared_ptr<tProbeState>& state) {
 }
 }  // namespace
 
-tServerProbe::tServerProbe(tTarget target, std::function<void()> reached, tBackOffPolicy policy)
-    : State_(std::make_shared<tProbeState>(std::move(target), std::move(reached), policy)) {}
+tServerProbe::tServerProbe(tPlugInLog& log, tTarget target, std::function<void()> reached,
+                           tBackOffPolicy policy)
+    : State_(std::make_shared<tProbeState>(log, std::move(target), std::move(reached), policy)) {}
 
 tServerProbe::~tServerProbe() {
   {

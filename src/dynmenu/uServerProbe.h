@@ -13,6 +13,7 @@
 #include "dynmenu/db/tDatabaseParameterBlock.h"
 #include "dynmenu/uBackOff.h"
 
+class tPlugInLog;
 struct tProbeState;
 
 class tServerProbe {
@@ -26,10 +27,11 @@ class tServerProbe {
     std::string AttachLimitName;
   };
 
-  // reached: called on the probing thread when a probe attaches, after its
-  // line is logged; never once the probe is destroyed.
-  explicit tServerProbe(tTarget target, std::function<void()> reached = {},
-                        tBackOffPolicy policy = {});
+  // Writes its lines to log, never once the probe is destroyed. reached:
+  // called on the probing thread when a probe attaches, after its line is
+  // logged; never once the probe is destroyed.
+  tServerProbe(tPlugInLog& log, tTarget target, std::function<void()> reached = {},
+               tBackOffPolicy policy = {});
   // A probe under way ends on its own, without a word to the log.
   ~tServerProbe();
   tServerProbe(const tServerProbe&) = delete;

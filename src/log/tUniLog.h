@@ -14,7 +14,6 @@
 #include <string>
 
 #include "log/tLogClientThread.h"
-#include "log/tRecentLines.h"
 #include "log/tTimeSeparatedFileLog.h"
 #include "platform/DynamicLibrary.h"
 
@@ -51,9 +50,6 @@ class tUniLog : public tTimeSeparatedFileLog {
   bool WriteLineTo(const std::string& Message, const std::string& Prefix) override;
   bool WritePlainLine(const std::string& Message) override;
   bool WritePlainLineTo(const std::string& Message, const std::string& Prefix) override;
-
-  // The lines that told of failures, for the status channel.
-  tRecentLines Failures;
 
  protected:
   // To the log server's library first: it may be all that still takes lines.

@@ -1,7 +1,5 @@
 #include "log/uLog.h"
 
-#include <utility>
-
 #include "log/tUniLog.h"
 #include "log/uDateTimePattern.h"
 #include "log/uLogVocabulary.h"
@@ -9,8 +7,6 @@
 #include "platform/IniFile.h"
 #include "platform/ModulePaths.h"
 #include "platform/Paths.h"
-
-tUniLog* GlobalLog = nullptr;
 
 namespace {
 // What the log's lines and the log server's texts are written in.
@@ -50,15 +46,6 @@ std::string ReadLogServerSetting(const std::string& hostPath) {
   }
 }
 
-// The names go to the log server as texts, the module's into the file's path as it is.
-void BuildGlobalLog() {
-  const std::string hostPath = HostExecutablePath();
-  const std::string moduleFileName = LogModuleFileName();
-  SetLogFileNames(PathText(ExtractFileName(hostPath)), PathText(moduleFileName));
-  if (moduleFileName.empty()) return;
-  const std::string setting = ReadLogServerSetting(hostPath);
-  GlobalLog = new tUniLog(LogFilePattern(moduleFileName), setting);
-}
 }  // namespace
 
 const char* HostFileName() {
@@ -74,54 +61,13 @@ void SetLogFileNames(const std::string& hostFileName, const std::string& moduleF
   ModuleName.Assign(moduleFileName);
 }
 
-void CreateGlobalLog() {
-  if (GlobalLog != nullptr) return;
-  try {
-    BuildGlobalLog();
-  } catch (...) {
-    GlobalLog = nullptr;
-  }
-}
-
-void FreeGlobalLog() {
-  delete std::exchange(GlobalLog, nullptr);
-}
-
-bool LogWrite(const std::string& Message) {
-  if (GlobalLog == nullptr) return false;
-  try {
-    GlobalLog->WriteLine(Message);
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
-
-bool LogWriteTo(const std::string& Message, const std::string& Prefix) {
-  if (GlobalLog == nullptr) return false;
-  try {
-    GlobalLog->WriteLineTo(Message, Prefix);
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
-
-bool LogWriteFailure(const std::string& Message) {
-  RememberFailure(Message);
-  return LogWrite(Message);
-}
-
-void RememberFailure(const std::string& Message) {
-  if (GlobalLog == nullptr) return;
-  try {
-    GlobalLog->Failures.Add(tLocalTime::Now(), Message);
-  } catch (...) {
-  }
-}
-
-std::vector<std::string> RecentFailureLines() {
-  return GlobalLog == nullptr ? std::vector<std::string>() : GlobalLog->Failures.Lines();
+// The names go to the log server as texts, the module's into the file's path as it is.
+std::unique_ptr<tUniLog> OpenLogBesideHost() {
+  const std::string hostPath = HostExecutablePath();
+  const std::string moduleFileName = LogModuleFileName();
+  SetLogFileNames(PathText(ExtractFileName(hostPath)), PathText(moduleFileName));
+  if (moduleFileName.empty()) return nullptr;
+  return std::make_unique<tUniLog>(LogFilePattern(moduleFileName), ReadLogServerSetting(hostPath));
 }
 
 std::string LogsFolder() {
@@ -130,20 +76,4 @@ std::string LogsFolder() {
 
 std::string LogModuleFileName() {
   return ExtractFileName(GetOwnModuleFileName());
-}
-
-std::string CurrentLogFileName() {
-  return GlobalLog == nullptr ? std::string() : GlobalLog->CurrentFileName();
-}
-
-uint64_t TakeLostLogLines() {
-  return GlobalLog == nullptr ? 0 : GlobalLog->TakeLostLines();
-}
-
-bool LogHoldsLines() {
-  return GlobalLog != nullptr && GlobalLog->HoldsLines();
-}
-
-void WriteHeldLogLines() {
-  if (GlobalLog != nullptr) GlobalLog->WriteHeldLines();
 }

@@ -1,12 +1,11 @@
 // What the session tells its status channel: gathered on the channel's
 // thread from counters the session, its figures, the worker and the log keep
 // under locks of their own, each held for a copy.
-#include "log/uLog.h"
 #include "platform/CharacterSets.h"
+#include "platform/Format.h"
 #include "platform/ProcessId.h"
 #include "platform/TextConversion.h"
 #include "plugin/uAutomaticPlugInSession.h"
-#include "platform/Format.h"
 
 namespace {
 // The plugin's name and the log's lines are Windows-1251.
@@ -39,8 +38,8 @@ tStatusSnapshot tPlugInSession::StatusSnapshot() const {
   }
   Figures.Describe(tFiguresTime::Now(), snapshot);
   Worker->DescribeStatus(snapshot);
-  for (const std::string& line : RecentFailureLines())
+  for (const std::string& line : Log->RecentFailures())
     snapshot.RecentFailures.push_back(FromLogText(line));
-  snapshot.LogFile = CurrentLogFileName();
+  snapshot.LogFile = Log->CurrentFileName();
   return snapshot;
 }

@@ -6,6 +6,7 @@
 #include <exception>
 #include <optional>
 
+#include "log/tPlugInLog.h"
 #include "log/uLog.h"
 #include "log/uLogValue.h"
 #include "log/uLogVocabulary.h"
@@ -50,8 +51,10 @@ void tPlugInSession::Release() noexcept {
 void tPlugInSession::InitWorker(Callback callback, intptr_t userValue) noexcept {
   HostCallback = callback;
   UserValue = userValue;
+  Log = tPlugInLog::OpenBesideHost();
+  if (!Log) return;
   try {
-    Worker = tPlugInWorker::CreateWorker();
+    Worker = tPlugInWorker::CreateWorker(*Log, Figures);
     Worker->Initialize();
     SessionName = Worker->Name;
   } catch (...) {
@@ -60,7 +63,7 @@ void tPlugInSession::InitWorker(Callback callback, intptr_t userValue) noexcept 
   QueueLimit = static_cast<uint32_t>(Worker->QueueLimit);
   QueueByteLimit = static_cast<size_t>(Worker->QueueByteLimit);
   if (callback == nullptr)
-    Worker->WriteLog(
+    Log->Write(
         "Init_Plugin was given no callback: commands are run and logged, and their "
         "answers discarded");
   CommandDeadline = std::chrono::seconds(Worker->CommandDeadline);
@@ -74,7 +77,7 @@ void tPlugInSession::RetainLogDays(const tLocalTime& now) noexcept {
   if (!Retention || now.Hour == RetainedHour) return;
   RetainedHour = now.Hour;
   try {
-    if (const auto line = Retention->Run(now)) Worker->WriteLog(*line);
+    if (const auto line = Retention->Run(now)) Log->Write(*line);
   } catch (...) {
   }
 }
@@ -84,9 +87,9 @@ void tPlugInSession::OpenStatusChannel() noexcept {
   try {
     Channel = std::make_unique<tStatusChannel>(SessionName, LogsFolder(),
                                                [this] { return StatusSnapshot(); });
-    Worker->WriteLog("Status channel open at " + Channel->Description());
+    Log->Write("Status channel open at " + Channel->Description());
   } catch (const std::exception& error) {
-    Worker->WriteFailureLog(std::string("Status channel not opened: ") + error.what());
+    Log->WriteFailure(std::string("Status channel not opened: ") + error.what());
   } catch (...) {
   }
 }
@@ -184,7 +187,11 @@ void tPlugInSession::WritePendingLines() noexcept {
     std::lock_guard<std::mutex> guard(QueueLock);
     lines.swap(PendingLines);
   }
-  for (const std::string& line : lines) LogWriteFailure(line);
+  if (!Log) return;
+  for (const std::string& line : lines) {
+    Log->Remember(line);
+    Log->WriteHourly(line);
+  }
 }
 
 // The thread first runs when the first command is queued, so the worker is
@@ -203,7 +210,7 @@ void tPlugInSession::StartThreadLocked() {
 
 bool tPlugInSession::WaitForWork(std::optional<tSteadyTime> workerWaitsUntil) noexcept {
   for (;;) {
-    const bool logHolds = LogHoldsLines();
+    const bool logHolds = Log && Log->HoldsLines();
     if (!logHolds && !workerWaitsUntil) {
       QueueSemaphore.Acquire();
       return true;
@@ -212,7 +219,7 @@ bool tPlugInSession::WaitForWork(std::optional<tSteadyTime> workerWaitsUntil) no
     if (workerWaitsUntil) wait = std::min(wait, MillisecondsUntil(*workerWaitsUntil));
     if (QueueSemaphore.AcquireWithin(wait)) return true;
     if (workerWaitsUntil && std::chrono::steady_clock::now() >= *workerWaitsUntil) return false;
-    WriteHeldLogLines();
+    if (Log) Log->WriteHeldLines();
   }
 }
 
@@ -281,7 +288,7 @@ bool tPlugInSession::AnswerExpired(tQueueItem& item) noexcept {
   StoreEnvelopeAnswer(buffer, 1, Result_ProcessingFailed);
   Worker->ExpiredInQueue();
   try {
-    Worker->WriteFailureLog(
+    Log->WriteFailure(
         Format("Command %d not run: it waited %lld ms in the queue, past CommandDeadline=%lld s; "
                "answered with result code %d",
                EnvelopeCommand(buffer),
@@ -297,17 +304,16 @@ void tPlugInSession::RunCommand(tQueueItem& item) {
   if (CommandDeadline.count() > 0) Worker->CommandDue = item.QueuedAt + CommandDeadline;
   try {
     const uint32_t started = Worker->GetTicks();
-    Worker->WriteLog(FrameStartLine);
+    Log->Write(FrameStartLine);
     uint8_t*& buffer = item.Data.Get();
     Worker->PlugInCommand(buffer, EnvelopeSizeWord(buffer));
     const uint32_t elapsed = TicksBetween(started, Worker->GetTicks());
-    Worker->WriteLog(FrameEndLine(elapsed));
+    Log->Write(FrameEndLine(elapsed));
   } catch (const std::exception& error) {
-    Worker->WriteFailureLog(Format("[SessionObj] Exception while call .PlugInCommand Msg=\"%s\".",
-                                   LogValue(error.what()).c_str()));
+    Log->WriteFailure(Format("[SessionObj] Exception while call .PlugInCommand Msg=\"%s\".",
+                             LogValue(error.what()).c_str()));
   } catch (...) {
-    Worker->WriteFailureLog(
-        "[SessionObj] Exception while call .PlugInCommand Msg=\"Unknown error\".");
+    Log->WriteFailure("[SessionObj] Exception while call .PlugInCommand Msg=\"Unknown error\".");
   }
   Worker->CommandDue.reset();
 }
@@ -363,23 +369,20 @@ void tPlugInSession::CountAnswer(tQueueItem& item, const tFiguresTime& started) 
       std::chrono::steady_clock::now() - item.QueuedAt);
   Figures.CountAnswer(started, EnvelopeCommand(buffer), EnvelopeResultCode(buffer),
                       static_cast<uint64_t>(waited.count()));
-  Figures.NoteDatabaseFigures(Worker->DatabaseFigures);
 }
 
 void tPlugInSession::WriteFiguresOfHourBefore(const tFiguresTime& now) noexcept {
   try {
-    Figures.CountLostLogLines(TakeLostLogLines());
-    if (const auto line = Figures.CloseHourBefore(now, Worker->DatabaseFigures))
-      Worker->WriteLog(*line);
+    Figures.CountLostLogLines(Log->TakeLostLines());
+    if (const auto line = Figures.CloseHourBefore(now)) Log->Write(*line);
   } catch (...) {
   }
 }
 
 void tPlugInSession::WriteFiguresAtFinalize() noexcept {
   try {
-    Figures.CountLostLogLines(TakeLostLogLines());
-    if (const auto line = Figures.CloseAt(tFiguresTime::Now(), Worker->DatabaseFigures))
-      Worker->WriteLog(*line);
+    Figures.CountLostLogLines(Log->TakeLostLines());
+    if (const auto line = Figures.CloseAt(tFiguresTime::Now())) Log->Write(*line);
   } catch (...) {
   }
 }
@@ -425,8 +428,8 @@ void tPlugInSession::EndStop(tStopKind kind) noexcept {
   const auto dropped = static_cast<uint32_t>(ClearQueue());
   try {
     if (Worker && dropped != 0)
-      Worker->WriteLog("Session stopped with commands queued: " +
-                       CommandsWere(dropped, "dropped without a callback"));
+      Log->Write("Session stopped with commands queued: " +
+                 CommandsWere(dropped, "dropped without a callback"));
   } catch (...) {
   }
   FinishWorker(kind);
@@ -498,4 +501,5 @@ void tPlugInSession::FinishWorker(tStopKind kind) noexcept {
     }
   }
   Worker.reset();
+  Log.reset();
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "log/tLogRetention.h"
+#include "log/tPlugInLog.h"
 #include "platform/CountingSemaphore.h"
 #include "platform/LocalTime.h"
 #include "plugin/tStatusChannel.h"
@@ -78,7 +79,8 @@ class tPlugInSession {
   // that a host turned away knows the queue is closed.
   void CloseQueue() noexcept;
   // Before a new session starts: sessions left to wind up on their threads
-  // (FrontUnloaded) have ended, so no two workers share the process's log.
+  // (FrontUnloaded) have ended, so no two sessions write the log's files, or
+  // call its log client, at once.
   static void WaitForEndingSessions() noexcept;
 
   static const char* PlugInName();
@@ -178,6 +180,8 @@ class tPlugInSession {
   tMalformedRefusals Malformed;
   std::vector<std::string> PendingLines;
   bool QueueClosed = false;
+  // Built by InitWorker, let go of with the worker, which writes to it.
+  std::unique_ptr<tPlugInLog> Log;
   std::unique_ptr<tPlugInWorker> Worker;
   // Read by the status channel's thread through their own locks.
   mutable tHourlyFigures Figures;

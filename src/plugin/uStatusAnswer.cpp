@@ -87,7 +87,7 @@ std::string InProgressText(const std::optional<tCommandInProgress>& command) {
                 static_cast<unsigned long long>(command->Milliseconds));
 }
 
-std::string DatabaseTotalsText(const tDatabaseTotals& totals) {
+std::string DatabaseTotalsText(const tDatabaseCounts& totals) {
   return "retries deadlock=" + Number(totals.DeadlockRetries) +
          " connection loss=" + Number(totals.ConnectionLossRetries) +
          "; reconnects=" + Number(totals.Reconnects) +
@@ -147,7 +147,7 @@ std::string StatusJson(const tStatusSnapshot& s) {
                      .Add("command", s.InProgress->Command)
                      .Add("ms", static_cast<int64_t>(s.InProgress->Milliseconds))
                      .Text();
-  const tDatabaseTotals& totals = s.DatabaseTotals;
+  const tDatabaseCounts& totals = s.DatabaseTotals;
   tJsonObject database;
   database.Add("deadlock_retries", static_cast<int64_t>(totals.DeadlockRetries))
       .Add("connection_loss_retries", static_cast<int64_t>(totals.ConnectionLossRetries))

@@ -113,37 +113,26 @@ void tHourlyFigures::CountLostLogLines(uint64_t lines) {
   LostLogLines += lines;
 }
 
-void tHourlyFigures::NoteDatabaseFigures(const tDatabaseFigures& database) {
+void tHourlyFigures::CountDatabase(tDatabaseEvent event) {
   std::lock_guard<std::mutex> guard(Lock);
-  DatabaseHour = database;
+  DatabaseHour.Count(event);
 }
 
-void tHourlyFigures::CloseDatabaseHour(tDatabaseFigures& database) {
-  DatabaseClosed.DeadlockRetries += database.DeadlockRetries;
-  DatabaseClosed.ConnectionLossRetries += database.ConnectionLossRetries;
-  DatabaseClosed.Reconnects += database.Reconnects;
-  DatabaseClosed.RequestsCutOff += database.RequestsCutOff;
-  database = {};
-  DatabaseHour = {};
-}
-
-std::optional<std::string> tHourlyFigures::CloseHourBefore(const tFiguresTime& now,
-                                                           tDatabaseFigures& database) {
+std::optional<std::string> tHourlyFigures::CloseHourBefore(const tFiguresTime& now) {
   std::lock_guard<std::mutex> guard(Lock);
   if (!Span || SpanGoesOn(now)) return std::nullopt;
-  return Close(now, database);
+  return Close(now);
 }
 
-std::optional<std::string> tHourlyFigures::CloseAt(const tFiguresTime& now,
-                                                   tDatabaseFigures& database) {
+std::optional<std::string> tHourlyFigures::CloseAt(const tFiguresTime& now) {
   std::lock_guard<std::mutex> guard(Lock);
   if (!Span) return std::nullopt;
-  return Close(now, database);
+  return Close(now);
 }
 
 // The span ends where the monotonic clock says: at its hour's end when that
 // has come, else at its start plus the time since.
-std::string tHourlyFigures::Close(const tFiguresTime& now, tDatabaseFigures& database) {
+std::string tHourlyFigures::Close(const tFiguresTime& now) {
   const bool ranOut = now.Monotonic >= Span->HourRunsOut;
   const int64_t started = WallMilliseconds(Span->Start);
   const int64_t reckoned = started + std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -154,9 +143,10 @@ std::string tHourlyFigures::Close(const tFiguresTime& now, tDatabaseFigures& dat
                                 : HourText(Span->Start).substr(0, 11) + ClockText(Span->Start);
   const std::string end =
       ranOut ? Format("%02d:59", Span->Start.Hour) : ClockText(WallTime(reckoned));
-  const std::string line = Line(start + "-" + end, database);
+  const std::string line = Line(start + "-" + end);
   LabelledUntil = ranOut ? (started / MillisecondsPerHour + 1) * MillisecondsPerHour : reckoned;
-  CloseDatabaseHour(database);
+  DatabaseClosed += DatabaseHour;
+  DatabaseHour = {};
   Clear();
   return line;
 }
@@ -178,24 +168,22 @@ void tHourlyFigures::Describe(const tFiguresTime& now, tStatusSnapshot& snapshot
   for (const tSecondFailures& slot : RecentFailures)
     if (slot.Second > second - static_cast<int64_t>(RecentFailures.size()))
       snapshot.FailuresLastMinute += slot.Count;
-  tDatabaseTotals& totals = snapshot.DatabaseTotals;
-  totals.DeadlockRetries = DatabaseClosed.DeadlockRetries + DatabaseHour.DeadlockRetries;
-  totals.ConnectionLossRetries =
-      DatabaseClosed.ConnectionLossRetries + DatabaseHour.ConnectionLossRetries;
-  totals.Reconnects = DatabaseClosed.Reconnects + DatabaseHour.Reconnects;
-  totals.RequestsCutOff = DatabaseClosed.RequestsCutOff + DatabaseHour.RequestsCutOff;
+  snapshot.DatabaseTotals = DatabaseClosed;
+  snapshot.DatabaseTotals += DatabaseHour;
 }
 
-std::string tHourlyFigures::Line(const std::string& period,
-                                 const tDatabaseFigures& database) const {
+std::string tHourlyFigures::Line(const std::string& period) const {
   return Format(
       "Figures of %s, pid %u: commands 100=%u 101=%u 102=%u other=%u; "
-      "result codes 0=%u 1=%u 2=%u 3=%u other=%u; retries deadlock=%u connection loss=%u; "
-      "reconnects=%u; outages=%u; longest queue=%u; "
+      "result codes 0=%u 1=%u 2=%u 3=%u other=%u; retries deadlock=%llu connection loss=%llu; "
+      "reconnects=%llu; outages=%llu; longest queue=%u; "
       "Command_Plugin to callback ms median=%s p99=%s max=%s; log lines lost=%llu",
       period.c_str(), ProcessId, Commands[0], Commands[1], Commands[2], Commands[3], ResultCodes[0],
-      ResultCodes[1], ResultCodes[2], ResultCodes[3], ResultCodes[4], database.DeadlockRetries,
-      database.ConnectionLossRetries, database.Reconnects, database.Outages,
+      ResultCodes[1], ResultCodes[2], ResultCodes[3], ResultCodes[4],
+      static_cast<unsigned long long>(DatabaseHour.DeadlockRetries),
+      static_cast<unsigned long long>(DatabaseHour.ConnectionLossRetries),
+      static_cast<unsigned long long>(DatabaseHour.Reconnects),
+      static_cast<unsigned long long>(DatabaseHour.Outages),
       LongestQueue.load(std::memory_order_relaxed), Milliseconds(Latency.Quantile(0.5)).c_str(),
       Milliseconds(Latency.Quantile(0.99)).c_str(), Milliseconds(Latency.Max()).c_str(),
       static_cast<unsigned long long>(LostLogLines));

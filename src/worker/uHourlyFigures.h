@@ -17,18 +17,9 @@
 
 #include "platform/LocalTime.h"
 #include "platform/ProcessId.h"
+#include "worker/uDatabaseCounts.h"
 #include "worker/uLatencyHistogram.h"
 #include "worker/uStatusSnapshot.h"
-
-// What a worker's database steps add to the figures; counted on the session thread.
-struct tDatabaseFigures {
-  uint32_t DeadlockRetries = 0;
-  uint32_t ConnectionLossRetries = 0;
-  uint32_t Reconnects = 0;
-  uint32_t RequestsCutOff = 0;
-  // Times the database became unreachable.
-  uint32_t Outages = 0;
-};
 
 // A moment as the figures see it: the local wall clock, which may step, and a
 // monotonic clock, which does not.
@@ -55,18 +46,17 @@ class tHourlyFigures {
   // Command_Plugin to the callback.
   void CountAnswer(const tFiguresTime& now, int32_t command, int32_t resultCode,
                    uint64_t microseconds);
-  // The worker's database figures of the hour as they stand after a command,
-  // for the status channel's totals.
-  void NoteDatabaseFigures(const tDatabaseFigures& database);
+  // One event of the menu database's steps, counted into the hour.
+  void CountDatabase(tDatabaseEvent event);
   // Log lines the file could not take and that were lost (tFileLog); taken
   // from the log before a line is closed.
   void CountLostLogLines(uint64_t lines);
   // Before a command runs: when the figures' hour has run out, or the wall
-  // clock has left it, the line of what they counted (with the database
-  // figures taken from the worker), and the figures start afresh.
-  std::optional<std::string> CloseHourBefore(const tFiguresTime& now, tDatabaseFigures& database);
+  // clock has left it, the line of what they counted, and the figures start
+  // afresh.
+  std::optional<std::string> CloseHourBefore(const tFiguresTime& now);
   // At Finalize_Plugin: the line of the hour so far, if it saw any command.
-  std::optional<std::string> CloseAt(const tFiguresTime& now, tDatabaseFigures& database);
+  std::optional<std::string> CloseAt(const tFiguresTime& now);
 
   // From any thread: the counts since start and of the span under way at
   // now, the failures of the last minute, the span's latency and the database
@@ -94,17 +84,16 @@ class tHourlyFigures {
   // With Lock held: a span is under way and now still lies in it.
   bool SpanGoesOn(const tFiguresTime& now) const;
   // With Lock held: the line of the span, which ends at now.
-  std::string Close(const tFiguresTime& now, tDatabaseFigures& database);
-  std::string Line(const std::string& period, const tDatabaseFigures& database) const;
-  // With Lock held: the hour's database figures go into the totals.
-  void CloseDatabaseHour(tDatabaseFigures& database);
+  std::string Close(const tFiguresTime& now);
+  std::string Line(const std::string& period) const;
   void Clear();
   static int64_t SecondOf(tClock::time_point time);
 
   std::mutex Lock;
   tCommandCounts SinceStart;
-  tDatabaseFigures DatabaseHour;
-  tDatabaseTotals DatabaseClosed;
+  tDatabaseCounts DatabaseHour;
+  // The database counts of the hours closed.
+  tDatabaseCounts DatabaseClosed;
   std::array<tSecondFailures, 60> RecentFailures{};
 
   // Commands 100, 101, 102 and any other word.

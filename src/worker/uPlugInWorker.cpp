@@ -1,8 +1,7 @@
 #include "worker/uPlugInWorker.h"
 
-#include "log/uLog.h"
+#include "log/tPlugInLog.h"
 #include "log/uLogValue.h"
-#include "log/uLogVocabulary.h"
 #include "platform/DefaultDatabase.h"
 #include "platform/Format.h"
 #include "platform/HighResolutionCounter.h"
@@ -67,26 +66,21 @@ int32_t ParseSeconds(const std::string& text, int32_t fallback) {
   return seconds < 0 ? fallback : seconds;
 }
 
-tPlugInWorker::tPlugInWorker() {
-  CreateGlobalLog();
-}
+tPlugInWorker::tPlugInWorker(tPlugInLog& log) : Log(log) {}
 
-tPlugInWorker::~tPlugInWorker() {
-  Config.reset();
-  FreeGlobalLog();
-}
+tPlugInWorker::~tPlugInWorker() = default;
 
 void tPlugInWorker::ReadConfig(std::string& ConfigPath) {
-  WriteLog(Format("=====   Initialize Plugin Worker Object (%s)   =====", Name.c_str()));
+  Log.Write(Format("=====   Initialize Plugin Worker Object (%s)   =====", Name.c_str()));
   const std::string path = ModulePathWithExt(".ini");
   ConfigPath = path;
   if (!tIniFile::FileExists(path)) {
     Status = Status_Error;
-    WriteLog(Format("Missing config file \"%s\" - Status_Error", PathText(path).c_str()));
+    Log.Write(Format("Missing config file \"%s\" - Status_Error", PathText(path).c_str()));
     WriteDefaultConfig(path);
     return;
   }
-  WriteLog(Format("Reading config file \"%s\"", PathText(ExtractFileName(path)).c_str()));
+  Log.Write(Format("Reading config file \"%s\"", PathText(ExtractFileName(path)).c_str()));
   Status = Status_OK;
   Config = LoadConfig(path);
   TakeValuesInCharacterSet(PathText(ExtractFileName(path)));
@@ -98,7 +92,8 @@ void tPlugInWorker::ReadConfig(std::string& ConfigPath) {
   LogKeepDays = ParseCount(Config->ReadString(ConfigSection, "LogKeepDays", ""));
   CommandDeadline = ParseSeconds(Config->ReadString(ConfigSection, "CommandDeadline", ""),
                                  DefaultCommandDeadline);
-  WriteLog(Format("Set LogLevel=%d", LogLevel));
+  Log.SetLevel(LogLevel);
+  Log.Write(Format("Set LogLevel=%d", LogLevel));
 }
 
 // A file that is there but cannot be read says why in the log, then fails the
@@ -108,7 +103,7 @@ std::unique_ptr<tIniFile> tPlugInWorker::LoadConfig(const std::string& path) {
     return tIniFile::Load(path);
   } catch (const tIniError& error) {
     Status = Status_Error;
-    WriteLog(error.what());
+    Log.Write(error.what());
     throw;
   }
 }
@@ -119,21 +114,22 @@ void tPlugInWorker::TakeValuesInCharacterSet(const std::string& fileName) {
   const std::string name = Config->ReadString(ConfigSection, "lc_ctype", DefaultCharacterSet);
   const char* encoding = EncodingName(Config->Encoding());
   if (!IsUnicode(Config->Encoding())) {
-    WriteLog(Format("%s is %s text: values are taken as they are, in %s (lc_ctype)",
-                    fileName.c_str(), encoding, name.c_str()));
+    Log.Write(Format("%s is %s text: values are taken as they are, in %s (lc_ctype)",
+                     fileName.c_str(), encoding, name.c_str()));
     return;
   }
   const tCharacterSet* set = FindCharacterSet(name);
   if (set == nullptr) {
-    WriteLog(Format("%s is %s: values stay UTF-8, since lc_ctype=%s is no character set known here",
-                    fileName.c_str(), encoding, LogValue(name).c_str()));
+    Log.Write(
+        Format("%s is %s: values stay UTF-8, since lc_ctype=%s is no character set known here",
+               fileName.c_str(), encoding, LogValue(name).c_str()));
     return;
   }
-  WriteLog(Format("%s is %s: values are converted to %s (lc_ctype)", fileName.c_str(), encoding,
-                  set->Name));
+  Log.Write(Format("%s is %s: values are converted to %s (lc_ctype)", fileName.c_str(), encoding,
+                   set->Name));
   for (const std::string& key : Config->ConvertValues(*set))
-    WriteLog(Format("%s: %s lacks a character of %s, whose value stays UTF-8", fileName.c_str(),
-                    set->Name, key.c_str()));
+    Log.Write(Format("%s: %s lacks a character of %s, whose value stays UTF-8", fileName.c_str(),
+                     set->Name, key.c_str()));
 }
 
 void tPlugInWorker::WriteDefaultConfig(const std::string& path) {
@@ -148,7 +144,7 @@ void tPlugInWorker::Initialize() {
 }
 
 void tPlugInWorker::Finalize() {
-  WriteLog(Format("=====   Finalize PlugIn Worker Object(%s)   =====\r\n\r\n", Name.c_str()));
+  Log.Write(Format("=====   Finalize PlugIn Worker Object(%s)   =====\r\n\r\n", Name.c_str()));
 }
 
 void tPlugInWorker::PlugInCommand(uint8_t*& Buffer, uint32_t) {
@@ -166,8 +162,8 @@ void tPlugInWorker::LogShortEnvelope(const uint8_t* Buffer) {
   const std::string command = sizeWord >= EnvelopeCommandOffset + 4
                                   ? Format("Command %d", EnvelopeCommand(Buffer))
                                   : std::string("Command (word not sent)");
-  WriteLog(Format("%s, size word %u: envelope below 16 bytes; answered with result code %d",
-                  command.c_str(), sizeWord, Result_TooSmallOrNotFound));
+  Log.Write(Format("%s, size word %u: envelope below 16 bytes; answered with result code %d",
+                   command.c_str(), sizeWord, Result_TooSmallOrNotFound));
 }
 
 int32_t tPlugInWorker::ProcessCommand(int32_t, uint8_t*&, int32_t* ResultCode) {
@@ -182,33 +178,19 @@ void tPlugInWorker::DescribeStatus(tStatusSnapshot& snapshot) const {
 uint32_t tPlugInWorker::GetTicks() {
   int64_t counter = 0;
   if (!ReadHighResolutionCounter(counter)) {
-    WriteLog(CounterFailed);
+    Log.Write(CounterFailed);
     return 0;
   }
   int64_t frequency = 0;
   if (!ReadHighResolutionFrequency(frequency) || frequency <= 0) {
-    WriteLog(FrequencyFailed);
+    Log.Write(FrequencyFailed);
     frequency = 1;
   }
   if (frequency <= 1) {
-    WriteLog(PrecisionTooLow);
+    Log.Write(PrecisionTooLow);
     return 0;
   }
   return static_cast<uint32_t>(counter * 1000 / frequency);
-}
-
-void tPlugInWorker::WriteLog(const std::string& Message) {
-  WriteLogAtLevel(LogLevel, Message);
-}
-
-void tPlugInWorker::WriteLogAtLevel(int32_t Level, const std::string& Message) {
-  LogWriteTo(Message, "");
-  if (Level > 1) LogWriteTo(Message, FullLogPrefix);
-}
-
-void tPlugInWorker::WriteFailureLog(const std::string& Message) {
-  RememberFailure(Message);
-  WriteLog(Message);
 }
 
 std::string tPlugInWorker::ModulePathWithExt(const std::string& Ext) {

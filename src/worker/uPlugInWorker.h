@@ -8,13 +8,16 @@
 #include <string>
 
 #include "platform/IniFile.h"
-#include "worker/uHourlyFigures.h"
 #include "worker/uPlugInConst.h"
 #include "worker/uStatusSnapshot.h"
 
+class tPlugInLog;
+class tHourlyFigures;
+
 class tPlugInWorker {
  public:
-  tPlugInWorker();
+  // Writes to log, which outlives it.
+  explicit tPlugInWorker(tPlugInLog& log);
   virtual ~tPlugInWorker();
   tPlugInWorker(const tPlugInWorker&) = delete;
   tPlugInWorker& operator=(const tPlugInWorker&) = delete;
@@ -44,15 +47,13 @@ class tPlugInWorker {
 
   // Milliseconds of a monotonic counter, low 32 bits; only differences mean anything.
   uint32_t GetTicks();
-  // To the hourly file, and from LogLevel 2 on once more to the full_ file.
-  void WriteLog(const std::string& Message);
-  void WriteLogAtLevel(int32_t Level, const std::string& Message);
-  // A line that tells of a failure: as WriteLog, and kept for the status channel.
-  void WriteFailureLog(const std::string& Message);
 
   static std::string ModulePathWithExt(const std::string& Ext);
-  static std::unique_ptr<tPlugInWorker> CreateWorker();
+  // The menu worker, writing to log and counting its database steps into
+  // figures; both outlive it.
+  static std::unique_ptr<tPlugInWorker> CreateWorker(tPlugInLog& log, tHourlyFigures& figures);
 
+  tPlugInLog& Log;
   int32_t Status = 0;
   std::string Name = "PlugIn_Worker";
   std::unique_ptr<tIniFile> Config;
@@ -75,8 +76,6 @@ class tPlugInWorker {
   // empty: those defaults are nobody's database, and are read only at the
   // next Init_Plugin, once edited.
   std::string DefaultsWrittenTo;
-  // Retries and reconnects of the hour, taken by the session's hourly figures.
-  tDatabaseFigures DatabaseFigures;
 
  private:
   std::unique_ptr<tIniFile> LoadConfig(const std::string& path);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "worker/uDatabaseCounts.h"
+
 // Commands by their command word (100, 101, 102, other) and answers by result
 // code (0 to 3, other).
 struct tCommandCounts {
@@ -40,16 +42,6 @@ struct tCommandInProgress {
   uint64_t Milliseconds = 0;
 };
 
-// Counted since the plugin started.
-struct tDatabaseTotals {
-  uint64_t DeadlockRetries = 0;
-  uint64_t ConnectionLossRetries = 0;
-  uint64_t Reconnects = 0;
-  uint64_t RequestsCutOff = 0;
-  uint64_t AttachesLeftBehind = 0;
-  uint64_t Outages = 0;
-};
-
 struct tStatusSnapshot {
   std::string Name;
   std::string Version;
@@ -70,7 +62,8 @@ struct tStatusSnapshot {
   tCommandCounts ThisHour;
   // Answers with result code 1 in the last 60 seconds.
   uint64_t FailuresLastMinute = 0;
-  tDatabaseTotals DatabaseTotals;
+  // Counted since the plugin started.
+  tDatabaseCounts DatabaseTotals;
   // Command_Plugin to callback this hour, in microseconds.
   uint64_t LatencyMedian = 0;
   uint64_t LatencyP99 = 0;

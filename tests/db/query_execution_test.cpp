@@ -12,10 +12,10 @@
 #include "dynmenu/db/tFbClientApi.h"
 #include "dynmenu/uMenuDatabase.h"
 #include "dynmenu/uQueryFailed.h"
+#include "log/tPlugInLog.h"
 #include "support/LogTail.h"
 #include "support/PrivateFirebirdServer.h"
 #include "support/TestDatabase.h"
-#include "worker/uPlugInWorker.h"
 
 using namespace std::chrono_literals;
 
@@ -94,10 +94,9 @@ class QueryExecutionTest : public ::testing::Test {
   }
 
   TestDatabase Database;
-  // Brings up the process-wide log the door writes to.
-  tPlugInWorker LogOwner;
-  tDatabaseFigures Figures;
-  tMenuDatabase MenuDb{Figures, SettingsFor(Database)};
+  std::unique_ptr<tPlugInLog> Log = tPlugInLog::OpenBesideHost();
+  tHourlyFigures Figures;
+  tMenuDatabase MenuDb{*Log, Figures, SettingsFor(Database)};
   int32_t StartItem = -1;
 };
 }  // namespace
@@ -141,7 +140,7 @@ TEST_F(QueryExecutionTest, AnErrorOfTheProcedureFailsAtOnceWithTheStatementAndTh
 
 TEST_F(QueryExecutionTest, NoDatabaseNameFailsAtOnce) {
   LogTail log(HostLogsFolder());
-  tMenuDatabase unnamed(Figures, {});
+  tMenuDatabase unnamed(*Log, Figures, {});
   std::string error;
   EXPECT_FALSE(Run(error, [&] { unnamed.Read(tMenuStatement::StartItem, {1}); }));
   EXPECT_NE(error.find("Msg=\"Database name is missing\""), std::string::npos) << error;

@@ -16,6 +16,7 @@
 
 #include "dynmenu/db/tFbClientApi.h"
 #include "dynmenu/uIBDynSrvWorker.h"
+#include "log/tPlugInLog.h"
 #include "support/CommandBuffers.h"
 #include "support/LogTail.h"
 #include "support/TestDatabase.h"
@@ -181,7 +182,11 @@ class WorkerFaultTest : public ::testing::Test {
   }
 
   TestDatabase Database;
-  tIB_DynMenuWorker Worker{{.DatabaseName = Database.ConnectionString(),
+  std::unique_ptr<tPlugInLog> Log = tPlugInLog::OpenBesideHost();
+  tHourlyFigures Figures;
+  tIB_DynMenuWorker Worker{*Log,
+                           Figures,
+                           {.DatabaseName = Database.ConnectionString(),
                             .User = TestDatabase::User(),
                             .Password = TestDatabase::Password(),
                             .Charset = "WIN1251"}};
@@ -263,7 +268,9 @@ TEST_F(WorkerFaultTest, AServerKilledAsAReadGoesOutIsNeverAnsweredNotFound) {
 // run again: one failure line naming the limit and the outcome unknown (the
 // action was in fact written), and the next command attaches anew.
 TEST_F(WorkerFaultTest, ACommitLeftUnansweredIsCutOffOnceAndNamedOutcomeUnknown) {
-  tIB_DynMenuWorker worker{{.DatabaseName = Database.ConnectionString(),
+  tIB_DynMenuWorker worker{*Log,
+                           Figures,
+                           {.DatabaseName = Database.ConnectionString(),
                             .User = TestDatabase::User(),
                             .Password = TestDatabase::Password(),
                             .Charset = "WIN1251",
@@ -273,12 +280,13 @@ TEST_F(WorkerFaultTest, ACommitLeftUnansweredIsCutOffOnceAndNamedOutcomeUnknown)
   EXPECT_EQ(SignedWordAt(Ask(worker, ActionRequest(5, 9, "unanswered")), 12), 1);
   EXPECT_TRUE(EndFaults::CutOff);
   EXPECT_EQ(Rows("unanswered"), "1");
-  EXPECT_EQ(TimesLogged(log,
-                        "Msg=\"The server did not answer within RequestTimeout=1 s: the request was "
-                        "cut off and is not run again (Error reading data from the connection)\" "
-                        "PostMenuAction(MENU_PROT_ACTIONS) IN[session_id=5, item_id=9, "
-                        "item_key=\"unanswered\"] - commit outcome unknown\r\n"),
-            1u)
+  EXPECT_EQ(
+      TimesLogged(log,
+                  "Msg=\"The server did not answer within RequestTimeout=1 s: the request was "
+                  "cut off and is not run again (Error reading data from the connection)\" "
+                  "PostMenuAction(MENU_PROT_ACTIONS) IN[session_id=5, item_id=9, "
+                  "item_key=\"unanswered\"] - commit outcome unknown\r\n"),
+      1u)
       << log.MainText();
   EXPECT_EQ(TimesLogged(log, "Exception while processing"), 1u);
   EXPECT_EQ(TimesLogged(log, "Pausing before retrying query"), 0u);
@@ -289,12 +297,13 @@ TEST_F(WorkerFaultTest, ACommitLeftUnansweredIsCutOffOnceAndNamedOutcomeUnknown)
   EXPECT_EQ(TimesLogged(log, "No database connection!"), attaches + 1);
 }
 
-
 // Stopping ends an attach under way within RequestTimeout, also where
 // ConnectTimeout is longer or 0 (the client library's own limit).
 TEST_F(WorkerFaultTest, StoppingEndsAnAttachUnderWayWithinRequestTimeout) {
   for (const int32_t connectTimeout : {0, 30}) {
-    tIB_DynMenuWorker worker{{.DatabaseName = Database.ConnectionString(),
+    tIB_DynMenuWorker worker{*Log,
+                             Figures,
+                             {.DatabaseName = Database.ConnectionString(),
                               .User = TestDatabase::User(),
                               .Password = TestDatabase::Password(),
                               .Charset = "WIN1251",
@@ -312,8 +321,9 @@ TEST_F(WorkerFaultTest, StoppingEndsAnAttachUnderWayWithinRequestTimeout) {
     EndFaults::AttachReleased = true;
     EXPECT_TRUE(inTime) << "ConnectTimeout=" << connectTimeout;
     EXPECT_EQ(asked.get(), 1);
-    EXPECT_EQ(TimesLogged(log, "the attach did not end within RequestTimeout=1 s of the stopping "
-                               "plugin"),
+    EXPECT_EQ(TimesLogged(log,
+                          "the attach did not end within RequestTimeout=1 s of the stopping "
+                          "plugin"),
               1u)
         << log.MainText();
     EXPECT_EQ(TimesLogged(log, "Not retrying query: the plugin is stopping"), 1u);
@@ -324,7 +334,9 @@ TEST_F(WorkerFaultTest, StoppingEndsAnAttachUnderWayWithinRequestTimeout) {
 // only while a pause and another attempt as long as the last end before its
 // deadline, so it is answered by then, with the line saying why it stops.
 TEST_F(WorkerFaultTest, NoPauseOrAttemptStartsThatCannotEndByTheCommandsDeadline) {
-  tIB_DynMenuWorker worker{{.DatabaseName = "127.0.0.1/1:/nowhere.fdb",
+  tIB_DynMenuWorker worker{*Log,
+                           Figures,
+                           {.DatabaseName = "127.0.0.1/1:/nowhere.fdb",
                             .User = TestDatabase::User(),
                             .Password = TestDatabase::Password(),
                             .Charset = "WIN1251",
@@ -348,7 +360,9 @@ TEST_F(WorkerFaultTest, NoPauseOrAttemptStartsThatCannotEndByTheCommandsDeadline
 // would attach again with as little time, never to catch up.
 TEST_F(WorkerFaultTest, ACommandWithTooLittleTimeLeftSendsNothingAndKeepsTheAttachment) {
   Database.Execute("INSERT INTO MENUS (MENU_ID, SEQ, ITEM_START_ID) VALUES (1, 0, 10);");
-  tIB_DynMenuWorker worker{{.DatabaseName = Database.ConnectionString(),
+  tIB_DynMenuWorker worker{*Log,
+                           Figures,
+                           {.DatabaseName = Database.ConnectionString(),
                             .User = TestDatabase::User(),
                             .Password = TestDatabase::Password(),
                             .Charset = "WIN1251",
@@ -360,8 +374,9 @@ TEST_F(WorkerFaultTest, ACommandWithTooLittleTimeLeftSendsNothingAndKeepsTheAtta
   };
   ASSERT_EQ(askWithin(std::chrono::seconds(1)), 0) << "attached";
   EXPECT_EQ(askWithin(std::chrono::milliseconds(20)), 1);
-  EXPECT_EQ(TimesLogged(log, "ms are left until CommandDeadline=1 s, too few for another request: "
-                             "nothing more was sent"),
+  EXPECT_EQ(TimesLogged(log,
+                        "ms are left until CommandDeadline=1 s, too few for another request: "
+                        "nothing more was sent"),
             1u);
   EXPECT_EQ(askWithin(std::chrono::seconds(1)), 0);
   EXPECT_EQ(TimesLogged(log, "Connecting to "), 1u) << "the attachment was kept";

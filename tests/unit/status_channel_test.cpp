@@ -216,7 +216,6 @@ TEST(Health, QueueFailuresAndAMissingDatabaseAreJudgedEachAndTheWorstPluginCount
 // failures of the last minute, and the database totals across hours.
 TEST(HourlyFigures, DescribeGivesSinceStartThisHourAndTheDatabaseTotals) {
   tHourlyFigures figures(4242);
-  tDatabaseFigures database;
   const auto at = [](int hour, int minute) {
     return tFiguresTime{{2026, 12, 9, hour, minute, 0, 0},
                         std::chrono::steady_clock::time_point(std::chrono::hours(hour) +
@@ -226,13 +225,13 @@ TEST(HourlyFigures, DescribeGivesSinceStartThisHourAndTheDatabaseTotals) {
   const tFiguresTime two = at(14, 1);
   figures.CountAnswer(one, 100, 0, 1000);
   figures.CountAnswer(one, 102, 1, 9000);
-  database.Reconnects = 2;
-  database.RequestsCutOff = 1;
-  figures.NoteDatabaseFigures(database);
-  ASSERT_TRUE(figures.CloseHourBefore(two, database));
+  figures.CountDatabase(tDatabaseEvent::Reconnect);
+  figures.CountDatabase(tDatabaseEvent::Reconnect);
+  figures.CountDatabase(tDatabaseEvent::RequestCutOff);
+  ASSERT_TRUE(figures.CloseHourBefore(two));
   figures.CountAnswer(two, 101, 1, 3000);
-  database.Reconnects = 1;
-  figures.NoteDatabaseFigures(database);
+  figures.CountDatabase(tDatabaseEvent::Reconnect);
+  figures.CountDatabase(tDatabaseEvent::Outage);
 
   tStatusSnapshot snapshot;
   figures.Describe(two, snapshot);
@@ -242,6 +241,7 @@ TEST(HourlyFigures, DescribeGivesSinceStartThisHourAndTheDatabaseTotals) {
   EXPECT_EQ(snapshot.FailuresLastMinute, 2u);
   EXPECT_EQ(snapshot.DatabaseTotals.Reconnects, 3u) << "the closed hour's and this one's";
   EXPECT_EQ(snapshot.DatabaseTotals.RequestsCutOff, 1u);
+  EXPECT_EQ(snapshot.DatabaseTotals.Outages, 1u);
   EXPECT_GT(snapshot.LatencyMedian, 2900u);
 
   tStatusSnapshot later;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "log/tPlugInLog.h"
 #include "platform/WholeNumber.h"
 #include "worker/uByteOrder.h"
 #include "worker/uPlugInConst.h"
@@ -45,7 +46,8 @@ TEST(WholeNumber, TakesTheWholeTextAndTellsTooLargeFromNotANumber) {
 TEST(Ticks, DifferencesWrapModulo2To32) {
   EXPECT_EQ(TicksBetween(100, 115), 15u);
   EXPECT_EQ(TicksBetween(0xFFFFFFF0u, 0x10u), 0x20u);
-  tPlugInWorker worker;
+  tPlugInLog log;
+  tPlugInWorker worker{log};
   const uint32_t first = worker.GetTicks();
   EXPECT_LT(TicksBetween(first, worker.GetTicks()), 60000u);
 }
@@ -74,7 +76,8 @@ TEST(Envelope, CheckBufferSizeComparesTheSizeWordUnsigned) {
 }
 
 TEST(Envelope, BareWorkerAnswersCompleteEnvelopesWithSuccessOnly) {
-  tPlugInWorker worker;
+  tPlugInLog log;
+  tPlugInWorker worker{log};
   auto* buffer = static_cast<uint8_t*>(std::malloc(16));
   auto request = Envelope(15, 101);
   std::copy(request.begin(), request.end(), buffer);

@@ -4,9 +4,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
+#include "log/tPlugInLog.h"
 #include "log/tUniLog.h"
 #include "log/uDateTimePattern.h"
 #include "log/uLog.h"
@@ -33,7 +35,7 @@ class tFileBesideHost {
   const std::string Path;
 };
 
-// Where the process log puts a line written now: the hour may turn meanwhile,
+// Where the log puts a line written now: the hour may turn meanwhile,
 // so both readings of the clock are candidates.
 std::string HourlyFileContent(const tLocalTime& time) {
   const std::string module = ModuleFileName();
@@ -42,45 +44,49 @@ std::string HourlyFileContent(const tLocalTime& time) {
 }
 
 // Leaves a Logs folder that other suites beside this program had made.
-class GlobalLogTest : public ::testing::Test {
+class PlugInLogTest : public ::testing::Test {
  protected:
   void TearDown() override {
-    FreeGlobalLog();
+    Log.reset();
     if (!LogsExisted) fs::remove_all(HostFolder() + "Logs");
   }
 
   const bool LogsExisted = fs::exists(HostFolder() + "Logs");
+  std::unique_ptr<tPlugInLog> Log;
 };
 
-TEST_F(GlobalLogTest, WritesFailWithoutTheLog) {
-  EXPECT_FALSE(LogWrite("nowhere"));
-  CreateGlobalLog();
-  FreeGlobalLog();
-  EXPECT_EQ(GlobalLog, nullptr);
-  EXPECT_FALSE(LogWrite("nowhere"));
-  EXPECT_FALSE(LogWriteTo("nowhere", "full"));
+TEST_F(PlugInLogTest, ALogWithoutAFileTakesLinesAndWritesNone) {
+  tPlugInLog log;
+  log.SetLevel(2);
+  EXPECT_FALSE(log.Write("nowhere"));
+  EXPECT_FALSE(log.WriteHourly("nowhere"));
+  EXPECT_FALSE(log.WriteFailure("kept all the same"));
+  EXPECT_EQ(log.CurrentFileName(), "");
+  EXPECT_EQ(log.TakeLostLines(), 0u);
+  EXPECT_FALSE(log.HoldsLines());
+  ASSERT_EQ(log.RecentFailures().size(), 1u);
+  EXPECT_TRUE(log.RecentFailures()[0].ends_with(" kept all the same")) << log.RecentFailures()[0];
 }
 
-TEST_F(GlobalLogTest, LogsBesideTheHostProgramPerDayAndHour) {
-  CreateGlobalLog();
-  ASSERT_NE(GlobalLog, nullptr);
-  tUniLog* const first = GlobalLog;
-  CreateGlobalLog();
-  EXPECT_EQ(GlobalLog, first);
+TEST_F(PlugInLogTest, LogsBesideTheHostProgramPerDayAndHour) {
+  Log = tPlugInLog::OpenBesideHost();
+  ASSERT_NE(Log, nullptr);
   EXPECT_EQ(HostFileName(), ExtractFileName(HostExecutablePath()));
   EXPECT_EQ(ModuleFileName(), ExtractFileName(OwnModuleFilePath()));
 
   const tLocalTime before = tLocalTime::Now();
-  EXPECT_TRUE(LogWrite("global line"));
+  EXPECT_TRUE(Log->Write("plugin line"));
   const tLocalTime after = tLocalTime::Now();
   const std::string content = HourlyFileContent(before) + HourlyFileContent(after);
-  EXPECT_NE(content.find("global line\r\n"), std::string::npos) << content;
+  EXPECT_NE(content.find("plugin line\r\n"), std::string::npos) << content;
+  EXPECT_NE(Log->CurrentFileName(), "");
 }
 
 // The tool and the suites find the files by the vocabulary's rule, not by the
-// writer's pattern: both must name the same files.
-TEST_F(GlobalLogTest, LinesLandWhereTheVocabularysReadersLook) {
-  CreateGlobalLog();
+// writer's pattern: both must name the same files. From LogLevel 2 on a
+// line written with its copy lands in both files, an hourly-only line in one.
+TEST_F(PlugInLogTest, LinesLandWhereTheVocabularysReadersLookAndReachTheFullFileByLevel) {
+  Log = tPlugInLog::OpenBesideHost();
   const auto readerContent = [](const tLocalTime& time, const char* prefix) {
     const std::string hourly = HourlyFileName(time.Hour, ModuleFileName());
     return ReadWholeFile(HostFolder() + LogsFolderName + "/" +
@@ -88,18 +94,22 @@ TEST_F(GlobalLogTest, LinesLandWhereTheVocabularysReadersLook) {
                          (*prefix ? PrefixedLogFileName(prefix, hourly) : hourly));
   };
   const tLocalTime before = tLocalTime::Now();
-  EXPECT_TRUE(LogWrite("plain line"));
-  EXPECT_TRUE(LogWriteTo("detailed line", FullLogPrefix));
+  EXPECT_TRUE(Log->Write("before the level"));
+  Log->SetLevel(2);
+  EXPECT_TRUE(Log->Write("detailed line"));
+  EXPECT_TRUE(Log->WriteHourly("hourly line"));
   const tLocalTime after = tLocalTime::Now();
   const std::string plain = readerContent(before, "") + readerContent(after, "");
   const std::string full =
       readerContent(before, FullLogPrefix) + readerContent(after, FullLogPrefix);
-  EXPECT_NE(plain.find("plain line\r\n"), std::string::npos) << plain;
+  for (const char* line : {"before the level\r\n", "detailed line\r\n", "hourly line\r\n"})
+    EXPECT_NE(plain.find(line), std::string::npos) << line << plain;
   EXPECT_NE(full.find("detailed line\r\n"), std::string::npos) << full;
-  EXPECT_EQ(plain.find("detailed line"), std::string::npos) << plain;
+  EXPECT_EQ(full.find("before the level"), std::string::npos) << full;
+  EXPECT_EQ(full.find("hourly line"), std::string::npos) << full;
 }
 
-TEST_F(GlobalLogTest, HostIniNamesTheLogServerAndTheClientIsFoundBesideTheHost) {
+TEST_F(PlugInLogTest, HostIniNamesTheLogServerAndTheClientIsFoundBesideTheHost) {
   TempFolder recordFolder;
   const std::string record = Slashed(recordFolder) + "calls.txt";
   setenv("KALVOR_LOGCLIENT_RECORD", record.c_str(), 1);
@@ -109,11 +119,12 @@ TEST_F(GlobalLogTest, HostIniNamesTheLogServerAndTheClientIsFoundBesideTheHost) 
   std::ofstream(ini.Path) << "[Main]\nx=1\n[Debug]\n"
                           << ExtractFileName(OwnModuleFilePath()) << "=server=logs:9000\n";
 
-  CreateGlobalLog();
+  Log = tPlugInLog::OpenBesideHost();
+  Log->SetLevel(2);
   const tLocalTime before = tLocalTime::Now();
-  EXPECT_TRUE(LogWriteTo("forwarded", "full"));
+  EXPECT_TRUE(Log->Write("forwarded"));
   const tLocalTime after = tLocalTime::Now();
-  FreeGlobalLog();
+  Log.reset();
   unsetenv("KALVOR_LOGCLIENT_RECORD");
 
   const std::string calls = ReadWholeFile(record);
@@ -128,12 +139,14 @@ TEST_F(GlobalLogTest, HostIniNamesTheLogServerAndTheClientIsFoundBesideTheHost) 
   EXPECT_EQ(local.find("forwarded"), std::string::npos) << local;
 }
 
-TEST_F(GlobalLogTest, ErrorsOfTheLogNeverReachTheCaller) {
+TEST_F(PlugInLogTest, ErrorsOfTheLogNeverReachTheCaller) {
   TempFolder folder;
-  GlobalLog = new tUniLog("\"" + Slashed(folder) + "\"HH\".log\"", "", LogClientLibraryName(),
-                          []() -> tLocalTime { throw std::runtime_error("clock"); });
-  EXPECT_FALSE(LogWrite("x"));
-  EXPECT_FALSE(LogWriteTo("x", "full"));
+  tPlugInLog log(
+      std::make_unique<tUniLog>("\"" + Slashed(folder) + "\"HH\".log\"", "", LogClientLibraryName(),
+                                []() -> tLocalTime { throw std::runtime_error("clock"); }));
+  log.SetLevel(2);
+  EXPECT_FALSE(log.Write("x"));
+  EXPECT_FALSE(log.WriteHourly("x"));
 }
 
 TEST(ModuleFunctions, LoadByPathLookUpEntriesAndUnload) {
