@@ -1,7 +1,7 @@
 #include <windows.h>
 
+#include "platform/windows/WideText.h"
 #include "uPluginLibrary.h"
-#include "uWindowsText.h"
 
 namespace {
 std::string ErrorText(DWORD error) {
@@ -11,7 +11,7 @@ std::string ErrorText(DWORD error) {
   while (length > 0 && (text[length - 1] == L'\n' || text[length - 1] == L'\r' ||
                         text[length - 1] == L' ' || text[length - 1] == L'.'))
     --length;
-  const std::string reason = Narrow(std::wstring(text, length), CP_UTF8);
+  const std::string reason = Utf8FromWide(std::wstring(text, length));
   return "error " + std::to_string(error) + (reason.empty() ? "" : ": " + reason);
 }
 }  // namespace
@@ -19,7 +19,7 @@ std::string ErrorText(DWORD error) {
 // The path is UTF-8, so that a folder named outside the ANSI code page loads.
 void* OpenPluginLibrary(const std::string& path, std::string& why) {
   HMODULE library =
-      LoadLibraryExW(Wide(path, CP_UTF8).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+      LoadLibraryExW(WideFromUtf8(path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (library == nullptr) why = ErrorText(GetLastError());
   return library;
 }

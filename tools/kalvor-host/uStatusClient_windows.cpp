@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/windows/WideText.h"
 #include "uStatusClient.h"
-#include "uWindowsText.h"
 
 namespace {
 class tHandle {
@@ -27,7 +27,7 @@ std::string Words(const std::string& what, DWORD error) {
   FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string words = text != nullptr ? Narrow(text, CP_UTF8) : "error " + std::to_string(error);
+  std::string words = text != nullptr ? Utf8FromWide(text) : "error " + std::to_string(error);
   LocalFree(text);
   while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' '))
     words.pop_back();
@@ -59,18 +59,18 @@ tStatusSearch FindStatusEndpoints() {
   wchar_t data[MAX_PATH] = {};
   const DWORD length = GetEnvironmentVariableW(L"ProgramData", data, MAX_PATH);
   const std::wstring folder = (length > 0 && length < MAX_PATH ? data : L"C:\\ProgramData") +
-                              std::wstring(L"\\") + Wide(KALVOR_STATUS_WINDOWS_FOLDER, CP_UTF8);
+                              std::wstring(L"\\") + WideFromUtf8(KALVOR_STATUS_WINDOWS_FOLDER);
   WIN32_FIND_DATAW entry{};
   const HANDLE found =
-      FindFirstFileW((folder + L"\\" + Wide(KALVOR_STATUS_PREFIX, CP_UTF8) + L"*").c_str(), &entry);
+      FindFirstFileW((folder + L"\\" + WideFromUtf8(KALVOR_STATUS_PREFIX) + L"*").c_str(), &entry);
   if (found == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-      search.Problems.push_back(Words("cannot look into " + Narrow(folder, CP_UTF8), error));
+      search.Problems.push_back(Words("cannot look into " + Utf8FromWide(folder), error));
     return search;
   }
   do {
-    const std::string name = Narrow(entry.cFileName, CP_UTF8);
+    const std::string name = Utf8FromWide(entry.cFileName);
     const uint32_t pid = EndpointProcessId(name, "");
     if (pid != 0) search.Found.push_back({"\\\\.\\pipe\\" + name, pid});
   } while (FindNextFileW(found, &entry));
@@ -82,7 +82,7 @@ tStatusSearch FindStatusEndpoints() {
 std::string AskStatus(const tStatusEndpointInfo& endpoint, const std::string& request,
                       std::chrono::milliseconds patience) {
   const auto deadline = std::chrono::steady_clock::now() + patience;
-  const tHandle pipe(OpenPipe(Wide(endpoint.Address, CP_UTF8), deadline));
+  const tHandle pipe(OpenPipe(WideFromUtf8(endpoint.Address), deadline));
   if (pipe.Get() == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     throw tStatusAskError(Words("cannot connect to " + endpoint.Address, error),

@@ -4,9 +4,9 @@
 
 #include <memory>
 
+#include "platform/windows/WideText.h"
 #include "uSystem.h"
 #include "uUtf8Path.h"
-#include "uWindowsText.h"
 
 namespace {
 
@@ -58,14 +58,14 @@ std::vector<std::string> CommandLineArguments(int, char**) {
   const std::unique_ptr<LPWSTR, tLocalFree> wide(CommandLineToArgvW(GetCommandLineW(), &count));
   std::vector<std::string> arguments;
   for (int index = 1; wide && index < count; ++index)
-    arguments.push_back(Narrow(wide.get()[index], CP_UTF8));
+    arguments.push_back(Utf8FromWide(wide.get()[index]));
   return arguments;
 }
 
 std::string ForConsole(const std::string& utf8) {
   UINT codePage = GetConsoleOutputCP();
   if (codePage == 0) codePage = GetACP();
-  return Narrow(Wide(utf8, CP_UTF8), codePage);
+  return CodePageFromWide(WideFromUtf8(utf8), codePage);
 }
 
 const char* ClearScreenText() {
