@@ -424,7 +424,7 @@ void tPlugInSession::Stop(tStopKind kind) noexcept {
 void tPlugInSession::EndStop(tStopKind kind) noexcept {
   Channel.reset();
   WritePendingLines();
-  // Dropped while the worker, and with it the log, is still there to say how many.
+  // Dropped while the log, let go of with the worker, is still there to say how many.
   const auto dropped = static_cast<uint32_t>(ClearQueue());
   try {
     if (Worker && dropped != 0)

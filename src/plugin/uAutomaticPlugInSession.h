@@ -131,7 +131,7 @@ class tPlugInSession {
   void CloseCallbacks(bool onSessionThread);
   // Returns how many commands it dropped.
   size_t ClearQueue() noexcept;
-  // The hourly figures: counted around each command, written through the worker's log.
+  // The hourly figures: counted around each command, written to the log.
   void CountAnswer(tQueueItem& item, const tFiguresTime& started) noexcept;
   void WriteFiguresOfHourBefore(const tFiguresTime& now) noexcept;
   void WriteFiguresAtFinalize() noexcept;
