@@ -4,8 +4,8 @@
 
 #include <chrono>
 #include <filesystem>
-#include <iterator>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 #include <thread>
@@ -20,6 +20,9 @@ constexpr auto GonePoll = std::chrono::milliseconds(20);
 // A killed server ends once its last thread has; waited for generously, as a
 // server that never ends would hold its port for every later test.
 constexpr auto GoneLimit = std::chrono::seconds(120);
+// A Firebird 3 server was seen not to end on SIGTERM at all, now and then,
+// holding its port.
+constexpr auto StopPatience = std::chrono::seconds(10);
 
 std::filesystem::path UniqueFolder() {
   std::random_device seed;
@@ -30,8 +33,8 @@ std::filesystem::path UniqueFolder() {
 std::string RunScript(const std::string& arguments) {
   const ShellResult result = RunShellCommand(ShellQuoted(Script) + " " + arguments);
   if (!result.Succeeded)
-    throw std::runtime_error("private-firebird-server.sh " + arguments + " failed: " +
-                             result.Output);
+    throw std::runtime_error("private-firebird-server.sh " + arguments +
+                             " failed: " + result.Output);
   return result.Output;
 }
 
@@ -53,6 +56,21 @@ bool ProcessAlive(pid_t pid) {
   std::error_code ignored;
   const auto tasks = std::filesystem::directory_iterator(folder + "/task", ignored);
   return std::distance(tasks, std::filesystem::directory_iterator()) > 1;
+}
+
+// "<tid> <state> <kernel wait>" of each thread: what a process that does not end waits for.
+std::string ThreadStates(pid_t pid) {
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  std::error_code error;
+  std::string states;
+  for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+    std::ifstream stat(task.path() / "stat");
+    std::string tid, name, state, wchan;
+    stat >> tid >> name >> state;
+    std::ifstream(task.path() / "wchan") >> wchan;
+    states += (states.empty() ? "" : ", ") + tid + " " + state + " " + wchan;
+  }
+  return states.empty() ? "none left" : states;
 }
 
 }  // namespace
@@ -108,6 +126,8 @@ void PrivateFirebirdServer::Stop() {
   // A frozen server takes its SIGTERM once thawed; one already gone has
   // nothing to thaw.
   ::kill(Pid_, SIGCONT);
+  if (WaitUntilGone(StopPatience)) return;
+  ::kill(Pid_, SIGKILL);
   WaitUntilGone();
 }
 
@@ -135,11 +155,17 @@ void PrivateFirebirdServer::Signal(int signal) const {
                              " is not running to take signal " + std::to_string(signal));
 }
 
-void PrivateFirebirdServer::WaitUntilGone() const {
-  const auto deadline = std::chrono::steady_clock::now() + GoneLimit;
+bool PrivateFirebirdServer::WaitUntilGone(std::chrono::milliseconds within) const {
+  const auto deadline = std::chrono::steady_clock::now() + within;
   while (ProcessAlive(Pid_)) {
-    if (std::chrono::steady_clock::now() > deadline)
-      throw std::runtime_error("the private server " + std::to_string(Pid_) + " does not end");
+    if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(GonePoll);
   }
+  return true;
+}
+
+void PrivateFirebirdServer::WaitUntilGone() const {
+  if (!WaitUntilGone(GoneLimit))
+    throw std::runtime_error("the private server " + std::to_string(Pid_) +
+                             " does not end; its threads: " + ThreadStates(Pid_));
 }

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -28,7 +29,8 @@ class PrivateFirebirdServer {
 
   // Starts a new server process on the same port; returns once it listens.
   void Start();
-  // SIGTERM, and waits until the process is gone.
+  // SIGTERM, and waits until the process is gone; one that has not ended
+  // after StopPatience is killed, as the server script does.
   void Stop();
   // SIGKILL, and waits until the process is gone.
   void Kill();
@@ -41,6 +43,8 @@ class PrivateFirebirdServer {
 
  private:
   void Signal(int signal) const;
+  // False when the process is still there after within.
+  bool WaitUntilGone(std::chrono::milliseconds within) const;
   void WaitUntilGone() const;
 
   std::filesystem::path Folder_;
